@@ -1,0 +1,18 @@
+# tavopix_add_test(NAME SOURCES a.cpp b.cpp LIBS lib... [LABELS threads ...])
+# One GoogleTest binary per concept or layer, its cases registered with CTest one by one.
+# Tests labelled "threads" are also run in the thread-sanitizer build (target tavopix_tsan_tests).
+find_package(GTest REQUIRED)
+include(GoogleTest)
+add_custom_target(tavopix_tsan_tests)
+
+function(tavopix_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main tavopix_warnings)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${T_LABELS}"
+                       DISCOVERY_TIMEOUT 60)
+  if("threads" IN_LIST T_LABELS)
+    add_dependencies(tavopix_tsan_tests ${name})
+  endif()
+endfunction()
