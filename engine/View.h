@@ -1,0 +1,67 @@
+// The seam between the engine and whatever shows its pages. A view receives the recorded
+// changes of each document (once per dispatched message), answers geometry for elements, and
+// places the windows that show the documents. The browser view renders in a real browser; the
+// headless view (HeadlessView.h) mirrors the pages in memory and answers geometry from values
+// set by tests.
+//
+// Geometry calls come after the document has flushed its pending changes, so the view always
+// measures the DOM the engine has. All calls are made on the UI thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/Change.h"
+#include "engine/Geometry.h"
+
+namespace tavopix {
+
+class Document;
+class Element;
+
+// The platform window handle's value; the view only uses it as a key.
+using WindowKey = std::uintptr_t;
+
+enum class WindowShow { Normal, Minimized, Maximized };
+
+// Everything a view needs to show one top-level window.
+struct WindowPlacement {
+    WindowKey owner = 0;                 // 0 for a window without owner
+    const Document* document = nullptr;  // the page it shows; null before the page is loaded
+    std::u16string title;
+    Rect bounds;    // in screen pixels
+    Size minTrack;  // smallest size the user can drag it to
+    Size maxTrack;  // largest; 0 means unbounded
+    bool visible = false;
+    bool enabled = true;
+    WindowShow show = WindowShow::Normal;
+};
+
+class View {
+public:
+    virtual ~View() = default;
+
+    // ---- Documents ----------------------------------------------------------------------------
+    // Applies one batch of changes of `document`, in order.
+    virtual void ApplyChanges(const Document& document, const std::vector<Change>& changes) = 0;
+    // The document is being destroyed; forget everything about it.
+    virtual void DocumentClosed(const Document& document) = 0;
+
+    // ---- Geometry -----------------------------------------------------------------------------
+    virtual Rect ElementLocation(const Element& element, LocationArea area) = 0;
+    virtual IntrinsicWidths ElementIntrinsicWidths(const Element& element) = 0;
+    virtual int ElementIntrinsicHeight(const Element& element, int width) = 0;
+    virtual ScrollInfo ElementScrollInfo(const Element& element) = 0;
+    virtual void SetElementScrollPos(const Element& element, Point pos, bool smooth) = 0;
+    // The whole screen, and the part a maximised window covers.
+    virtual Size ScreenSize() = 0;
+    virtual Rect WorkArea() = 0;
+
+    // ---- Windows ------------------------------------------------------------------------------
+    // Creates or updates the window `window`.
+    virtual void PlaceWindow(WindowKey window, const WindowPlacement& placement) = 0;
+    virtual void RemoveWindow(WindowKey window) = 0;
+};
+
+}  // namespace tavopix
