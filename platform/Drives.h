@@ -17,7 +17,7 @@ namespace tavopix {
 enum class DriveType {
     Unknown = 0,
     NoRootDirectory = 1,
-    Removable = 2,  // mounted below /media or /run/media, or a USB-style file system there
+    Removable = 2,  // mounted below /media or /run/media, where the desktop mounts plugged media
     Fixed = 3,
     Remote = 4,
     CdRom = 5,  // iso9660 and udf
@@ -29,8 +29,10 @@ struct Drive {
     DriveType type = DriveType::Unknown;
 };
 
-// The drives in the order of their roots. Empty when the mount table cannot be read, except
-// for "/".
+// The drives of a mount table in the format of /proc/self/mounts, in the order of their roots.
+std::vector<Drive> DrivesFromMountTable(std::string_view mountTable);
+
+// The drives in the order of their roots; only "/" when the mount table cannot be read.
 std::vector<Drive> ListDrives();
 
 // True when `folder` (with or without a trailing '/') is the root of one of ListDrives(). The
