@@ -26,13 +26,16 @@ struct PathClass {
     std::u16string kind;     // a token, kDiskKind or kFolderKind
     std::u16string display;  // the name the tree shows
 };
+// A token alone is its own kind with its Chinese name; a drive (the root "/" or the mount point
+// of a drive in platform/Drives.h) is kDiskKind shown as its path without the trailing
+// separator ("/" for the root); anything else is kFolderKind shown as its last component.
 PathClass ClassifyPath(std::u16string_view path);
 
 // Opens a document, folder or web address with the desktop's handler, detached. Always true.
 bool OpenWithShell(std::u16string_view target);
 
 // Shows a stored folder, or the folder of a stored file with the file selected. False only for
-// an empty path.
+// an empty path or one that cannot be expanded.
 bool ShowInExplorer(std::u16string_view stored);
 
 // Fits width × height into a square of edge `side`, keeping the aspect ratio, at least 40 each.
