@@ -90,6 +90,7 @@ private:
     std::unordered_map<Element::Uid, Element*> byUid_;
     View* view_ = nullptr;
     std::vector<Change> pending_;
+    bool queued_ = false;  // in the list FlushAllChanges works through
 };
 
 }  // namespace tavopix

@@ -25,6 +25,7 @@ namespace tavopix {
 
 class Document;
 class Selector;
+class View;
 
 struct ElementAttribute {
     std::string name;
@@ -172,6 +173,7 @@ private:
     void RenumberFrom(std::size_t index);
     void InsertFragmentAt(std::vector<ElementRef>& elements, std::size_t index);
     Document* RecordingDocument() const;
+    View* FlushedView() const;
 
     Uid uid_;
     std::uint32_t uses_ = 0;

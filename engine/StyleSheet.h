@@ -37,6 +37,7 @@ private:
         Selector selector;
         std::string property;  // "behavior" or "context-menu"
         std::string value;
+        std::optional<Selector> menu;  // of a context-menu rule
     };
     const Rule* Winner(const Element& element, std::string_view property) const;
 

@@ -2,7 +2,7 @@
 //
 //   div class="loc" it="3"
 //     "text"                      leading text
-//     p class="uped" {left: 4px} [state 0x40] value="x"
+//     p class="uped" {left: 4px} [state 0x40] [value "x"]
 //     "tail of p"
 //
 // Two spaces of indent per level; text is quoted with \n, \t, \" and \\ escaped, and every

@@ -1,0 +1,281 @@
+#include "engine/browser/BrowserServer.h"
+
+#include <sys/random.h>
+
+#include <atomic>
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "engine/browser/RequestPolicy.h"
+
+namespace tavopix {
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+
+constexpr std::size_t kMaxRequestBytes = 16 * 1024;
+constexpr std::size_t kMaxFrameBytes = 4 * 1024 * 1024;
+constexpr std::size_t kMaxQueuedFrames = 100000;
+constexpr auto kRequestTimeout = std::chrono::seconds(30);
+
+// Scripts only from the shell's own files; pictures and sheets from this server; nothing else.
+constexpr std::string_view kShellPolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; "
+    "font-src 'self'; connect-src 'self'; frame-src 'self' about:; base-uri 'none'; "
+    "form-action 'none'; frame-ancestors 'none'";
+constexpr std::string_view kFilePolicy = "default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; sandbox";
+
+std::string RandomToken() {
+    unsigned char bytes[24];
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const auto n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n > 0) got += static_cast<std::size_t>(n);
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string token;
+    for (unsigned char b : bytes) {
+        token.push_back(kHex[b >> 4]);
+        token.push_back(kHex[b & 15]);
+    }
+    return token;
+}
+
+class Server;
+
+class SocketSession : public std::enable_shared_from_this<SocketSession> {
+public:
+    SocketSession(tcp::socket socket, Server& server)
+        : ws_(std::move(socket)), server_(server) {}
+
+    void Run(http::request<http::string_body> request);
+    void Send(std::shared_ptr<const std::string> text);
+    void Close(std::shared_ptr<const std::string> farewell);
+
+private:
+    void DoRead();
+    void OnRead(beast::error_code ec, std::size_t);
+    void DoWrite();
+    void OnWrite(beast::error_code ec, std::size_t);
+
+    websocket::stream<beast::tcp_stream> ws_;
+    Server& server_;
+    beast::flat_buffer buffer_;
+    std::deque<std::shared_ptr<const std::string>> queue_;
+    bool closeAfterQueue_ = false;
+};
+
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+public:
+    HttpSession(tcp::socket socket, Server& server) : stream_(std::move(socket)), server_(server) {}
+    void Run() { DoRead(); }
+
+private:
+    void DoRead();
+    void OnRead(beast::error_code ec, std::size_t);
+    template <class Response>
+    void Write(Response&& response);
+
+    beast::tcp_stream stream_;
+    Server& server_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
+};
+
+class Server final : public BrowserServer {
+public:
+    Server(std::filesystem::path webDir, Handlers handlers)
+        : handlers_(std::move(handlers)), acceptor_(io_) {
+        identity_.token = RandomToken();
+        identity_.webDir = std::filesystem::weakly_canonical(webDir);
+    }
+
+    ~Server() override {
+        io_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    bool Listen(std::string& error) {
+        beast::error_code ec;
+        const tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), 0);
+        acceptor_.open(endpoint.protocol(), ec);
+        if (!ec) acceptor_.bind(endpoint, ec);
+        if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
+        if (ec) {
+            error = ec.message();
+            return false;
+        }
+        identity_.port = acceptor_.local_endpoint().port();
+        DoAccept();
+        thread_ = std::thread([this] { io_.run(); });
+        return true;
+    }
+
+    std::string Url() const override {
+        return "http://127.0.0.1:" + std::to_string(identity_.port) + "/?t=" + identity_.token;
+    }
+    unsigned short Port() const override { return identity_.port; }
+
+    void Send(std::string text) override {
+        auto shared = std::make_shared<const std::string>(std::move(text));
+        asio::post(io_, [this, shared] {
+            if (active_) active_->Send(shared);
+        });
+    }
+
+    bool IsConnected() const override { return connected_; }
+
+    void AllowFolder(const std::filesystem::path& folder) override {
+        std::error_code ec;
+        auto canonical = std::filesystem::canonical(folder, ec);
+        if (ec) return;
+        std::lock_guard lock(identityMutex_);
+        for (const auto& root : identity_.allowedRoots) {
+            if (root == canonical) return;
+        }
+        identity_.allowedRoots.push_back(std::move(canonical));
+    }
+
+    RequestDecision Decide(const RequestFacts& facts) {
+        std::lock_guard lock(identityMutex_);
+        return DecideRequest(facts, identity_);
+    }
+
+    const std::string& Token() const { return identity_.token; }
+
+    // Network thread: a socket finished its handshake and takes over.
+    void Activate(const std::shared_ptr<SocketSession>& session) {
+        if (active_) {
+            active_->Close(std::make_shared<const std::string>(R"({"t":"takeover"})"));
+        }
+        active_ = session;
+        connected_ = true;
+        if (handlers_.connected) handlers_.connected();
+    }
+
+    void Received(const SocketSession* session, std::string text) {
+        if (session == active_.get() && handlers_.received) handlers_.received(std::move(text));
+    }
+
+    void Ended(const SocketSession* session) {
+        if (session != active_.get()) return;
+        active_.reset();
+        connected_ = false;
+        if (handlers_.disconnected) handlers_.disconnected();
+    }
+
+    asio::io_context& Io() { return io_; }
+
+private:
+    void DoAccept() {
+        acceptor_.async_accept(asio::make_strand(io_), [this](beast::error_code ec, tcp::socket s) {
+            if (!ec) std::make_shared<HttpSession>(std::move(s), *this)->Run();
+            if (acceptor_.is_open()) DoAccept();
+        });
+    }
+
+    Handlers handlers_;
+    asio::io_context io_{1};
+    tcp::acceptor acceptor_;
+    std::thread thread_;
+    std::mutex identityMutex_;
+    ServerIdentity identity_;
+    std::shared_ptr<SocketSession> active_;  // network thread only
+    std::atomic<bool> connected_{false};
+};
+
+// ---- HTTP ---------------------------------------------------------------------------------------
+
+void HttpSession::DoRead() {
+    parser_.emplace();
+    parser_->header_limit(kMaxRequestBytes);
+    parser_->body_limit(kMaxRequestBytes);
+    stream_.expires_after(kRequestTimeout);
+    http::async_read(stream_, buffer_, *parser_,
+                     beast::bind_front_handler(&HttpSession::OnRead, shared_from_this()));
+}
+
+template <class Response>
+void HttpSession::Write(Response&& response) {
+    auto shared = std::make_shared<std::decay_t<Response>>(std::forward<Response>(response));
+    http::async_write(stream_, *shared,
+                      [self = shared_from_this(), shared](beast::error_code ec, std::size_t) {
+                          if (ec || shared->need_eof()) {
+                              self->stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+                              return;
+                          }
+                          self->DoRead();
+                      });
+}
+
+void HttpSession::OnRead(beast::error_code ec, std::size_t) {
+    if (ec) return;  // closed, timed out or over the limits: drop the connection
+    auto request = parser_->release();
+    const auto header = [&](http::field f) {
+        auto it = request.find(f);
+        return it == request.end() ? std::string_view{} : std::string_view(it->value());
+    };
+    const RequestFacts facts{
+        std::string_view(request.method_string()),
+        std::string_view(request.target()),
+        header(http::field::host),
+        header(http::field::origin),
+        header(http::field::cookie),
+        websocket::is_upgrade(request),
+    };
+    const RequestDecision decision = server_.Decide(facts);
+    const auto plain = [&](http::status status, std::string_view body) {
+        http::response<http::string_body> res{status, request.version()};
+        res.set(http::field::content_type, "text/plain; charset=utf-8");
+        res.set(http::field::cache_control, "no-store");
+        res.keep_alive(request.keep_alive());
+        res.body() = body;
+        res.prepare_payload();
+        Write(std::move(res));
+    };
+    switch (decision.answer) {
+        case RequestAnswer::Refused:
+            return plain(http::status::forbidden, "forbidden\n");
+        case RequestAnswer::NotFound:
+            return plain(http::status::not_found, "not found\n");
+        case RequestAnswer::BadMethod:
+            return plain(http::status::method_not_allowed, "method not allowed\n");
+        case RequestAnswer::WebSocket: {
+            stream_.expires_never();
+            std::make_shared<SocketSession>(stream_.release_socket(), server_)
+                ->Run(std::move(request));
+            return;
+        }
+        case RequestAnswer::ShellPage:
+        case RequestAnswer::WebFile:
+        case RequestAnswer::File: {
+            const std::filesystem::path file = decision.answer == RequestAnswer::ShellPage
+                                                   ? std::filesystem::path()
+                                                   : decision.file;
+            http::file_body::value_type body;
+            beast::error_code open_ec;
+            const auto path = decision.answer == RequestAnswer::ShellPage
+                                  ? (server_.Decide({}).file, std::string())
+                                  : file.string();
+            (void)path;
+            std::filesystem::path toOpen = file;
+            if (decision.answer == RequestAnswer::ShellPage) {
+                toOpen = std::filesystem::path(std::string()) / "index.html";
+            }
+            (void)toOpen;
+            break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tavopix

@@ -1,0 +1,63 @@
+// Which requests the browser view's local server answers, and with what. Only the page that was
+// opened with the program's token may talk to it: the first load carries the token in the URL
+// and receives it back as a cookie; every later request and the socket need that cookie, a Host
+// naming the server itself and, where the browser sends one, an Origin of the server itself.
+// Files are served only from the folders the program allows, never as listings, and never
+// through "..", symbolic-link or percent-encoding tricks.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavopix {
+
+struct RequestFacts {
+    std::string_view method;  // "GET", …
+    std::string_view target;  // as sent: path and query
+    std::string_view host;    // Host header
+    std::string_view origin;  // Origin header; empty when absent
+    std::string_view cookie;  // Cookie header; empty when absent
+    bool websocketUpgrade = false;
+};
+
+struct ServerIdentity {
+    std::string token;
+    unsigned short port = 0;
+    std::filesystem::path webDir;                    // the shell's own files
+    std::vector<std::filesystem::path> allowedRoots;  // canonical folders pictures may come from
+};
+
+enum class RequestAnswer {
+    Refused,    // 403: no token, foreign host or origin, or a file outside the allowed folders
+    NotFound,   // 404
+    BadMethod,  // 405
+    ShellPage,  // the desktop shell; sets the cookie when the token came in the URL
+    WebFile,    // a file of the shell: `file`
+    File,       // a page, style sheet or picture: `file`
+    WebSocket,  // accept the upgrade
+};
+
+struct RequestDecision {
+    RequestAnswer answer = RequestAnswer::Refused;
+    std::filesystem::path file;
+    bool setCookie = false;
+};
+
+inline constexpr std::string_view kTokenCookie = "tvx";
+// Files of the program are fetched under this prefix followed by their percent-escaped
+// absolute path.
+inline constexpr std::string_view kFilePrefix = "/f";
+
+[[nodiscard]] RequestDecision DecideRequest(const RequestFacts& request,
+                                            const ServerIdentity& server);
+
+// The MIME type the server states for a file, from its extension; pictures are sniffed by the
+// browser anyway, so an unknown extension is served as application/octet-stream.
+std::string_view ContentTypeFor(const std::filesystem::path& file);
+
+// "%XX" sequences decoded; false for a malformed escape or an encoded NUL.
+bool PercentDecode(std::string_view in, std::string& out);
+
+}  // namespace tavopix
