@@ -1,0 +1,140 @@
+// JPEG decoding and encoding through TurboJPEG.
+#include <turbojpeg.h>
+
+#include <cstring>
+#include <memory>
+
+#include "image/PictureCodecs.h"
+#include "image/PictureHeader.h"
+#include "image/TurboHandle.h"
+
+namespace tavopix {
+
+namespace {
+
+// Adobe's CMYK JPEGs store inverted inks, so each channel times K is the RGB value.
+Bitmap RgbFromInvertedCmyk(const std::vector<std::uint8_t>& cmyk, int width, int height) {
+    Bitmap rgb = MakeBitmap(width, height, 3);
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned k = cmyk[i * 4 + 3];
+        for (int c = 0; c < 3; ++c) {
+            rgb.pixels[i * 3 + c] = static_cast<std::uint8_t>((cmyk[i * 4 + c] * k + 127) / 255);
+        }
+    }
+    return rgb;
+}
+
+// The smallest scaling factor not above 1 whose result still covers the requested size.
+tjscalingfactor CoveringScale(int width, int height, int coverWidth, int coverHeight) {
+    tjscalingfactor best{1, 1};
+    if (coverWidth <= 0 || coverHeight <= 0) {
+        return best;
+    }
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    for (int i = 0; factors != nullptr && i < count; ++i) {
+        const tjscalingfactor& factor = factors[i];
+        if (factor.num > factor.denom) {
+            continue;
+        }
+        const int scaledWidth = TJSCALED(width, factor);
+        if (scaledWidth >= coverWidth && TJSCALED(height, factor) >= coverHeight &&
+            scaledWidth < TJSCALED(width, best)) {
+            best = factor;
+        }
+    }
+    return best;
+}
+
+// Runs the decompression. Warnings stop it (a truncated or corrupt stream would otherwise come
+// back as a partly grey picture), except stray bytes between segments, which many cameras
+// write and which cost no pixel.
+bool Decompress(tjhandle handle, ByteSpan bytes, std::uint8_t* to, int width, int height,
+                int pixelFormat) {
+    const auto size = static_cast<unsigned long>(bytes.size());
+    constexpr int kFlags = TJFLAG_LIMITSCANS;
+    if (tjDecompress2(handle, bytes.data(), size, to, width, 0, height, pixelFormat,
+                      kFlags | TJFLAG_STOPONWARNING) == 0) {
+        return true;
+    }
+    if (tjGetErrorCode(handle) != TJERR_WARNING ||
+        std::strstr(tjGetErrorStr2(handle), "extraneous bytes") == nullptr) {
+        return false;
+    }
+    return tjDecompress2(handle, bytes.data(), size, to, width, 0, height, pixelFormat, kFlags) ==
+               0 ||
+           tjGetErrorCode(handle) == TJERR_WARNING;
+}
+
+}  // namespace
+
+std::optional<Bitmap> DecodeJpeg(ByteSpan bytes, int coverWidth, int coverHeight) {
+    TurboHandle handle(tjInitDecompress());
+    int width = 0;
+    int height = 0;
+    int subsampling = 0;
+    int colorspace = 0;
+    if (!handle || bytes.empty() ||
+        tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                            &width, &height, &subsampling, &colorspace) != 0 ||
+        !FitsPixelLimit(width, height)) {
+        return std::nullopt;
+    }
+    const tjscalingfactor scale = CoveringScale(width, height, coverWidth, coverHeight);
+    const int scaledWidth = TJSCALED(width, scale);
+    const int scaledHeight = TJSCALED(height, scale);
+    if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK) {
+        std::vector<std::uint8_t> cmyk(static_cast<std::size_t>(scaledWidth) * scaledHeight * 4);
+        if (!Decompress(handle.get(), bytes, cmyk.data(), scaledWidth, scaledHeight, TJPF_CMYK)) {
+            return std::nullopt;
+        }
+        return RgbFromInvertedCmyk(cmyk, scaledWidth, scaledHeight);
+    }
+    Bitmap bitmap = MakeBitmap(scaledWidth, scaledHeight, 3);
+    if (!Decompress(handle.get(), bytes, bitmap.pixels.data(), scaledWidth, scaledHeight,
+                    TJPF_RGB)) {
+        return std::nullopt;
+    }
+    return bitmap;
+}
+
+bool EncodeJpeg(const Bitmap& bitmap, int quality, ChromaSubsampling subsampling, Bytes& out) {
+    if (bitmap.IsEmpty()) {
+        return false;
+    }
+    const Bitmap flat = bitmap.channels == 3 ? Bitmap{} : FlattenOnWhite(bitmap);
+    const Bitmap& rgb = bitmap.channels == 3 ? bitmap : flat;
+    TurboHandle handle(tjInitCompress());
+    if (!handle) {
+        return false;
+    }
+    unsigned char* jpeg = nullptr;
+    unsigned long jpegSize = 0;
+    const int result =
+        tjCompress2(handle.get(), rgb.pixels.data(), rgb.width, 0, rgb.height, TJPF_RGB, &jpeg,
+                    &jpegSize, static_cast<int>(subsampling), quality, 0);
+    std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(jpeg, tjFree);
+    if (result != 0) {
+        return false;
+    }
+    out.assign(jpeg, jpeg + jpegSize);
+    return true;
+}
+
+std::optional<ChromaSubsampling> JpegSubsampling(ByteSpan bytes) {
+    TurboHandle handle(tjInitDecompress());
+    int width = 0;
+    int height = 0;
+    int subsampling = 0;
+    int colorspace = 0;
+    if (!handle ||
+        tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                            &width, &height, &subsampling, &colorspace) != 0 ||
+        subsampling < 0 || subsampling > static_cast<int>(ChromaSubsampling::S411)) {
+        return std::nullopt;
+    }
+    return static_cast<ChromaSubsampling>(subsampling);
+}
+
+}  // namespace tavopix

@@ -1,0 +1,23 @@
+// Internal to image/: decoding a picture of any of the five formats, told by its content, and
+// the one path from a picture to a smaller JPEG that thumbnails and uploads share.
+#pragma once
+
+#include "image/PictureCodecs.h"
+#include "image/PictureHeader.h"
+
+namespace tavopix {
+
+// The picture decoded, at full size or (JPEG) at a DCT scale that still covers coverWidth x
+// coverHeight. Fails beyond the pixel limit and on any corrupt or truncated data.
+[[nodiscard]] std::optional<Bitmap> DecodePicture(ByteSpan bytes, const PictureHeader& header,
+                                                  int coverWidth = 0, int coverHeight = 0);
+
+// The picture as a JPEG of exactly width x height: decoded at the cheapest covering scale,
+// resampled, its transparency composited onto white, encoded with the encoder's defaults.
+[[nodiscard]] bool EncodeResizedJpeg(ByteSpan bytes, const PictureHeader& header, int width,
+                                     int height, Bytes& out);
+
+// The same from a bitmap already decoded.
+[[nodiscard]] bool EncodeResizedJpeg(const Bitmap& bitmap, int width, int height, Bytes& out);
+
+}  // namespace tavopix

@@ -1,0 +1,30 @@
+#include "image/PictureDetails.h"
+
+#include "app/TextConvert.h"
+#include "image/FileNameRules.h"
+#include "image/PictureHeader.h"
+#include "platform/FileSystem.h"
+
+namespace tavopix {
+
+bool ReadPictureDetails(PictureDetails& details) {
+    const std::string path = Utf8(details.realPath);
+    FileAttributes attributes;
+    if (!ReadFileAttributes(path, attributes)) {
+        return false;
+    }
+    details.lastWriteTime = attributes.lastWriteTime;
+    details.size = static_cast<std::uint32_t>(attributes.size & 0xFFFFFFFF);
+    details.name = FileNameOf(details.realPath);
+    details.width = 0;
+    details.height = 0;
+    // Sizes the decoders would refuse count as undecodable.
+    const std::optional<PictureHeader> header = ReadPictureHeaderOfFile(path);
+    if (header && FitsPixelLimit(header->width, header->height)) {
+        details.width = static_cast<std::int32_t>(header->width);
+        details.height = static_cast<std::int32_t>(header->height);
+    }
+    return true;
+}
+
+}  // namespace tavopix

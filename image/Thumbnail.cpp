@@ -1,0 +1,139 @@
+#include "image/Thumbnail.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/AppContext.h"
+#include "app/PathTokens.h"
+#include "app/TextConvert.h"
+#include "image/FileNameRules.h"
+#include "image/PictureDecoder.h"
+#include "image/PictureFile.h"
+#include "image/ThumbnailWriter.h"
+#include "platform/FileSystem.h"
+
+namespace tavopix {
+
+namespace {
+
+std::uint16_t ClampToItemSize(std::uint32_t side) {
+    return static_cast<std::uint16_t>(std::min<std::uint32_t>(side, 0xFFFF));
+}
+
+// Small JPEGs and PNGs are shown as they are; BMPs and GIFs always get a JPEG (GIFs would
+// animate in the grid). The content must really be JPEG or PNG: a small TIFF, or a BMP under
+// another name, cannot be shown by the page.
+bool ServesAsOwnThumbnail(const PictureHeader& header, const std::u16string& realPath) {
+    const std::u16string tail = LowerTail(realPath, 4);
+    return std::uint64_t{header.width} * header.height <
+               static_cast<std::uint64_t>(kOwnThumbnailArea) &&
+           tail != u".bmp" && tail != u".gif" &&
+           (header.format == PictureFormat::Jpeg || header.format == PictureFormat::Png);
+}
+
+}  // namespace
+
+std::uint16_t PathChecksum(std::u16string_view path) {
+    std::uint32_t sum = 0;
+    for (const char16_t unit : path) {
+        sum += unit;
+    }
+    while (sum > 0x10000) {
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return static_cast<std::uint16_t>(~sum & 0xFFFF);
+}
+
+bool ThumbnailCacheName(const std::u16string& realPath, std::u16string& name) {
+    FileAttributes attributes;
+    if (!ReadFileAttributes(Utf8(realPath), attributes)) {
+        return false;
+    }
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%08x%04x%04x.jpg",
+                  static_cast<unsigned>(attributes.lastWriteTime & 0xFFFFFFFF),
+                  static_cast<unsigned>(attributes.size & 0xFFFF),
+                  static_cast<unsigned>(PathChecksum(realPath)));
+    name = appContext.iconCacheDir + FromUtf8(hex);
+    return true;
+}
+
+void ScaleToThumbnail(int& width, int& height) {
+    if (width < height && height > kThumbnailSide) {
+        width = std::max(kMinThumbnailSide,
+                         static_cast<int>(std::int64_t{width} * kThumbnailSide / height));
+        height = kThumbnailSide;
+    } else if (width > kThumbnailSide) {
+        height = std::max(kMinThumbnailSide,
+                          static_cast<int>(std::int64_t{height} * kThumbnailSide / width));
+        width = kThumbnailSide;
+    }
+}
+
+bool SetErrorThumbnail(PictureItem& item) {
+    item.thumbnail = appContext.errorImagePath;
+    item.width = kErrorThumbnailWidth;
+    item.height = kErrorThumbnailHeight;
+    return false;
+}
+
+bool WriteThumbnail(PictureItem& item, ByteSpan bytes, const std::u16string& realPath,
+                    const std::u16string& cacheName) {
+    const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
+    if (!header || !FitsPixelLimit(header->width, header->height)) {
+        return SetErrorThumbnail(item);
+    }
+    int width = static_cast<int>(header->width);
+    int height = static_cast<int>(header->height);
+    if (ServesAsOwnThumbnail(*header, realPath)) {
+        // Decoded all the same: a truncated small picture must not reach the page.
+        if (!DecodePicture(bytes, *header)) {
+            return SetErrorThumbnail(item);
+        }
+        item.thumbnail = realPath;
+    } else {
+        ScaleToThumbnail(width, height);
+        Bytes jpeg;
+        if (!EncodeResizedJpeg(bytes, *header, width, height, jpeg) ||
+            !ReplaceFile(Utf8(cacheName), jpeg)) {
+            return SetErrorThumbnail(item);
+        }
+        item.thumbnail = cacheName;
+    }
+    item.width = ClampToItemSize(static_cast<std::uint32_t>(width));
+    item.height = ClampToItemSize(static_cast<std::uint32_t>(height));
+    PercentEscape(item.thumbnail);
+    return true;
+}
+
+bool MakeThumbnail(PictureItem& item) {
+    const std::u16string realPath = ExpandPath(item.path);
+    if (realPath.empty()) {
+        item.thumbnail = appContext.errorImagePath;
+        return false;
+    }
+    std::u16string cacheName;
+    if (!ThumbnailCacheName(realPath, cacheName)) {
+        return SetErrorThumbnail(item);
+    }
+    item.width = 0;
+    item.height = 0;
+    const std::string cacheFile = Utf8(cacheName);
+    if (PathExists(cacheFile)) {
+        // A cached thumbnail is only measured; one that cannot be read still counts, at 0 x 0.
+        if (const std::optional<PictureHeader> cached = ReadPictureHeaderOfFile(cacheFile)) {
+            item.width = ClampToItemSize(cached->width);
+            item.height = ClampToItemSize(cached->height);
+        }
+        item.thumbnail = cacheName;
+        PercentEscape(item.thumbnail);
+        return true;
+    }
+    Bytes bytes;
+    if (!ReadWholeFile(Utf8(realPath), bytes)) {
+        return SetErrorThumbnail(item);
+    }
+    return WriteThumbnail(item, bytes, realPath, cacheName);
+}
+
+}  // namespace tavopix
