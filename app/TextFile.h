@@ -34,6 +34,8 @@ int ReadLine(std::u16string_view text, std::u16string& line, int start);
 int ReadToken(std::u16string_view text, std::u16string& token, int start);
 
 // True for the units this program treats as blank: every code of 32 or less.
-constexpr bool IsBlank(char16_t c) { return c <= 32; }
+constexpr bool IsBlank(char16_t c) {
+    return c <= 32;
+}
 
 }  // namespace tavopix

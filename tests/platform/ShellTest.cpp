@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/Clock.h"
+#include "platform/FakeDesktop.h"
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/ScratchFolder.h"
@@ -16,39 +17,10 @@
 namespace tavopix {
 namespace {
 
+using testing::AwaitFile;
+using testing::FakeProgram;
+using testing::PathVariable;
 using testing::ScratchFolder;
-
-// Detached programs finish on their own time: wait (boundedly) for the file they write.
-std::string AwaitFile(const ScratchFolder& folder, const std::string& name) {
-    for (int i = 0; i < 500 && !PathExists(folder.Path(name + ".done")); ++i) {
-        Sleep(10);
-    }
-    return folder.Read(name);
-}
-
-// A stand-in for a desktop program: writes its arguments, one a line, to `name` in the folder.
-void FakeProgram(const ScratchFolder& folder, const std::string& program, int exitCode,
-                 const std::string& name) {
-    std::string out = folder.Path(name);
-    std::string script = "#!/bin/sh\nprintf '%s\\n' \"$PWD\" \"$@\" > '" + out + "'\n: > '" + out +
-                         ".done'\nexit " + std::to_string(exitCode) + "\n";
-    folder.Write(program, script);
-    ::chmod(folder.Path(program).c_str(), 0755);
-}
-
-class PathVariable {
-public:
-    explicit PathVariable(const std::string& value) {
-        if (const char* old = std::getenv("PATH")) {
-            old_ = old;
-        }
-        ::setenv("PATH", value.c_str(), 1);
-    }
-    ~PathVariable() { ::setenv("PATH", old_.c_str(), 1); }
-
-private:
-    std::string old_;
-};
 
 TEST(LaunchDetached, PassesArgumentsWithoutAShellSeeingThem) {
     ScratchFolder folder;

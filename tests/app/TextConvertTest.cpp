@@ -1,0 +1,65 @@
+#include "app/TextConvert.h"
+
+#include <gtest/gtest.h>
+
+namespace tavopix {
+namespace {
+
+TEST(ToUtf8, ConvertsWholeTextsAndCountsBytes) {
+    std::string narrow;
+    EXPECT_EQ(ToUtf8(u"a桌😀", narrow), 8);
+    EXPECT_EQ(narrow, "a\xE6\xA1\x8C\xF0\x9F\x98\x80");
+    EXPECT_EQ(ToAnsi(u"é", narrow), 2);
+    EXPECT_EQ(narrow, "\xC3\xA9");
+}
+
+TEST(ToUtf8, EmptyOrUnconvertibleTextLeavesTheOutput) {
+    std::string narrow = "kept";
+    EXPECT_EQ(ToUtf8(u"", narrow), 0);
+    EXPECT_EQ(ToUtf8(std::u16string(1, 0xD800), narrow), 0);
+    EXPECT_EQ(ToUtf8(u"a\xDC00"
+                     u"b",
+                     narrow),
+              0);
+    EXPECT_EQ(ToAnsi(std::u16string(1, 0xDBFF), narrow), 0);
+    EXPECT_EQ(narrow, "kept");
+}
+
+TEST(Utf8, ReplacesUnpairedSurrogates) {
+    EXPECT_EQ(Utf8(u"a\xD800"
+                   u"b"),
+              "a\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(Utf8(u""), "");
+}
+
+TEST(FromUtf8, DecodesAndReplacesInvalidSequences) {
+    EXPECT_EQ(FromUtf8("a\xE6\xA1\x8C\xF0\x9F\x98\x80"), u"a桌😀");
+    EXPECT_EQ(FromUtf8(std::string("\0x", 2)), std::u16string(u"\0x", 2));
+    // Overlong, surrogate, beyond U+10FFFF, lone continuation, cut short, invalid lead.
+    EXPECT_EQ(FromUtf8("\xC0\x80"), u"\xFFFD\xFFFD");
+    EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\xFFFD\xFFFD\xFFFD");
+    EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD");
+    EXPECT_EQ(FromUtf8("\x80z"), u"\xFFFDz");
+    EXPECT_EQ(FromUtf8("\xE6\xA1z"), u"\xFFFDz");
+    EXPECT_EQ(FromUtf8("\xE6\xA1"), u"\xFFFD");
+    EXPECT_EQ(FromUtf8("\xFF"), u"\xFFFD");
+}
+
+TEST(PercentEscape, EscapesEveryByteAbove0x7F) {
+    std::u16string path = u"/home/me/桌面/a b%.jpg";
+    PercentEscape(path);
+    EXPECT_EQ(path, u"/home/me/%E6%A1%8C%E9%9D%A2/a b%.jpg");
+    std::u16string folder = u"url(/opt/相册/skin/res/view_prev.ani)";
+    PercentEscape(folder);
+    EXPECT_EQ(folder, u"url(/opt/%E7%9B%B8%E5%86%8C/skin/res/view_prev.ani)");
+    std::u16string empty;
+    PercentEscape(empty);
+    EXPECT_EQ(empty, u"");
+    std::u16string broken(1, 0xDC00);
+    PercentEscape(broken);
+    EXPECT_EQ(broken, u"%EF%BF%BD");
+}
+
+}  // namespace
+}  // namespace tavopix
