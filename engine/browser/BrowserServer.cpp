@@ -3,6 +3,9 @@
 #include <sys/random.h>
 
 #include <atomic>
+#include <optional>
+#include <utility>
+// (asio's headers use std::exchange without including <utility> themselves)
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
@@ -51,6 +54,8 @@ std::string RandomToken() {
 }
 
 class Server;
+
+std::string_view View(beast::string_view s) { return {s.data(), s.size()}; }
 
 class SocketSession : public std::enable_shared_from_this<SocketSession> {
 public:
@@ -222,11 +227,11 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
     auto request = parser_->release();
     const auto header = [&](http::field f) {
         auto it = request.find(f);
-        return it == request.end() ? std::string_view{} : std::string_view(it->value());
+        return it == request.end() ? std::string_view{} : View(it->value());
     };
     const RequestFacts facts{
-        std::string_view(request.method_string()),
-        std::string_view(request.target()),
+        View(request.method_string()),
+        View(request.target()),
         header(http::field::host),
         header(http::field::origin),
         header(http::field::cookie),
@@ -234,7 +239,7 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
     };
     const RequestDecision decision = server_.Decide(facts);
     const auto plain = [&](http::status status, std::string_view body) {
-        http::response<http::string_body> res{status, request.version()};
+        http::response<http::string_body> res(status, request.version());
         res.set(http::field::content_type, "text/plain; charset=utf-8");
         res.set(http::field::cache_control, "no-store");
         res.keep_alive(request.keep_alive());
@@ -257,25 +262,98 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
         }
         case RequestAnswer::ShellPage:
         case RequestAnswer::WebFile:
-        case RequestAnswer::File: {
-            const std::filesystem::path file = decision.answer == RequestAnswer::ShellPage
-                                                   ? std::filesystem::path()
-                                                   : decision.file;
-            http::file_body::value_type body;
-            beast::error_code open_ec;
-            const auto path = decision.answer == RequestAnswer::ShellPage
-                                  ? (server_.Decide({}).file, std::string())
-                                  : file.string();
-            (void)path;
-            std::filesystem::path toOpen = file;
-            if (decision.answer == RequestAnswer::ShellPage) {
-                toOpen = std::filesystem::path(std::string()) / "index.html";
-            }
-            (void)toOpen;
+        case RequestAnswer::File:
             break;
-        }
+    }
+    http::file_body::value_type body;
+    beast::error_code openError;
+    body.open(decision.file.c_str(), beast::file_mode::scan, openError);
+    if (openError) return plain(http::status::not_found, "not found\n");
+    const auto size = body.size();
+    http::response<http::file_body> res(std::piecewise_construct, std::make_tuple(std::move(body)),
+                                        std::make_tuple(http::status::ok, request.version()));
+    res.set(http::field::content_type, std::string(ContentTypeFor(decision.file)));
+    res.set("X-Content-Type-Options", "nosniff");
+    if (decision.answer == RequestAnswer::File) {
+        res.set("Content-Security-Policy", std::string(kFilePolicy));
+        res.set(http::field::cache_control, "private, max-age=60");
+    } else {
+        res.set("Content-Security-Policy", std::string(kShellPolicy));
+        res.set(http::field::cache_control, "no-store");
+    }
+    if (decision.setCookie) {
+        res.set(http::field::set_cookie, std::string(kTokenCookie) + "=" + server_.Token() +
+                                             "; Path=/; HttpOnly; SameSite=Strict");
+    }
+    res.content_length(size);
+    res.keep_alive(request.keep_alive());
+    Write(std::move(res));
+}
+
+// ---- WebSocket ----------------------------------------------------------------------------------
+
+void SocketSession::Run(http::request<http::string_body> request) {
+    ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+    ws_.read_message_max(kMaxFrameBytes);
+    ws_.async_accept(request, [self = shared_from_this()](beast::error_code ec) {
+        if (ec) return;
+        self->server_.Activate(self);
+        self->DoRead();
+    });
+}
+
+void SocketSession::DoRead() {
+    ws_.async_read(buffer_, beast::bind_front_handler(&SocketSession::OnRead, shared_from_this()));
+}
+
+void SocketSession::OnRead(beast::error_code ec, std::size_t) {
+    if (ec) {
+        server_.Ended(this);
+        return;
+    }
+    if (ws_.got_text()) server_.Received(this, beast::buffers_to_string(buffer_.data()));
+    buffer_.consume(buffer_.size());
+    DoRead();
+}
+
+void SocketSession::Send(std::shared_ptr<const std::string> text) {
+    if (closeAfterQueue_ || queue_.size() >= kMaxQueuedFrames) return;
+    queue_.push_back(std::move(text));
+    if (queue_.size() == 1) DoWrite();
+}
+
+void SocketSession::Close(std::shared_ptr<const std::string> farewell) {
+    Send(std::move(farewell));
+    closeAfterQueue_ = true;
+}
+
+void SocketSession::DoWrite() {
+    ws_.text(true);
+    ws_.async_write(asio::buffer(*queue_.front()),
+                    beast::bind_front_handler(&SocketSession::OnWrite, shared_from_this()));
+}
+
+void SocketSession::OnWrite(beast::error_code ec, std::size_t) {
+    if (ec) {
+        server_.Ended(this);
+        return;
+    }
+    queue_.pop_front();
+    if (!queue_.empty()) {
+        DoWrite();
+    } else if (closeAfterQueue_) {
+        ws_.async_close(websocket::close_code::going_away,
+                        [self = shared_from_this()](beast::error_code) {});
     }
 }
 
 }  // namespace
+
+std::unique_ptr<BrowserServer> BrowserServer::Start(std::filesystem::path webDir,
+                                                    Handlers handlers, std::string& error) {
+    auto server = std::make_unique<Server>(std::move(webDir), std::move(handlers));
+    if (!server->Listen(error)) return nullptr;
+    return server;
+}
+
 }  // namespace tavopix

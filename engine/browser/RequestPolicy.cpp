@@ -111,12 +111,12 @@ RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity&
     const bool tokenInCookie = SameSecret(CookieValue(request.cookie, kTokenCookie), server.token);
     if (path == "/" && tokenInUrl) {
         if (request.method != "GET") return {RequestAnswer::BadMethod, {}, false};
-        return {RequestAnswer::ShellPage, {}, true};
+        return {RequestAnswer::ShellPage, server.webDir / "index.html", true};
     }
     if (!tokenInCookie) return decision;
     if (request.method != "GET") return {RequestAnswer::BadMethod, {}, false};
 
-    if (path == "/") return {RequestAnswer::ShellPage, {}, false};
+    if (path == "/") return {RequestAnswer::ShellPage, server.webDir / "index.html", false};
     if (path == "/ws") {
         return {request.websocketUpgrade ? RequestAnswer::WebSocket : RequestAnswer::NotFound, {},
                 false};
@@ -126,9 +126,9 @@ RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity&
         const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
             return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
         });
-        if (!plain || name.find("..") != std::string_view::npos) return {RequestAnswer::NotFound};
+        if (!plain || name.find("..") != std::string_view::npos) return {RequestAnswer::NotFound, {}, false};
         auto file = InsideRoots(server.webDir / std::string(name), {server.webDir});
-        if (file.empty()) return {RequestAnswer::NotFound};
+        if (file.empty()) return {RequestAnswer::NotFound, {}, false};
         return {RequestAnswer::WebFile, std::move(file), false};
     }
     if (path.starts_with(std::string(kFilePrefix) + "/")) {
@@ -142,11 +142,12 @@ RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity&
         if (real.empty()) {
             std::error_code ec;
             return {std::filesystem::exists(file, ec) ? RequestAnswer::Refused
-                                                      : RequestAnswer::NotFound};
+                                                      : RequestAnswer::NotFound,
+                    {}, false};
         }
         return {RequestAnswer::File, std::move(real), false};
     }
-    return {RequestAnswer::NotFound};
+    return {RequestAnswer::NotFound, {}, false};
 }
 
 std::string_view ContentTypeFor(const std::filesystem::path& file) {

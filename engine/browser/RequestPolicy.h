@@ -33,7 +33,7 @@ enum class RequestAnswer {
     Refused,    // 403: no token, foreign host or origin, or a file outside the allowed folders
     NotFound,   // 404
     BadMethod,  // 405
-    ShellPage,  // the desktop shell; sets the cookie when the token came in the URL
+    ShellPage,  // the desktop shell, `file`; sets the cookie when the token came in the URL
     WebFile,    // a file of the shell: `file`
     File,       // a page, style sheet or picture: `file`
     WebSocket,  // accept the upgrade
