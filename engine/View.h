@@ -58,6 +58,13 @@ public:
     virtual Size ScreenSize() = 0;
     virtual Rect WorkArea() = 0;
 
+    // ---- Popups -------------------------------------------------------------------------------
+    // Shows `popup`, an element of its page, floating over the page with its top-left corner at
+    // `anchor` (root-relative), until HidePopup. The engine opens one popup at a time (menus,
+    // context menus, the list of a select) and marks it with STATE_POPUP.
+    virtual void ShowPopup(const Element& /*popup*/, Point /*anchor*/) {}
+    virtual void HidePopup(const Element& /*popup*/) {}
+
     // ---- Windows ------------------------------------------------------------------------------
     // Creates or updates the window `window`.
     virtual void PlaceWindow(WindowKey window, const WindowPlacement& placement) = 0;
