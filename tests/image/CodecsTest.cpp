@@ -1,0 +1,257 @@
+// The five decoders and encoders on pictures made here: round trips, transparency on white,
+// odd sizes, and bad input of every kind failing cleanly without large allocations.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <tiffio.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "TestPictures.h"
+#include "image/PictureDecoder.h"
+#include "image/PictureHeader.h"
+#include "image/Resample.h"
+
+namespace tavopix {
+namespace {
+
+using testing::Flat;
+using testing::Gradient;
+using testing::Psnr;
+using testing::Truncated;
+
+std::optional<Bitmap> Decode(const Bytes& bytes, int coverWidth = 0, int coverHeight = 0) {
+    const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
+    if (!header) {
+        return std::nullopt;
+    }
+    return DecodePicture(bytes, *header, coverWidth, coverHeight);
+}
+
+TEST(Codecs, LosslessFormatsRoundTripExactlyAtOddSizes) {
+    for (const auto& [width, height] : {std::pair{1, 1}, std::pair{37, 23}, std::pair{129, 3}}) {
+        for (const int channels : {3, 4}) {
+            const Bitmap original = Gradient(width, height, channels);
+            for (const Bytes& bytes : {testing::MakePng(original), testing::MakeBmp(original),
+                                       testing::MakeTiff(original)}) {
+                const std::optional<Bitmap> decoded = Decode(bytes);
+                ASSERT_TRUE(decoded);
+                EXPECT_EQ(decoded->channels, channels);
+                EXPECT_EQ(Psnr(FlattenOnWhite(*decoded), FlattenOnWhite(original)), 99.0)
+                    << width << "x" << height;
+            }
+        }
+    }
+}
+
+TEST(Codecs, JpegRoundTripsCloselyIncludingProgressiveAndUnalignedSizes) {
+    const Bitmap original = Gradient(67, 45);
+    for (const auto mode : {testing::JpegMode::Baseline, testing::JpegMode::Progressive}) {
+        const std::optional<Bitmap> decoded =
+            Decode(testing::MakeJpeg(original, 95, ChromaSubsampling::S444, mode));
+        ASSERT_TRUE(decoded);
+        EXPECT_GT(Psnr(*decoded, original), 38.0);
+    }
+}
+
+TEST(Codecs, TransparencyIsCompositedOntoWhite) {
+    const Bitmap halfRed = Flat(8, 8, 255, 0, 0, 128);
+    for (const Bytes& bytes :
+         {testing::MakePng(halfRed), testing::MakeTiff(halfRed), testing::MakeBmp(halfRed)}) {
+        const std::optional<Bitmap> decoded = Decode(bytes);
+        ASSERT_TRUE(decoded);
+        const Bitmap flat = FlattenOnWhite(*decoded);
+        EXPECT_EQ(flat.pixels[0], 255);
+        EXPECT_NEAR(flat.pixels[1], 127, 2);
+        EXPECT_NEAR(flat.pixels[2], 127, 2);
+    }
+    const std::optional<Bitmap> gif = Decode(testing::MakeGif(4, 4, 1, true));
+    ASSERT_TRUE(gif);
+    const Bitmap flat = FlattenOnWhite(*gif);
+    const std::size_t clear = (std::size_t{0} * 4 + 3) * 3;  // (3, 0) has index 3, the clear one
+    EXPECT_EQ(flat.pixels[clear], 255);
+    EXPECT_EQ(flat.pixels[clear + 1], 255);
+    EXPECT_EQ(flat.pixels[0], 255);  // (0, 0) is red
+    EXPECT_EQ(flat.pixels[1], 0);
+}
+
+TEST(Codecs, InterlacedGifRowsLandInPlace) {
+    const std::optional<Bitmap> gif = Decode(testing::MakeGif(5, 19, 1, false, true));
+    ASSERT_TRUE(gif);
+    static constexpr std::uint8_t kRed[4] = {255, 0, 0, 10};
+    for (int y = 0; y < 19; ++y) {
+        const int index = testing::GifIndexAt(0, y, 0);
+        EXPECT_EQ(gif->pixels[gif->Stride() * y], kRed[index]) << "row " << y;
+    }
+}
+
+TEST(Codecs, JpegDecodesAtTheSmallestCoveringDctScale) {
+    const Bytes jpeg = testing::MakeJpeg(Gradient(2000, 1500));
+    // 1/8 would give 250 x 188, too small for 280 x 210; 1/4 covers it.
+    const std::optional<Bitmap> quarter = Decode(jpeg, 280, 210);
+    ASSERT_TRUE(quarter);
+    EXPECT_EQ(quarter->width, 500);
+    EXPECT_EQ(quarter->height, 375);
+    const std::optional<Bitmap> full = Decode(jpeg);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->width, 2000);
+}
+
+TEST(Codecs, ShrinkingAveragesInsteadOfAliasing) {
+    // One-pixel black and white stripes: sampling would pick all black or all white.
+    Bitmap stripes = MakeBitmap(400, 300, 3);
+    for (int y = 0; y < 300; ++y) {
+        for (int x = 0; x < 400; ++x) {
+            std::fill_n(
+                stripes.pixels.begin() + static_cast<std::ptrdiff_t>(stripes.Stride() * y + x * 3),
+                3, static_cast<std::uint8_t>(x % 2 ? 255 : 0));
+        }
+    }
+    const Bitmap small = ResizeBitmap(stripes, 93, 70);
+    for (int x = 5; x < 88; ++x) {
+        EXPECT_NEAR(small.pixels[small.Stride() * 35 + x * 3], 128, 6) << x;
+    }
+    const Bitmap flat = ResizeBitmap(Flat(123, 77, 10, 200, 30), 17, 11);
+    for (std::size_t i = 0; i < flat.pixels.size(); i += 3) {
+        ASSERT_EQ(flat.pixels[i], 10);
+        ASSERT_EQ(flat.pixels[i + 1], 200);
+        ASSERT_EQ(flat.pixels[i + 2], 30);
+    }
+}
+
+// Every format, cut short at several points or with its body overwritten, fails.
+TEST(Codecs, TruncatedAndCorruptPicturesFail) {
+    const Bitmap picture = Gradient(64, 48);
+    const std::vector<Bytes> sound = {
+        testing::MakeJpeg(picture),
+        testing::MakePng(picture),
+        testing::MakeGif(64, 48),
+        testing::MakeBmp(picture),
+        testing::MakeTiff(picture),
+        testing::MakeJpeg(picture, 90, ChromaSubsampling::S420, testing::JpegMode::Progressive)};
+    for (const Bytes& bytes : sound) {
+        ASSERT_TRUE(Decode(bytes));
+        for (const double part : {0.0, 0.1, 0.5, 0.9}) {
+            const Bytes cut = Truncated(
+                bytes, static_cast<std::size_t>(static_cast<double>(bytes.size()) * part));
+            EXPECT_FALSE(Decode(cut)) << "format " << bytes[0] << " cut at " << part;
+        }
+    }
+    for (std::size_t i = 0; i < sound.size(); ++i) {
+        Bytes corrupt = sound[i];
+        for (std::size_t at = corrupt.size() / 3; at < corrupt.size() * 2 / 3; ++at) {
+            corrupt[at] = static_cast<std::uint8_t>(at * 7);
+        }
+        // A corrupt body may still decode where the format has no check (BMP, uncompressed
+        // pixels); the rest must refuse it.
+        if (sound[i][0] != 'B') {
+            EXPECT_FALSE(Decode(corrupt)) << "picture " << i;
+        }
+    }
+}
+
+TEST(Codecs, FormatIsToldByContent) {
+    const Bitmap picture = Gradient(10, 6);
+    const std::vector<std::pair<Bytes, PictureFormat>> cases = {
+        {testing::MakeJpeg(picture), PictureFormat::Jpeg},
+        {testing::MakePng(picture), PictureFormat::Png},
+        {testing::MakeGif(10, 6), PictureFormat::Gif},
+        {testing::MakeBmp(picture), PictureFormat::Bmp},
+        {testing::MakeTiff(picture), PictureFormat::Tiff}};
+    for (const auto& [bytes, format] : cases) {
+        const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->format, format);
+        EXPECT_EQ(header->width, 10u);
+        EXPECT_EQ(header->height, 6u);
+    }
+    EXPECT_FALSE(ReadPictureHeader(Bytes{}));
+    EXPECT_FALSE(ReadPictureHeader(Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}));
+}
+
+// Headers claiming enormous sizes, one per format.
+void MakeBombs(const std::filesystem::path& scratch, std::vector<Bytes>& bombs) {
+    Bytes jpeg = testing::MakeJpeg(Gradient(16, 16));
+    for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+            jpeg[i + 5] = jpeg[i + 6] = jpeg[i + 7] = jpeg[i + 8] = 0xFF;  // 65535 x 65535
+            break;
+        }
+    }
+    bombs.push_back(jpeg);
+
+    Bytes png = testing::MakePng(Gradient(16, 16));
+    const std::uint32_t side = 100000;
+    for (int i = 0; i < 2; ++i) {
+        png[16 + i * 4] = side >> 24;
+        png[17 + i * 4] = (side >> 16) & 0xFF;
+        png[18 + i * 4] = (side >> 8) & 0xFF;
+        png[19 + i * 4] = side & 0xFF;
+    }
+    const uLong crc = crc32(0, png.data() + 12, 17);  // keep the header chunk's checksum right
+    png[29] = static_cast<std::uint8_t>(crc >> 24);
+    png[30] = static_cast<std::uint8_t>(crc >> 16);
+    png[31] = static_cast<std::uint8_t>(crc >> 8);
+    png[32] = static_cast<std::uint8_t>(crc);
+    bombs.push_back(png);
+
+    Bytes gif = testing::MakeGif(4, 4);
+    ASSERT_EQ(gif[25], ',');  // the image descriptor follows the 4-colour palette
+    for (const std::size_t at :
+         {std::size_t{6}, std::size_t{8}, std::size_t{30}, std::size_t{32}}) {
+        gif[at] = gif[at + 1] = 0xFF;
+    }
+    bombs.push_back(gif);
+
+    Bytes bmp = testing::MakeBmp(Gradient(16, 16));
+    for (const std::size_t at : {std::size_t{18}, std::size_t{22}}) {
+        bmp[at] = side & 0xFF;
+        bmp[at + 1] = (side >> 8) & 0xFF;
+        bmp[at + 2] = (side >> 16) & 0xFF;
+        bmp[at + 3] = 0;
+    }
+    bombs.push_back(bmp);
+
+    const std::string tiffPath = (scratch / "bomb.tif").string();
+    TIFF* tiff = TIFFOpen(tiffPath.c_str(), "w");
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, side);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, side);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 1);
+    TIFFWriteDirectory(tiff);
+    TIFFClose(tiff);
+    std::ifstream file(tiffPath, std::ios::binary);
+    bombs.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    std::filesystem::remove(tiffPath);
+}
+
+long PeakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(Codecs, DecompressionBombsAreRefusedBeforeAllocating) {
+    const std::filesystem::path scratch = std::filesystem::temp_directory_path();
+    std::vector<Bytes> bombs;
+    MakeBombs(scratch, bombs);
+    ASSERT_EQ(bombs.size(), 5u);
+    const long before = PeakResidentKilobytes();
+    for (const Bytes& bomb : bombs) {
+        const std::optional<PictureHeader> header = ReadPictureHeader(bomb);
+        ASSERT_TRUE(header);
+        EXPECT_GE(header->width, 65535u);
+        EXPECT_FALSE(FitsPixelLimit(header->width, header->height));
+        // Straight to the decoder, past the header check its callers make.
+        PictureHeader unchecked = *header;
+        unchecked.width = unchecked.height = 16;
+        EXPECT_FALSE(DecodePicture(bomb, unchecked)) << static_cast<int>(header->format);
+    }
+    EXPECT_LT(PeakResidentKilobytes() - before, 200 * 1024);
+}
+
+}  // namespace
+}  // namespace tavopix

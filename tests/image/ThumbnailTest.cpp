@@ -1,0 +1,200 @@
+// Thumbnails and their cache names, and the header-only picture details.
+#include "image/Thumbnail.h"
+
+#include <gtest/gtest.h>
+
+#include "TestPictures.h"
+#include "app/AppContext.h"
+#include "app/PathTokens.h"
+#include "app/TextConvert.h"
+#include "image/PictureDetails.h"
+#include "image/PictureFile.h"
+#include "image/PictureHeader.h"
+#include "platform/FileSystem.h"
+
+namespace tavopix {
+namespace {
+
+using testing::Gradient;
+
+class Thumbnails : public testing::PictureFolder {
+protected:
+    // Makes the thumbnail of a picture written under `name`.
+    bool Make(const std::string& name, const Bytes& bytes, PictureItem& item) {
+        item.path = Write(name, bytes);
+        return MakeThumbnail(item);
+    }
+
+    // The size of the JPEG the item's thumbnail names (it is percent-escaped; these paths are
+    // ASCII).
+    std::optional<PictureHeader> ThumbnailHeader(const PictureItem& item) const {
+        return ReadPictureHeaderOfFile(Utf8(item.thumbnail));
+    }
+
+    void ExpectError(const PictureItem& item) const {
+        EXPECT_EQ(item.thumbnail, appContext.errorImagePath);
+        EXPECT_EQ(item.width, 160);
+        EXPECT_EQ(item.height, 115);
+    }
+};
+
+TEST(PathChecksumTest, FoldsTheSumAndComplements) {
+    EXPECT_EQ(PathChecksum(u""), 0xFFFF);
+    EXPECT_EQ(PathChecksum(u"a"), static_cast<std::uint16_t>(~0x61));
+    // 0x8000 + 0x8000 ends exactly at 0x10000, which is not folded: its low 16 bits are 0.
+    EXPECT_EQ(PathChecksum(u"\x8000\x8000"), 0xFFFF);
+    // 0xFFFF + 0xFFFF + 2 = 0x20000 folds to 0x0002.
+    EXPECT_EQ(PathChecksum(u"\xFFFF\xFFFF\x0002"), static_cast<std::uint16_t>(~0x0002));
+}
+
+TEST_F(Thumbnails, CacheNameIsTimeSizeAndChecksumInHex) {
+    const std::u16string path = Write("a.jpg", Bytes(0x12345, 'x'));
+    FileAttributes attributes;
+    ASSERT_TRUE(ReadFileAttributes(Utf8(path), attributes));
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%08x2345%04x.jpg",
+                  static_cast<unsigned>(attributes.lastWriteTime), PathChecksum(path));
+    std::u16string name;
+    ASSERT_TRUE(ThumbnailCacheName(path, name));
+    EXPECT_EQ(name, appContext.iconCacheDir + FromUtf8(expected));
+    EXPECT_FALSE(ThumbnailCacheName(Path("missing.jpg"), name));
+}
+
+TEST_F(Thumbnails, LargeJpegIsScaledAndCachedThenOnlyLoaded) {
+    PictureItem item;
+    ASSERT_TRUE(Make("photo.jpg", testing::MakeJpeg(Gradient(4000, 3000)), item));
+    EXPECT_EQ(item.width, 280);
+    EXPECT_EQ(item.height, 210);
+    std::u16string cacheName;
+    ASSERT_TRUE(ThumbnailCacheName(ExpandPath(item.path), cacheName));
+    EXPECT_EQ(item.thumbnail, cacheName);
+    const std::optional<PictureHeader> made = ThumbnailHeader(item);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->width, 280u);
+    EXPECT_EQ(made->height, 210u);
+    // A second call only measures the cached file.
+    ASSERT_TRUE(ReplaceFile(Utf8(cacheName), testing::MakeJpeg(Gradient(12, 9))));
+    PictureItem again;
+    again.path = item.path;
+    ASSERT_TRUE(MakeThumbnail(again));
+    EXPECT_EQ(again.width, 12);
+    EXPECT_EQ(again.height, 9);
+    // An unreadable cached file still counts, at 0 x 0.
+    ASSERT_TRUE(ReplaceFile(Utf8(cacheName), Bytes{'?'}));
+    EXPECT_TRUE(MakeThumbnail(again));
+    EXPECT_EQ(again.width, 0);
+    EXPECT_EQ(again.thumbnail, cacheName);
+}
+
+TEST_F(Thumbnails, ScalingRules) {
+    const std::vector<std::tuple<int, int, int, int>> cases = {
+        {3000, 40, 280, 4},  // 3.7 raised to the minimum of 4
+        {40, 3000, 4, 280},   {200, 300, 186, 280}, {281, 281, 280, 280},
+        {280, 280, 280, 280}, {500, 100, 280, 56}};
+    for (const auto& [width, height, thumbWidth, thumbHeight] : cases) {
+        int w = width;
+        int h = height;
+        ScaleToThumbnail(w, h);
+        EXPECT_EQ(w, thumbWidth) << width << "x" << height;
+        EXPECT_EQ(h, thumbHeight) << width << "x" << height;
+    }
+    PictureItem item;
+    ASSERT_TRUE(Make("wide.JPG", testing::MakeJpeg(Gradient(3000, 40)), item));
+    EXPECT_EQ(item.width, 280);
+    EXPECT_EQ(item.height, 4);
+    ASSERT_TRUE(ThumbnailHeader(item));
+    EXPECT_EQ(ThumbnailHeader(item)->height, 4u);
+}
+
+TEST_F(Thumbnails, SmallJpegAndPngAreTheirOwnThumbnails) {
+    PictureItem png;
+    ASSERT_TRUE(Make("small.png", testing::MakePng(Gradient(200, 150, 4)), png));
+    EXPECT_EQ(png.thumbnail, png.path);
+    EXPECT_EQ(png.width, 200);
+    EXPECT_EQ(png.height, 150);
+    PictureItem jpeg;
+    ASSERT_TRUE(Make("small.JPG", testing::MakeJpeg(Gradient(279, 280)), jpeg));  // 78,120 pixels
+    EXPECT_EQ(jpeg.thumbnail, jpeg.path);
+    EXPECT_TRUE(CacheFiles().empty());
+}
+
+TEST_F(Thumbnails, SmallBmpGifAndTiffGetACachedJpeg) {
+    const std::vector<std::pair<std::string, Bytes>> cases = {
+        {"small.bmp", testing::MakeBmp(Gradient(200, 150))},
+        {"small.gif", testing::MakeGif(200, 150, 3, true)},
+        {"small.tif", testing::MakeTiff(Gradient(200, 150, 4))},
+        {"bmp-inside.png", testing::MakeBmp(Gradient(200, 150))}};
+    for (const auto& [name, bytes] : cases) {
+        PictureItem item;
+        ASSERT_TRUE(Make(name, bytes, item)) << name;
+        EXPECT_NE(item.thumbnail, item.path) << name;
+        EXPECT_EQ(item.width, 200);
+        EXPECT_EQ(item.height, 150);
+        const std::optional<PictureHeader> made = ThumbnailHeader(item);
+        ASSERT_TRUE(made) << name;
+        EXPECT_EQ(made->format, PictureFormat::Jpeg);
+        EXPECT_EQ(made->width, 200u);
+    }
+}
+
+TEST_F(Thumbnails, PathIsPercentEscaped) {
+    PictureItem item;
+    ASSERT_TRUE(Make(Utf8(u"相册.png"), testing::MakePng(Gradient(20, 20)), item));
+    EXPECT_NE(item.thumbnail.find(u"%E7%9B%B8%E5%86%8C.png"), std::u16string::npos);
+}
+
+TEST_F(Thumbnails, BadPicturesGetTheErrorPicture) {
+    const Bytes jpeg = testing::MakeJpeg(Gradient(640, 480));
+    const std::vector<std::pair<std::string, Bytes>> cases = {
+        {"empty.jpg", {}},
+        {"cut.jpg", testing::Truncated(jpeg, jpeg.size() / 2)},
+        {"cut-small.png", testing::Truncated(testing::MakePng(Gradient(50, 50)), 200)},
+        {"text.png", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}},
+        {"cut.gif", testing::Truncated(testing::MakeGif(300, 300), 300)},
+        {"cut.tif", testing::Truncated(testing::MakeTiff(Gradient(300, 300)), 5000)},
+        {"cut.bmp", testing::Truncated(testing::MakeBmp(Gradient(300, 300)), 5000)}};
+    for (const auto& [name, bytes] : cases) {
+        PictureItem item;
+        EXPECT_FALSE(Make(name, bytes, item)) << name;
+        ExpectError(item);
+    }
+    PictureItem missing;
+    missing.path = Path("missing.jpg");
+    EXPECT_FALSE(MakeThumbnail(missing));
+    ExpectError(missing);
+    EXPECT_TRUE(CacheFiles().empty());
+
+    PictureItem unexpandable;
+    unexpandable.path = u"%temp%/a.jpg";
+    unexpandable.width = 7;
+    EXPECT_FALSE(MakeThumbnail(unexpandable));
+    EXPECT_EQ(unexpandable.thumbnail, appContext.errorImagePath);
+    EXPECT_EQ(unexpandable.width, 7);
+}
+
+TEST_F(Thumbnails, DetailsComeFromTheHeaderAlone) {
+    // Only the header is there; the sizes are still read.
+    const Bytes jpeg = testing::MakeJpeg(Gradient(1234, 567));
+    PictureDetails details;
+    details.realPath = Write("cut.jpg", testing::Truncated(jpeg, 700));
+    ASSERT_TRUE(ReadPictureDetails(details));
+    EXPECT_EQ(details.name, u"cut.jpg");
+    EXPECT_EQ(details.width, 1234);
+    EXPECT_EQ(details.height, 567);
+    EXPECT_EQ(details.size, 700u);
+    EXPECT_NE(details.lastWriteTime, 0u);
+
+    details.realPath = Write("note.gif", Bytes{'h', 'i'});
+    ASSERT_TRUE(ReadPictureDetails(details));
+    EXPECT_EQ(details.width, 0);
+    EXPECT_EQ(details.height, 0);
+
+    PictureDetails missing;
+    missing.realPath = Path("missing.png");
+    missing.width = 5;
+    EXPECT_FALSE(ReadPictureDetails(missing));
+    EXPECT_EQ(missing.width, 5);
+}
+
+}  // namespace
+}  // namespace tavopix

@@ -1,0 +1,60 @@
+// The grid's thumbnail worker and the upload dialog's thumbnail thread make thumbnails at the
+// same time, now and then of the same picture.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "TestPictures.h"
+#include "app/TextConvert.h"
+#include "image/PictureHeader.h"
+#include "image/Thumbnail.h"
+
+namespace tavopix {
+namespace {
+
+class ThumbnailThreads : public testing::PictureFolder {};
+
+TEST_F(ThumbnailThreads, TwoThreadsMakeThumbnailsAtOnce) {
+    constexpr int kPictures = 6;
+    std::vector<std::u16string> paths;
+    for (int i = 0; i < kPictures; ++i) {
+        const Bitmap picture = testing::Gradient(900 + i * 7, 700 - i * 5, i % 2 ? 4 : 3);
+        paths.push_back(i % 2
+                            ? Write("p" + std::to_string(i) + ".png", testing::MakePng(picture))
+                            : Write("p" + std::to_string(i) + ".jpg", testing::MakeJpeg(picture)));
+    }
+    // Both threads walk every picture, one from each end, so they meet on the same files.
+    std::vector<PictureItem> forward(kPictures);
+    std::vector<PictureItem> backward(kPictures);
+    std::vector<bool> forwardOk(kPictures);
+    std::vector<bool> backwardOk(kPictures);
+    std::thread first([&] {
+        for (int i = 0; i < kPictures; ++i) {
+            forward[i].path = paths[i];
+            forwardOk[i] = MakeThumbnail(forward[i]);
+        }
+    });
+    std::thread second([&] {
+        for (int i = kPictures - 1; i >= 0; --i) {
+            backward[i].path = paths[i];
+            backwardOk[i] = MakeThumbnail(backward[i]);
+        }
+    });
+    first.join();
+    second.join();
+    for (int i = 0; i < kPictures; ++i) {
+        EXPECT_TRUE(forwardOk[i]);
+        EXPECT_TRUE(backwardOk[i]);
+        EXPECT_EQ(forward[i].thumbnail, backward[i].thumbnail);
+        EXPECT_EQ(forward[i].width, 280);
+        EXPECT_EQ(backward[i].width, 280);
+        const std::optional<PictureHeader> header =
+            ReadPictureHeaderOfFile(Utf8(forward[i].thumbnail));
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->width, 280u);
+    }
+    EXPECT_EQ(CacheFiles().size(), static_cast<std::size_t>(kPictures));  // no temporary files left
+}
+
+}  // namespace
+}  // namespace tavopix
