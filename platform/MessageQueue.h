@@ -23,8 +23,8 @@
 // Records carried by messages. A worker may post a heap record in wParam or lParam; once
 // PostMessage returns true the record belongs to the receiver (false: it is still the poster's).
 // The receiver frees it after handling. When the queue itself drops a message — its window was
-// destroyed, DiscardQueuedMessages removed it, DispatchMessage found its window dead, or the
-// queue is torn down at exit — it calls the record deleter registered for that message number
+// destroyed, DiscardQueuedMessages removed it, or DispatchMessage found its window dead — it
+// calls the record deleter registered for that message number
 // (RegisterMessageRecord), so nothing leaks. A message number carries the same record type for
 // every window that receives it. A message that PeekMessage(PM_REMOVE) or GetMessage hands out
 // belongs to the caller, record included.
@@ -92,13 +92,17 @@ void DeleteLParamRecord(WPARAM, LPARAM lParam) {
 // changes nothing. Any thread.
 bool RegisterMessageRecord(UINT message, RecordDeleter deleter);
 
-// Removes every queued message of `hwnd` with a number in [first, last], freeing each one's record
-// through the registered deleter, and returns how many were removed. UI thread.
+// Removes every queued message of `hwnd` (null: of every window) with a number in [first, last],
+// freeing each one's record through the registered deleter, and returns how many were removed.
+// UI thread.
 std::size_t DiscardQueuedMessages(HWND hwnd, UINT first, UINT last);
 // The same, freeing each record with `deleter` instead (null: the records are not freed).
 std::size_t DiscardQueuedMessages(HWND hwnd, UINT first, UINT last, RecordDeleter deleter);
 
 // ---- Timers -----------------------------------------------------------------------------------
+// Shorter periods are raised to this, so no timer can keep the UI thread spinning.
+inline constexpr UINT USER_TIMER_MINIMUM = 10;
+
 // Starts or restarts timer `id` of `hwnd`: WM_TIMER with wParam = id arrives every `elapse` ms
 // until KillTimer. Setting a running timer again starts its period anew. A late timer fires once,
 // not once per missed period. Returns `id`, or 0 when the window is dead or `id` is 0. UI thread.

@@ -14,6 +14,10 @@ inline constexpr int SM_CYMINTRACK = 35;
 inline constexpr int SM_CXMAXIMIZED = 61;
 inline constexpr int SM_CYMAXIMIZED = 62;
 
+// The smallest size a user can drag a window to, unless its procedure asks for more.
+inline constexpr int MIN_TRACK_WIDTH = 136;
+inline constexpr int MIN_TRACK_HEIGHT = 39;
+
 // The stand-ins without a view: a 1920 × 1080 screen with a 40-pixel task bar.
 inline constexpr int DEFAULT_SCREEN_WIDTH = 1920;
 inline constexpr int DEFAULT_SCREEN_HEIGHT = 1080;

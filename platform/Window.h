@@ -78,8 +78,10 @@ inline constexpr int SW_RESTORE = 9;       // from minimised: back to the state 
 inline constexpr int SW_SHOWDEFAULT = 10;  // as SW_SHOWNORMAL
 
 struct WINDOWPLACEMENT {
-    UINT showCmd = SW_HIDE;  // SW_HIDE, SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED
-    RECT rcNormalPosition;   // the rectangle of the normal state, also while min/maximised
+    // SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED, also while hidden (IsWindowVisible
+    // tells that).
+    UINT showCmd = SW_SHOWNORMAL;
+    RECT rcNormalPosition;  // the rectangle of the normal state, also while min/maximised
 };
 
 // ---- Window long values -----------------------------------------------------------------------
