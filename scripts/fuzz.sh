@@ -5,9 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
 [[ -f fuzz/CMakeLists.txt ]] || { echo "no fuzz targets"; exit 0; }
-if [[ ! -f build/fuzz/build.ninja ]]; then
+# Every library the fuzzers link is built with coverage and the sanitizers too, or faults and
+# new paths inside it would go unseen.
+sanitize=fuzzer-no-link,address,undefined
+if [[ ! -f build/fuzz/build.ninja ]] ||
+    ! grep -qx "TAVOPIX_SANITIZE:STRING=$sanitize" build/fuzz/CMakeCache.txt; then
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTAVOPIX_FUZZ=ON -DTAVOPIX_TESTS=OFF -DTAVOPIX_BENCH=OFF
+    -DTAVOPIX_FUZZ=ON -DTAVOPIX_TESTS=OFF -DTAVOPIX_BENCH=OFF -DTAVOPIX_SANITIZE=$sanitize
 fi
 cmake --build build/fuzz -j"$(nproc)"
 mkdir -p build/fuzz/artifacts
