@@ -1,12 +1,11 @@
 #include "engine/Document.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "engine/HtmlParser.h"
 #include "engine/Utf8.h"
 #include "engine/View.h"
+#include "platform/WholeFile.h"
 
 namespace tavopix {
 
@@ -18,13 +17,9 @@ std::vector<Document*>& QueuedDocuments() {
     return queued;
 }
 
-bool ReadWholeFile(const std::u16string& path, std::string& bytes) {
-    std::ifstream file(Utf16ToUtf8(path), std::ios::binary);
-    if (!file) {
-        return false;
-    }
-    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
+// A page or style sheet file as UTF-8, without a byte-order mark.
+bool ReadTextFile(const std::u16string& path, std::string& bytes) {
+    if (!ReadWholeFile(Utf16ToUtf8(path), bytes)) {
         return false;
     }
     if (bytes.starts_with("\xEF\xBB\xBF")) {
@@ -73,7 +68,7 @@ Document::~Document() {
 
 std::unique_ptr<Document> Document::LoadFile(std::u16string_view path) {
     std::string bytes;
-    if (!ReadWholeFile(std::u16string(path), bytes)) {
+    if (!ReadTextFile(std::u16string(path), bytes)) {
         return nullptr;
     }
     return FromHtml(bytes, path);
@@ -115,7 +110,7 @@ void Document::CollectStyleSheets() {
                 continue;
             }
             std::u16string url = ResolveUrl(*href);
-            if (!ReadWholeFile(url, text)) {
+            if (!ReadTextFile(url, text)) {
                 continue;  // a missing sheet leaves the page unstyled, as a browser would
             }
             sheets_.push_back({std::move(url), std::move(text)});
