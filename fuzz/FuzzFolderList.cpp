@@ -5,7 +5,8 @@
 #include "library/FolderList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::u16string path = tavopix::fuzzing::WriteDataFile("SetPathCfg.dat", data, size);
+    const tavopix::fuzzing::DataFile file("SetPathCfg.dat", data, size);
+    const std::u16string& path = file.path();
     tavopix::FolderList list(path);
     if (!list.Load()) {
         return 0;

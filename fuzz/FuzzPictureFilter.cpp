@@ -10,7 +10,8 @@
 #include "platform/WholeFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::u16string path = tavopix::fuzzing::WriteDataFile("ImgFilterCfg.dat", data, size);
+    const tavopix::fuzzing::DataFile file("ImgFilterCfg.dat", data, size);
+    const std::u16string& path = file.path();
     tavopix::PictureFilter filter;
     if (!tavopix::LoadPictureFilter(path, filter)) {
         if (size >= tavopix::kPictureFilterBytes) {

@@ -9,7 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using tavopix::UploadedRegistry;
-    const std::u16string path = tavopix::fuzzing::WriteDataFile("uploadedImg.dat", data, size);
+    const tavopix::fuzzing::DataFile file("uploadedImg.dat", data, size);
+    const std::u16string& path = file.path();
     UploadedRegistry registry(path);
     if (!registry.Load()) {
         return 0;
