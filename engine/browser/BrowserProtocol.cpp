@@ -18,29 +18,35 @@ bool IsUrlAttribute(std::string_view name) {
 bool HasScheme(std::u16string_view reference) {
     for (std::size_t i = 0; i < reference.size(); ++i) {
         const char16_t c = reference[i];
-        if (c == u':') return i > 1;  // "c:" would be a drive, never a scheme here
-        const bool schemeChar = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                                (i > 0 && ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' ||
-                                           c == u'.'));
-        if (!schemeChar) return false;
+        if (c == u':')
+            return i > 1;  // "c:" would be a drive, never a scheme here
+        const bool schemeChar =
+            (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+            (i > 0 && ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.'));
+        if (!schemeChar)
+            return false;
     }
     return false;
 }
 
 // Bytes that may stand as they are in a path of the server's address.
 bool PlainInPath(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+           c == '-' || c == '_' || c == '.' || c == '~';
 }
 
-std::string ToString(const std::u16string& s) { return Utf16ToUtf8(s); }
+std::string ToString(const std::u16string& s) {
+    return Utf16ToUtf8(s);
+}
 
 json NodeJson(const Document& document, const NodeSnapshot& node) {
     json a = json::array();
     for (const auto& attribute : node.attributes) {
         std::u16string value = attribute.value;
-        if (IsUrlAttribute(attribute.name)) value = ServerAddressOf(document, value);
-        if (attribute.name == "style") value = ServerStyleValue(document, "", value);
+        if (IsUrlAttribute(attribute.name))
+            value = ServerAddressOf(document, value);
+        if (attribute.name == "style")
+            value = ServerStyleValue(document, "", value);
         a.push_back(json::array({attribute.name, ToString(value)}));
     }
     json s = json::array();
@@ -49,11 +55,18 @@ json NodeJson(const Document& document, const NodeSnapshot& node) {
             {property.name, ToString(ServerStyleValue(document, property.name, property.value))}));
     }
     json c = json::array();
-    for (const auto& child : node.children) c.push_back(NodeJson(document, child));
-    json out = {{"u", node.uid},         {"g", node.tag},          {"a", std::move(a)},
-                {"s", std::move(s)},     {"st", node.state},       {"x", ToString(node.text)},
-                {"l", ToString(node.tail)}, {"c", std::move(c)}};
-    if (!node.value.empty()) out["v"] = ToString(node.value);
+    for (const auto& child : node.children)
+        c.push_back(NodeJson(document, child));
+    json out = {{"u", node.uid},
+                {"g", node.tag},
+                {"a", std::move(a)},
+                {"s", std::move(s)},
+                {"st", node.state},
+                {"x", ToString(node.text)},
+                {"l", ToString(node.tail)},
+                {"c", std::move(c)}};
+    if (!node.value.empty())
+        out["v"] = ToString(node.value);
     return out;
 }
 
@@ -69,7 +82,8 @@ std::u16string ServerAddressOf(const Document& document, std::u16string_view ref
     }
     // Paths come percent-escaped (non-ASCII bytes as %XX): undo that to find the file.
     std::string decoded;
-    if (!PercentDecode(Utf16ToUtf8(reference), decoded)) return std::u16string(reference);
+    if (!PercentDecode(Utf16ToUtf8(reference), decoded))
+        return std::u16string(reference);
     const std::u16string path = document.ResolveUrl(Utf8ToUtf16(decoded));
     std::string address(kFilePrefix);
     for (unsigned char c : Utf16ToUtf8(path)) {
@@ -92,12 +106,14 @@ std::u16string ServerStyleValue(const Document& document, std::string_view prope
     bool sawUrl = false;
     while (true) {
         const auto open = value.find(u"url(", pos);
-        if (open == std::u16string_view::npos) break;
+        if (open == std::u16string_view::npos)
+            break;
         const auto close = value.find(u')', open);
-        if (close == std::u16string_view::npos) break;
+        if (close == std::u16string_view::npos)
+            break;
         std::u16string_view inner = value.substr(open + 4, close - open - 4);
-        while (!inner.empty() && (inner.front() == u' ' || inner.front() == u'"' ||
-                                  inner.front() == u'\'')) {
+        while (!inner.empty() &&
+               (inner.front() == u' ' || inner.front() == u'"' || inner.front() == u'\'')) {
             inner.remove_prefix(1);
         }
         while (!inner.empty() &&
@@ -107,7 +123,8 @@ std::u16string ServerStyleValue(const Document& document, std::string_view prope
         out.append(value.substr(pos, open - pos));
         out += u"url(\"";
         for (char16_t c : ServerAddressOf(document, inner)) {
-            if (c != u'"' && c != u'\\' && c != u'\n') out.push_back(c);
+            if (c != u'"' && c != u'\\' && c != u'\n')
+                out.push_back(c);
         }
         out += u"\")";
         pos = close + 1;
@@ -157,7 +174,8 @@ std::string EncodeDocument(std::uint32_t docId, const Document& document) {
         }
     }
     json j = {{"t", "doc"}, {"doc", docId}, {"sheets", std::move(sheets)}, {"root", nullptr}};
-    if (const Element* root = document.Root()) j["root"] = NodeJson(document, SnapshotOf(*root));
+    if (const Element* root = document.Root())
+        j["root"] = NodeJson(document, SnapshotOf(*root));
     return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
@@ -170,9 +188,9 @@ std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document
                 // A reset replaces the page: the caller sends the whole document instead.
                 break;
             case ChangeKind::Insert:
-                ops.push_back(json::array({"ins", change.target, change.index,
-                                           change.node ? NodeJson(document, *change.node)
-                                                       : json(nullptr)}));
+                ops.push_back(
+                    json::array({"ins", change.target, change.index,
+                                 change.node ? NodeJson(document, *change.node) : json(nullptr)}));
                 break;
             case ChangeKind::Remove:
                 ops.push_back(json::array({"rm", change.target}));
@@ -182,13 +200,16 @@ std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document
                 if (value && IsUrlAttribute(change.name)) {
                     value = ServerAddressOf(document, *value);
                 }
-                if (value && change.name == "style") value = ServerStyleValue(document, "", *value);
-                ops.push_back(json::array({"attr", change.target, change.name, OptionalText(value)}));
+                if (value && change.name == "style")
+                    value = ServerStyleValue(document, "", *value);
+                ops.push_back(
+                    json::array({"attr", change.target, change.name, OptionalText(value)}));
                 break;
             }
             case ChangeKind::Style: {
                 std::optional<std::u16string> value = change.value;
-                if (value) value = ServerStyleValue(document, change.name, *value);
+                if (value)
+                    value = ServerStyleValue(document, change.name, *value);
                 ops.push_back(
                     json::array({"style", change.target, change.name, OptionalText(value)}));
                 break;

@@ -9,13 +9,10 @@
 //        visible, enabled, show: normal|min|max, active}
 //   winclose {id}
 //   doc {doc, sheets: [{href}|{text}], root: node}       a page from scratch
-//   ops {doc, seq, ops: [[kind, uid, …]]}                 kind: ins rm attr style state text tail value
-//   docclose {doc}
-//   q {id, doc, u, what: loc|iw|ih|scroll|screen, area, width}   answered by a {id, r}
-//   scrollto {doc, u, x, y, smooth}
-//   drag {win, code, sx, sy}                  the press at (sx, sy) hit a non-client zone
-//   clip {text}
-//   quit
+//   ops {doc, seq, ops: [[kind, uid, …]]}                 kind: ins rm attr style state text tail
+//   value docclose {doc} q {id, doc, u, what: loc|iw|ih|scroll|screen, area, width}   answered by a
+//   {id, r} scrollto {doc, u, x, y, smooth} drag {win, code, sx, sy}                  the press at
+//   (sx, sy) hit a non-client zone clip {text} quit
 // A node is {u, g, a: [[name, value]], s: [[name, value]], st, x, l, v?, c: [node]}.
 #pragma once
 

@@ -32,17 +32,20 @@ constexpr auto kRequestTimeout = std::chrono::seconds(30);
 
 // Scripts only from the shell's own files; pictures and sheets from this server; nothing else.
 constexpr std::string_view kShellPolicy =
-    "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' data:; "
+    "default-src 'none'; script-src 'self'; style-src 'self' 'unsafe-inline'; img-src 'self' "
+    "data:; "
     "font-src 'self'; connect-src 'self'; frame-src 'self' about:; base-uri 'none'; "
     "form-action 'none'; frame-ancestors 'none'";
-constexpr std::string_view kFilePolicy = "default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; sandbox";
+constexpr std::string_view kFilePolicy =
+    "default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; sandbox";
 
 std::string RandomToken() {
     unsigned char bytes[24];
     std::size_t got = 0;
     while (got < sizeof bytes) {
         const auto n = getrandom(bytes + got, sizeof bytes - got, 0);
-        if (n > 0) got += static_cast<std::size_t>(n);
+        if (n > 0)
+            got += static_cast<std::size_t>(n);
     }
     static constexpr char kHex[] = "0123456789abcdef";
     std::string token;
@@ -55,12 +58,13 @@ std::string RandomToken() {
 
 class Server;
 
-std::string_view View(beast::string_view s) { return {s.data(), s.size()}; }
+std::string_view View(beast::string_view s) {
+    return {s.data(), s.size()};
+}
 
 class SocketSession : public std::enable_shared_from_this<SocketSession> {
 public:
-    SocketSession(tcp::socket socket, Server& server)
-        : ws_(std::move(socket)), server_(server) {}
+    SocketSession(tcp::socket socket, Server& server) : ws_(std::move(socket)), server_(server) {}
 
     void Run(http::request<http::string_body> request);
     void Send(std::shared_ptr<const std::string> text);
@@ -106,15 +110,18 @@ public:
 
     ~Server() override {
         io_.stop();
-        if (thread_.joinable()) thread_.join();
+        if (thread_.joinable())
+            thread_.join();
     }
 
     bool Listen(std::string& error) {
         beast::error_code ec;
         const tcp::endpoint endpoint(asio::ip::make_address("127.0.0.1"), 0);
         acceptor_.open(endpoint.protocol(), ec);
-        if (!ec) acceptor_.bind(endpoint, ec);
-        if (!ec) acceptor_.listen(asio::socket_base::max_listen_connections, ec);
+        if (!ec)
+            acceptor_.bind(endpoint, ec);
+        if (!ec)
+            acceptor_.listen(asio::socket_base::max_listen_connections, ec);
         if (ec) {
             error = ec.message();
             return false;
@@ -133,7 +140,8 @@ public:
     void Send(std::string text) override {
         auto shared = std::make_shared<const std::string>(std::move(text));
         asio::post(io_, [this, shared] {
-            if (active_) active_->Send(shared);
+            if (active_)
+                active_->Send(shared);
         });
     }
 
@@ -142,10 +150,12 @@ public:
     void AllowFolder(const std::filesystem::path& folder) override {
         std::error_code ec;
         auto canonical = std::filesystem::canonical(folder, ec);
-        if (ec) return;
+        if (ec)
+            return;
         std::lock_guard lock(identityMutex_);
         for (const auto& root : identity_.allowedRoots) {
-            if (root == canonical) return;
+            if (root == canonical)
+                return;
         }
         identity_.allowedRoots.push_back(std::move(canonical));
     }
@@ -164,18 +174,22 @@ public:
         }
         active_ = session;
         connected_ = true;
-        if (handlers_.connected) handlers_.connected();
+        if (handlers_.connected)
+            handlers_.connected();
     }
 
     void Received(const SocketSession* session, std::string text) {
-        if (session == active_.get() && handlers_.received) handlers_.received(std::move(text));
+        if (session == active_.get() && handlers_.received)
+            handlers_.received(std::move(text));
     }
 
     void Ended(const SocketSession* session) {
-        if (session != active_.get()) return;
+        if (session != active_.get())
+            return;
         active_.reset();
         connected_ = false;
-        if (handlers_.disconnected) handlers_.disconnected();
+        if (handlers_.disconnected)
+            handlers_.disconnected();
     }
 
     asio::io_context& Io() { return io_; }
@@ -183,8 +197,10 @@ public:
 private:
     void DoAccept() {
         acceptor_.async_accept(asio::make_strand(io_), [this](beast::error_code ec, tcp::socket s) {
-            if (!ec) std::make_shared<HttpSession>(std::move(s), *this)->Run();
-            if (acceptor_.is_open()) DoAccept();
+            if (!ec)
+                std::make_shared<HttpSession>(std::move(s), *this)->Run();
+            if (acceptor_.is_open())
+                DoAccept();
         });
     }
 
@@ -223,19 +239,16 @@ void HttpSession::Write(Response&& response) {
 }
 
 void HttpSession::OnRead(beast::error_code ec, std::size_t) {
-    if (ec) return;  // closed, timed out or over the limits: drop the connection
+    if (ec)
+        return;  // closed, timed out or over the limits: drop the connection
     auto request = parser_->release();
     const auto header = [&](http::field f) {
         auto it = request.find(f);
         return it == request.end() ? std::string_view{} : View(it->value());
     };
     const RequestFacts facts{
-        View(request.method_string()),
-        View(request.target()),
-        header(http::field::host),
-        header(http::field::origin),
-        header(http::field::cookie),
-        websocket::is_upgrade(request),
+        View(request.method_string()), View(request.target()),      header(http::field::host),
+        header(http::field::origin),   header(http::field::cookie), websocket::is_upgrade(request),
     };
     const RequestDecision decision = server_.Decide(facts);
     const auto plain = [&](http::status status, std::string_view body) {
@@ -268,7 +281,8 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
     http::file_body::value_type body;
     beast::error_code openError;
     body.open(decision.file.c_str(), beast::file_mode::scan, openError);
-    if (openError) return plain(http::status::not_found, "not found\n");
+    if (openError)
+        return plain(http::status::not_found, "not found\n");
     const auto size = body.size();
     http::response<http::file_body> res(std::piecewise_construct, std::make_tuple(std::move(body)),
                                         std::make_tuple(http::status::ok, request.version()));
@@ -296,7 +310,8 @@ void SocketSession::Run(http::request<http::string_body> request) {
     ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
     ws_.read_message_max(kMaxFrameBytes);
     ws_.async_accept(request, [self = shared_from_this()](beast::error_code ec) {
-        if (ec) return;
+        if (ec)
+            return;
         self->server_.Activate(self);
         self->DoRead();
     });
@@ -311,15 +326,18 @@ void SocketSession::OnRead(beast::error_code ec, std::size_t) {
         server_.Ended(this);
         return;
     }
-    if (ws_.got_text()) server_.Received(this, beast::buffers_to_string(buffer_.data()));
+    if (ws_.got_text())
+        server_.Received(this, beast::buffers_to_string(buffer_.data()));
     buffer_.consume(buffer_.size());
     DoRead();
 }
 
 void SocketSession::Send(std::shared_ptr<const std::string> text) {
-    if (closeAfterQueue_ || queue_.size() >= kMaxQueuedFrames) return;
+    if (closeAfterQueue_ || queue_.size() >= kMaxQueuedFrames)
+        return;
     queue_.push_back(std::move(text));
-    if (queue_.size() == 1) DoWrite();
+    if (queue_.size() == 1)
+        DoWrite();
 }
 
 void SocketSession::Close(std::shared_ptr<const std::string> farewell) {
@@ -349,10 +367,11 @@ void SocketSession::OnWrite(beast::error_code ec, std::size_t) {
 
 }  // namespace
 
-std::unique_ptr<BrowserServer> BrowserServer::Start(std::filesystem::path webDir,
-                                                    Handlers handlers, std::string& error) {
+std::unique_ptr<BrowserServer> BrowserServer::Start(std::filesystem::path webDir, Handlers handlers,
+                                                    std::string& error) {
     auto server = std::make_unique<Server>(std::move(webDir), std::move(handlers));
-    if (!server->Listen(error)) return nullptr;
+    if (!server->Listen(error))
+        return nullptr;
     return server;
 }
 

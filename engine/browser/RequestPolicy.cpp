@@ -8,15 +8,19 @@ namespace tavopix {
 namespace {
 
 int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 // Constant-time comparison, so the token cannot be guessed byte by byte from response times.
 bool SameSecret(std::string_view a, std::string_view b) {
-    if (a.size() != b.size() || a.empty()) return false;
+    if (a.size() != b.size() || a.empty())
+        return false;
     unsigned char diff = 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
         diff |= static_cast<unsigned char>(a[i] ^ b[i]);
@@ -29,8 +33,10 @@ std::string_view QueryValue(std::string_view query, std::string_view key) {
         const auto amp = query.find('&');
         const auto pair = query.substr(0, amp);
         const auto eq = pair.find('=');
-        if (eq != std::string_view::npos && pair.substr(0, eq) == key) return pair.substr(eq + 1);
-        if (amp == std::string_view::npos) break;
+        if (eq != std::string_view::npos && pair.substr(0, eq) == key)
+            return pair.substr(eq + 1);
+        if (amp == std::string_view::npos)
+            break;
         query.remove_prefix(amp + 1);
     }
     return {};
@@ -40,10 +46,13 @@ std::string_view CookieValue(std::string_view header, std::string_view name) {
     while (!header.empty()) {
         const auto semi = header.find(';');
         auto pair = header.substr(0, semi);
-        while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
+        while (!pair.empty() && pair.front() == ' ')
+            pair.remove_prefix(1);
         const auto eq = pair.find('=');
-        if (eq != std::string_view::npos && pair.substr(0, eq) == name) return pair.substr(eq + 1);
-        if (semi == std::string_view::npos) break;
+        if (eq != std::string_view::npos && pair.substr(0, eq) == name)
+            return pair.substr(eq + 1);
+        if (semi == std::string_view::npos)
+            break;
         header.remove_prefix(semi + 1);
     }
     return {};
@@ -55,7 +64,8 @@ bool IsOwnHost(std::string_view host, unsigned short port) {
 }
 
 bool IsOwnOrigin(std::string_view origin, unsigned short port) {
-    if (origin.empty()) return true;  // same-origin GETs carry none
+    if (origin.empty())
+        return true;  // same-origin GETs carry none
     constexpr std::string_view scheme = "http://";
     return origin.starts_with(scheme) && IsOwnHost(origin.substr(scheme.size()), port);
 }
@@ -65,14 +75,17 @@ std::filesystem::path InsideRoots(const std::filesystem::path& path,
                                   const std::vector<std::filesystem::path>& roots) {
     std::error_code ec;
     const auto real = std::filesystem::canonical(path, ec);
-    if (ec || !std::filesystem::is_regular_file(real, ec)) return {};
+    if (ec || !std::filesystem::is_regular_file(real, ec))
+        return {};
     for (const auto& root : roots) {
         auto r = real.begin();
         auto q = root.begin();
         for (; q != root.end() && r != real.end() && !q->empty(); ++q, ++r) {
-            if (*q != *r) break;
+            if (*q != *r)
+                break;
         }
-        if (q == root.end() || q->empty()) return real;
+        if (q == root.end() || q->empty())
+            return real;
     }
     return {};
 }
@@ -87,10 +100,12 @@ bool PercentDecode(std::string_view in, std::string& out) {
             out.push_back(in[i]);
             continue;
         }
-        if (i + 2 >= in.size()) return false;
+        if (i + 2 >= in.size())
+            return false;
         const int hi = HexValue(in[i + 1]);
         const int lo = HexValue(in[i + 2]);
-        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0)) return false;
+        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0))
+            return false;
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
     }
@@ -104,21 +119,27 @@ RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity&
     }
     const auto question = request.target.find('?');
     const std::string_view path = request.target.substr(0, question);
-    const std::string_view query =
-        question == std::string_view::npos ? std::string_view{} : request.target.substr(question + 1);
+    const std::string_view query = question == std::string_view::npos
+                                       ? std::string_view{}
+                                       : request.target.substr(question + 1);
 
     const bool tokenInUrl = SameSecret(QueryValue(query, "t"), server.token);
     const bool tokenInCookie = SameSecret(CookieValue(request.cookie, kTokenCookie), server.token);
     if (path == "/" && tokenInUrl) {
-        if (request.method != "GET") return {RequestAnswer::BadMethod, {}, false};
+        if (request.method != "GET")
+            return {RequestAnswer::BadMethod, {}, false};
         return {RequestAnswer::ShellPage, server.webDir / "index.html", true};
     }
-    if (!tokenInCookie) return decision;
-    if (request.method != "GET") return {RequestAnswer::BadMethod, {}, false};
+    if (!tokenInCookie)
+        return decision;
+    if (request.method != "GET")
+        return {RequestAnswer::BadMethod, {}, false};
 
-    if (path == "/") return {RequestAnswer::ShellPage, server.webDir / "index.html", false};
+    if (path == "/")
+        return {RequestAnswer::ShellPage, server.webDir / "index.html", false};
     if (path == "/ws") {
-        return {request.websocketUpgrade ? RequestAnswer::WebSocket : RequestAnswer::NotFound, {},
+        return {request.websocketUpgrade ? RequestAnswer::WebSocket : RequestAnswer::NotFound,
+                {},
                 false};
     }
     if (path.starts_with("/web/")) {
@@ -126,24 +147,29 @@ RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity&
         const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
             return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
         });
-        if (!plain || name.find("..") != std::string_view::npos) return {RequestAnswer::NotFound, {}, false};
+        if (!plain || name.find("..") != std::string_view::npos)
+            return {RequestAnswer::NotFound, {}, false};
         auto file = InsideRoots(server.webDir / std::string(name), {server.webDir});
-        if (file.empty()) return {RequestAnswer::NotFound, {}, false};
+        if (file.empty())
+            return {RequestAnswer::NotFound, {}, false};
         return {RequestAnswer::WebFile, std::move(file), false};
     }
     if (path.starts_with(std::string(kFilePrefix) + "/")) {
         std::string decoded;
-        if (!PercentDecode(path.substr(kFilePrefix.size()), decoded)) return decision;
+        if (!PercentDecode(path.substr(kFilePrefix.size()), decoded))
+            return decision;
         const std::filesystem::path file(decoded);
         for (const auto& part : file) {
-            if (part == "..") return decision;
+            if (part == "..")
+                return decision;
         }
         auto real = InsideRoots(file, server.allowedRoots);
         if (real.empty()) {
             std::error_code ec;
             return {std::filesystem::exists(file, ec) ? RequestAnswer::Refused
                                                       : RequestAnswer::NotFound,
-                    {}, false};
+                    {},
+                    false};
         }
         return {RequestAnswer::File, std::move(real), false};
     }
@@ -154,20 +180,33 @@ std::string_view ContentTypeFor(const std::filesystem::path& file) {
     std::string ext = file.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == ".html" || ext == ".htm") return "text/html; charset=utf-8";
-    if (ext == ".css") return "text/css; charset=utf-8";
-    if (ext == ".js" || ext == ".mjs") return "text/javascript; charset=utf-8";
-    if (ext == ".jpg" || ext == ".jpeg") return "image/jpeg";
-    if (ext == ".png") return "image/png";
-    if (ext == ".gif") return "image/gif";
-    if (ext == ".bmp") return "image/bmp";
-    if (ext == ".tif" || ext == ".tiff") return "image/tiff";
-    if (ext == ".svg") return "image/svg+xml";
-    if (ext == ".webp") return "image/webp";
-    if (ext == ".ico" || ext == ".cur") return "image/x-icon";
+    if (ext == ".html" || ext == ".htm")
+        return "text/html; charset=utf-8";
+    if (ext == ".css")
+        return "text/css; charset=utf-8";
+    if (ext == ".js" || ext == ".mjs")
+        return "text/javascript; charset=utf-8";
+    if (ext == ".jpg" || ext == ".jpeg")
+        return "image/jpeg";
+    if (ext == ".png")
+        return "image/png";
+    if (ext == ".gif")
+        return "image/gif";
+    if (ext == ".bmp")
+        return "image/bmp";
+    if (ext == ".tif" || ext == ".tiff")
+        return "image/tiff";
+    if (ext == ".svg")
+        return "image/svg+xml";
+    if (ext == ".webp")
+        return "image/webp";
+    if (ext == ".ico" || ext == ".cur")
+        return "image/x-icon";
     // The stepping cursors are kept under their historic names; their bytes are PNG.
-    if (ext == ".ani") return "image/png";
-    if (ext == ".woff2") return "font/woff2";
+    if (ext == ".ani")
+        return "image/png";
+    if (ext == ".woff2")
+        return "font/woff2";
     return "application/octet-stream";
 }
 

@@ -25,7 +25,7 @@ struct RequestFacts {
 struct ServerIdentity {
     std::string token;
     unsigned short port = 0;
-    std::filesystem::path webDir;                    // the shell's own files
+    std::filesystem::path webDir;                     // the shell's own files
     std::vector<std::filesystem::path> allowedRoots;  // canonical folders pictures may come from
 };
 

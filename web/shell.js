@@ -1,0 +1,192 @@
+// The desktop shell: one socket to the program, the window manager, a mirror per page, the
+// input the user gives those pages, and the answers to the program's geometry questions.
+
+import { PageMirror } from './mirror.js';
+import { WindowManager } from './wm.js';
+
+const desktop = document.getElementById('desktop');
+const notice = document.getElementById('notice');
+let socket = null;
+let closing = false;
+
+function send(message) {
+  if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
+}
+
+const wm = new WindowManager(desktop, send);
+const mirrors = new Map();  // document id -> PageMirror
+const windowOfDoc = new Map();  // document id -> window id
+const pendingDocs = new Map();  // document id -> reset message waiting for its window
+
+function reportScreen() {
+  send({ t: 'screen', w: window.innerWidth, h: window.innerHeight });
+}
+window.addEventListener('resize', reportScreen);
+
+// ---- Input ------------------------------------------------------------------------------------
+const MK_LBUTTON = 1, MK_RBUTTON = 2, MK_MBUTTON = 0x10;
+function buttonsOf(e) {
+  return (e.buttons & 1 ? MK_LBUTTON : 0) | (e.buttons & 2 ? MK_RBUTTON : 0) |
+    (e.buttons & 4 ? MK_MBUTTON : 0);
+}
+function buttonOf(e) {
+  return [MK_LBUTTON, MK_MBUTTON, MK_RBUTTON][e.button] || MK_LBUTTON;
+}
+function keysOf(e) {
+  return (e.ctrlKey ? 1 : 0) | (e.shiftKey ? 2 : 0) | (e.altKey ? 4 : 0);
+}
+
+function attachInput(winId, mirror) {
+  const d = mirror.document;
+  const view = d.defaultView;
+  let pendingMove = null;
+  const mouse = (kind, e, button) => ({
+    t: 'in', win: winId, k: kind, u: mirror.uidOf(e.target), x: Math.round(e.pageX),
+    y: Math.round(e.pageY), sx: Math.round(e.screenX), sy: Math.round(e.screenY),
+    b: button ?? buttonsOf(e), m: keysOf(e),
+  });
+  d.addEventListener('mousemove', (e) => {
+    if (wm.onDragMove(e.screenX, e.screenY)) return;
+    // Coalesced: the latest position once per frame, so a fast mouse cannot flood the program.
+    if (!pendingMove) view.requestAnimationFrame(() => { send(pendingMove); pendingMove = null; });
+    pendingMove = mouse('move', e);
+  }, true);
+  d.addEventListener('mousedown', (e) => send(mouse('down', e, buttonOf(e))), true);
+  d.addEventListener('mouseup', (e) => { wm.endDrag(); send(mouse('up', e, buttonOf(e))); }, true);
+  d.addEventListener('dblclick', (e) => send(mouse('dblclick', e, buttonOf(e))), true);
+  d.addEventListener('mouseover', (e) => send(mouse('over', e)), true);
+  d.addEventListener('mouseleave', (e) => send(mouse('leave', e)), true);
+  d.addEventListener('wheel', (e) => {
+    const message = mouse('wheel', e);
+    message.dy = Math.sign(e.deltaY) * -1;
+    send(message);
+  }, { capture: true, passive: true });
+  d.addEventListener('contextmenu', (e) => e.preventDefault(), true);
+  d.addEventListener('click', (e) => {
+    // Check boxes, radios and links change only when the program says so.
+    const el = e.target.closest?.('input[type=checkbox],input[type=radio],a[href]');
+    if (el) e.preventDefault();
+  }, true);
+  for (const kind of ['keydown', 'keyup']) {
+    d.addEventListener(kind, (e) => {
+      send({ t: 'in', win: winId, k: kind === 'keydown' ? 'keydown' : 'keyup',
+        u: mirror.uidOf(e.target), code: e.keyCode, key: e.key, m: keysOf(e) });
+      if (e.altKey && (e.key === '?' || e.key === '/')) e.preventDefault();
+    }, true);
+  }
+  d.addEventListener('keypress', (e) => {
+    send({ t: 'in', win: winId, k: 'char', u: mirror.uidOf(e.target), ch: e.key, m: keysOf(e) });
+  }, true);
+  d.addEventListener('input', (e) => {
+    const el = e.target;
+    if (el.type === 'checkbox' || el.type === 'radio') return;
+    send({ t: 'in', win: winId, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '') });
+  }, true);
+  d.addEventListener('focusin', (e) => send({ t: 'in', win: winId, k: 'focus', u: mirror.uidOf(e.target) }), true);
+  d.addEventListener('scroll', (e) => {
+    const el = e.target === d ? d.scrollingElement : e.target;
+    send({ t: 'in', win: winId, k: 'scroll', u: mirror.uidOf(el), x: el.scrollLeft, y: el.scrollTop });
+  }, true);
+}
+
+// ---- Program messages -------------------------------------------------------------------------
+function placeWindow(state) {
+  wm.place(state, (w) => {
+    w.iframe.addEventListener('load', () => {}, { once: true });
+  });
+  if (state.doc) bindDocument(state.id, state.doc);
+}
+
+function bindDocument(winId, docId) {
+  if (windowOfDoc.get(docId) === winId && mirrors.has(docId)) return;
+  const w = wm.get(winId);
+  if (!w) return;
+  windowOfDoc.set(docId, winId);
+  const mirror = new PageMirror(w.iframe, docId);
+  mirrors.set(docId, mirror);
+  const waiting = pendingDocs.get(docId);
+  if (waiting) {
+    pendingDocs.delete(docId);
+    resetDocument(waiting);
+  }
+}
+
+function resetDocument(message) {
+  const mirror = mirrors.get(message.doc);
+  if (!mirror) {
+    pendingDocs.set(message.doc, message);
+    return;
+  }
+  mirror.reset(message.root, message.sheets || []);
+  attachInput(windowOfDoc.get(message.doc), mirror);
+}
+
+function answer(query) {
+  const mirror = mirrors.get(query.doc);
+  let r = null;
+  if (query.what === 'screen') {
+    r = [window.innerWidth, window.innerHeight];
+  } else if (mirror) {
+    switch (query.what) {
+      case 'loc': r = mirror.location(query.u, query.area); break;
+      case 'iw': r = mirror.intrinsicWidths(query.u); break;
+      case 'ih': r = mirror.intrinsicHeight(query.u, query.width); break;
+      case 'scroll': r = mirror.scrollInfo(query.u); break;
+    }
+  }
+  send({ t: 'a', id: query.id, r });
+}
+
+function handle(message) {
+  switch (message.t) {
+    case 'hello':
+      notice.hidden = true;
+      reportScreen();
+      break;
+    case 'win': placeWindow(message); break;
+    case 'winclose': {
+      wm.remove(message.id);
+      for (const [doc, win] of windowOfDoc) {
+        if (win === message.id) { windowOfDoc.delete(doc); mirrors.delete(doc); }
+      }
+      break;
+    }
+    case 'doc': resetDocument(message); break;
+    case 'docclose': mirrors.delete(message.doc); pendingDocs.delete(message.doc); break;
+    case 'ops': mirrors.get(message.doc)?.apply(message.ops); send({ t: 'applied', seq: message.seq }); break;
+    case 'q': answer(message); break;
+    case 'scrollto': mirrors.get(message.doc)?.setScroll(message.u, message.x, message.y, message.smooth); break;
+    case 'drag': wm.beginDrag(message.win, message.code, message.sx, message.sy); break;
+    case 'clip': navigator.clipboard?.writeText(message.text).catch(() => {}); break;
+    case 'takeover':
+      closing = true;
+      notice.textContent = 'Tavopix 已在另一个浏览器窗口中打开。';
+      notice.hidden = false;
+      break;
+    case 'quit':
+      closing = true;
+      notice.textContent = 'Tavopix 已退出。';
+      notice.hidden = false;
+      desktop.replaceChildren();
+      window.close();
+      break;
+  }
+}
+
+function connect() {
+  const scheme = location.protocol === 'https:' ? 'wss:' : 'ws:';
+  socket = new WebSocket(`${scheme}//${location.host}/ws`);
+  socket.addEventListener('message', (e) => {
+    const batch = JSON.parse(e.data);
+    for (const message of Array.isArray(batch) ? batch : [batch]) handle(message);
+  });
+  socket.addEventListener('close', () => {
+    if (closing) return;
+    notice.textContent = '正在重新连接…';
+    notice.hidden = false;
+    setTimeout(connect, 500);
+  });
+}
+
+window.addEventListener('beforeunload', () => { if (!closing) send({ t: 'bye' }); });
+connect();

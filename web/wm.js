@@ -1,0 +1,141 @@
+// The window manager: every program window is an in-page window (a positioned box holding an
+// iframe with its page). The program decides where windows are and what state they have; the
+// window manager only shows that, and lets the user drag and resize a window where the
+// program's hit test says so, reporting the result back.
+
+// Hit-test codes the program answers a mouse press with.
+const HTCAPTION = 2;
+const RESIZE_EDGES = {
+  10: 'w', 11: 'e', 12: 'n', 13: 'nw', 14: 'ne', 15: 's', 16: 'sw', 17: 'se',
+};
+
+export class WindowManager {
+  constructor(desktop, send) {
+    this.desktop = desktop;
+    this.send = send;
+    this.windows = new Map();  // id -> {box, iframe, state}
+    this.taskbar = document.createElement('div');
+    this.taskbar.id = 'taskbar';
+    document.body.appendChild(this.taskbar);
+    this.drag = null;
+    window.addEventListener('mousemove', (e) => this.onDragMove(e.screenX, e.screenY));
+    window.addEventListener('mouseup', () => this.endDrag());
+  }
+
+  get(id) { return this.windows.get(id); }
+
+  // Creates or updates a window from the program's description of it.
+  place(state, onFrameReady) {
+    let w = this.windows.get(state.id);
+    if (!w) {
+      const box = document.createElement('div');
+      box.className = 'tvx-window';
+      const iframe = document.createElement('iframe');
+      iframe.setAttribute('title', state.title || '');
+      box.appendChild(iframe);
+      this.desktop.appendChild(box);
+      w = { box, iframe, state };
+      this.windows.set(state.id, w);
+      onFrameReady(w);
+    }
+    w.state = state;
+    this.layout(w);
+    this.restack();
+    this.refreshTaskbar();
+    return w;
+  }
+
+  layout(w) {
+    const s = w.state;
+    const box = w.box;
+    const maximized = s.show === 'max';
+    box.classList.toggle('maximized', maximized);
+    box.classList.toggle('disabled', !s.enabled);
+    box.toggleAttribute('data-hidden', !s.visible || s.show === 'min');
+    const r = maximized ? [0, 0, s.workW, s.workH] : [s.x, s.y, s.x + s.w, s.y + s.h];
+    Object.assign(box.style, {
+      left: r[0] + 'px', top: r[1] + 'px', width: (r[2] - r[0]) + 'px', height: (r[3] - r[1]) + 'px',
+    });
+    w.iframe.setAttribute('title', s.title || '');
+    if (s.active) document.title = s.title?.trim() || 'Tavopix';
+  }
+
+  remove(id) {
+    const w = this.windows.get(id);
+    if (!w) return;
+    w.box.remove();
+    this.windows.delete(id);
+    this.refreshTaskbar();
+  }
+
+  // Owned windows above their owners; the active window's chain on top.
+  restack() {
+    const depth = (w) => {
+      let d = 0;
+      for (let s = w.state; s && s.owner; s = this.windows.get(s.owner)?.state) d++;
+      return d;
+    };
+    for (const w of this.windows.values()) {
+      w.box.style.zIndex = String(10 + depth(w) * 10 + (w.state.active ? 5 : 0));
+    }
+  }
+
+  refreshTaskbar() {
+    this.taskbar.replaceChildren();
+    for (const [id, w] of this.windows) {
+      if (w.state.show !== 'min' || !w.state.visible) continue;
+      const b = document.createElement('button');
+      b.textContent = w.state.title?.trim() || 'Tavopix';
+      b.addEventListener('click', () => this.send({ t: 'sys', win: id, cmd: 'restore' }));
+      this.taskbar.appendChild(b);
+    }
+  }
+
+  // The program answered a press with a non-client code: drag or resize from here.
+  beginDrag(id, code, screenX, screenY) {
+    const w = this.windows.get(id);
+    if (!w || w.state.show === 'max') return;
+    const edge = RESIZE_EDGES[code];
+    if (code !== HTCAPTION && !edge) return;
+    const s = w.state;
+    this.drag = { w, edge, startX: screenX, startY: screenY, rect: [s.x, s.y, s.w, s.h] };
+    w.box.classList.add('dragging');
+    document.body.style.cursor = edge ? edge + '-resize' : 'move';
+  }
+
+  // Mouse moves inside a window's iframe arrive here too, in screen pixels.
+  onDragMove(screenX, screenY) {
+    const d = this.drag;
+    if (!d) return false;
+    const s = d.w.state;
+    const dx = screenX - d.startX;
+    const dy = screenY - d.startY;
+    let [x, y, w, h] = d.rect;
+    if (!d.edge) {
+      x += dx; y += dy;
+    } else {
+      const clampW = (v) => Math.min(Math.max(v, s.minW || 1), s.maxW > 0 ? s.maxW : 1e6);
+      const clampH = (v) => Math.min(Math.max(v, s.minH || 1), s.maxH > 0 ? s.maxH : 1e6);
+      if (d.edge.includes('e')) w = clampW(w + dx);
+      if (d.edge.includes('s')) h = clampH(h + dy);
+      if (d.edge.includes('w')) { const nw = clampW(w - dx); x += w - nw; w = nw; }
+      if (d.edge.includes('n')) { const nh = clampH(h - dy); y += h - nh; h = nh; }
+    }
+    Object.assign(d.w.box.style, { left: x + 'px', top: y + 'px', width: w + 'px', height: h + 'px' });
+    d.current = [x, y, w, h];
+    return true;
+  }
+
+  endDrag() {
+    const d = this.drag;
+    if (!d) return;
+    this.drag = null;
+    d.w.box.classList.remove('dragging');
+    document.body.style.cursor = '';
+    if (d.current) {
+      const [x, y, w, h] = d.current;
+      Object.assign(d.w.state, { x, y, w, h });
+      this.send({ t: 'move', win: d.w.state.id, x, y, w, h });
+    }
+  }
+}
