@@ -1,0 +1,230 @@
+// Picture uploads: one file streamed as the body of one request, with begin, progress and end
+// events, and the service's reply kept for the caller.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <mutex>
+
+#include "platform/LastError.h"
+#include "sdk/OvkErrors.h"
+#include "sdk/OvkSdk.h"
+#include "sdk/internal/Operation.h"
+#include "sdk/internal/ProgressPacer.h"
+#include "sdk/internal/Runtime.h"
+#include "sdk/internal/Session.h"
+#include "sdk/internal/UrlText.h"
+#include "sdk/internal/Utf16Text.h"
+
+namespace tavopix {
+
+namespace {
+
+using sdk::Runtime;
+using sdk::Session;
+using sdk::TransferOutcome;
+using sdk::TransferRequest;
+
+constexpr std::uint32_t kDefaultTimeoutMs = 30000;
+
+// The title as the program escapes it for JSON texts (a backslash before each special
+// character, the character itself unchanged) back to the plain title.
+std::u16string PlainTitle(std::u16string_view escaped) {
+    std::u16string plain;
+    plain.reserve(escaped.size());
+    for (std::size_t i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] == u'\\' && i + 1 < escaped.size()) {
+            ++i;
+        }
+        plain += escaped[i];
+    }
+    return plain;
+}
+
+class ImgUpload final : public sdk::Operation {
+public:
+    ImgUpload(Runtime& runtime, std::shared_ptr<Session> session, const UploadRequest& request)
+        : Operation(runtime.Handles(), runtime.Transfers()),
+          session_(std::move(session)),
+          filePath_(sdk::Utf8FromUtf16(sdk::TextOf(request.filePath))),
+          albumId_(sdk::Utf8FromUtf16(sdk::TextOf(request.albumId))),
+          title_(sdk::Utf8FromUtf16(PlainTitle(sdk::TextOf(request.title)))),
+          callback_(request.callback),
+          context_(request.context),
+          pacer_(request.progressIntervalMs) {}
+
+    ~ImgUpload() override {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+
+    bool Start(const std::shared_ptr<ImgUpload>& self, std::uint32_t timeoutMs) {
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Created) {
+            SetLastError(ERROR_BUSY);
+            return false;
+        }
+        fd_ = open(filePath_.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat info {};
+        if (fd_ < 0 || fstat(fd_, &info) != 0) {
+            return FailStart(SetLastErrorFromErrno());
+        }
+        if (!S_ISREG(info.st_mode)) {
+            return FailStart(ERROR_ACCESS_DENIED);
+        }
+        TransferRequest request;
+        request.url = session_->Config().albumService +
+                      "api/upload?album_id=" + sdk::PercentEncode(albumId_) +
+                      "&name=" + sdk::PercentEncode(title_);
+        request.post = true;
+        request.headers = {"Content-Type: application/octet-stream"};
+        if (std::string authorization = session_->AuthorizationHeader(); !authorization.empty()) {
+            request.headers.push_back(std::move(authorization));
+        }
+        request.bodyFd = fd_;
+        request.bodySize = static_cast<std::uint64_t>(info.st_size);
+        request.timeoutMs = timeoutMs;
+        request.timeoutKind = sdk::TimeoutKind::Silence;
+        request.connectTimeoutMs = session_->Config().connectTimeoutMs;
+        if (!Submit(self, std::move(request))) {
+            return FailStart(GetLastError());
+        }
+        state_ = State::Running;
+        return true;
+    }
+
+    void OnTransferBegin() override {
+        Deliver([&] {
+            SetLastError(ERROR_SUCCESS);
+            callback_(context_, OVK_EVENT_BEGIN, 0);
+        });
+    }
+
+    void OnTransferProgress(std::uint64_t sent, std::uint64_t, std::uint64_t) override {
+        if (std::optional<std::uint64_t> due = pacer_.Offer(sent)) {
+            Deliver([&] {
+                SetLastError(ERROR_SUCCESS);
+                callback_(context_, OVK_EVENT_PROGRESS, *due);
+            });
+        }
+    }
+
+    void OnTransferDone(TransferOutcome&& outcome) override {
+        {
+            std::lock_guard lock(mutex_);
+            status_ = outcome.httpStatus;
+            reply_ = sdk::Utf16FromUtf8(outcome.reply);
+            state_ = State::Done;
+        }
+        bool succeeded = outcome.httpStatus >= 200 && outcome.httpStatus < 300;
+        std::uint32_t error = succeeded            ? ERROR_SUCCESS
+                              : outcome.httpStatus ? outcome.httpStatus
+                                                   : outcome.error;
+        std::uint64_t sent = pacer_.Highest(outcome.bytesSent);
+        Deliver([&] {
+            SetLastError(error);
+            callback_(context_, succeeded ? OVK_EVENT_SUCCEEDED : OVK_EVENT_FAILED, sent);
+        });
+    }
+
+    bool Info(char16_t** reply, std::uint32_t* status) const {
+        std::lock_guard lock(mutex_);
+        if (status) {
+            *status = status_;
+        }
+        if (state_ != State::Done) {
+            SetLastError(ERROR_BUSY);
+            return false;
+        }
+        if (status_ == 0) {
+            SetLastError(OVK_ERROR_TIMEOUT);
+            return false;
+        }
+        *reply = sdk::NewTextBuffer(reply_);
+        if (!*reply) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    enum class State { Created, Running, Done };
+
+    bool FailStart(std::uint32_t error) {
+        if (fd_ >= 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+        SetLastError(error);
+        return false;
+    }
+
+    const std::shared_ptr<Session> session_;
+    const std::string filePath_;
+    const std::string albumId_;
+    const std::string title_;
+    const OvkUploadCallback callback_;
+    void* const context_;
+    sdk::ProgressPacer pacer_;  // transfer thread only
+
+    mutable std::mutex mutex_;
+    State state_ = State::Created;
+    int fd_ = -1;  // the picture, open from the start until the object goes
+    std::uint32_t status_ = 0;
+    std::u16string reply_;
+};
+
+}  // namespace
+
+OvkHandle ovkImgUploadCreate(const UploadRequest* request) {
+    std::shared_ptr<Runtime> runtime = Runtime::Current();
+    if (!runtime) {
+        return 0;
+    }
+    if (!request) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::shared_ptr<Session> session = runtime->Find<Session>(request->session);
+    if (!session) {
+        return 0;
+    }
+    if (sdk::TextOf(request->filePath).empty() || sdk::TextOf(request->albumId).empty() ||
+        !request->callback) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    auto upload = std::make_shared<ImgUpload>(*runtime, std::move(session), *request);
+    return upload->Register(upload);
+}
+
+OvkBool ovkImgUploadStart(OvkHandle handle, std::uint32_t timeoutMs) {
+    std::shared_ptr<Runtime> runtime = Runtime::Current();
+    if (!runtime) {
+        return false;
+    }
+    std::shared_ptr<ImgUpload> upload = runtime->Find<ImgUpload>(handle);
+    return upload && upload->Start(upload, timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs);
+}
+
+OvkBool ovkImgUploadInfo(OvkHandle handle, std::uint32_t /*reserved*/, char16_t** reply,
+                         std::uint32_t* status) {
+    if (status) {
+        *status = 0;
+    }
+    if (!reply) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    *reply = nullptr;
+    std::shared_ptr<Runtime> runtime = Runtime::Current();
+    if (!runtime) {
+        return false;
+    }
+    std::shared_ptr<ImgUpload> upload = runtime->Find<ImgUpload>(handle);
+    return upload && upload->Info(reply, status);
+}
+
+}  // namespace tavopix

@@ -1,0 +1,168 @@
+// OpenApi requests: a JSON text posted to the service under an API code, answered once.
+#include <mutex>
+#include <string>
+
+#include "platform/LastError.h"
+#include "sdk/OvkErrors.h"
+#include "sdk/OvkSdk.h"
+#include "sdk/internal/Operation.h"
+#include "sdk/internal/Runtime.h"
+#include "sdk/internal/Session.h"
+#include "sdk/internal/Utf16Text.h"
+
+namespace tavopix {
+
+namespace {
+
+using sdk::Runtime;
+using sdk::Session;
+using sdk::TransferOutcome;
+using sdk::TransferRequest;
+
+constexpr std::uint32_t kDefaultTimeoutMs = 30000;
+
+class ApiRequest final : public sdk::Operation {
+public:
+    ApiRequest(Runtime& runtime, std::shared_ptr<Session> session, std::uint32_t apiCode,
+               std::string body, std::uint32_t timeoutMs)
+        : Operation(runtime.Handles(), runtime.Transfers()),
+          session_(std::move(session)),
+          apiCode_(apiCode),
+          body_(std::move(body)),
+          timeoutMs_(timeoutMs) {}
+
+    bool Call(const std::shared_ptr<ApiRequest>& self, const OvkCallbackSpec& callback) {
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Prepared) {
+            SetLastError(ERROR_BUSY);
+            return false;
+        }
+        completion_ = callback.completion;
+        context_ = callback.context;
+        TransferRequest request;
+        request.url = session_->Config().albumService + "api/openapi/" + std::to_string(apiCode_);
+        request.post = true;
+        request.headers = {"Content-Type: application/json; charset=utf-8", "Expect:"};
+        if (std::string authorization = session_->AuthorizationHeader(); !authorization.empty()) {
+            request.headers.push_back(std::move(authorization));
+        }
+        request.body = body_;
+        request.timeoutMs = timeoutMs_;
+        request.connectTimeoutMs = session_->Config().connectTimeoutMs;
+        if (!Submit(self, std::move(request))) {
+            return false;
+        }
+        state_ = State::Running;
+        return true;
+    }
+
+    void OnTransferDone(TransferOutcome&& outcome) override {
+        {
+            std::lock_guard lock(mutex_);
+            status_ = outcome.httpStatus;
+            reply_ = sdk::Utf16FromUtf8(outcome.reply);
+            state_ = State::Done;
+        }
+        bool succeeded = outcome.httpStatus >= 200 && outcome.httpStatus < 300;
+        std::uint32_t error = succeeded            ? ERROR_SUCCESS
+                              : outcome.httpStatus ? outcome.httpStatus
+                                                   : outcome.error;
+        Deliver([&] {
+            SetLastError(error);
+            completion_(context_, succeeded ? 1 : 0);
+        });
+    }
+
+    bool Reply(std::uint32_t* status, std::uint32_t* length, char16_t** text) const {
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Done) {
+            SetLastError(ERROR_BUSY);
+            return false;
+        }
+        *status = status_;
+        if (!reply_.empty()) {
+            *text = sdk::NewTextBuffer(reply_);
+            if (!*text) {
+                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                return false;
+            }
+            *length = static_cast<std::uint32_t>(reply_.size());
+        }
+        return true;
+    }
+
+private:
+    enum class State { Prepared, Running, Done };
+
+    const std::shared_ptr<Session> session_;
+    const std::uint32_t apiCode_;
+    const std::string body_;
+    const std::uint32_t timeoutMs_;
+
+    mutable std::mutex mutex_;
+    State state_ = State::Prepared;
+    // Set by Call before the transfer is submitted; read by the transfer thread afterwards.
+    SdkCompletion completion_ = nullptr;
+    void* context_ = nullptr;
+    std::uint32_t status_ = 0;
+    std::u16string reply_;
+};
+
+}  // namespace
+
+OvkHandle ovkOpenApiAsynInit(ServiceSession sessionHandle, const OvkApiRequest* request,
+                             std::uint32_t timeoutMs) {
+    std::shared_ptr<Runtime> runtime = Runtime::Current();
+    if (!runtime) {
+        return 0;
+    }
+    std::shared_ptr<Session> session = runtime->Find<Session>(sessionHandle);
+    if (!session) {
+        return 0;
+    }
+    if (!request) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::u16string_view first = sdk::TextOf(request->firstText);
+    std::string body = sdk::Utf8FromUtf16(first.empty() ? sdk::TextOf(request->secondText) : first);
+    auto apiRequest = std::make_shared<ApiRequest>(*runtime, std::move(session), request->apiCode,
+                                                   std::move(body),
+                                                   timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs);
+    return apiRequest->Register(apiRequest);
+}
+
+OvkBool ovkOpenApiAsynCall(OvkHandle handle, const OvkCallbackSpec* callback) {
+    std::shared_ptr<Runtime> runtime = Runtime::Current();
+    if (!runtime) {
+        return false;
+    }
+    std::shared_ptr<ApiRequest> request = runtime->Find<ApiRequest>(handle);
+    if (!request) {
+        return false;
+    }
+    if (!callback || !callback->completion) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return request->Call(request, *callback);
+}
+
+OvkBool ovkOpenApiAsynGetRtn(OvkHandle handle, std::uint32_t* status, std::uint32_t* length,
+                             char16_t** text) {
+    if (!status || !length || !text) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    *status = 0;
+    *length = 0;
+    *text = nullptr;
+    std::shared_ptr<Runtime> runtime = Runtime::Current();
+    if (!runtime) {
+        return false;
+    }
+    std::shared_ptr<ApiRequest> request = runtime->Find<ApiRequest>(handle);
+    return request && request->Reply(status, length, text);
+}
+
+}  // namespace tavopix

@@ -1,0 +1,52 @@
+// The SDK's process-wide state between ovkStartup and ovkCleanup: the loaded configuration, the
+// handle table and the transfer thread. Every exported function takes the current runtime with
+// Runtime::Current() and keeps it alive for the length of the call.
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "platform/LastError.h"
+#include "sdk/internal/HandleTable.h"
+#include "sdk/internal/SdkConfig.h"
+#include "sdk/internal/TransferThread.h"
+
+namespace tavopix::sdk {
+
+class Runtime {
+public:
+    // The running SDK; null (with the last error set to ERROR_NOT_READY) before ovkStartup.
+    [[nodiscard]] static std::shared_ptr<Runtime> Current();
+
+    // Starts the SDK unless it runs; false with the last error set when it cannot.
+    [[nodiscard]] static bool Start();
+
+    // Abandons everything and stops; no callback runs once it has returned. Not from a callback.
+    [[nodiscard]] static bool Stop();
+
+    HandleTable& Handles() { return handles_; }
+
+    // The object of a handle of kind T; null with ERROR_INVALID_HANDLE when there is none.
+    template <class T>
+    [[nodiscard]] std::shared_ptr<T> Find(std::uint32_t handle) const {
+        std::shared_ptr<T> object = handles_.FindAs<T>(handle);
+        if (!object) {
+            SetLastError(ERROR_INVALID_HANDLE);
+        }
+        return object;
+    }
+
+    TransferThread& Transfers() { return transfers_; }
+
+    // The configuration loaded last; null before ovkLoadCfg succeeded.
+    [[nodiscard]] std::shared_ptr<const SdkConfig> Config() const;
+    void SetConfig(SdkConfig config);
+
+private:
+    HandleTable handles_;
+    TransferThread transfers_;
+    mutable std::mutex configMutex_;
+    std::shared_ptr<const SdkConfig> config_;
+};
+
+}  // namespace tavopix::sdk

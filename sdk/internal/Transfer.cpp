@@ -1,0 +1,240 @@
+#include "sdk/internal/Transfer.h"
+
+#include <strings.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/LastError.h"
+#include "sdk/OvkErrors.h"
+
+namespace tavopix::sdk {
+
+namespace {
+
+// Larger than libcurl's default so a picture moves in fewer, bigger writes.
+constexpr long kBufferBytes = 512 * 1024;
+
+std::uint32_t ErrorForCurlCode(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return OVK_ERROR_NAME_NOT_RESOLVED;
+        case CURLE_COULDNT_CONNECT:
+            return OVK_ERROR_CANNOT_CONNECT;
+        case CURLE_OPERATION_TIMEDOUT:
+            return OVK_ERROR_TIMEOUT;
+        case CURLE_URL_MALFORMAT:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return OVK_ERROR_BAD_ADDRESS;
+        case CURLE_OUT_OF_MEMORY:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+            return OVK_ERROR_SECURE_CHANNEL;
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_BAD_CONTENT_ENCODING:
+        case CURLE_TOO_MANY_REDIRECTS:
+        case CURLE_HTTP2:
+            return OVK_ERROR_BAD_REPLY;
+        default:
+            return OVK_ERROR_CONNECTION_LOST;
+    }
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+Transfer::Transfer(TransferRequest request, std::shared_ptr<TransferObserver> observer)
+    : request_(std::move(request)), observer_(std::move(observer)) {}
+
+Transfer::~Transfer() {
+    if (easy_) {
+        curl_easy_cleanup(easy_);
+    }
+    curl_slist_free_all(headers_);
+}
+
+bool Transfer::Prepare() {
+    easy_ = curl_easy_init();
+    if (!easy_) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    for (const std::string& header : request_.headers) {
+        curl_slist* extended = curl_slist_append(headers_, header.c_str());
+        if (!extended) {
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return false;
+        }
+        headers_ = extended;
+    }
+    bool ok = true;
+    auto set = [&](CURLoption option, auto value) {
+        ok = ok && curl_easy_setopt(easy_, option, value) == CURLE_OK;
+    };
+    set(CURLOPT_URL, request_.url.c_str());
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_USERAGENT, "tavopix-sdk/1.0");
+    set(CURLOPT_HTTPHEADER, headers_);
+    set(CURLOPT_BUFFERSIZE, kBufferBytes);
+    if (request_.post) {
+        set(CURLOPT_POST, 1L);
+        if (request_.bodyFd >= 0) {
+            set(CURLOPT_UPLOAD_BUFFERSIZE, kBufferBytes);
+            set(CURLOPT_READFUNCTION, &Transfer::OnRead);
+            set(CURLOPT_READDATA, this);
+            set(CURLOPT_SEEKFUNCTION, &Transfer::OnSeek);
+            set(CURLOPT_SEEKDATA, this);
+            set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request_.bodySize));
+        } else {
+            set(CURLOPT_POSTFIELDS, request_.body.c_str());
+            set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request_.body.size()));
+        }
+    }
+    set(CURLOPT_WRITEFUNCTION, &Transfer::OnWrite);
+    set(CURLOPT_WRITEDATA, this);
+    set(CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
+    set(CURLOPT_HEADERDATA, this);
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+    set(CURLOPT_XFERINFODATA, this);
+    set(CURLOPT_CONNECTTIMEOUT_MS,
+        static_cast<long>(std::min(request_.connectTimeoutMs, request_.timeoutMs)));
+    if (request_.timeoutKind == TimeoutKind::WholeExchange) {
+        set(CURLOPT_TIMEOUT_MS, static_cast<long>(request_.timeoutMs));
+    } else {
+        set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+        set(CURLOPT_LOW_SPEED_TIME, static_cast<long>((request_.timeoutMs + 999) / 1000));
+    }
+    if (request_.followRedirects) {
+        set(CURLOPT_FOLLOWLOCATION, 1L);
+        set(CURLOPT_MAXREDIRS, 5L);
+    }
+    if (!ok) {
+        SetLastError(OVK_ERROR_BAD_ADDRESS);
+    }
+    return ok;
+}
+
+TransferOutcome Transfer::Finish(CURLcode code) {
+    TransferOutcome outcome;
+    long status = 0;
+    curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+    curl_off_t sent = 0;
+    curl_off_t received = 0;
+    curl_easy_getinfo(easy_, CURLINFO_SIZE_UPLOAD_T, &sent);
+    curl_easy_getinfo(easy_, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    outcome.bytesSent = static_cast<std::uint64_t>(sent);
+    outcome.bytesReceived = static_cast<std::uint64_t>(received);
+    if (code == CURLE_OK && status > 0) {
+        outcome.httpStatus = static_cast<std::uint32_t>(status);
+        outcome.reply = std::move(reply_);
+        outcome.contentDisposition = std::move(contentDisposition_);
+    } else if ((code == CURLE_READ_ERROR || code == CURLE_WRITE_ERROR) && fileErrno_ != 0) {
+        outcome.error = ErrorFromErrno(fileErrno_);
+    } else if (code == CURLE_WRITE_ERROR && replyTooLarge_) {
+        outcome.error = OVK_ERROR_BAD_REPLY;
+    } else {
+        outcome.error = code == CURLE_OK ? OVK_ERROR_BAD_REPLY : ErrorForCurlCode(code);
+    }
+    return outcome;
+}
+
+std::size_t Transfer::OnRead(char* buffer, std::size_t size, std::size_t count, void* self) {
+    auto* transfer = static_cast<Transfer*>(self);
+    for (;;) {
+        ssize_t got = read(transfer->request_.bodyFd, buffer, size * count);
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            transfer->fileErrno_ = errno;
+            return CURL_READFUNC_ABORT;
+        }
+    }
+}
+
+int Transfer::OnSeek(void* self, curl_off_t offset, int origin) {
+    auto* transfer = static_cast<Transfer*>(self);
+    return lseek(transfer->request_.bodyFd, offset, origin) < 0 ? CURL_SEEKFUNC_FAIL
+                                                                : CURL_SEEKFUNC_OK;
+}
+
+std::size_t Transfer::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* transfer = static_cast<Transfer*>(self);
+    std::size_t total = size * count;
+    if (transfer->request_.replyFd < 0) {
+        if (transfer->reply_.size() + total > transfer->request_.maxReplyBytes) {
+            transfer->replyTooLarge_ = true;
+            return 0;
+        }
+        transfer->reply_.append(data, total);
+        return total;
+    }
+    std::size_t written = 0;
+    while (written < total) {
+        ssize_t done = write(transfer->request_.replyFd, data + written, total - written);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            transfer->fileErrno_ = done < 0 ? errno : ENOSPC;
+            return 0;
+        }
+        written += static_cast<std::size_t>(done);
+    }
+    return total;
+}
+
+std::size_t Transfer::OnHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* transfer = static_cast<Transfer*>(self);
+    std::string_view line(data, size * count);
+    constexpr std::string_view kDisposition = "content-disposition:";
+    if (StartsWithNoCase(line, "HTTP/")) {
+        transfer->contentDisposition_.clear();  // a new answer after a redirect
+    } else if (StartsWithNoCase(line, kDisposition)) {
+        line.remove_prefix(kDisposition.size());
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+            line.remove_suffix(1);
+        }
+        transfer->contentDisposition_ = line;
+    }
+    return size * count;
+}
+
+int Transfer::OnProgress(void* self, curl_off_t receiveTotal, curl_off_t received,
+                         curl_off_t /*sendTotal*/, curl_off_t sent) {
+    auto* transfer = static_cast<Transfer*>(self);
+    if (transfer->observer_ &&
+        (sent != transfer->lastSent_ || received != transfer->lastReceived_)) {
+        transfer->lastSent_ = sent;
+        transfer->lastReceived_ = received;
+        transfer->observer_->OnTransferProgress(static_cast<std::uint64_t>(sent),
+                                                static_cast<std::uint64_t>(received),
+                                                static_cast<std::uint64_t>(receiveTotal));
+    }
+    return 0;
+}
+
+TransferOutcome PerformNow(TransferRequest request) {
+    Transfer transfer(std::move(request), nullptr);
+    if (!transfer.Prepare()) {
+        TransferOutcome outcome;
+        outcome.error = GetLastError();
+        return outcome;
+    }
+    return transfer.Finish(curl_easy_perform(transfer.Easy()));
+}
+
+}  // namespace tavopix::sdk

@@ -1,0 +1,96 @@
+// One HTTP exchange with the service: what to send, where the answer goes, and what comes back.
+// A Transfer wraps one libcurl easy handle configured from a TransferRequest. Background
+// exchanges run on the transfer thread (TransferThread.h); the few synchronous calls run on the
+// caller's own thread through PerformNow. Only the SDK's internals see libcurl.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tavopix::sdk {
+
+enum class TimeoutKind {
+    WholeExchange,  // the exchange must end within the time-out
+    Silence,        // connecting, and every pause of the data, must end within the time-out
+};
+
+struct TransferRequest {
+    std::string url;
+    bool post = false;
+    std::vector<std::string> headers;
+    std::string body;  // the POST body, unless bodyFd is set
+    int bodyFd = -1;   // a file sent as the POST body, from its start; owned by the caller
+    std::uint64_t bodySize = 0;
+    int replyFd = -1;  // the answer's body is written here instead of kept; owned by the caller
+    std::size_t maxReplyBytes = 1 << 20;
+    std::uint32_t timeoutMs = 30000;
+    TimeoutKind timeoutKind = TimeoutKind::WholeExchange;
+    std::uint32_t connectTimeoutMs = 10000;
+    bool followRedirects = false;
+};
+
+struct TransferOutcome {
+    std::uint32_t httpStatus = 0;    // 0 when no complete answer arrived
+    std::uint32_t error = 0;         // when httpStatus is 0: why (sdk/OvkErrors.h)
+    std::string reply;               // the answer's body, unless it went to replyFd
+    std::string contentDisposition;  // of the final answer, when it had one
+    std::uint64_t bytesSent = 0;
+    std::uint64_t bytesReceived = 0;
+};
+
+// What a background transfer reports, on the transfer thread.
+class TransferObserver {
+public:
+    virtual ~TransferObserver() = default;
+    virtual void OnTransferBegin() {}
+    // Body bytes sent and received so far (they fall back to 0 when libcurl resends a body on
+    // a fresh connection), and the announced size of the answer (0 when unknown).
+    virtual void OnTransferProgress(std::uint64_t /*sent*/, std::uint64_t /*received*/,
+                                    std::uint64_t /*receiveTotal*/) {}
+    virtual void OnTransferDone(TransferOutcome&& outcome) = 0;
+};
+
+class Transfer {
+public:
+    Transfer(TransferRequest request, std::shared_ptr<TransferObserver> observer);
+    ~Transfer();
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    // Creates and configures the easy handle; false (with the last error set) when it cannot.
+    [[nodiscard]] bool Prepare();
+
+    CURL* Easy() const { return easy_; }
+    TransferObserver* Observer() const { return observer_.get(); }
+
+    // The outcome once libcurl has finished with `code`.
+    [[nodiscard]] TransferOutcome Finish(CURLcode code);
+
+private:
+    static std::size_t OnRead(char* buffer, std::size_t size, std::size_t count, void* self);
+    static int OnSeek(void* self, curl_off_t offset, int origin);
+    static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
+    static int OnProgress(void* self, curl_off_t receiveTotal, curl_off_t received,
+                          curl_off_t sendTotal, curl_off_t sent);
+
+    TransferRequest request_;
+    std::shared_ptr<TransferObserver> observer_;
+    CURL* easy_ = nullptr;
+    curl_slist* headers_ = nullptr;
+    std::string reply_;
+    std::string contentDisposition_;
+    int fileErrno_ = 0;  // errno of a failed read of the body or write of the answer
+    bool replyTooLarge_ = false;
+    curl_off_t lastSent_ = -1;
+    curl_off_t lastReceived_ = -1;
+};
+
+// Runs one exchange on the calling thread and returns its outcome.
+[[nodiscard]] TransferOutcome PerformNow(TransferRequest request);
+
+}  // namespace tavopix::sdk

@@ -1,0 +1,159 @@
+#include "sdk/internal/TransferThread.h"
+
+#include <system_error>
+
+#include "platform/LastError.h"
+
+namespace tavopix::sdk {
+
+namespace {
+// How long the thread sleeps at most when nothing happens; libcurl's own timers wake it sooner.
+constexpr int kIdleWaitMs = 1000;
+}  // namespace
+
+TransferThread::~TransferThread() {
+    Stop();
+}
+
+bool TransferThread::Start() {
+    multi_ = curl_multi_init();
+    if (!multi_) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        curl_multi_cleanup(multi_);
+        multi_ = nullptr;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    threadId_ = thread_.get_id();
+    return true;
+}
+
+void TransferThread::Stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    curl_multi_wakeup(multi_);
+    thread_.join();
+    curl_multi_cleanup(multi_);
+    multi_ = nullptr;
+}
+
+std::uint64_t TransferThread::Submit(TransferRequest request,
+                                     std::shared_ptr<TransferObserver> observer) {
+    auto transfer = std::make_unique<Transfer>(std::move(request), std::move(observer));
+    if (!transfer->Prepare()) {
+        return 0;
+    }
+    std::uint64_t id = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_ || !multi_) {
+            SetLastError(ERROR_NOT_READY);
+            return 0;
+        }
+        id = ++lastId_;
+        toAdd_.emplace_back(id, std::move(transfer));
+    }
+    curl_multi_wakeup(multi_);
+    return id;
+}
+
+void TransferThread::Cancel(std::uint64_t id) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            return;
+        }
+        toCancel_.push_back(id);
+    }
+    curl_multi_wakeup(multi_);
+}
+
+bool TransferThread::IsCurrentThread() const {
+    return std::this_thread::get_id() == threadId_;
+}
+
+void TransferThread::Run() {
+    for (;;) {
+        TakeCommands();
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) {
+                break;
+            }
+        }
+        int stillRunning = 0;
+        curl_multi_perform(multi_, &stillRunning);
+        FinishDone();
+        curl_multi_poll(multi_, nullptr, 0, kIdleWaitMs, nullptr);
+    }
+    for (auto& [id, transfer] : running_) {
+        curl_multi_remove_handle(multi_, transfer->Easy());
+    }
+    running_.clear();
+    idOfEasy_.clear();
+    std::lock_guard lock(mutex_);
+    toAdd_.clear();
+}
+
+void TransferThread::TakeCommands() {
+    std::vector<std::pair<std::uint64_t, std::unique_ptr<Transfer>>> toAdd;
+    std::vector<std::uint64_t> toCancel;
+    {
+        std::lock_guard lock(mutex_);
+        toAdd.swap(toAdd_);
+        toCancel.swap(toCancel_);
+    }
+    for (auto& [id, transfer] : toAdd) {
+        if (curl_multi_add_handle(multi_, transfer->Easy()) != CURLM_OK) {
+            TransferOutcome outcome;
+            outcome.error = ERROR_NOT_ENOUGH_MEMORY;
+            transfer->Observer()->OnTransferDone(std::move(outcome));
+            continue;
+        }
+        transfer->Observer()->OnTransferBegin();
+        idOfEasy_.emplace(transfer->Easy(), id);
+        running_.emplace(id, std::move(transfer));
+    }
+    for (std::uint64_t id : toCancel) {
+        auto found = running_.find(id);
+        if (found != running_.end()) {
+            curl_multi_remove_handle(multi_, found->second->Easy());
+            idOfEasy_.erase(found->second->Easy());
+            running_.erase(found);
+        }
+    }
+}
+
+void TransferThread::FinishDone() {
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+        if (message->msg != CURLMSG_DONE) {
+            continue;
+        }
+        CURL* easy = message->easy_handle;
+        CURLcode code = message->data.result;
+        auto id = idOfEasy_.find(easy);
+        if (id == idOfEasy_.end()) {
+            continue;
+        }
+        auto found = running_.find(id->second);
+        std::unique_ptr<Transfer> transfer = std::move(found->second);
+        running_.erase(found);
+        idOfEasy_.erase(id);
+        curl_multi_remove_handle(multi_, easy);
+        // The transfer stays alive while its observer hears the outcome and is dropped after.
+        transfer->Observer()->OnTransferDone(transfer->Finish(code));
+    }
+}
+
+}  // namespace tavopix::sdk
