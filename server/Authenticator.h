@@ -1,0 +1,54 @@
+// Password and ticket logins with the lock-out rules, shared by the client's API and the web
+// login form: failures are counted per account and per address, and a locked account or address
+// is refused before its password is even checked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Accounts.h"
+#include "LoginThrottle.h"
+
+namespace albumd {
+
+struct LoginRules {
+    ThrottleRule account{5, 900, 900};   // wrong passwords of one account
+    ThrottleRule address{20, 900, 900};  // unknown users and wrong passwords from one address
+    ThrottleRule registration{10, 3600, 3600};  // accounts created from one address
+};
+
+class Authenticator {
+public:
+    Authenticator(Accounts& accounts, const LoginRules& rules)
+        : accounts_(accounts),
+          accountThrottle_(rules.account),
+          addressThrottle_(rules.address),
+          registrationThrottle_(rules.registration) {}
+
+    enum class Outcome { Ok, UnknownUser, WrongPassword, Locked, BadTicket, Fault };
+    struct Result {
+        Outcome outcome = Outcome::Fault;
+        UserRecord user;
+        IssuedTicket ticket;
+        std::int64_t retryAfter = 0;  // seconds, for Locked
+    };
+
+    [[nodiscard]] Result PasswordLogin(std::string_view name, std::string_view password,
+                                       const std::string& address, std::string_view machineKey,
+                                       std::int64_t now);
+    // Checks an existing ticket; the result carries that same ticket.
+    [[nodiscard]] Result TicketLogin(std::string_view ticket, std::int64_t now);
+
+    // Seconds before `address` may register another account; 0 when it may now.
+    [[nodiscard]] std::int64_t RegistrationLockedFor(const std::string& address, std::int64_t now);
+    void RecordRegistration(const std::string& address, std::int64_t now);
+
+private:
+    Accounts& accounts_;
+    LoginThrottle accountThrottle_;
+    LoginThrottle addressThrottle_;
+    LoginThrottle registrationThrottle_;
+};
+
+}  // namespace albumd

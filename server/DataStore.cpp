@@ -1,0 +1,37 @@
+#include "DataStore.h"
+
+#include <filesystem>
+
+namespace albumd {
+
+std::unique_ptr<DataStore> DataStore::Open(std::string dataDir, HashCost cost,
+                                           std::int64_t ticketLifetimeSeconds, std::string& error) {
+    if (dataDir.empty())
+        dataDir = ".";
+    if (dataDir.back() != '/')
+        dataDir.push_back('/');
+    std::error_code ec;
+    std::filesystem::create_directories(dataDir, ec);
+    if (ec) {
+        error = "cannot create " + dataDir + ": " + ec.message();
+        return nullptr;
+    }
+    auto db = Database::Open(dataDir + "albumd.db", error);
+    if (!db)
+        return nullptr;
+    return std::unique_ptr<DataStore>(
+        new DataStore(std::move(dataDir), cost, std::move(db), ticketLifetimeSeconds));
+}
+
+DataStore::DataStore(std::string dir, HashCost cost, std::unique_ptr<Database> database,
+                     std::int64_t ticketLifetimeSeconds)
+    : dataDir(std::move(dir)),
+      hashCost(cost),
+      db(std::move(database)),
+      accounts(*db, cost, ticketLifetimeSeconds),
+      albums(*db),
+      feedback(*db),
+      files(dataDir),
+      updates(dataDir) {}
+
+}  // namespace albumd

@@ -1,0 +1,40 @@
+#include "Feedback.h"
+
+namespace albumd {
+
+StoreResult FeedbackStore::Add(std::int64_t userId, const std::string& contact,
+                               const std::string& content, const std::string& address,
+                               std::int64_t now, std::int64_t& id) {
+    auto lock = db_.Lock();
+    Statement insert(db_,
+                     "INSERT INTO feedback(user_id, contact, content, address, created) "
+                     "VALUES(?1, ?2, ?3, ?4, ?5)");
+    insert.Bind(1, userId).Bind(2, contact).Bind(3, content).Bind(4, address).Bind(5, now);
+    if (!insert.Run())
+        return StoreResult::Fault;
+    id = db_.LastInsertId();
+    return StoreResult::Ok;
+}
+
+StoreResult FeedbackStore::List(std::vector<FeedbackRecord>& records) {
+    auto lock = db_.Lock();
+    Statement select(db_,
+                     "SELECT f.id, COALESCE(u.name, ''), f.contact, f.content, f.address, "
+                     "f.created FROM feedback f LEFT JOIN users u ON u.id = f.user_id "
+                     "ORDER BY f.id");
+    records.clear();
+    for (;;) {
+        switch (select.Next()) {
+            case Statement::Step::Row:
+                records.push_back({select.Int(0), select.Text(1), select.Text(2), select.Text(3),
+                                   select.Text(4), select.Int(5)});
+                break;
+            case Statement::Step::Done:
+                return StoreResult::Ok;
+            case Statement::Step::Error:
+                return StoreResult::Fault;
+        }
+    }
+}
+
+}  // namespace albumd

@@ -1,0 +1,370 @@
+#include "HttpServer.h"
+
+#include <atomic>
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace albumd {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+namespace {
+
+constexpr std::uint32_t kHeaderLimit = 16 * 1024;
+
+struct Shared {
+    Service& service;
+    ServerOptions options;
+    std::atomic<int> connections{0};
+};
+
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+public:
+    HttpSession(tcp::socket&& socket, Shared& shared, bool overloaded)
+        : stream_(std::move(socket)), shared_(shared), overloaded_(overloaded) {
+        if (!overloaded_)
+            ++shared_.connections;
+    }
+    ~HttpSession() {
+        DiscardUpload();
+        if (!overloaded_)
+            --shared_.connections;
+    }
+
+    void Run() {
+        net::dispatch(stream_.get_executor(),
+                      beast::bind_front_handler(&HttpSession::Start, shared_from_this()));
+    }
+
+private:
+    void Start() {
+        beast::error_code ec;
+        auto endpoint = stream_.socket().remote_endpoint(ec);
+        if (!ec)
+            peer_ = endpoint.address().to_string();
+        if (overloaded_) {
+            HttpResponse busy = TextResponse(503, "Service Unavailable");
+            busy.closeConnection = true;
+            busy.headers.emplace_back("Retry-After", "1");
+            Respond(std::move(busy));
+            return;
+        }
+        DoReadHeader();
+    }
+
+    void DoReadHeader() {
+        headParser_.emplace();
+        headParser_->header_limit(kHeaderLimit);
+        stringParser_.reset();
+        fileParser_.reset();
+        request_ = HttpRequest{};
+        stream_.expires_after(shared_.options.readTimeout);
+        http::async_read_header(
+            stream_, buffer_, *headParser_,
+            beast::bind_front_handler(&HttpSession::OnReadHeader, shared_from_this()));
+    }
+
+    void OnReadHeader(beast::error_code ec, std::size_t) {
+        if (ec == http::error::end_of_stream)
+            return DoClose();
+        if (ec) {
+            // A malformed or oversized header gets an answer; the connection ends after it.
+            if (ec.category() == http::make_error_code(http::error::bad_target).category()) {
+                HttpResponse bad = TextResponse(400, "Bad Request");
+                bad.closeConnection = true;
+                return Respond(std::move(bad));
+            }
+            return;  // time-out or reset: the socket closes with the session
+        }
+        const auto& head = headParser_->get();
+        request_.method = std::string(head.method_string());
+        request_.target = std::string(head.target());
+        request_.peerAddress = peer_;
+        for (const auto& field : head) {
+            std::string name(field.name_string());
+            for (char& c : name)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            request_.headers.emplace_back(std::move(name), std::string(field.value()));
+        }
+        keepAlive_ = head.keep_alive();
+        expectContinue_ = beast::iequals(head[http::field::expect], "100-continue");
+        isHead_ = head.method() == http::verb::head;
+
+        BodyPlan plan = shared_.service.PlanBody(request_);
+        switch (plan.kind) {
+            case BodyPlan::Kind::Reject:
+                return Respond(std::move(plan.rejection));
+            case BodyPlan::Kind::InMemory:
+                stringParser_.emplace(std::move(*headParser_));
+                stringParser_->body_limit(plan.limit);
+                if (stringParser_->is_done())
+                    return Dispatch();
+                return AfterContinue(
+                    [self = shared_from_this()] { self->ReadBody(*self->stringParser_); });
+            case BodyPlan::Kind::ToFile: {
+                fileParser_.emplace(std::move(*headParser_));
+                fileParser_->body_limit(plan.limit);
+                uploadPath_ = plan.filePath;
+                beast::error_code openError;
+                fileParser_->get().body().open(uploadPath_.c_str(), beast::file_mode::write_new,
+                                               openError);
+                if (openError) {
+                    uploadPath_.clear();
+                    HttpResponse fault = TextResponse(500, "Internal Server Error");
+                    fault.closeConnection = true;
+                    return Respond(std::move(fault));
+                }
+                return AfterContinue(
+                    [self = shared_from_this()] { self->ReadBody(*self->fileParser_); });
+            }
+        }
+    }
+
+    // Sends "100 Continue" first when the client waits for it before sending its body.
+    template <class Next>
+    void AfterContinue(Next next) {
+        if (!expectContinue_)
+            return next();
+        auto interim =
+            std::make_shared<http::response<http::empty_body>>(http::status::continue_, 11);
+        stream_.expires_after(shared_.options.readTimeout);
+        http::async_write(
+            stream_, *interim,
+            [self = shared_from_this(), interim, next](beast::error_code ec, std::size_t) {
+                if (ec)
+                    return;
+                next();
+            });
+    }
+
+    // Reads the body piece by piece so the time-out measures a stall, not the whole transfer.
+    template <class Parser>
+    void ReadBody(Parser& parser) {
+        stream_.expires_after(shared_.options.readTimeout);
+        http::async_read_some(
+            stream_, buffer_, parser,
+            [self = shared_from_this(), &parser](beast::error_code ec, std::size_t) {
+                self->OnReadBody(parser, ec);
+            });
+    }
+
+    template <class Parser>
+    void OnReadBody(Parser& parser, beast::error_code ec) {
+        if (ec == http::error::body_limit) {
+            DiscardUpload();
+            HttpResponse tooLarge = TextResponse(413, "Payload Too Large");
+            tooLarge.closeConnection = true;
+            return Respond(std::move(tooLarge));
+        }
+        if (ec) {
+            DiscardUpload();
+            return;
+        }
+        if (!parser.is_done())
+            return ReadBody(parser);
+        Dispatch();
+    }
+
+    void Dispatch() {
+        if (stringParser_) {
+            request_.body = std::move(stringParser_->get().body());
+        } else if (fileParser_) {
+            beast::error_code ec;
+            fileParser_->get().body().file().close(ec);
+            request_.bodyFile = uploadPath_;
+            uploadPath_.clear();  // the Service owns the file from here on
+        }
+        Respond(shared_.service.Handle(request_));
+    }
+
+    template <class Message>
+    void Send(std::shared_ptr<Message> message, bool close) {
+        stream_.expires_after(shared_.options.writeTimeout);
+        http::async_write(stream_, *message,
+                          [self = shared_from_this(), message, close](
+                              beast::error_code ec, std::size_t) { self->OnWrite(close, ec); });
+    }
+
+    template <class Message>
+    void FillHeader(Message& message, const HttpResponse& response, bool close) {
+        message.result(static_cast<unsigned>(response.status));
+        message.version(11);
+        message.set(http::field::server, "albumd");
+        if (!response.contentType.empty()) {
+            message.set(http::field::content_type, response.contentType);
+        }
+        for (const auto& [name, value] : response.headers)
+            message.insert(name, value);
+        message.keep_alive(!close);
+    }
+
+    void Respond(HttpResponse response) {
+        bool close = response.closeConnection || !keepAlive_;
+        std::optional<http::file_body::value_type> file;
+        if (!response.filePath.empty()) {
+            beast::error_code ec;
+            file.emplace();
+            file->open(response.filePath.c_str(), beast::file_mode::scan, ec);
+            if (ec) {
+                file.reset();
+                response = TextResponse(404, "Not Found");
+            }
+        }
+        if (isHead_) {
+            auto message = std::make_shared<http::response<http::empty_body>>();
+            FillHeader(*message, response, close);
+            message->content_length(file ? file->size() : response.body.size());
+            return Send(std::move(message), close);
+        }
+        if (file) {
+            auto message = std::make_shared<http::response<http::file_body>>();
+            FillHeader(*message, response, close);
+            message->body() = std::move(*file);
+            message->prepare_payload();
+            return Send(std::move(message), close);
+        }
+        auto message = std::make_shared<http::response<http::string_body>>();
+        FillHeader(*message, response, close);
+        message->body() = std::move(response.body);
+        message->prepare_payload();
+        Send(std::move(message), close);
+    }
+
+    void OnWrite(bool close, beast::error_code ec) {
+        if (ec)
+            return;
+        if (close)
+            return DoClose();
+        DoReadHeader();
+    }
+
+    void DoClose() {
+        beast::error_code ec;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+    }
+
+    void DiscardUpload() {
+        if (uploadPath_.empty())
+            return;
+        if (fileParser_) {
+            beast::error_code ec;
+            fileParser_->get().body().file().close(ec);
+        }
+        std::error_code ec;
+        std::filesystem::remove(uploadPath_, ec);
+        uploadPath_.clear();
+    }
+
+    beast::tcp_stream stream_;
+    beast::flat_buffer buffer_;
+    Shared& shared_;
+    const bool overloaded_;
+    std::string peer_;
+    std::optional<http::request_parser<http::empty_body>> headParser_;
+    std::optional<http::request_parser<http::string_body>> stringParser_;
+    std::optional<http::request_parser<http::file_body>> fileParser_;
+    HttpRequest request_;
+    std::string uploadPath_;  // a streamed body not yet handed to the Service
+    bool keepAlive_ = false;
+    bool expectContinue_ = false;
+    bool isHead_ = false;
+};
+
+class Listener : public std::enable_shared_from_this<Listener> {
+public:
+    Listener(net::io_context& ioc, Shared& shared)
+        : ioc_(ioc), acceptor_(ioc), retry_(ioc), shared_(shared) {}
+
+    bool Listen(const tcp::endpoint& endpoint, std::string& error) {
+        beast::error_code ec;
+        acceptor_.open(endpoint.protocol(), ec);
+        if (!ec)
+            acceptor_.set_option(net::socket_base::reuse_address(true), ec);
+        if (!ec)
+            acceptor_.bind(endpoint, ec);
+        if (!ec)
+            acceptor_.listen(net::socket_base::max_listen_connections, ec);
+        if (ec)
+            error = "cannot listen on " + endpoint.address().to_string() + ":" +
+                    std::to_string(endpoint.port()) + ": " + ec.message();
+        return !ec;
+    }
+
+    unsigned short Port() const { return acceptor_.local_endpoint().port(); }
+
+    void DoAccept() {
+        acceptor_.async_accept(net::make_strand(ioc_),
+                               beast::bind_front_handler(&Listener::OnAccept, shared_from_this()));
+    }
+
+    void Stop() {
+        beast::error_code ec;
+        acceptor_.close(ec);
+    }
+
+private:
+    void OnAccept(beast::error_code ec, tcp::socket socket) {
+        if (ec == net::error::operation_aborted)
+            return;
+        if (ec) {
+            // Out of descriptors and the like: pause briefly instead of spinning.
+            retry_.expires_after(std::chrono::milliseconds(50));
+            retry_.async_wait([self = shared_from_this()](beast::error_code) { self->DoAccept(); });
+            return;
+        }
+        bool overloaded = shared_.connections.load() >= shared_.options.maxConnections;
+        std::make_shared<HttpSession>(std::move(socket), shared_, overloaded)->Run();
+        DoAccept();
+    }
+
+    net::io_context& ioc_;
+    tcp::acceptor acceptor_;
+    net::steady_timer retry_;
+    Shared& shared_;
+};
+
+}  // namespace
+
+bool RunServer(Service& service, const ServerOptions& options,
+               const std::function<void(unsigned short)>& onListening, std::string& error) {
+    beast::error_code ec;
+    auto address = net::ip::make_address(options.address, ec);
+    if (ec) {
+        error = "bad listen address " + options.address;
+        return false;
+    }
+    int threads = std::max(1, options.threads);
+    net::io_context ioc(threads);
+    Shared shared{service, options};
+    auto listener = std::make_shared<Listener>(ioc, shared);
+    if (!listener->Listen(tcp::endpoint(address, options.port), error))
+        return false;
+    service.SetListenAddress(options.address + ":" + std::to_string(listener->Port()));
+    listener->DoAccept();
+
+    net::signal_set signals(ioc, SIGINT, SIGTERM);
+    signals.async_wait([&](beast::error_code, int) {
+        listener->Stop();
+        ioc.stop();
+    });
+    onListening(listener->Port());
+
+    std::vector<std::thread> workers;
+    for (int i = 1; i < threads; ++i)
+        workers.emplace_back([&ioc] { ioc.run(); });
+    ioc.run();
+    for (auto& worker : workers)
+        worker.join();
+    return true;
+}
+
+}  // namespace albumd

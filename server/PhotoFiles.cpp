@@ -1,0 +1,148 @@
+#include "PhotoFiles.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "Secrets.h"
+
+namespace albumd {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
+}
+
+bool SyncPath(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+std::optional<PictureType> SniffPicture(std::string_view head) {
+    if (StartsWith(head, "\xFF\xD8\xFF"))
+        return PictureType{"image/jpeg", "jpg"};
+    if (StartsWith(head, "\x89PNG\r\n\x1A\n"))
+        return PictureType{"image/png", "png"};
+    if (StartsWith(head, "GIF87a") || StartsWith(head, "GIF89a")) {
+        return PictureType{"image/gif", "gif"};
+    }
+    if (StartsWith(head, "BM") && head.size() >= 26)
+        return PictureType{"image/bmp", "bmp"};
+    if (StartsWith(head, std::string_view("II*\0", 4)) ||
+        StartsWith(head, std::string_view("MM\0*", 4))) {
+        return PictureType{"image/tiff", "tif"};
+    }
+    if (head.size() >= 12 && StartsWith(head, "RIFF") && head.substr(8, 4) == "WEBP") {
+        return PictureType{"image/webp", "webp"};
+    }
+    return std::nullopt;
+}
+
+std::optional<PictureType> SniffPictureFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[32];
+    in.read(head, sizeof head);
+    return SniffPicture(std::string_view(head, static_cast<std::size_t>(in.gcount())));
+}
+
+bool PhotoFiles::Prepare(std::string& error) {
+    std::error_code ec;
+    fs::create_directories(dataDir_ + "tmp", ec);
+    if (!ec)
+        fs::create_directories(dataDir_ + "photos", ec);
+    if (ec) {
+        error = "cannot create folders in " + dataDir_ + ": " + ec.message();
+        return false;
+    }
+    for (const auto& entry : fs::directory_iterator(dataDir_ + "tmp", ec)) {
+        fs::remove(entry.path(), ec);
+    }
+    return true;
+}
+
+std::string PhotoFiles::NewTempPath() const {
+    return dataDir_ + "tmp/upload-" + RandomHex(12) + ".part";
+}
+
+std::string PhotoFiles::NewStoredName(const PictureType& type) {
+    return RandomHex(16) + "." + type.extension;
+}
+
+bool PhotoFiles::IsStoredName(std::string_view name) {
+    std::size_t dot = name.find('.');
+    if (dot != 32)
+        return false;
+    for (char c : name.substr(0, 32)) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    std::string_view ext = name.substr(33);
+    return ext == "jpg" || ext == "png" || ext == "gif" || ext == "bmp" || ext == "tif" ||
+           ext == "webp";
+}
+
+std::string PhotoFiles::RelativePath(std::int64_t userId, std::int64_t albumId,
+                                     std::string_view storedName) {
+    return std::to_string(userId) + "/" + std::to_string(albumId) + "/" + std::string(storedName);
+}
+
+std::string PhotoFiles::FullPath(std::string_view relative) const {
+    return dataDir_ + "photos/" + std::string(relative);
+}
+
+bool PhotoFiles::SyncFile(const std::string& path) {
+    return SyncPath(path, O_RDONLY);
+}
+
+bool PhotoFiles::MoveIntoPlace(const std::string& tempPath, std::string_view relative) {
+    fs::path target = FullPath(relative);
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec)
+        return false;
+    if (::rename(tempPath.c_str(), target.c_str()) != 0)
+        return false;
+    // The rename itself must reach the disk before the row that names the file is committed.
+    return SyncPath(target.parent_path().string(), O_RDONLY | O_DIRECTORY);
+}
+
+void PhotoFiles::Remove(std::string_view relative) const {
+    std::error_code ec;
+    fs::remove(FullPath(relative), ec);
+}
+
+void PhotoFiles::RemoveUserFolder(std::int64_t userId) const {
+    std::error_code ec;
+    fs::remove_all(dataDir_ + "photos/" + std::to_string(userId), ec);
+}
+
+int PhotoFiles::SweepOrphans(const std::function<bool(const std::string&)>& isKnown) const {
+    int removed = 0;
+    std::error_code ec;
+    fs::path root = dataDir_ + "photos";
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (!it->is_regular_file(ec))
+            continue;
+        std::string relative = fs::relative(it->path(), root, ec).generic_string();
+        if (!ec && !isKnown(relative)) {
+            fs::remove(it->path(), ec);
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+}  // namespace albumd

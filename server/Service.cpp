@@ -1,0 +1,622 @@
+#include "Service.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "ClientJson.h"
+#include "WebPages.h"
+
+namespace albumd {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+const char* const kFaultKinds[] = {"login",   "ticket-login", "logout",
+                                   "openapi", "upload",       "download"};
+
+constexpr const char* kServerFault = "服务器内部错误";
+constexpr const char* kNotLoggedIn = "未登录或登录已过期";
+
+HttpResponse ApiTextError(int status, const std::string& text) {
+    return TextResponse(status, text);
+}
+
+// Decimal ids only: anything else is no id at all.
+std::optional<std::int64_t> ParseId(std::string_view text) {
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string TrimSpace(const std::string& text) {
+    const char* space = " \t\r\n\f\v";
+    std::size_t first = text.find_first_not_of(space);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+// A title is only displayed: control characters are dropped, the length is bounded.
+std::optional<std::string> CleanTitle(const std::string& raw) {
+    if (!IsValidUtf8(raw) || Utf8Length(raw) > 255)
+        return std::nullopt;
+    std::string title;
+    for (char c : raw) {
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+            title.push_back(c);
+    }
+    return title;
+}
+
+bool IsHostCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '-' || c == ':' || c == '[' || c == ']';
+}
+
+std::optional<std::int64_t> ContentLength(const HttpRequest& request) {
+    std::string_view text = request.Header("content-length");
+    if (text.empty())
+        return std::nullopt;
+    return ParseId(text);
+}
+
+// The reply for a picture that cannot go into the album; nullopt when it can.
+std::optional<HttpResponse> PlaceRefusal(PlaceResult result);
+
+HttpResponse LoginReply(const Authenticator::Result& result) {
+    json reply;
+    reply["ticket"] = result.ticket.ticket;
+    reply["user_id"] = std::to_string(result.user.id);
+    reply["username"] = result.user.name;
+    reply["expires"] = result.ticket.expires;
+    return JsonResponse(200, DumpJson(reply));
+}
+
+}  // namespace
+
+HttpResponse MessageResponse(int status, const std::string& text) {
+    json reply;
+    reply["msg"] = text;
+    return JsonResponse(status, DumpJson(reply));
+}
+
+namespace {
+
+std::optional<HttpResponse> PlaceRefusal(PlaceResult result) {
+    switch (result) {
+        case PlaceResult::Ok:
+            return std::nullopt;
+        case PlaceResult::NotFound:
+            return MessageResponse(404, "相册不存在");
+        case PlaceResult::Forbidden:
+            return MessageResponse(403, "无权访问该相册");
+        case PlaceResult::SpaceFull:
+            return MessageResponse(413, "空间已满");
+        case PlaceResult::AlbumFull:
+            return MessageResponse(414, "相册图片数量已达上限");
+        case PlaceResult::Fault:
+            break;
+    }
+    return MessageResponse(500, kServerFault);
+}
+
+}  // namespace
+
+std::optional<FaultSwitch> FaultSwitch::Parse(std::string_view text) {
+    FaultSwitch faults;
+    while (!text.empty()) {
+        std::size_t comma = text.find(',');
+        std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
+        if (item.empty())
+            continue;
+        std::size_t eq = item.find('=');
+        if (eq == std::string_view::npos)
+            return std::nullopt;
+        std::string kind(item.substr(0, eq));
+        auto status = ParseId(item.substr(eq + 1));
+        bool known = false;
+        for (const char* k : kFaultKinds)
+            known = known || kind == k;
+        if (!known || !status || *status < 400 || *status > 599)
+            return std::nullopt;
+        faults.statusByKind_[kind] = static_cast<int>(*status);
+    }
+    return faults;
+}
+
+std::optional<int> FaultSwitch::StatusFor(const std::string& kind) const {
+    auto it = statusByKind_.find(kind);
+    if (it == statusByKind_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::unique_ptr<Service> Service::Open(ServiceConfig config, std::string& error) {
+    if (!InitSecrets()) {
+        error = "libsodium failed to start";
+        return nullptr;
+    }
+    auto data =
+        DataStore::Open(config.dataDir, config.hashCost, config.ticketLifetimeSeconds, error);
+    if (!data)
+        return nullptr;
+    if (!data->files.Prepare(error))
+        return nullptr;
+    DataStore& store = *data;
+    store.files.SweepOrphans(
+        [&](const std::string& file) { return store.albums.IsKnownFile(file); });
+    std::unique_ptr<Service> service(new Service(std::move(config), std::move(data)));
+    service->data_->accounts.PurgeExpiredTickets(service->Now());
+    return service;
+}
+
+Service::Service(ServiceConfig config, std::unique_ptr<DataStore> data)
+    : config_(std::move(config)),
+      data_(std::move(data)),
+      authenticator_(data_->accounts, config_.loginRules),
+      pages_(std::make_unique<WebPages>(*data_, authenticator_)) {}
+
+Service::~Service() = default;
+
+std::int64_t Service::Now() const {
+    if (config_.clock)
+        return config_.clock();
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string Service::BaseAddress(const HttpRequest& request) const {
+    std::string_view host = request.Header("host");
+    bool usable = !host.empty() && host.size() <= 255;
+    for (char c : host)
+        usable = usable && IsHostCharacter(c);
+    return "http://" + (usable ? std::string(host) : listenAddress_);
+}
+
+StoreResult Service::Authorise(const HttpRequest& request, UserRecord& user) {
+    std::string_view header = request.Header("authorization");
+    constexpr std::string_view kScheme = "Ticket ";
+    if (header.substr(0, kScheme.size()) != kScheme)
+        return StoreResult::NotFound;
+    std::string_view ticket = header.substr(kScheme.size());
+    if (ticket.empty() || ticket.size() > 128)
+        return StoreResult::NotFound;
+    std::int64_t expires = 0;
+    return data_->accounts.FindTicket(ticket, Now(), user, expires);
+}
+
+BodyPlan Service::PlanBody(const HttpRequest& head) {
+    BodyPlan plan;
+    auto target = ParseTarget(head.target);
+    bool isUpload = target && head.method == "POST" && target->segments.size() == 2 &&
+                    target->segments[0] == "api" && target->segments[1] == "upload";
+    if (!isUpload) {
+        auto length = ContentLength(head);
+        if (length && *length > static_cast<std::int64_t>(config_.jsonBodyLimit)) {
+            plan.kind = BodyPlan::Kind::Reject;
+            plan.rejection = MessageResponse(413, "请求内容过大");
+            plan.rejection.closeConnection = true;
+            return plan;
+        }
+        plan.kind = BodyPlan::Kind::InMemory;
+        plan.limit = config_.jsonBodyLimit;
+        return plan;
+    }
+    UserRecord user;
+    std::int64_t albumId = 0;
+    if (auto refusal = UploadPrecheck(head, *target, user, albumId)) {
+        plan.kind = BodyPlan::Kind::Reject;
+        plan.rejection = std::move(*refusal);
+        plan.rejection.closeConnection = true;
+        return plan;
+    }
+    plan.kind = BodyPlan::Kind::ToFile;
+    plan.limit = static_cast<std::size_t>(*ContentLength(head));
+    plan.filePath = data_->files.NewTempPath();
+    return plan;
+}
+
+std::optional<HttpResponse> Service::UploadPrecheck(const HttpRequest& request,
+                                                    const ParsedTarget& target, UserRecord& user,
+                                                    std::int64_t& albumId) {
+    if (auto status = config_.faults.StatusFor("upload")) {
+        return MessageResponse(*status, kServerFault);
+    }
+    switch (Authorise(request, user)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::NotFound:
+            return MessageResponse(401, kNotLoggedIn);
+        default:
+            return MessageResponse(500, kServerFault);
+    }
+    auto album = target.query.find("album_id");
+    auto id = album == target.query.end() ? std::nullopt : ParseId(album->second);
+    if (!id)
+        return MessageResponse(400, "缺少相册编号");
+    albumId = *id;
+    if (auto name = target.query.find("name"); name != target.query.end()) {
+        if (!CleanTitle(name->second))
+            return MessageResponse(400, "图片标题无效");
+    }
+    if (!request.Header("transfer-encoding").empty() || !ContentLength(request)) {
+        return MessageResponse(411, "缺少Content-Length");
+    }
+    std::int64_t length = *ContentLength(request);
+    if (length == 0)
+        return MessageResponse(400, "图片文件为空");
+    if (length > config_.uploadBodyLimit)
+        return MessageResponse(400, "图片文件过大");
+    if (auto refusal = PlaceRefusal(data_->albums.CheckUpload(user.id, albumId, length))) {
+        return refusal;
+    }
+    return std::nullopt;
+}
+
+HttpResponse Service::Handle(HttpRequest& request) {
+    auto target = ParseTarget(request.target);
+    HttpResponse response;
+    if (!target) {
+        response = TextResponse(400, "Bad Request");
+    } else if (!target->segments.empty() && target->segments[0] == "api") {
+        response = HandleApi(request, *target);
+    } else if (!target->segments.empty() && target->segments[0] == "tavopix") {
+        response = Download(*target);
+    } else if (!target->segments.empty() && target->segments[0] == "photos") {
+        response = Photo(*target);
+    } else if (auto page = pages_->Handle(request, *target, Now())) {
+        response = std::move(*page);
+    } else {
+        response = pages_->NotFound();
+    }
+    // A streamed body not consumed by its handler must not linger in the temporary folder.
+    if (!request.bodyFile.empty()) {
+        std::error_code ec;
+        fs::remove(request.bodyFile, ec);
+    }
+    return response;
+}
+
+HttpResponse Service::HandleApi(HttpRequest& request, const ParsedTarget& target) {
+    const auto& segments = target.segments;
+    const std::string action = segments.size() >= 2 ? segments[1] : "";
+    const bool post = request.method == "POST";
+    if (segments.size() == 2 && action == "login") {
+        return post ? Login(request) : MessageResponse(405, "Method Not Allowed");
+    }
+    if (segments.size() == 2 && action == "ticket-login") {
+        return post ? TicketLogin(request) : MessageResponse(405, "Method Not Allowed");
+    }
+    if (segments.size() == 2 && action == "logout") {
+        return post ? Logout(request) : MessageResponse(405, "Method Not Allowed");
+    }
+    if (segments.size() == 2 && action == "user") {
+        return request.method == "GET" ? CurrentUser(request)
+                                       : MessageResponse(405, "Method Not Allowed");
+    }
+    if (segments.size() == 3 && action == "openapi") {
+        return post ? OpenApi(request, segments[2]) : ApiTextError(405, "Method Not Allowed");
+    }
+    if (segments.size() == 2 && action == "upload") {
+        return post ? Upload(request, target) : MessageResponse(405, "Method Not Allowed");
+    }
+    return MessageResponse(404, "未知的接口");
+}
+
+HttpResponse Service::Login(const HttpRequest& request) {
+    if (auto status = config_.faults.StatusFor("login")) {
+        return MessageResponse(*status, kServerFault);
+    }
+    auto body = ParseClientObject(request.body);
+    if (!body)
+        return MessageResponse(400, "请求格式错误");
+    auto name = MemberText(*body, "username");
+    auto password = MemberText(*body, "password");
+    if (!name || !password || name->empty() || password->empty()) {
+        return MessageResponse(400, "请输入用户名和密码");
+    }
+    std::string machineKey = MemberText(*body, "machine_key").value_or("");
+    if (machineKey.size() > 512 || !IsValidUtf8(machineKey)) {
+        return MessageResponse(400, "请求格式错误");
+    }
+    auto result =
+        authenticator_.PasswordLogin(*name, *password, request.peerAddress, machineKey, Now());
+    switch (result.outcome) {
+        case Authenticator::Outcome::Ok:
+            return LoginReply(result);
+        case Authenticator::Outcome::UnknownUser:
+            return MessageResponse(404, "用户名不存在");
+        case Authenticator::Outcome::WrongPassword:
+            return MessageResponse(403, "密码错误");
+        case Authenticator::Outcome::Locked: {
+            HttpResponse locked = MessageResponse(423, "登录失败次数过多,请稍后再试");
+            locked.headers.emplace_back("Retry-After", std::to_string(result.retryAfter));
+            return locked;
+        }
+        default:
+            return MessageResponse(500, kServerFault);
+    }
+}
+
+HttpResponse Service::TicketLogin(const HttpRequest& request) {
+    if (auto status = config_.faults.StatusFor("ticket-login")) {
+        return MessageResponse(*status, kServerFault);
+    }
+    auto body = ParseClientObject(request.body);
+    if (!body)
+        return MessageResponse(400, "请求格式错误");
+    auto ticket = MemberText(*body, "ticket");
+    if (!ticket || ticket->empty() || ticket->size() > 128) {
+        return MessageResponse(400, "请求格式错误");
+    }
+    auto result = authenticator_.TicketLogin(*ticket, Now());
+    switch (result.outcome) {
+        case Authenticator::Outcome::Ok:
+            return LoginReply(result);
+        case Authenticator::Outcome::BadTicket:
+            return MessageResponse(403, "登录已过期,请重新登录");
+        default:
+            return MessageResponse(500, kServerFault);
+    }
+}
+
+HttpResponse Service::Logout(const HttpRequest& request) {
+    if (auto status = config_.faults.StatusFor("logout")) {
+        return MessageResponse(*status, kServerFault);
+    }
+    std::string_view header = request.Header("authorization");
+    constexpr std::string_view kScheme = "Ticket ";
+    if (header.substr(0, kScheme.size()) != kScheme || header.size() == kScheme.size()) {
+        return MessageResponse(401, kNotLoggedIn);
+    }
+    if (!data_->accounts.RevokeTicket(header.substr(kScheme.size()))) {
+        return MessageResponse(500, kServerFault);
+    }
+    return MessageResponse(200, "已退出");
+}
+
+HttpResponse Service::CurrentUser(const HttpRequest& request) {
+    UserRecord user;
+    switch (Authorise(request, user)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::NotFound:
+            return MessageResponse(401, kNotLoggedIn);
+        default:
+            return MessageResponse(500, kServerFault);
+    }
+    json reply;
+    reply["user_id"] = std::to_string(user.id);
+    reply["username"] = user.name;
+    return JsonResponse(200, DumpJson(reply));
+}
+
+HttpResponse Service::OpenApi(const HttpRequest& request, const std::string& code) {
+    if (auto status = config_.faults.StatusFor("openapi")) {
+        return ApiTextError(*status, kServerFault);
+    }
+    UserRecord user;
+    switch (Authorise(request, user)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::NotFound:
+            return ApiTextError(401, kNotLoggedIn);
+        default:
+            return ApiTextError(500, kServerFault);
+    }
+    auto body = ParseClientObject(request.body);
+    if (!body)
+        return ApiTextError(400, "请求格式错误");
+    if (code == "101")
+        return ListAlbums(user, *body);
+    if (code == "104")
+        return CreateAlbum(user, *body);
+    if (code == "133")
+        return AddFeedback(request, user, *body);
+    return ApiTextError(404, "未知的接口");
+}
+
+HttpResponse Service::ListAlbums(const UserRecord& user, const nlohmann::json& body) {
+    if (body.contains("uid")) {
+        auto uid = MemberText(body, "uid");
+        if (!uid || *uid != std::to_string(user.id))
+            return ApiTextError(403, "无权访问");
+    }
+    std::vector<AlbumRecord> albums;
+    if (data_->albums.ListAlbums(user.id, albums) != StoreResult::Ok) {
+        return ApiTextError(500, kServerFault);
+    }
+    // Ordered keys: the client scans for "album_id" and then the next "album_name".
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const AlbumRecord& album : albums) {
+        nlohmann::ordered_json entry;
+        entry["album_id"] = std::to_string(album.id);
+        entry["album_name"] = album.name;
+        entry["privacy_lev"] = std::to_string(album.privacy);
+        entry["photo_count"] = album.photoCount;
+        list.push_back(std::move(entry));
+    }
+    nlohmann::ordered_json reply;
+    reply["albums"] = std::move(list);
+    return JsonResponse(200, reply.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+HttpResponse Service::CreateAlbum(const UserRecord& user, const nlohmann::json& body) {
+    NewAlbum album;
+    auto name = MemberText(body, "album_name");
+    album.name = TrimSpace(name.value_or(""));
+    if (album.name.empty())
+        return ApiTextError(400, "相册名不能为空");
+    album.description = MemberText(body, "album_desc").value_or("");
+    if (!IsValidUtf8(album.name) || !IsValidUtf8(album.description)) {
+        return ApiTextError(400, "请求格式错误");
+    }
+    if (Utf8Length(album.name) > 100)
+        return ApiTextError(400, "相册名不能超过100个字");
+    if (Utf8Length(album.description) > 1000)
+        return ApiTextError(400, "相册描述不能超过1000个字");
+    std::string level = MemberText(body, "privacy_lev").value_or("1");
+    if (level.size() != 1 || level[0] < '1' || level[0] > '4') {
+        return ApiTextError(400, "隐私级别无效");
+    }
+    album.privacy = level[0] - '0';
+    if (album.privacy == 3) {
+        album.question = TrimSpace(MemberText(body, "album_pwd_prompt").value_or(""));
+        std::string answer = MemberText(body, "album_pwd").value_or("");
+        if (album.question.empty() || answer.empty())
+            return ApiTextError(400, "请填写问题和答案");
+        if (Utf8Length(album.question) > 200 || Utf8Length(answer) > 200) {
+            return ApiTextError(400, "问题和答案不能超过200个字");
+        }
+        auto hash = HashPassword(answer, data_->hashCost);
+        if (!hash)
+            return ApiTextError(500, kServerFault);
+        album.answerHash = std::move(*hash);
+    }
+    std::int64_t albumId = 0;
+    if (data_->albums.CreateAlbum(user.id, album, Now(), albumId) != StoreResult::Ok) {
+        return ApiTextError(500, kServerFault);
+    }
+    nlohmann::ordered_json reply;
+    reply["album_id"] = std::to_string(albumId);
+    reply["album_name"] = album.name;
+    return JsonResponse(200, reply.dump(-1, ' ', false, json::error_handler_t::replace));
+}
+
+HttpResponse Service::AddFeedback(const HttpRequest& request, const UserRecord& user,
+                                  const nlohmann::json& body) {
+    std::string content = MemberText(body, "feed_content").value_or("");
+    std::string contact = MemberText(body, "contact").value_or("");
+    if (TrimSpace(content).empty())
+        return ApiTextError(400, "反馈内容不能为空");
+    if (!IsValidUtf8(content) || !IsValidUtf8(contact))
+        return ApiTextError(400, "请求格式错误");
+    if (Utf8Length(content) > 10000 || Utf8Length(contact) > 200) {
+        return ApiTextError(400, "反馈内容过长");
+    }
+    std::int64_t id = 0;
+    if (data_->feedback.Add(user.id, contact, content, request.peerAddress, Now(), id) !=
+        StoreResult::Ok) {
+        return ApiTextError(500, kServerFault);
+    }
+    json reply;
+    reply["feedback_id"] = std::to_string(id);
+    return JsonResponse(200, DumpJson(reply));
+}
+
+HttpResponse Service::Upload(HttpRequest& request, const ParsedTarget& target) {
+    UserRecord user;
+    std::int64_t albumId = 0;
+    if (auto refusal = UploadPrecheck(request, target, user, albumId))
+        return *refusal;
+    std::string title;
+    if (auto name = target.query.find("name"); name != target.query.end()) {
+        title = *CleanTitle(name->second);
+    }
+    if (request.bodyFile.empty()) {
+        // Handed over in memory: stream it to a temporary file like a network body.
+        if (request.body.size() != static_cast<std::size_t>(*ContentLength(request))) {
+            return MessageResponse(400, "请求格式错误");
+        }
+        request.bodyFile = data_->files.NewTempPath();
+        std::ofstream out(request.bodyFile, std::ios::binary);
+        out.write(request.body.data(), static_cast<std::streamsize>(request.body.size()));
+        if (!out)
+            return MessageResponse(500, kServerFault);
+    }
+    std::error_code ec;
+    auto size = static_cast<std::int64_t>(fs::file_size(request.bodyFile, ec));
+    if (ec)
+        return MessageResponse(500, kServerFault);
+    if (size == 0)
+        return MessageResponse(400, "图片文件为空");
+    auto type = SniffPictureFile(request.bodyFile);
+    if (!type)
+        return MessageResponse(415, "不支持的图片格式");
+    if (!PhotoFiles::SyncFile(request.bodyFile))
+        return MessageResponse(500, kServerFault);
+
+    PhotoRecord photo;
+    photo.albumId = albumId;
+    photo.userId = user.id;
+    photo.title = std::move(title);
+    photo.file = PhotoFiles::RelativePath(user.id, albumId, PhotoFiles::NewStoredName(*type));
+    photo.mime = type->mime;
+    photo.size = size;
+    photo.created = Now();
+    bool moved = false;
+    PlaceResult placed = data_->albums.AddPhoto(
+        photo,
+        [&](const std::string& file) { return data_->files.MoveIntoPlace(request.bodyFile, file); },
+        moved);
+    if (placed != PlaceResult::Ok && moved)
+        data_->files.Remove(photo.file);
+    if (auto refusal = PlaceRefusal(placed))
+        return *refusal;
+    json reply;
+    reply["file_url"] = BaseAddress(request) + "/photos/" + photo.file;
+    reply["msg"] = "上传成功";
+    reply["photo_id"] = std::to_string(photo.id);
+    return JsonResponse(200, DumpJson(reply));
+}
+
+HttpResponse Service::Download(const ParsedTarget& target) {
+    if (auto status = config_.faults.StatusFor("download")) {
+        return TextResponse(*status, kServerFault);
+    }
+    const auto& segments = target.segments;
+    std::string path;
+    HttpResponse response;
+    response.contentType = "application/octet-stream";
+    if (segments.size() == 2 && segments[1] == "update.dat") {
+        path = data_->updates.VersionFilePath();
+    } else if (segments.size() == 3 && segments[1] == "packages" &&
+               UpdateFiles::IsValidPackageName(segments[2])) {
+        path = data_->updates.PackagePath(segments[2]);
+        response.headers.emplace_back("Content-Disposition",
+                                      "attachment; filename=\"" + segments[2] + "\"");
+    }
+    std::error_code ec;
+    if (path.empty() || !fs::is_regular_file(path, ec))
+        return TextResponse(404, "Not Found");
+    response.filePath = path;
+    response.headers.emplace_back("Cache-Control", "no-cache");
+    return response;
+}
+
+HttpResponse Service::Photo(const ParsedTarget& target) {
+    const auto& segments = target.segments;
+    if (segments.size() != 4 || !ParseId(segments[1]) || !ParseId(segments[2]) ||
+        !PhotoFiles::IsStoredName(segments[3])) {
+        return TextResponse(404, "Not Found");
+    }
+    std::string file = segments[1] + "/" + segments[2] + "/" + segments[3];
+    PhotoRecord photo;
+    switch (data_->albums.FindPhoto(file, photo)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::NotFound:
+            return TextResponse(404, "Not Found");
+        default:
+            return TextResponse(500, kServerFault);
+    }
+    HttpResponse response;
+    response.contentType = photo.mime;
+    response.filePath = data_->files.FullPath(photo.file);
+    response.headers.emplace_back("X-Content-Type-Options", "nosniff");
+    response.headers.emplace_back("Cache-Control", "public, max-age=86400, immutable");
+    return response;
+}
+
+}  // namespace albumd
