@@ -150,7 +150,7 @@ ATOM RegisterClassEx(const WNDCLASSEX& windowClass) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    auto entry = std::make_shared<internal::WindowClass>(internal::WindowClass{
+    auto entry = std::make_unique<const internal::WindowClass>(internal::WindowClass{
         windowClass.style, windowClass.lpfnWndProc, windowClass.lpszClassName});
     if (!UiThread::Get().AddClass(std::move(entry))) {
         SetLastError(ERROR_CLASS_ALREADY_EXISTS);
@@ -162,7 +162,7 @@ ATOM RegisterClassEx(const WNDCLASSEX& windowClass) {
 
 bool UnregisterClass(std::u16string_view className) {
     UiThread& ui = UiThread::Get();
-    const auto windowClass = ui.FindClass(className);
+    const internal::WindowClass* windowClass = ui.FindClass(className);
     if (!windowClass) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return false;
@@ -175,7 +175,7 @@ bool UnregisterClass(std::u16string_view className) {
 }
 
 bool GetClassInfoEx(std::u16string_view className, WNDCLASSEX* windowClass) {
-    const auto entry = UiThread::Get().FindClass(className);
+    const internal::WindowClass* entry = UiThread::Get().FindClass(className);
     if (!entry) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return false;
@@ -192,7 +192,7 @@ HWND CreateWindowEx(DWORD exStyle, std::u16string_view className, std::u16string
                     DWORD style, int x, int y, int width, int height, HWND owner,
                     void* createParams) {
     UiThread& ui = UiThread::Get();
-    auto windowClass = ui.FindClass(className);
+    const internal::WindowClass* windowClass = ui.FindClass(className);
     if (!windowClass) {
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
@@ -202,7 +202,7 @@ HWND CreateWindowEx(DWORD exStyle, std::u16string_view className, std::u16string
         return nullptr;
     }
     auto record = std::make_unique<WindowRecord>();
-    record->windowClass = std::move(windowClass);
+    record->windowClass = windowClass;
     record->owner = owner;
     record->title = std::u16string(title);
     record->style = style & ~kStateStyles;

@@ -1,5 +1,7 @@
 #include "platform/internal/UiThread.h"
 
+#include <time.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -21,6 +23,21 @@ DWORD TickCountAt(Clock::time_point when) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
     return static_cast<DWORD>(static_cast<std::uint64_t>(ms));
+}
+
+// The tick count of a post. The coarse clock (a few milliseconds' resolution, the same base as
+// the steady clock) costs a fraction of the precise one, and posting is the hot path; the
+// message time and the order against timers need no more.
+DWORD PostingTickCount() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<DWORD>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
+                              static_cast<std::uint64_t>(now.tv_nsec) / 1'000'000u);
+}
+
+// Whether tick count `a` is at or after `b`, across the 32-bit wrap.
+bool TickAtOrAfter(DWORD a, DWORD b) {
+    return static_cast<std::int32_t>(a - b) >= 0;
 }
 
 }  // namespace
@@ -123,16 +140,16 @@ void UiThread::RetireWindow(HWND hwnd) {
 
 // ---- Classes ------------------------------------------------------------------------------------
 
-std::shared_ptr<const WindowClass> UiThread::FindClass(std::u16string_view name) const {
+const WindowClass* UiThread::FindClass(std::u16string_view name) const {
     for (const auto& windowClass : classes_) {
         if (windowClass->name == name) {
-            return windowClass;
+            return windowClass.get();
         }
     }
     return nullptr;
 }
 
-bool UiThread::AddClass(std::shared_ptr<const WindowClass> windowClass) {
+bool UiThread::AddClass(std::unique_ptr<const WindowClass> windowClass) {
     if (FindClass(windowClass->name)) {
         return false;
     }
@@ -141,33 +158,38 @@ bool UiThread::AddClass(std::shared_ptr<const WindowClass> windowClass) {
 }
 
 bool UiThread::RemoveClass(std::u16string_view name) {
-    return std::erase_if(classes_, [name](const auto& windowClass) {
-               return windowClass->name == name;
-           }) != 0;
+    const auto it = std::find_if(classes_.begin(), classes_.end(), [name](const auto& windowClass) {
+        return windowClass->name == name;
+    });
+    if (it == classes_.end()) {
+        return false;
+    }
+    retiredClasses_.push_back(std::move(*it));
+    classes_.erase(it);
+    return true;
 }
 
 bool UiThread::ClassHasWindows(const WindowClass& windowClass) {
     return std::any_of(slots_.begin(), slots_.end(), [&windowClass](const Slot& slot) {
-        return slot.live && slot.record->windowClass.get() == &windowClass;
+        return slot.live && slot.record->windowClass == &windowClass;
     });
 }
 
 // ---- Queue --------------------------------------------------------------------------------------
 
 MSG UiThread::ToMsg(const QueuedMessage& queued) {
-    return MSG{queued.hwnd, queued.message, queued.wParam, queued.lParam,
-               TickCountAt(queued.postedAt)};
+    return MSG{queued.hwnd, queued.message, queued.wParam, queued.lParam, queued.time};
 }
 
 bool UiThread::Post(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const Clock::time_point now = Clock::now();
+    const DWORD now = PostingTickCount();
     bool wake;
     {
         std::lock_guard lock(mutex_);
         if (hwnd && !SlotOf(hwnd)) {
             return false;
         }
-        queue_.push_back(QueuedMessage{hwnd, message, wParam, lParam, now});
+        queue_.push_back(QueuedMessage{hwnd, message, now, wParam, lParam});
         wake = waiting_;
     }
     if (wake) {
@@ -221,7 +243,8 @@ bool UiThread::Get(MSG* msg, const MessageFilter& filter) {
             });
         }
         const bool hasPosted = posted != queue_.end();
-        if (timer && timer->due <= now && (!hasPosted || posted->postedAt >= timer->due)) {
+        if (timer && timer->due <= now &&
+            (!hasPosted || TickAtOrAfter(posted->time, TickCountAt(timer->due)))) {
             lock.unlock();
             *msg = MSG{timer->hwnd, WM_TIMER, timer->id, 0, TickCountAt(now)};
             timer->due = now + timer->period;
@@ -229,7 +252,11 @@ bool UiThread::Get(MSG* msg, const MessageFilter& filter) {
         }
         if (hasPosted) {
             *msg = ToMsg(*posted);
-            queue_.erase(posted);
+            if (posted == queue_.begin()) {
+                queue_.pop_front();
+            } else {
+                queue_.erase(posted);
+            }
             return true;
         }
         waiting_ = true;
@@ -277,8 +304,8 @@ LRESULT UiThread::Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!record) {
         return 0;
     }
-    // The procedure may destroy its window (and with it the record); the class stays alive.
-    const std::shared_ptr<const WindowClass> windowClass = record->windowClass;
+    // The procedure may destroy its window and with it the record; classes are never freed.
+    const WindowClass* windowClass = record->windowClass;
     return windowClass->proc(hwnd, message, wParam, lParam);
 }
 
@@ -295,7 +322,9 @@ LRESULT UiThread::Dispatch(const MSG& msg) {
     ++dispatchDepth_;
     const LRESULT result = Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
     --dispatchDepth_;
-    Notify([](WindowObserver& observer) { observer.OnMessageDispatched(); });
+    if (!observers_.empty()) {
+        Notify([](WindowObserver& observer) { observer.OnMessageDispatched(); });
+    }
     return result;
 }
 

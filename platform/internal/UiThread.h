@@ -39,7 +39,7 @@ struct WindowClass {
 
 // Everything a live window is; the UI thread's alone.
 struct WindowRecord {
-    std::shared_ptr<const WindowClass> windowClass;
+    const WindowClass* windowClass = nullptr;
     HWND owner;
     std::u16string title;
     DWORD style = 0;  // without the visible, disabled, minimised and maximised bits
@@ -60,9 +60,9 @@ struct WindowRecord {
 struct QueuedMessage {
     HWND hwnd;
     UINT message = 0;
+    DWORD time = 0;  // tick count when posted
     WPARAM wParam = 0;
     LPARAM lParam = 0;
-    Clock::time_point postedAt;
 };
 
 struct MessageFilter {
@@ -97,8 +97,8 @@ public:
     void SetActive(HWND hwnd) { active_ = hwnd; }
 
     // ---- Classes ------------------------------------------------------------------------------
-    std::shared_ptr<const WindowClass> FindClass(std::u16string_view name) const;
-    bool AddClass(std::shared_ptr<const WindowClass> windowClass);
+    const WindowClass* FindClass(std::u16string_view name) const;
+    bool AddClass(std::unique_ptr<const WindowClass> windowClass);
     bool RemoveClass(std::u16string_view name);
     bool ClassHasWindows(const WindowClass& windowClass);
 
@@ -172,7 +172,9 @@ private:
     std::unordered_map<UINT, RecordDeleter> recordDeleters_;
 
     // UI thread only.
-    std::vector<std::shared_ptr<const WindowClass>> classes_;
+    std::vector<std::unique_ptr<const WindowClass>> classes_;
+    // Unregistered classes stay allocated: a procedure may be running when its class goes.
+    std::vector<std::unique_ptr<const WindowClass>> retiredClasses_;
     std::vector<Timer> timers_;
     std::vector<QuitRequest> quits_;
     std::vector<WindowObserver*> observers_;

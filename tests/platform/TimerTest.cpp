@@ -152,13 +152,13 @@ double ThreadCpuMilliseconds() {
 
 TEST_F(TimerTest, TheLoopSleepsUntilTheNextTimerOrPost) {
     const HWND hwnd = Create();
+    const Clock::time_point start = Clock::now();
     SetTimer(hwnd, kTimer, 300);
     std::thread poster([hwnd] {
         std::this_thread::sleep_for(milliseconds(150));
         PostMessage(hwnd, WM_FLOOD, 0, 0);
     });
     const double cpuBefore = ThreadCpuMilliseconds();
-    const Clock::time_point start = Clock::now();
     MSG msg;
     ASSERT_TRUE(GetMessage(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, WM_FLOOD) << "a post from another thread wakes the loop at once";
