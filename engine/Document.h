@@ -63,7 +63,8 @@ public:
     Element* ContextMenuOf(const Element& element) const;
 
     // ---- Change recording ---------------------------------------------------------------------
-    // Attaches `view` (null detaches). The whole tree is recorded as a Reset change.
+    // Attaches `view` (null detaches). The whole tree is recorded as a Reset change. The view
+    // must outlive the document or be detached first.
     void AttachView(View* view);
     View* GetView() const { return view_; }
     bool IsRecording() const { return view_ != nullptr; }

@@ -24,7 +24,7 @@
 
 namespace tavopix {
 
-class HeadlessView final : public View {
+class HeadlessView : public View {
 public:
     HeadlessView();
     ~HeadlessView() override;

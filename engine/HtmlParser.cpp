@@ -5,6 +5,7 @@
 
 #include "engine/Element.h"
 #include "engine/HtmlSerializer.h"
+#include "engine/MarkupState.h"
 #include "engine/Utf8.h"
 
 namespace tavopix {
@@ -282,6 +283,7 @@ private:
             }
         }
         const std::string tag = element->Tag();
+        ApplyMarkupState(*element);
         Place(element);
         if (selfClosed || IsVoidElement(tag) || open_.size() >= kMaxDepth) {
             return;

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "engine/Document.h"
 #include "engine/Element.h"
 #include "engine/HtmlParser.h"
 #include "engine/TreeDump.h"
@@ -41,6 +42,11 @@ inline std::string DumpFragment(std::string_view html) {
         holder->AppendChild(element);
     }
     return DumpTree(*holder, DumpBlankText::Show);
+}
+
+// The whole page in the form the headless view's mirror dump takes.
+inline std::string DumpTreeOf(const Document& page) {
+    return page.Root() ? DumpTree(*page.Root(), DumpBlankText::Show) : std::string();
 }
 
 }  // namespace tavopix::test
