@@ -118,11 +118,140 @@ std::vector<EventHandler*> EventDispatcher::BehaviorsOf(const Element& element) 
 // ---- Dispatching ------------------------------------------------------------------------------
 
 template <class Params, class Call>
-bool EventDispatcher::Run(std::uint32_t group, Params& params, Call call) {
-    if (!InPage(params.target_element())) {
+bool EventDispatcher::Run(Element* target, std::uint32_t group, Params& params, Call call) {
+    if (!InPage(target)) {
         return false;
     }
-    return false;
+    const std::shared_ptr<bool> alive = alive_;
+    const std::vector<ElementRef> path = PathOf(*target);
+    std::vector<std::vector<EventHandler*>> behaviors;
+    behaviors.reserve(path.size());
+    for (const ElementRef& element : path) {
+        std::vector<EventHandler*> subscribed = BehaviorsOf(*element);
+        std::erase_if(subscribed,
+                      [&](const EventHandler* h) { return (h->Subscription() & group) == 0; });
+        behaviors.push_back(std::move(subscribed));
+    }
+    // Handlers may attach or detach window handlers meanwhile: walk a copy, and skip the ones
+    // that are gone by their turn.
+    const std::vector<WindowHandler> window = windowHandlers_;
+    Element& root = *path.back();
+
+    // False once the dispatcher is gone; the walk then ends at once.
+    auto deliver = [&](EventHandler& handler, Element& he) {
+        if (call(handler, he, params)) {
+            params.cmd |= HANDLED;
+        }
+        return *alive;
+    };
+    auto deliverWindow = [&]() {
+        for (const WindowHandler& attached : window) {
+            if (IsAttached(attached.handler, group) && !deliver(*attached.handler, root)) {
+                return false;
+            }
+        }
+        return true;
+    };
+
+    params.cmd |= SINKING;
+    if (!deliverWindow()) {
+        return (params.cmd & HANDLED) != 0;
+    }
+    for (std::size_t i = path.size(); i-- > 0;) {
+        for (EventHandler* handler : behaviors[i]) {
+            if (!deliver(*handler, *path[i])) {
+                return (params.cmd & HANDLED) != 0;
+            }
+        }
+    }
+    params.cmd &= ~SINKING;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        for (EventHandler* handler : behaviors[i]) {
+            if (!deliver(*handler, *path[i])) {
+                return (params.cmd & HANDLED) != 0;
+            }
+        }
+    }
+    deliverWindow();
+    return (params.cmd & HANDLED) != 0;
+}
+
+bool EventDispatcher::Dispatch(MouseParams& params) {
+    return Run(params.target.get(), HANDLE_MOUSE, params,
+               [](EventHandler& h, Element& he, MouseParams& p) { return h.OnMouse(he, p); });
+}
+
+bool EventDispatcher::Dispatch(KeyParams& params) {
+    return Run(params.target.get(), HANDLE_KEY, params,
+               [](EventHandler& h, Element& he, KeyParams& p) { return h.OnKey(he, p); });
+}
+
+bool EventDispatcher::Dispatch(FocusParams& params) {
+    return Run(params.target.get(), HANDLE_FOCUS, params,
+               [](EventHandler& h, Element& he, FocusParams& p) { return h.OnFocus(he, p); });
+}
+
+bool EventDispatcher::Dispatch(ScrollParams& params) {
+    return Run(params.target.get(), HANDLE_SCROLL, params,
+               [](EventHandler& h, Element& he, ScrollParams& p) { return h.OnScroll(he, p); });
+}
+
+bool EventDispatcher::Dispatch(BehaviorEventParams& params) {
+    if (!params.he) {
+        params.he = params.heTarget;
+    }
+    return Run(params.heTarget.get(), HANDLE_BEHAVIOR_EVENT, params,
+               [](EventHandler& h, Element& he, BehaviorEventParams& p) {
+                   return h.HandleBehaviorEvent(he, p);
+               });
+}
+
+bool EventDispatcher::SendEvent(Element& target, std::uint32_t code, Element* source,
+                                std::uintptr_t reason) {
+    BehaviorEventParams params;
+    params.cmd = code;
+    params.heTarget = ElementRef(&target);
+    params.he = ElementRef(source != nullptr ? source : &target);
+    params.reason = reason;
+    return Dispatch(params);
+}
+
+bool EventDispatcher::PostEvent(Element& target, std::uint32_t code, Element* source,
+                                std::uintptr_t reason) {
+    if (!InPage(&target)) {
+        return false;
+    }
+    if (hwnd_ && !PostMessage(hwnd_, WM_ENGINE_POSTED_EVENT, 0, 0)) {
+        return false;
+    }
+    posted_.push_back({ElementRef(&target), ElementRef(source), code, reason});
+    return true;
+}
+
+bool EventDispatcher::DeliverPostedEvent() {
+    if (posted_.empty()) {
+        return false;
+    }
+    PostedEvent event = std::move(posted_.front());
+    posted_.pop_front();
+    if (InPage(event.target.get())) {
+        SendEvent(*event.target, event.code, event.source.get(), event.reason);
+    }
+    return true;
+}
+
+// ---- Mouse capture ----------------------------------------------------------------------------
+
+bool EventDispatcher::SetCapture(Element& element) {
+    if (!InPage(&element)) {
+        return false;
+    }
+    capture_ = ElementRef(&element);
+    return true;
+}
+
+Element* EventDispatcher::Capture() const {
+    return InPage(capture_.get()) ? capture_.get() : nullptr;
 }
 
 }  // namespace tavopix

@@ -98,6 +98,10 @@ public:
     bool DeliverPostedEvent();
     std::size_t PostedEventCount() const { return posted_.size(); }
 
+    // True until the dispatcher is destroyed; code that raises events and then goes on
+    // checks it, since a handler may close the page.
+    std::shared_ptr<const bool> Alive() const { return alive_; }
+
     // ---- Mouse capture ------------------------------------------------------------------------
     // All mouse input goes to `element` until released; false when it is not in this page.
     bool SetCapture(Element& element);
@@ -120,7 +124,7 @@ private:
     bool InPage(const Element* element) const;
     bool IsAttached(const EventHandler* handler, std::uint32_t group) const;
     template <class Params, class Call>
-    bool Run(std::uint32_t group, Params& params, Call call);
+    bool Run(Element* target, std::uint32_t group, Params& params, Call call);
 
     Document& document_;
     std::unique_ptr<InputRouter> input_;
