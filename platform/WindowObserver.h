@@ -6,7 +6,10 @@
 //
 // OnMessageDispatched comes after each message that DispatchMessage handed to a window
 // procedure (not after nested SendMessage calls): the point where the changes a message made
-// are complete and can be flushed to the view as one batch.
+// are complete and can be flushed to the view as one batch. OnQueueIdle comes when GetMessage
+// finds nothing to deliver and is about to sleep: it catches the changes made outside any
+// dispatch (a window created and shown before its loop starts), so nothing waits unflushed
+// while the UI thread sleeps. There is no UpdateWindow; this is what takes its place.
 //
 // An observer must not destroy windows from a notification; it may post messages.
 #pragma once
@@ -29,6 +32,7 @@ public:
     // `active` is the newly active window, null when no window is active any more.
     virtual void OnActiveWindowChanged(HWND /*active*/) {}
     virtual void OnMessageDispatched() {}
+    virtual void OnQueueIdle() {}
 };
 
 // Observers are told in the order they were added. Adding one twice has no effect. UI thread.

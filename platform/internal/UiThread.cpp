@@ -226,6 +226,7 @@ UiThread::Timer* UiThread::EarliestTimer(const MessageFilter& filter) {
 }
 
 bool UiThread::Get(MSG* msg, const MessageFilter& filter) {
+    bool idleTold = observers_.empty();
     for (;;) {
         // A loop calling here runs its dispatches at dispatchDepth_ + 1.
         if (auto quit = TakeQuit(dispatchDepth_ + 1)) {
@@ -258,6 +259,13 @@ bool UiThread::Get(MSG* msg, const MessageFilter& filter) {
                 queue_.erase(posted);
             }
             return true;
+        }
+        if (!idleTold) {
+            // Told outside the lock, then everything is looked at again: an observer may post.
+            lock.unlock();
+            idleTold = true;
+            Notify([](WindowObserver& observer) { observer.OnQueueIdle(); });
+            continue;
         }
         waiting_ = true;
         if (timer) {

@@ -155,17 +155,6 @@ TEST_F(WindowTest, EveryCallOnADeadHandleFailsQuietly) {
 
 // ---- Values -----------------------------------------------------------------------------------
 
-TEST_F(WindowTest, UserDataAndTitleAreKept) {
-    const HWND hwnd = Create();
-    // The test windows keep their handler in the user data; swap it out and back.
-    const LONG_PTR handler = SetWindowLongPtr(hwnd, GWLP_USERDATA, 1234);
-    EXPECT_EQ(GetWindowLongPtr(hwnd, GWLP_USERDATA), 1234);
-    EXPECT_EQ(SetWindowLongPtr(hwnd, GWLP_USERDATA, handler), 1234);
-    EXPECT_EQ(SetWindowLongPtr(hwnd, GWL_STYLE, 0), 0) << "styles are read-only";
-    EXPECT_TRUE(SetWindowText(hwnd, u"上传照片"));
-    EXPECT_EQ(GetWindowText(hwnd), u"上传照片");
-}
-
 TEST_F(WindowTest, EnableWindowReportsThePreviousStateAndNotifiesOnChange) {
     const HWND hwnd = Create();
     EXPECT_FALSE(EnableWindow(hwnd, false)) << "was enabled";
@@ -239,18 +228,6 @@ TEST_F(WindowTest, RestoringAMinimisedWindowReturnsToTheStateBefore) {
     ShowWindow(hwnd, SW_RESTORE);
     EXPECT_FALSE(IsZoomed(hwnd));
     EXPECT_FALSE(IsIconic(hwnd));
-}
-
-TEST_F(WindowTest, HidingKeepsTheStateAndShowingAgainDoesNotResize) {
-    const HWND hwnd = Create();
-    ShowWindow(hwnd, SW_SHOWNORMAL);
-    EXPECT_TRUE(ShowWindow(hwnd, SW_HIDE));
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_FALSE(ShowWindow(hwnd, SW_SHOW));
-    EXPECT_TRUE(Logged(WM_SIZE).empty());
-    const auto shows = Logged(WM_SHOWWINDOW);
-    ASSERT_EQ(shows.size(), 3u);
-    EXPECT_EQ(shows[1].wParam, 0u);
 }
 
 TEST_F(WindowTest, MoveWindowSendsMoveAndSizeOnlyForWhatChanged) {
@@ -406,6 +383,30 @@ TEST_F(WindowTest, TheObserverSeesEveryChangeAfterItIsMade) {
         {"moved", hwnd},    {"enabled", hwnd},   {"title", hwnd},
         {"dispatched", {}}, {"destroyed", hwnd}, {"active", {}}};
     EXPECT_EQ(observer.events, expected);
+}
+
+class IdleObserver : public WindowObserver {
+public:
+    void OnQueueIdle() override {
+        ++idleCount;
+        PostMessage(target, WM_USER, static_cast<WPARAM>(idleCount), 0);
+    }
+    HWND target;
+    int idleCount = 0;
+};
+
+TEST_F(WindowTest, TheObserverIsToldBeforeTheLoopSleepsAndMayPostThen) {
+    IdleObserver observer;
+    observer.target = Create();
+    AddWindowObserver(&observer);
+    PostMessage(observer.target, WM_USER, 0, 0);
+    MSG msg;
+    ASSERT_TRUE(GetMessage(&msg, nullptr, 0, 0));
+    EXPECT_EQ(observer.idleCount, 0) << "not idle while something is queued";
+    ASSERT_TRUE(GetMessage(&msg, nullptr, 0, 0));  // would sleep for ever without the post
+    EXPECT_EQ(observer.idleCount, 1);
+    EXPECT_EQ(msg.wParam, 1u);
+    RemoveWindowObserver(&observer);
 }
 
 }  // namespace
