@@ -8,7 +8,6 @@
 namespace tavopix {
 
 inline constexpr std::uint32_t ERROR_SUCCESS = 0;
-inline constexpr std::uint32_t ERROR_INVALID_FUNCTION = 1;
 inline constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
 inline constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
 inline constexpr std::uint32_t ERROR_TOO_MANY_OPEN_FILES = 4;
@@ -19,8 +18,6 @@ inline constexpr std::uint32_t ERROR_NOT_SAME_DEVICE = 17;
 inline constexpr std::uint32_t ERROR_NO_MORE_FILES = 18;
 inline constexpr std::uint32_t ERROR_WRITE_PROTECT = 19;
 inline constexpr std::uint32_t ERROR_NOT_READY = 21;
-inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
-inline constexpr std::uint32_t ERROR_HANDLE_EOF = 38;
 inline constexpr std::uint32_t ERROR_NOT_SUPPORTED = 50;
 inline constexpr std::uint32_t ERROR_FILE_EXISTS = 80;
 inline constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
@@ -31,7 +28,6 @@ inline constexpr std::uint32_t ERROR_DIR_NOT_EMPTY = 145;
 inline constexpr std::uint32_t ERROR_BUSY = 170;
 inline constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
 inline constexpr std::uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
-inline constexpr std::uint32_t ERROR_DIRECTORY = 267;
 inline constexpr std::uint32_t ERROR_TIMEOUT = 1460;
 inline constexpr std::uint32_t ERROR_GEN_FAILURE = 31;
 
