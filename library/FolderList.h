@@ -14,6 +14,9 @@
 
 namespace tavopix {
 
+// The file in the program folder that holds the list.
+inline constexpr std::u16string_view kFolderListFileName = u"SetPathCfg.dat";
+
 inline constexpr std::u16string_view kCheckOn = u"check=\"on\"";
 inline constexpr std::u16string_view kCheckMixed = u"check=\"mixed\"";
 inline constexpr std::u16string_view kCheckOff = u"check=\"off\"";

@@ -6,8 +6,12 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tavopix {
+
+// The file in the program folder that holds the record.
+inline constexpr std::u16string_view kPictureFilterFileName = u"ImgFilterCfg.dat";
 
 inline constexpr std::uint32_t kTypeJpeg = 1;  // ".jpg" and ".jpeg"
 inline constexpr std::uint32_t kTypeGif = 2;

@@ -16,6 +16,9 @@
 
 namespace tavopix {
 
+// The file in the program folder that holds the registry.
+inline constexpr std::u16string_view kUploadedRegistryFileName = u"uploadedImg.dat";
+
 class UploadedRegistry {
 public:
     // Receives the count display text, "(12)" for twelve entries.
