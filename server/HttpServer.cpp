@@ -5,6 +5,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -64,6 +65,8 @@ private:
     void DoReadHeader() {
         headParser_.emplace();
         headParser_->header_limit(kHeaderLimit);
+        // The body's limit is decided by the Service once it has seen the header.
+        headParser_->body_limit(std::numeric_limits<std::uint64_t>::max());
         stringParser_.reset();
         fileParser_.reset();
         request_ = HttpRequest{};
