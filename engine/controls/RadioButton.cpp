@@ -26,9 +26,11 @@ void RadioButtonControl::Check(Element& control) {
     const std::u16string* name = control.GetAttribute("name");
     if (name != nullptr && !name->empty()) {
         const Control* self = ControlOf(control);
-        for (const ElementRef& other : GroupScope(control).SelectAll(*CachedSelector("[name]"))) {
+        Element& scope = GroupScope(control);
+        for (const ElementRef& other : scope.SelectAll(*CachedSelector("[name]"))) {
             const std::u16string* otherName = other->GetAttribute("name");
-            if (other.get() != &control && *otherName == *name && ControlOf(*other) == self) {
+            if (other.get() != &control && *otherName == *name && ControlOf(*other) == self &&
+                &GroupScope(*other) == &scope) {
                 other->SetState(0, STATE_CHECKED);
             }
         }
