@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace tavopix::internal {
@@ -111,7 +112,6 @@ std::vector<HWND> UiThread::LiveWindows() {
 
 void UiThread::RetireWindow(HWND hwnd) {
     std::unique_ptr<WindowRecord> record;
-    std::vector<QueuedMessage> dropped;
     {
         std::lock_guard lock(mutex_);
         const auto slot = SlotOf(hwnd);
@@ -123,19 +123,14 @@ void UiThread::RetireWindow(HWND hwnd) {
         ++entry.generation;
         record = std::move(entry.record);
         freeSlots_.push_back(*slot);
-        // Stable partition keeps the other windows' messages in their order.
-        auto firstDropped = std::stable_partition(
-            queue_.begin(), queue_.end(),
-            [hwnd](const QueuedMessage& queued) { return queued.hwnd != hwnd; });
-        dropped.assign(std::make_move_iterator(firstDropped),
-                       std::make_move_iterator(queue_.end()));
-        queue_.erase(firstDropped, queue_.end());
+        // Every message for it is now in taken_: none can be posted any more.
+        TakeAllLocked();
     }
     std::erase_if(timers_, [hwnd](const Timer& timer) { return timer.hwnd == hwnd; });
     if (active_ == hwnd) {
         active_ = nullptr;
     }
-    FreeRecords(dropped, nullptr, true);
+    FreeRecords(RemoveTaken(MessageFilter{hwnd, 0, 0}), nullptr, true);
 }
 
 // ---- Classes ------------------------------------------------------------------------------------
@@ -225,6 +220,45 @@ UiThread::Timer* UiThread::EarliestTimer(const MessageFilter& filter) {
     return earliest;
 }
 
+void UiThread::TakeAllLocked() {
+    if (taken_.empty()) {
+        taken_.swap(queue_);
+    } else {
+        std::move(queue_.begin(), queue_.end(), std::back_inserter(taken_));
+        queue_.clear();
+    }
+}
+
+std::deque<QueuedMessage>::iterator UiThread::FirstTaken(const MessageFilter& filter) {
+    if (!filter.hwnd && filter.first == 0 && filter.last == 0) {
+        return taken_.begin();
+    }
+    return std::find_if(taken_.begin(), taken_.end(), [&filter](const QueuedMessage& m) {
+        return filter.Matches(m.hwnd, m.message);
+    });
+}
+
+MSG UiThread::RemoveTaken(std::deque<QueuedMessage>::iterator taken) {
+    const MSG msg = ToMsg(*taken);
+    if (taken == taken_.begin()) {
+        taken_.pop_front();
+    } else {
+        taken_.erase(taken);
+    }
+    return msg;
+}
+
+std::vector<QueuedMessage> UiThread::RemoveTaken(const MessageFilter& filter) {
+    // A stable partition keeps the order of what stays.
+    auto firstRemoved = std::stable_partition(
+        taken_.begin(), taken_.end(),
+        [&filter](const QueuedMessage& m) { return !filter.Matches(m.hwnd, m.message); });
+    std::vector<QueuedMessage> removed(std::make_move_iterator(firstRemoved),
+                                       std::make_move_iterator(taken_.end()));
+    taken_.erase(firstRemoved, taken_.end());
+    return removed;
+}
+
 bool UiThread::Get(MSG* msg, const MessageFilter& filter) {
     bool idleTold = observers_.empty();
     for (;;) {
@@ -236,28 +270,24 @@ bool UiThread::Get(MSG* msg, const MessageFilter& filter) {
         }
         Timer* timer = EarliestTimer(filter);
         const Clock::time_point now = timer ? Clock::now() : Clock::time_point{};
-        std::unique_lock lock(mutex_);
-        auto posted = queue_.begin();
-        if (filter.hwnd || filter.first != 0 || filter.last != 0) {
-            posted = std::find_if(queue_.begin(), queue_.end(), [&filter](const QueuedMessage& m) {
-                return filter.Matches(m.hwnd, m.message);
-            });
-        }
-        const bool hasPosted = posted != queue_.end();
-        if (timer && timer->due <= now &&
-            (!hasPosted || TickAtOrAfter(posted->time, TickCountAt(timer->due)))) {
-            lock.unlock();
-            *msg = MSG{timer->hwnd, WM_TIMER, timer->id, 0, TickCountAt(now)};
-            timer->due = now + timer->period;
+        const bool timerDue = timer && timer->due <= now;
+        const auto posted = FirstTaken(filter);
+        if (posted != taken_.end()) {
+            if (timerDue && TickAtOrAfter(posted->time, TickCountAt(timer->due))) {
+                *msg = FireTimer(*timer, now);
+            } else {
+                *msg = RemoveTaken(posted);
+            }
             return true;
         }
-        if (hasPosted) {
-            *msg = ToMsg(*posted);
-            if (posted == queue_.begin()) {
-                queue_.pop_front();
-            } else {
-                queue_.erase(posted);
-            }
+        std::unique_lock lock(mutex_);
+        if (!queue_.empty()) {
+            TakeAllLocked();
+            continue;
+        }
+        if (timerDue) {
+            lock.unlock();
+            *msg = FireTimer(*timer, now);
             return true;
         }
         if (!idleTold) {
@@ -277,6 +307,11 @@ bool UiThread::Get(MSG* msg, const MessageFilter& filter) {
     }
 }
 
+MSG UiThread::FireTimer(Timer& timer, Clock::time_point now) {
+    timer.due = now + timer.period;
+    return MSG{timer.hwnd, WM_TIMER, timer.id, 0, TickCountAt(now)};
+}
+
 bool UiThread::Peek(MSG* msg, const MessageFilter& filter, bool remove) {
     if (!filter.hwnd && filter.MatchesNumber(WM_QUIT)) {
         // Peeking runs inside the dispatch at dispatchDepth_, so a quit meant for that loop is
@@ -293,17 +328,15 @@ bool UiThread::Peek(MSG* msg, const MessageFilter& filter, bool remove) {
             }
         }
     }
-    std::lock_guard lock(mutex_);
-    auto posted = std::find_if(queue_.begin(), queue_.end(), [&filter](const QueuedMessage& m) {
-        return filter.Matches(m.hwnd, m.message);
-    });
-    if (posted == queue_.end()) {
+    {
+        std::lock_guard lock(mutex_);
+        TakeAllLocked();
+    }
+    const auto posted = FirstTaken(filter);
+    if (posted == taken_.end()) {
         return false;
     }
-    *msg = ToMsg(*posted);
-    if (remove) {
-        queue_.erase(posted);
-    }
+    *msg = remove ? RemoveTaken(posted) : ToMsg(*posted);
     return true;
 }
 
@@ -321,14 +354,16 @@ LRESULT UiThread::Dispatch(const MSG& msg) {
     if (!msg.hwnd) {
         return 0;
     }
-    if (!Find(msg.hwnd)) {
+    const WindowRecord* record = Find(msg.hwnd);
+    if (!record) {
         if (RecordDeleter deleter = RegisteredDeleter(msg.message)) {
             deleter(msg.wParam, msg.lParam);
         }
         return 0;
     }
+    const WindowClass* windowClass = record->windowClass;  // the record may go, the class stays
     ++dispatchDepth_;
-    const LRESULT result = Send(msg.hwnd, msg.message, msg.wParam, msg.lParam);
+    const LRESULT result = windowClass->proc(msg.hwnd, msg.message, msg.wParam, msg.lParam);
     --dispatchDepth_;
     if (!observers_.empty()) {
         Notify([](WindowObserver& observer) { observer.OnMessageDispatched(); });
@@ -342,16 +377,11 @@ void UiThread::PostQuit(int exitCode) {
 
 std::size_t UiThread::Discard(const MessageFilter& filter, RecordDeleter deleter,
                               bool useRegistered) {
-    std::vector<QueuedMessage> dropped;
     {
         std::lock_guard lock(mutex_);
-        auto firstDropped = std::stable_partition(
-            queue_.begin(), queue_.end(),
-            [&filter](const QueuedMessage& m) { return !filter.Matches(m.hwnd, m.message); });
-        dropped.assign(std::make_move_iterator(firstDropped),
-                       std::make_move_iterator(queue_.end()));
-        queue_.erase(firstDropped, queue_.end());
+        TakeAllLocked();
     }
+    const std::vector<QueuedMessage> dropped = RemoveTaken(filter);
     FreeRecords(dropped, deleter, useRegistered);
     return dropped.size();
 }

@@ -3,8 +3,8 @@
 // process; it is never destroyed, so windows and posts made while other static objects are torn
 // down at exit stay safe.
 //
-// Locking: `mutex_` guards the queue and the slots' liveness (generation and live flag), which
-// is all that other threads touch (PostMessage, IsWindow). Everything else is the UI thread's
+// Locking: `mutex_` guards the posted queue and the slots' liveness (generation and live flag),
+// which is all that other threads touch (PostMessage, IsWindow). Everything else is the UI thread's
 // alone, which also is the only thread that changes the slots, always under the lock; it may
 // therefore read them without it.
 #pragma once
@@ -155,6 +155,13 @@ private:
     // lock or is the UI thread.
     std::optional<std::size_t> SlotOf(HWND hwnd) const;
     std::optional<QuitRequest> TakeQuit(int loopDepth);
+    // Moves everything posted so far to the end of taken_. Caller holds the lock.
+    void TakeAllLocked();
+    // The first taken message that matches, or taken_.end().
+    std::deque<QueuedMessage>::iterator FirstTaken(const MessageFilter& filter);
+    MSG RemoveTaken(std::deque<QueuedMessage>::iterator taken);
+    std::vector<QueuedMessage> RemoveTaken(const MessageFilter& filter);
+    static MSG FireTimer(Timer& timer, Clock::time_point now);
     Timer* EarliestTimer(const MessageFilter& filter);
     void FreeRecords(const std::vector<QueuedMessage>& dropped, RecordDeleter deleter,
                      bool useRegistered);
@@ -163,8 +170,8 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    bool waiting_ = false;  // the UI thread sleeps in Get
-    std::deque<QueuedMessage> queue_;
+    bool waiting_ = false;             // the UI thread sleeps in Get
+    std::deque<QueuedMessage> queue_;  // posted, not yet taken by the UI thread
     std::vector<Slot> slots_;
     std::vector<std::size_t> freeSlots_;
 
@@ -172,6 +179,9 @@ private:
     std::unordered_map<UINT, RecordDeleter> recordDeleters_;
 
     // UI thread only.
+    // Messages the UI thread has moved out of queue_ in one go, so it can take them one by one
+    // without the lock; all of them were posted before anything still in queue_.
+    std::deque<QueuedMessage> taken_;
     std::vector<std::unique_ptr<const WindowClass>> classes_;
     // Unregistered classes stay allocated: a procedure may be running when its class goes.
     std::vector<std::unique_ptr<const WindowClass>> retiredClasses_;
