@@ -110,6 +110,28 @@ TEST_F(MessageQueueTest, GetMessageWithAFilterLeavesOtherMessagesQueued) {
     EXPECT_EQ(msg.wParam, 1u);
 }
 
+TEST_F(MessageQueueTest, MessagesTakenByTheLoopAndPostedLaterKeepOneOrder) {
+    // GetMessage moves everything posted so far out of the shared queue at once; what is posted
+    // afterwards must still come after it, for every way of looking.
+    const HWND hwnd = Create();
+    for (WPARAM i = 1; i <= 3; ++i) {
+        PostMessage(hwnd, WM_PING, i, 0);
+    }
+    MSG msg;
+    ASSERT_TRUE(GetMessage(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.wParam, 1u);
+    PostMessage(hwnd, WM_RECORD, 0, reinterpret_cast<LPARAM>(new Record(4)));
+    PostMessage(hwnd, WM_PING, 5, 0);
+    ASSERT_TRUE(PeekMessage(&msg, hwnd, WM_PING, WM_PING, PM_NOREMOVE));
+    EXPECT_EQ(msg.wParam, 2u);
+    EXPECT_EQ(DiscardQueuedMessages(hwnd, WM_RECORD, WM_RECORD), 1u);
+    std::vector<WPARAM> rest;
+    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        rest.push_back(msg.wParam);
+    }
+    EXPECT_EQ(rest, (std::vector<WPARAM>{2, 3, 5}));
+}
+
 TEST_F(MessageQueueTest, ThreadMessagesAreReturnedButNotDispatched) {
     ASSERT_TRUE(PostMessage(nullptr, WM_PING, 5, 6));
     MSG msg;
