@@ -64,9 +64,11 @@ export class PageMirror {
       }
     }
     const mirrorStyle = d.createElement('style');
+    // What the page dialect means and a browser does not know: pictures show their source,
+    // popups stay hidden until the program opens one at its anchor.
     mirrorStyle.textContent = 'picture{display:inline-block;background:center/contain no-repeat}' +
-      'popup,menu[tvx-menu]{display:none}popup[hl-popup],menu[tvx-menu][hl-popup]{display:block;' +
-      'position:fixed;z-index:1000}';
+      'popup:not([hl-popup]),menu.popup:not([hl-popup]),menu.context:not([hl-popup]){display:none}' +
+      '[hl-popup]{display:block;position:absolute;z-index:1000}';
     d.head.appendChild(mirrorStyle);
     if (!root) return;
     this.adopt(root, d.documentElement);
@@ -238,6 +240,13 @@ export class PageMirror {
       if (n.__tvxUid !== undefined && this.nodes.get(n.__tvxUid) === n) return n.__tvxUid;
     }
     return 0;
+  }
+
+  showPopup(uid, x, y) {
+    const el = this.nodes.get(uid);
+    if (!el) return;
+    el.style.left = x + 'px';
+    el.style.top = y + 'px';
   }
 
   // ---- Geometry answers ----------------------------------------------------------------------

@@ -24,13 +24,14 @@ function reportScreen() {
 window.addEventListener('resize', reportScreen);
 
 // ---- Input ------------------------------------------------------------------------------------
-const MK_LBUTTON = 1, MK_RBUTTON = 2, MK_MBUTTON = 0x10;
+// Buttons and keys as the program counts them.
+const MAIN_BUTTON = 1, PROP_BUTTON = 2, MIDDLE_BUTTON = 4;
 function buttonsOf(e) {
-  return (e.buttons & 1 ? MK_LBUTTON : 0) | (e.buttons & 2 ? MK_RBUTTON : 0) |
-    (e.buttons & 4 ? MK_MBUTTON : 0);
+  return (e.buttons & 1 ? MAIN_BUTTON : 0) | (e.buttons & 2 ? PROP_BUTTON : 0) |
+    (e.buttons & 4 ? MIDDLE_BUTTON : 0);
 }
 function buttonOf(e) {
-  return [MK_LBUTTON, MK_MBUTTON, MK_RBUTTON][e.button] || MK_LBUTTON;
+  return [MAIN_BUTTON, MIDDLE_BUTTON, PROP_BUTTON][e.button] || MAIN_BUTTON;
 }
 function keysOf(e) {
   return (e.ctrlKey ? 1 : 0) | (e.shiftKey ? 2 : 0) | (e.altKey ? 4 : 0);
@@ -40,13 +41,22 @@ function attachInput(winId, mirror) {
   const d = mirror.document;
   const view = d.defaultView;
   let pendingMove = null;
-  const mouse = (kind, e, button) => ({
-    t: 'in', win: winId, k: kind, u: mirror.uidOf(e.target), x: Math.round(e.pageX),
-    y: Math.round(e.pageY), sx: Math.round(e.screenX), sy: Math.round(e.screenY),
-    b: button ?? buttonsOf(e), m: keysOf(e),
-  });
+  // Positions: in the page (x, y), in the target's border box (ex, ey), and on the desktop
+  // (sx, sy), which is where the program's windows live.
+  const mouse = (kind, e, button) => {
+    const box = wm.get(winId)?.box.getBoundingClientRect() || { left: 0, top: 0 };
+    const target = e.target.nodeType === Node.ELEMENT_NODE ? e.target : e.target.parentElement;
+    const r = target?.getBoundingClientRect() || { left: 0, top: 0 };
+    return {
+      t: 'in', win: winId, k: kind, u: mirror.uidOf(e.target), x: Math.round(e.pageX),
+      y: Math.round(e.pageY), ex: Math.round(e.clientX - r.left), ey: Math.round(e.clientY - r.top),
+      sx: Math.round(box.left + e.clientX), sy: Math.round(box.top + e.clientY),
+      b: button ?? buttonsOf(e), m: keysOf(e),
+    };
+  };
   d.addEventListener('mousemove', (e) => {
-    if (wm.onDragMove(e.screenX, e.screenY)) return;
+    const box = wm.get(winId)?.box.getBoundingClientRect() || { left: 0, top: 0 };
+    if (wm.onDragMove(box.left + e.clientX, box.top + e.clientY)) return;
     // Coalesced: the latest position once per frame, so a fast mouse cannot flood the program.
     if (!pendingMove) view.requestAnimationFrame(() => { send(pendingMove); pendingMove = null; });
     pendingMove = mouse('move', e);
@@ -61,7 +71,10 @@ function attachInput(winId, mirror) {
     message.dy = Math.sign(e.deltaY) * -1;
     send(message);
   }, { capture: true, passive: true });
-  d.addEventListener('contextmenu', (e) => e.preventDefault(), true);
+  d.addEventListener('contextmenu', (e) => {
+    e.preventDefault();
+    send(mouse('context', e, PROP_BUTTON));
+  }, true);
   d.addEventListener('click', (e) => {
     // Check boxes, radios and links change only when the program says so.
     const el = e.target.closest?.('input[type=checkbox],input[type=radio],a[href]');
@@ -156,6 +169,8 @@ function handle(message) {
     case 'ops': mirrors.get(message.doc)?.apply(message.ops); send({ t: 'applied', seq: message.seq }); break;
     case 'q': answer(message); break;
     case 'scrollto': mirrors.get(message.doc)?.setScroll(message.u, message.x, message.y, message.smooth); break;
+    case 'popup': mirrors.get(message.doc)?.showPopup(message.u, message.x, message.y); break;
+    case 'hidepopup': break;  // the popup's state already hides it
     case 'drag': wm.beginDrag(message.win, message.code, message.sx, message.sy); break;
     case 'clip': navigator.clipboard?.writeText(message.text).catch(() => {}); break;
     case 'takeover':

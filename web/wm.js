@@ -18,7 +18,7 @@ export class WindowManager {
     this.taskbar.id = 'taskbar';
     document.body.appendChild(this.taskbar);
     this.drag = null;
-    window.addEventListener('mousemove', (e) => this.onDragMove(e.screenX, e.screenY));
+    window.addEventListener('mousemove', (e) => this.onDragMove(e.clientX, e.clientY));
     window.addEventListener('mouseup', () => this.endDrag());
   }
 
@@ -103,7 +103,8 @@ export class WindowManager {
     document.body.style.cursor = edge ? edge + '-resize' : 'move';
   }
 
-  // Mouse moves inside a window's iframe arrive here too, in screen pixels.
+  // Positions are desktop pixels (the shell's viewport); moves inside a window's iframe arrive
+  // here too, converted.
   onDragMove(screenX, screenY) {
     const d = this.drag;
     if (!d) return false;

@@ -1,0 +1,112 @@
+// The view that renders the program's windows in a real browser: it runs the local server
+// (BrowserServer.h), sends every window, page and change to the page that is connected, asks
+// it the geometry questions, and turns what the user does there back into input on the UI
+// thread.
+//
+// Input path: the network thread parses what the page sends and posts it as WM_VIEW_INPUT
+// records to a hidden window of the view, whose procedure runs on the UI thread and hands each
+// to the page's InputRouter — except a press in a window's non-client zones (the window's
+// WM_NCHITTEST says so), which starts a drag or resize in the browser instead, and keys, which
+// go to the window as WM_KEYDOWN / WM_CHAR so the message loop's accelerators see them first.
+//
+// Geometry: a question is sent to the page and the UI thread waits for the answer, up to a
+// time-out; without a page, or past the time-out, the answer comes from a plain fallback (the
+// text's length in an 8-pixel cell), so the program never hangs on a missing browser.
+//
+// When the page goes away and no page connects again within the grace period (a reload comes
+// back well within it), every window is asked to close, owned windows first: closing the
+// browser window closes the program.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "engine/View.h"
+#include "engine/browser/BrowserServer.h"
+#include "platform/WinTypes.h"
+#include "platform/WindowHandle.h"
+
+namespace tavopix {
+
+class BrowserView final : public View {
+public:
+    // Null with `error` set when the server cannot start. UI thread.
+    [[nodiscard]] static std::unique_ptr<BrowserView> Start(std::filesystem::path webDir,
+                                                            std::string& error);
+    ~BrowserView() override;
+
+    std::string Url() const { return server_->Url(); }
+    bool IsConnected() const { return server_->IsConnected(); }
+    // Pictures and pages under `folder` may be shown. Any thread.
+    void AllowFolder(const std::filesystem::path& folder) { server_->AllowFolder(folder); }
+    // Puts `text` on the clipboard of the browser's machine.
+    void CopyToClipboard(std::u16string_view text);
+    // Tells the page the program has ended.
+    void SayGoodbye();
+
+    // How long a geometry question may wait, and how long the program waits for a page to come
+    // back before it closes.
+    static constexpr auto kAnswerTimeout = std::chrono::milliseconds(1000);
+    static constexpr unsigned kGraceMs = 4000;
+
+    // ---- View ---------------------------------------------------------------------------------
+    void ApplyChanges(const Document& document, const std::vector<Change>& changes) override;
+    void DocumentClosed(const Document& document) override;
+    Rect ElementLocation(const Element& element, LocationArea area) override;
+    IntrinsicWidths ElementIntrinsicWidths(const Element& element) override;
+    int ElementIntrinsicHeight(const Element& element, int width) override;
+    ScrollInfo ElementScrollInfo(const Element& element) override;
+    void SetElementScrollPos(const Element& element, Point pos, bool smooth) override;
+    void ShowPopup(const Element& popup, Point anchor) override;
+    void HidePopup(const Element& popup) override;
+    Size ScreenSize() override;
+    Rect WorkArea() override;
+    void PlaceWindow(WindowKey window, const WindowPlacement& placement) override;
+    void RemoveWindow(WindowKey window) override;
+
+private:
+    struct Input;
+    struct PendingAnswer;
+
+    BrowserView() = default;
+    bool Open(std::filesystem::path webDir, std::string& error);
+
+    // Network thread.
+    void OnReceived(std::string text);
+    // UI thread.
+    LRESULT ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void HandleInput(const Input& input);
+    void SendFullState();
+    void CloseAllWindows();
+    std::uint32_t DocumentId(const Document& document);
+    const Document* DocumentOfWindow(WindowKey window) const;
+    // Sends a question and waits for its answer; null without a page or past the time-out.
+    std::optional<std::string> Ask(std::string question);
+
+    std::unique_ptr<BrowserServer> server_;
+    HWND inputWindow_;
+    std::unordered_map<const Document*, std::uint32_t> documentIds_;
+    std::uint32_t nextDocumentId_ = 1;
+    std::uint64_t changeSeq_ = 0;
+    std::map<WindowKey, WindowPlacement> windows_;  // in creation order of their keys
+    WindowKey activeWindow_ = 0;
+
+    std::mutex answersMutex_;
+    std::condition_variable answered_;
+    std::uint64_t nextQuestion_ = 1;
+    std::unordered_map<std::uint64_t, std::optional<std::string>> answers_;
+
+    std::atomic<int> screenWidth_{0};
+    std::atomic<int> screenHeight_{0};
+};
+
+}  // namespace tavopix
