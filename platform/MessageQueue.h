@@ -67,7 +67,9 @@ bool GetMessage(MSG* msg, HWND hwnd, UINT first, UINT last);
 
 // Looks at posted messages only (never timers) without waiting: true and fills `msg` when one
 // matches, removing it with PM_REMOVE. WM_QUIT is seen only when `hwnd` is null and the range
-// includes WM_QUIT, so a loop that purges a window's messages never swallows a quit.
+// includes WM_QUIT, so a loop that purges a window's messages never swallows a quit; and
+// PeekMessage(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) is how a handler takes back a quit it
+// caused (a window that failed after creation and was destroyed before its loop ran).
 bool PeekMessage(MSG* msg, HWND hwnd, UINT first, UINT last, UINT removeFlags);
 
 // Hands the message to its window procedure and returns the result. A thread message returns 0;
