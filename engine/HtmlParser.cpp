@@ -12,7 +12,8 @@ namespace tavopix {
 
 namespace {
 
-// Deeper markup is kept but flattened: the tree code recurses, and no page nests this deep.
+// Tags nested deeper are dropped (their text is kept): the tree code recurses, and no page
+// nests this deep.
 constexpr std::size_t kMaxDepth = 256;
 
 struct NamedReference {
@@ -282,10 +283,13 @@ private:
                 element->SetAttribute(name, value);
             }
         }
+        if (open_.size() >= kMaxDepth) {
+            return;
+        }
         const std::string tag = element->Tag();
         ApplyMarkupState(*element);
         Place(element);
-        if (selfClosed || IsVoidElement(tag) || open_.size() >= kMaxDepth) {
+        if (selfClosed || IsVoidElement(tag)) {
             return;
         }
         if (IsRawTextElement(tag) || tag == "textarea") {

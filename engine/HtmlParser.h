@@ -12,7 +12,8 @@
 //     stays as written).
 // Recovery: an end tag closes the nearest open element of that name and everything opened
 // after it; an end tag with no open element of that name is ignored; elements still open at
-// the end are closed there. Invalid UTF-8 becomes U+FFFD. The parser never fails.
+// the end are closed there; tags nested more than 256 deep are dropped, their text kept.
+// Invalid UTF-8 becomes U+FFFD. The parser never fails.
 #pragma once
 
 #include <string>

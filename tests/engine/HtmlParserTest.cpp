@@ -60,7 +60,7 @@ TEST(HtmlParser, SelfClosingEndsAnyElement) {
     EXPECT_EQ(u"x", fragment.elements[1]->InnerText());
 }
 
-TEST(HtmlParser, DeepNestingIsFlattenedInsteadOfOverflowing) {
+TEST(HtmlParser, DeepNestingIsCutInsteadOfOverflowing) {
     std::string html;
     for (int i = 0; i < 100000; ++i) {
         html += "<div>";
