@@ -1,7 +1,6 @@
 // JPEG decoding and encoding through TurboJPEG.
 #include <turbojpeg.h>
 
-#include <cstring>
 #include <memory>
 
 #include "image/PictureCodecs.h"
@@ -48,8 +47,7 @@ tjscalingfactor CoveringScale(int width, int height, int coverWidth, int coverHe
 }
 
 // Runs the decompression. Warnings stop it (a truncated or corrupt stream would otherwise come
-// back as a partly grey picture), except stray bytes between segments, which many cameras
-// write and which cost no pixel.
+// back as a partly grey picture), except stray bytes between segments.
 bool Decompress(tjhandle handle, ByteSpan bytes, std::uint8_t* to, int width, int height,
                 int pixelFormat) {
     const auto size = static_cast<unsigned long>(bytes.size());
@@ -58,8 +56,7 @@ bool Decompress(tjhandle handle, ByteSpan bytes, std::uint8_t* to, int width, in
                       kFlags | TJFLAG_STOPONWARNING) == 0) {
         return true;
     }
-    if (tjGetErrorCode(handle) != TJERR_WARNING ||
-        std::strstr(tjGetErrorStr2(handle), "extraneous bytes") == nullptr) {
+    if (!OnlyStrayBytes(handle)) {
         return false;
     }
     return tjDecompress2(handle, bytes.data(), size, to, width, 0, height, pixelFormat, kFlags) ==
@@ -76,8 +73,8 @@ std::optional<Bitmap> DecodeJpeg(ByteSpan bytes, int coverWidth, int coverHeight
     int subsampling = 0;
     int colorspace = 0;
     if (!handle || bytes.empty() ||
-        tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
-                            &width, &height, &subsampling, &colorspace) != 0 ||
+        !ReadTurboHeader(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                         width, height, subsampling, colorspace) ||
         !FitsPixelLimit(width, height)) {
         return std::nullopt;
     }
@@ -129,8 +126,8 @@ std::optional<ChromaSubsampling> JpegSubsampling(ByteSpan bytes) {
     int subsampling = 0;
     int colorspace = 0;
     if (!handle ||
-        tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
-                            &width, &height, &subsampling, &colorspace) != 0 ||
+        !ReadTurboHeader(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                         width, height, subsampling, colorspace) ||
         subsampling < 0 || subsampling > static_cast<int>(ChromaSubsampling::S411)) {
         return std::nullopt;
     }

@@ -118,11 +118,19 @@ bool RotateJpegLossless(ByteSpan bytes, QuarterTurn turn, Bytes& out) {
     transform.options = TJXOPT_PERFECT;
     unsigned char* turned = nullptr;
     unsigned long turnedSize = 0;
-    const int result =
-        tjTransform(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), 1,
-                    &turned, &turnedSize, &transform, TJFLAG_LIMITSCANS | TJFLAG_STOPONWARNING);
+    auto run = [&](int flags) {
+        tjFree(turned);
+        turned = nullptr;
+        turnedSize = 0;
+        return tjTransform(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), 1,
+                           &turned, &turnedSize, &transform, flags);
+    };
+    int result = run(TJFLAG_LIMITSCANS | TJFLAG_STOPONWARNING);
+    if (result != 0 && OnlyStrayBytes(handle.get())) {
+        result = run(TJFLAG_LIMITSCANS) == 0 || OnlyStrayBytes(handle.get()) ? 0 : -1;
+    }
     std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(turned, tjFree);
-    if (result != 0) {
+    if (result != 0 || turned == nullptr) {
         return false;
     }
     out.assign(turned, turned + turnedSize);

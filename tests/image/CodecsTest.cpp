@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <tiffio.h>
+#include <turbojpeg.h>
 #include <zlib.h>
 
 #include <filesystem>
@@ -118,6 +119,42 @@ TEST(Codecs, ShrinkingAveragesInsteadOfAliasing) {
         ASSERT_EQ(flat.pixels[i + 1], 200);
         ASSERT_EQ(flat.pixels[i + 2], 30);
     }
+}
+
+// Cameras now and then leave stray bytes between segments; that costs no pixel and is accepted,
+// and so are Adobe CMYK JPEGs, whose inks are stored inverted.
+TEST(Codecs, HarmlessJpegOddities) {
+    const Bitmap picture = Gradient(40, 32);
+    Bytes stray = testing::MakeJpeg(picture, 95, ChromaSubsampling::S444);
+    for (std::size_t i = 2; i + 1 < stray.size(); ++i) {
+        if (stray[i] == 0xFF && stray[i + 1] == 0xDA) {
+            stray.insert(stray.begin() + static_cast<std::ptrdiff_t>(i), {0x00, 0x11, 0x22});
+            break;
+        }
+    }
+    const std::optional<Bitmap> decoded = Decode(stray);
+    ASSERT_TRUE(decoded);
+    EXPECT_GT(Psnr(*decoded, picture), 38.0);
+    Bytes turned;
+    EXPECT_TRUE(RotateJpegLossless(stray, QuarterTurn::Clockwise, turned));
+
+    std::vector<std::uint8_t> cmyk(16 * 16 * 4);
+    for (std::size_t i = 0; i < cmyk.size(); i += 4) {
+        cmyk[i] = 255;  // inverted: no cyan ink, so full red
+        cmyk[i + 3] = 255;
+    }
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    ASSERT_EQ(
+        0, tjCompress2(handle, cmyk.data(), 16, 0, 16, TJPF_CMYK, &jpeg, &size, TJSAMP_444, 95, 0));
+    const std::optional<Bitmap> red = Decode(Bytes(jpeg, jpeg + size));
+    tjFree(jpeg);
+    tjDestroy(handle);
+    ASSERT_TRUE(red);
+    EXPECT_NEAR(red->pixels[0], 255, 3);
+    EXPECT_NEAR(red->pixels[1], 0, 3);
+    EXPECT_NEAR(red->pixels[2], 0, 3);
 }
 
 // Every format, cut short at several points or with its body overwritten, fails.
