@@ -136,7 +136,7 @@ void ChangeShowState(HWND hwnd, ShowState state) {
     if (rect.left != before.left || rect.top != before.top) {
         ui.Send(hwnd, WM_MOVE, 0, MAKELPARAM(PositionParam(rect.left), PositionParam(rect.top)));
     }
-    if (rect != before) {
+    if (rect != before && ui.Find(hwnd)) {
         ui.Notify([hwnd](WindowObserver& observer) { observer.OnWindowMoved(hwnd); });
     }
 }

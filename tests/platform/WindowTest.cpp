@@ -59,6 +59,31 @@ TEST_F(WindowTest, ClassesAreRegisteredOnceAndKeptWhileTheyHaveWindows) {
     EXPECT_EQ(GetLastError(), ERROR_CANNOT_FIND_WND_CLASS);
 }
 
+TEST_F(WindowTest, AProcedureMayDestroyItsWindowAndUnregisterItsClassWhileRunning) {
+    // The procedure object runs on after both are gone (the address sanitizer watches).
+    int afterwards = 0;
+    WNDCLASSEX windowClass;
+    windowClass.lpszClassName = u"self-removing";
+    windowClass.lpfnWndProc = [&afterwards](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_USER) {
+            EXPECT_TRUE(DestroyWindow(hwnd));
+            EXPECT_TRUE(UnregisterClass(u"self-removing"));
+            afterwards = 1;
+            return LRESULT{5};
+        }
+        return DefWindowProc(hwnd, message, wParam, lParam);
+    };
+    ASSERT_NE(RegisterClassEx(windowClass), 0);
+    const HWND hwnd =
+        CreateWindowEx(0, u"self-removing", u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr);
+    PostMessage(hwnd, WM_USER, 0, 0);
+    MSG msg;
+    ASSERT_TRUE(GetMessage(&msg, nullptr, 0, 0));
+    EXPECT_EQ(DispatchMessage(&msg), 5);
+    EXPECT_EQ(afterwards, 1);
+    EXPECT_FALSE(GetClassInfoEx(u"self-removing", nullptr));
+}
+
 TEST_F(WindowTest, CreationPassesItsArgumentsAndStartsHiddenEnabledUnowned) {
     const HWND hwnd = Create({}, nullptr, RECT{10, 20, 110, 70});
     ASSERT_TRUE(hwnd);
