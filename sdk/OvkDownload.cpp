@@ -100,6 +100,8 @@ public:
         return true;
     }
 
+    void OnTransferBegin() override { pacer_.Begin(); }
+
     void OnTransferProgress(std::uint64_t, std::uint64_t received, std::uint64_t total) override {
         total_ = total;
         if (std::optional<std::uint64_t> due = pacer_.Offer(received)) {
@@ -119,6 +121,10 @@ public:
             if (outcome.httpStatus != 0) {
                 bool succeeded = outcome.httpStatus >= 200 && outcome.httpStatus < 300;
                 error = succeeded ? Store(outcome) : outcome.httpStatus;
+            }
+            if (error != ERROR_SUCCESS) {
+                std::lock_guard lock(mutex_);
+                DropTemporary();  // before the caller hears of it and looks at the folder
             }
             SetLastError(error);
             callback_(context_, error == ERROR_SUCCESS ? OVK_EVENT_SUCCEEDED : OVK_EVENT_FAILED,

@@ -95,6 +95,7 @@ public:
     }
 
     void OnTransferBegin() override {
+        pacer_.Begin();
         Deliver([&] {
             SetLastError(ERROR_SUCCESS);
             callback_(context_, OVK_EVENT_BEGIN, 0);

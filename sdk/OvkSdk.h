@@ -87,7 +87,8 @@ struct OvkCallbackSpec {
 
 // One picture upload. `title` is the picture's display title in the escaped form that JSON
 // string texts of the program use (a backslash before each escaped character); the SDK sends the
-// plain title. Progress is reported at most once per `progressIntervalMs`.
+// plain title. Progress is reported at most once per `progressIntervalMs`, the first time one
+// interval after the transfer began (so a quick upload may report none).
 struct UploadRequest {
     ServiceSession session = 0;
     const char16_t* filePath = nullptr;
@@ -112,7 +113,7 @@ inline constexpr std::uint32_t OVK_DOWNLOAD_TO_FILE = 10;        // target is th
 // segment of the address); a name that is empty, "." or "..", or holds control characters is
 // refused, and folder parts of it are dropped, so the file always lands inside `target`. The
 // data goes to a hidden temporary file beside the target that is renamed when complete.
-// Progress is reported at most once per `progressIntervalMs` (0x0FFFFFFF: practically never).
+// Progress is paced like an upload's (0x0FFFFFFF: practically never).
 struct OvkDownloadParams {
     ServiceSession session = 0;
     const char16_t* address = nullptr;

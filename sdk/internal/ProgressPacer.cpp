@@ -10,7 +10,7 @@ std::optional<std::uint64_t> ProgressPacer::Offer(std::uint64_t bytes) {
         return std::nullopt;
     }
     auto now = std::chrono::steady_clock::now();
-    if (lastReport_ && now - *lastReport_ < interval_) {
+    if (now - lastReport_ < interval_) {
         return std::nullopt;
     }
     lastReport_ = now;

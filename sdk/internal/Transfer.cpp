@@ -113,9 +113,6 @@ bool Transfer::Prepare() {
         static_cast<long>(std::min(request_.connectTimeoutMs, request_.timeoutMs)));
     if (request_.timeoutKind == TimeoutKind::WholeExchange) {
         set(CURLOPT_TIMEOUT_MS, static_cast<long>(request_.timeoutMs));
-    } else {
-        set(CURLOPT_LOW_SPEED_LIMIT, 1L);
-        set(CURLOPT_LOW_SPEED_TIME, static_cast<long>((request_.timeoutMs + 999) / 1000));
     }
     if (request_.followRedirects) {
         set(CURLOPT_FOLLOWLOCATION, 1L);
@@ -125,6 +122,16 @@ bool Transfer::Prepare() {
         SetLastError(OVK_ERROR_BAD_ADDRESS);
     }
     return ok;
+}
+
+std::optional<std::chrono::milliseconds> Transfer::SilenceLeft(
+    std::chrono::steady_clock::time_point now) const {
+    if (request_.timeoutKind != TimeoutKind::Silence) {
+        return std::nullopt;
+    }
+    auto silent = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastActivity_);
+    std::chrono::milliseconds limit(request_.timeoutMs);
+    return silent >= limit ? std::chrono::milliseconds(0) : limit - silent;
 }
 
 TransferOutcome Transfer::Finish(CURLcode code) {
@@ -216,10 +223,13 @@ std::size_t Transfer::OnHeader(char* data, std::size_t size, std::size_t count, 
 int Transfer::OnProgress(void* self, curl_off_t receiveTotal, curl_off_t received,
                          curl_off_t /*sendTotal*/, curl_off_t sent) {
     auto* transfer = static_cast<Transfer*>(self);
-    if (transfer->observer_ &&
-        (sent != transfer->lastSent_ || received != transfer->lastReceived_)) {
-        transfer->lastSent_ = sent;
-        transfer->lastReceived_ = received;
+    if (sent == transfer->lastSent_ && received == transfer->lastReceived_) {
+        return 0;
+    }
+    transfer->lastSent_ = sent;
+    transfer->lastReceived_ = received;
+    transfer->lastActivity_ = std::chrono::steady_clock::now();
+    if (transfer->observer_) {
         transfer->observer_->OnTransferProgress(static_cast<std::uint64_t>(sent),
                                                 static_cast<std::uint64_t>(received),
                                                 static_cast<std::uint64_t>(receiveTotal));

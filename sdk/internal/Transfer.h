@@ -6,8 +6,10 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,11 @@ public:
     CURL* Easy() const { return easy_; }
     TransferObserver* Observer() const { return observer_.get(); }
 
+    // For a transfer timed by silence: how long it may still stay silent (0 when the time is
+    // up); nothing for one timed as a whole, which libcurl times itself.
+    [[nodiscard]] std::optional<std::chrono::milliseconds> SilenceLeft(
+        std::chrono::steady_clock::time_point now) const;
+
     // The outcome once libcurl has finished with `code`.
     [[nodiscard]] TransferOutcome Finish(CURLcode code);
 
@@ -88,6 +95,7 @@ private:
     bool replyTooLarge_ = false;
     curl_off_t lastSent_ = -1;
     curl_off_t lastReceived_ = -1;
+    std::chrono::steady_clock::time_point lastActivity_ = std::chrono::steady_clock::now();
 };
 
 // Runs one exchange on the calling thread and returns its outcome.

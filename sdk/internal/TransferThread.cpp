@@ -1,5 +1,7 @@
 #include "sdk/internal/TransferThread.h"
 
+#include <algorithm>
+#include <chrono>
 #include <system_error>
 
 #include "platform/LastError.h"
@@ -94,7 +96,7 @@ void TransferThread::Run() {
         int stillRunning = 0;
         curl_multi_perform(multi_, &stillRunning);
         FinishDone();
-        curl_multi_poll(multi_, nullptr, 0, kIdleWaitMs, nullptr);
+        curl_multi_poll(multi_, nullptr, 0, ExpireSilent(), nullptr);
     }
     for (auto& [id, transfer] : running_) {
         curl_multi_remove_handle(multi_, transfer->Easy());
@@ -137,23 +139,39 @@ void TransferThread::TakeCommands() {
 void TransferThread::FinishDone() {
     int left = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
-        if (message->msg != CURLMSG_DONE) {
-            continue;
+        auto id = idOfEasy_.find(message->easy_handle);
+        if (message->msg == CURLMSG_DONE && id != idOfEasy_.end()) {
+            Finish(id->second, message->data.result);
         }
-        CURL* easy = message->easy_handle;
-        CURLcode code = message->data.result;
-        auto id = idOfEasy_.find(easy);
-        if (id == idOfEasy_.end()) {
-            continue;
-        }
-        auto found = running_.find(id->second);
-        std::unique_ptr<Transfer> transfer = std::move(found->second);
-        running_.erase(found);
-        idOfEasy_.erase(id);
-        curl_multi_remove_handle(multi_, easy);
-        // The transfer stays alive while its observer hears the outcome and is dropped after.
-        transfer->Observer()->OnTransferDone(transfer->Finish(code));
     }
+}
+
+int TransferThread::ExpireSilent() {
+    auto now = std::chrono::steady_clock::now();
+    std::chrono::milliseconds sleep(kIdleWaitMs);
+    std::vector<std::uint64_t> expired;
+    for (const auto& [id, transfer] : running_) {
+        if (std::optional<std::chrono::milliseconds> left = transfer->SilenceLeft(now)) {
+            if (left->count() == 0) {
+                expired.push_back(id);
+            }
+            sleep = std::min(sleep, *left);
+        }
+    }
+    for (std::uint64_t id : expired) {
+        Finish(id, CURLE_OPERATION_TIMEDOUT);
+    }
+    return static_cast<int>(std::max(sleep.count(), std::chrono::milliseconds::rep(1)));
+}
+
+void TransferThread::Finish(std::uint64_t id, CURLcode code) {
+    auto found = running_.find(id);
+    std::unique_ptr<Transfer> transfer = std::move(found->second);
+    running_.erase(found);
+    idOfEasy_.erase(transfer->Easy());
+    curl_multi_remove_handle(multi_, transfer->Easy());
+    // The transfer stays alive while its observer hears the outcome and is dropped after.
+    transfer->Observer()->OnTransferDone(transfer->Finish(code));
 }
 
 }  // namespace tavopix::sdk

@@ -48,6 +48,10 @@ private:
     void Run();
     void TakeCommands();
     void FinishDone();
+    // Ends the transfers that stayed silent too long; how long the thread may sleep until the
+    // next one would.
+    int ExpireSilent();
+    void Finish(std::uint64_t id, CURLcode code);
 
     std::mutex mutex_;
     std::vector<std::pair<std::uint64_t, std::unique_ptr<Transfer>>> toAdd_;
