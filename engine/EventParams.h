@@ -49,8 +49,9 @@ struct BehaviorEventParams {
     std::uint32_t cmd = BUTTON_CLICK;  // the event code with flags
     ElementRef heTarget;               // the element the event is raised for; it travels its path
     ElementRef he;                     // the source: the chosen option, the menu item, the popup
-                                       // owner…; the target itself when there is no other
-    std::uintptr_t reason = 0;         // what the raiser adds (0 / 1 for next and previous…)
+                                       // owner, the context menu…; else the target itself
+    std::uintptr_t reason = 0;         // what the raiser adds (0 / 1 for next and previous…);
+                                       // an element goes as its uid, never as a pointer
 };
 
 }  // namespace tavopix

@@ -155,7 +155,7 @@ void InputRouter::AfterMouse(const MouseParams& params, bool handled) {
     const std::uint32_t cmd = EventCommand(params.cmd);
     const bool mainButton = (params.buttonState & MAIN_MOUSE_BUTTON) != 0;
     ElementRef pressed;
-    if (mainButton && (cmd == MOUSE_DOWN || cmd == MOUSE_UP)) {
+    if (mainButton && (cmd == MOUSE_DOWN || cmd == MOUSE_DCLICK || cmd == MOUSE_UP)) {
         pressed = pressed_;
         ReleasePress();
     }
@@ -181,6 +181,9 @@ void InputRouter::AfterMouse(const MouseParams& params, bool handled) {
             }
             break;
         case MOUSE_DCLICK:
+            // The second press of a double click: the release that follows clicks again.
+            pressed_ = held;
+            element->SetState(STATE_ACTIVE, 0);
             control->DoubleClick(host, *element, params);
             break;
         default:

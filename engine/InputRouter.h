@@ -15,6 +15,10 @@
 // hear it, and when none took it the control acts: a main-button press opens selects and menus,
 // a press and release on the same control clicks it, a double click expands a tree node.
 //
+// A double click arrives as the system reports it: MOUSE_DOWN, MOUSE_UP, MOUSE_DCLICK (in place
+// of the second press), MOUSE_UP; so a button clicks twice, and a handler that counts presses
+// sees the double click as one press and one double click.
+//
 // Key input goes to the focused element (the root without one); Escape closes an open popup;
 // otherwise, when no handler took a key-down, the focused control acts on it.
 //

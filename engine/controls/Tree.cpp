@@ -113,7 +113,8 @@ void TreeNodeControl::MouseDown(ControlHost& host, Element& control,
 
 void TreeNodeControl::DoubleClick(ControlHost& host, Element& control,
                                   const MouseParams& params) const {
-    if (OnCaption(control, params)) {
+    // On the icon the first press has already toggled the node.
+    if (!params.isOnIcon && OnCaption(control, params)) {
         SetExpanded(host, control, !control.HasState(STATE_EXPANDED));
     }
 }

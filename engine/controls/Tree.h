@@ -3,8 +3,9 @@
 //
 // A press on a caption makes its node the tree's current node (STATE_CURRENT, one per tree),
 // even when a handler takes the press. Unless a handler took it, a press on the icon of an
-// "options" caption, or a double click on the caption, expands or collapses the node: the
-// states expanded and collapsed change places and SELECT_STATE_CHANGED is raised for the node.
+// "options" caption, or a double click elsewhere on the caption, expands or collapses the
+// node: the states expanded and collapsed change places and SELECT_STATE_CHANGED is raised for
+// the node. (A double click on the icon toggles once, for its first press.)
 //
 // With the focus on the tree: Up and Down move the current node through the visible nodes
 // (those whose ancestors are all expanded), Right expands the current node, Left collapses it

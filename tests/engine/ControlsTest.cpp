@@ -60,6 +60,13 @@ TEST_F(ControlsTest, AButtonClicksWhenPressedAndReleasedOnIt) {
     p.Click("ok", PROP_MOUSE_BUTTON);
     EXPECT_TRUE(log.lines.empty());
 
+    // A double click is two clicks.
+    p.Mouse(MOUSE_DOWN, "ok");
+    p.Mouse(MOUSE_UP, "ok");
+    p.Mouse(MOUSE_DCLICK, "ok");
+    p.Mouse(MOUSE_UP, "ok");
+    EXPECT_THAT(log.Take(), ElementsAre("0 #ok #ok", "0 #ok #ok"));
+
     p.Key(static_cast<std::uint32_t>(VK_SPACE));  // #ok has the focus from the last press on it
     p.Key(static_cast<std::uint32_t>(VK_RETURN));
     p.Click("submit");
@@ -233,6 +240,13 @@ TEST_F(ControlsTest, TreeNodesExpandFromTheirIconOrADoubleClick) {
 
     p.Mouse(MOUSE_DOWN, "c3", MAIN_MOUSE_BUTTON, 0, true);  // a leaf has nothing to expand
     EXPECT_TRUE(log.lines.empty());
+
+    // A double click on the icon: the press toggles, the double click does not again.
+    p.Mouse(MOUSE_DOWN, "c2", MAIN_MOUSE_BUTTON, 0, true);
+    p.Mouse(MOUSE_UP, "c2");
+    p.Mouse(MOUSE_DCLICK, "c2", MAIN_MOUSE_BUTTON, 0, true);
+    EXPECT_TRUE(p.Get("n2").HasState(STATE_EXPANDED));
+    EXPECT_THAT(log.Take(), ElementsAre("6 #n2 #n2"));
 }
 
 TEST_F(ControlsTest, ABehaviourThatTakesThePressStopsTheExpanderButNotTheCurrentNode) {
