@@ -1,0 +1,276 @@
+// Picture upload throughput of the SDK against the curl command sending the same files to the
+// same albumd, in the same run. Starts its own albumd on loopback with a throw-away data folder.
+//
+//   sdk_upload_bench [FILES [MIB [ROUNDS]]]     (defaults: 16 files of 8 MiB, 3 rounds)
+//
+// Each round uploads every file once through the SDK (one after the other, as the program does)
+// and once with one curl process (`--next` between the files, so curl keeps its connection too);
+// the best round of each counts.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sdk/OvkSdk.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+std::u16string Wide(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::string Narrow(const std::u16string& ascii) {
+    std::string text;
+    for (char16_t unit : ascii) {
+        text += static_cast<char>(unit);
+    }
+    return text;
+}
+
+// Runs a program; its exit code, or -1. Standard input gets `input`; standard output goes to
+// `output` (-1: /dev/null) and the program is left running when `wait` is false.
+int Run(const std::vector<std::string>& words, const std::string& input = "", int output = -1,
+        bool wait = true, pid_t* started = nullptr) {
+    std::vector<char*> argv;
+    std::vector<std::string> copy = words;
+    for (std::string& word : copy) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    int inputPipe[2];
+    if (pipe2(inputPipe, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inputPipe[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output >= 0 ? output : devNull, STDOUT_FILENO);
+    pid_t pid = -1;
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(devNull);
+    close(inputPipe[0]);
+    if (!input.empty()) {
+        (void)!write(inputPipe[1], input.data(), input.size());
+    }
+    close(inputPipe[1]);
+    if (spawned != 0) {
+        return -1;
+    }
+    if (started) {
+        *started = pid;
+    }
+    int status = 0;
+    if (!wait) {
+        return 0;
+    }
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Waits for one completion or upload end event.
+struct Waiter {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool ended = false;
+    std::uint32_t result = 0;
+
+    static void OnCompletion(void* self, std::uint32_t result) {
+        static_cast<Waiter*>(self)->End(result);
+    }
+    static void OnUpload(void* self, std::uint32_t event, std::uint64_t /*value*/) {
+        if (event == tavopix::OVK_EVENT_SUCCEEDED || event == tavopix::OVK_EVENT_FAILED) {
+            static_cast<Waiter*>(self)->End(event);
+        }
+    }
+    void End(std::uint32_t value) {
+        std::lock_guard lock(mutex);
+        result = value;
+        ended = true;
+        done.notify_all();
+    }
+    std::uint32_t Wait() {
+        std::unique_lock lock(mutex);
+        done.wait(lock, [&] { return ended; });
+        ended = false;
+        return result;
+    }
+};
+
+bool UploadWithSdk(tavopix::ServiceSession session, const std::string& path,
+                   const std::u16string& album) {
+    std::u16string file = Wide(path);
+    std::u16string title = Wide(fs::path(path).filename().string());
+    Waiter waiter;
+    tavopix::UploadRequest request;
+    request.session = session;
+    request.filePath = file.c_str();
+    request.albumId = album.c_str();
+    request.title = title.c_str();
+    request.callback = &Waiter::OnUpload;
+    request.progressIntervalMs = 200;
+    request.context = &waiter;
+    tavopix::OvkHandle upload = tavopix::ovkImgUploadCreate(&request);
+    bool ok = upload != 0 && tavopix::ovkImgUploadStart(upload, 30000) &&
+              waiter.Wait() == tavopix::OVK_EVENT_SUCCEEDED;
+    tavopix::ovkCloseHandle(upload);
+    return ok;
+}
+
+double Seconds(Clock::duration duration) {
+    return std::chrono::duration<double>(duration).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int fileCount = argc > 1 ? std::atoi(argv[1]) : 16;
+    int mebibytes = argc > 2 ? std::atoi(argv[2]) : 8;
+    int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+    if (fileCount < 1 || mebibytes < 1 || rounds < 1) {
+        std::fprintf(stderr, "usage: sdk_upload_bench [FILES [MIB [ROUNDS]]]\n");
+        return 2;
+    }
+    std::string folder = (fs::temp_directory_path() / "sdk-upload-bench-XXXXXX").string();
+    if (!mkdtemp(folder.data())) {
+        return 1;
+    }
+    folder += "/";
+    std::string data = folder + "albumd-data";
+    Run({ALBUMD_PATH, "--data", data, "user", "add", "bench"}, "bench-password\n");
+    Run({ALBUMD_PATH, "--data", data, "limits", "--space", "1000G", "--pictures", "1000000",
+         "--user", "bench"});
+    int portPipe[2];
+    if (pipe2(portPipe, O_CLOEXEC) != 0) {
+        return 1;
+    }
+    pid_t albumd = -1;
+    Run({ALBUMD_PATH, "--data", data, "--listen", "127.0.0.1:0"}, "", portPipe[1], false, &albumd);
+    close(portPipe[1]);
+    char line[256] = {};
+    pollfd ready{portPipe[0], POLLIN, 0};
+    if (poll(&ready, 1, 30000) <= 0 || read(portPipe[0], line, sizeof line - 1) <= 0) {
+        std::fprintf(stderr, "albumd did not start\n");
+        return 1;
+    }
+    std::string base = std::string(line).substr(std::string(line).find("http://"));
+    base = base.substr(0, base.find('\n')) + "/";
+
+    std::ofstream(folder + "ovkCfg.ini") << "[service]\nalbum_service = " << base << "\n";
+    tavopix::ovkStartup();
+    tavopix::ovkLoadCfg(Wide(folder + "ovkCfg.ini").c_str());
+    tavopix::ServiceSession session = tavopix::ovkCreateSession();
+    Waiter waiter;
+    tavopix::OvkLoginParams login;
+    login.userName = u"bench";
+    login.password = u"bench-password";
+    login.appId = u"2";
+    login.machineKey = u"benchbenchbenchbench";
+    login.completion = &Waiter::OnCompletion;
+    login.context = &waiter;
+    if (!tavopix::ovkLoginStart(session, &login, 30000) || waiter.Wait() != 1) {
+        std::fprintf(stderr, "login failed\n");
+        return 1;
+    }
+    char16_t ticket[64] = {};
+    tavopix::ovkGetTicket(session, ticket, sizeof ticket);
+    tavopix::OvkApiRequest create{tavopix::OVK_API_ALBUM_CREATE, nullptr,
+                                  u"{\"album_name\":\"bench\",\"privacy_lev\":\"4\"}"};
+    tavopix::OvkHandle request = tavopix::ovkOpenApiAsynInit(session, &create, 30000);
+    tavopix::OvkCallbackSpec callback{&waiter, &Waiter::OnCompletion};
+    tavopix::ovkOpenApiAsynCall(request, &callback);
+    waiter.Wait();
+    std::uint32_t status = 0;
+    std::uint32_t length = 0;
+    char16_t* reply = nullptr;
+    tavopix::ovkOpenApiAsynGetRtn(request, &status, &length, &reply);
+    std::string replyText = reply ? Narrow(reply) : "";
+    tavopix::ovkReleaseBuffer(&reply);
+    tavopix::ovkCloseHandle(request);
+    std::size_t idAt = replyText.find("\"album_id\":\"");
+    if (status != 200 || idAt == std::string::npos) {
+        std::fprintf(stderr, "album creation failed: %u %s\n", status, replyText.c_str());
+        return 1;
+    }
+    idAt += 12;
+    std::string albumId = replyText.substr(idAt, replyText.find('"', idAt) - idAt);
+
+    std::vector<std::string> files;
+    std::mt19937 random(42);
+    std::string bytes(static_cast<std::size_t>(mebibytes) << 20, '\0');
+    for (int i = 0; i < fileCount; ++i) {
+        for (char& byte : bytes) {
+            byte = static_cast<char>(random());
+        }
+        bytes.replace(0, 4, "\xFF\xD8\xFF\xE0");
+        files.push_back(folder + "picture" + std::to_string(i) + ".jpg");
+        std::ofstream(files.back(), std::ios::binary) << bytes;
+    }
+
+    std::vector<std::string> curlCommand = {"curl", "-sS", "--fail"};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (i > 0) {
+            curlCommand.push_back("--next");
+        }
+        for (const std::string& word :
+             {std::string("-o"), std::string("/dev/null"), std::string("-H"),
+              "Authorization: Ticket " + Narrow(ticket), std::string("-H"),
+              std::string("Content-Type: application/octet-stream"), std::string("--data-binary"),
+              "@" + files[i],
+              base + "api/upload?album_id=" + albumId +
+                  "&name=" + fs::path(files[i]).filename().string()}) {
+            curlCommand.push_back(word);
+        }
+    }
+
+    UploadWithSdk(session, files[0], Wide(albumId));  // warm both paths up
+    double bestSdk = 1e9;
+    double bestCurl = 1e9;
+    for (int round = 0; round < rounds; ++round) {
+        auto start = Clock::now();
+        for (const std::string& file : files) {
+            if (!UploadWithSdk(session, file, Wide(albumId))) {
+                std::fprintf(stderr, "SDK upload failed\n");
+                return 1;
+            }
+        }
+        bestSdk = std::min(bestSdk, Seconds(Clock::now() - start));
+        start = Clock::now();
+        if (Run(curlCommand) != 0) {
+            std::fprintf(stderr, "curl upload failed\n");
+            return 1;
+        }
+        bestCurl = std::min(bestCurl, Seconds(Clock::now() - start));
+    }
+    double megabytes = static_cast<double>(fileCount) * mebibytes * 1.048576;
+    std::printf("%d files of %d MiB, best of %d rounds\n", fileCount, mebibytes, rounds);
+    std::printf("  SDK : %7.3f s  %8.1f MB/s\n", bestSdk, megabytes / bestSdk);
+    std::printf("  curl: %7.3f s  %8.1f MB/s\n", bestCurl, megabytes / bestCurl);
+    std::printf("  SDK / curl throughput: %.2f\n", bestCurl / bestSdk);
+
+    tavopix::ovkCleanup();
+    kill(albumd, SIGTERM);
+    waitpid(albumd, nullptr, 0);
+    fs::remove_all(folder);
+    return 0;
+}
