@@ -44,6 +44,29 @@ auto FindByName(const std::vector<Entry>& entries, std::string_view name) {
                         [&](const Entry& entry) { return NameEquals(entry.name, name); });
 }
 
+// Sets (present) or removes the entry `name`; true when that changed anything.
+template <class Entry>
+bool SetNamed(std::vector<Entry>& entries, std::string_view name, bool present,
+              std::u16string_view value) {
+    auto found = FindByName(entries, name);
+    if (!present) {
+        if (found == entries.end()) {
+            return false;
+        }
+        entries.erase(found);
+        return true;
+    }
+    if (found == entries.end()) {
+        entries.push_back({LowerName(name), std::u16string(value)});
+        return true;
+    }
+    if (found->value == value) {
+        return false;
+    }
+    found->value = value;
+    return true;
+}
+
 Change MakeChange(ChangeKind kind, const Element& target) {
     Change change;
     change.kind = kind;
@@ -191,6 +214,18 @@ void Element::Adopt(Document* document) {
     }
 }
 
+void Element::Record(ChangeKind kind, std::string_view name,
+                     std::optional<std::u16string_view> value) const {
+    if (Document* document = RecordingDocument()) {
+        Change change = MakeChange(kind, *this);
+        change.name = LowerName(name);
+        if (value) {
+            change.value.emplace(*value);
+        }
+        document->Record(std::move(change));
+    }
+}
+
 Document* Element::RecordingDocument() const {
     return document_ && document_->IsRecording() ? document_ : nullptr;
 }
@@ -203,28 +238,8 @@ const std::u16string* Element::GetAttribute(std::string_view name) const {
 }
 
 void Element::SetAttribute(std::string_view name, std::optional<std::u16string_view> value) {
-    auto found = FindByName(attributes_, name);
-    if (value) {
-        if (found == attributes_.end()) {
-            attributes_.push_back({LowerName(name), std::u16string(*value)});
-        } else if (found->value != *value) {
-            found->value = *value;
-        } else {
-            return;
-        }
-    } else {
-        if (found == attributes_.end()) {
-            return;
-        }
-        attributes_.erase(found);
-    }
-    if (Document* document = RecordingDocument()) {
-        Change change = MakeChange(ChangeKind::Attribute, *this);
-        change.name = LowerName(name);
-        if (value) {
-            change.value.emplace(*value);
-        }
-        document->Record(std::move(change));
+    if (SetNamed(attributes_, name, value.has_value(), value.value_or(u""))) {
+        Record(ChangeKind::Attribute, name, value);
     }
 }
 
@@ -259,31 +274,9 @@ const std::u16string* Element::GetStyleAttribute(std::string_view name) const {
 }
 
 void Element::SetStyleAttribute(std::string_view name, std::optional<std::u16string_view> value) {
-    if (value && value->empty()) {
-        value.reset();
-    }
-    auto found = FindByName(style_, name);
-    if (value) {
-        if (found == style_.end()) {
-            style_.push_back({LowerName(name), std::u16string(*value)});
-        } else if (found->value != *value) {
-            found->value = *value;
-        } else {
-            return;
-        }
-    } else {
-        if (found == style_.end()) {
-            return;
-        }
-        style_.erase(found);
-    }
-    if (Document* document = RecordingDocument()) {
-        Change change = MakeChange(ChangeKind::Style, *this);
-        change.name = LowerName(name);
-        if (value) {
-            change.value.emplace(*value);
-        }
-        document->Record(std::move(change));
+    const std::u16string_view text = value.value_or(u"");
+    if (SetNamed(style_, name, !text.empty(), text)) {
+        Record(ChangeKind::Style, name, text.empty() ? std::nullopt : value);
     }
 }
 

@@ -26,6 +26,7 @@ namespace tavopix {
 class Document;
 class Selector;
 class View;
+enum class ChangeKind : std::uint8_t;
 
 struct ElementAttribute {
     std::string name;
@@ -173,6 +174,8 @@ private:
     void RenumberFrom(std::size_t index);
     void InsertFragmentAt(std::vector<ElementRef>& elements, std::size_t index);
     Document* RecordingDocument() const;
+    void Record(ChangeKind kind, std::string_view name,
+                std::optional<std::u16string_view> value) const;
     View* FlushedView() const;
 
     Uid uid_;

@@ -14,7 +14,7 @@ constexpr int kCharWidth = 8;
 constexpr int kLineHeight = 16;
 
 struct MirrorNode {
-    NodeSnapshot data;  // children left empty; the uids below hold them
+    NodeSnapshot data;  // without children: the uids below stand for them
     Element::Uid parent = 0;
     std::vector<Element::Uid> children;
 };
@@ -44,8 +44,15 @@ struct HeadlessView::Mirror {
     // False when a uid of the subtree is already present.
     bool Add(const NodeSnapshot& snapshot, Element::Uid parent) {
         MirrorNode node;
-        node.data = snapshot;
-        node.data.children.clear();
+        // Everything but the children, which the uids below stand for.
+        node.data.uid = snapshot.uid;
+        node.data.tag = snapshot.tag;
+        node.data.attributes = snapshot.attributes;
+        node.data.style = snapshot.style;
+        node.data.state = snapshot.state;
+        node.data.text = snapshot.text;
+        node.data.tail = snapshot.tail;
+        node.data.value = snapshot.value;
         node.parent = parent;
         for (const NodeSnapshot& child : snapshot.children) {
             node.children.push_back(child.uid);
