@@ -8,11 +8,20 @@
 namespace tavopix {
 
 void PopupController::Show(Element& popup, Element& owner, Point anchor) {
-    Close();
+    // Every event raised here may run program code that closes the page, and this object with
+    // it.
+    const auto alive = events_.Alive();
     const ElementRef heldPopup(&popup);
     const ElementRef heldOwner(&owner);
-    // The program may fill the popup now, or even close the page.
+    Close();
+    if (!*alive) {
+        return;
+    }
+    // The program may fill the popup now.
     events_.SendEvent(popup, POPUP_REQUEST, &owner);
+    if (!*alive) {
+        return;
+    }
     Document& document = events_.GetDocument();
     if (popup.GetDocument() != &document || owner.GetDocument() != &document) {
         return;

@@ -197,7 +197,7 @@ constexpr std::string_view kMenuPage = R"(<html><head><style>
 #grid { context-menu: selector(#pl_cmenu) }
 </style></head><body>
 <div #grid><div .loc #cell><picture #pic /></div></div><div #outside />
-<button #hsk_btn_menu menu="#main_menu">menu</button>
+<button #hsk_btn_menu menu="#main_menu">menu</button><button #btn_upload>upload</button>
 <menu #pl_cmenu><li #plmu_upload>upload</li><li #plmu_mark disabled>mark</li></menu>
 <menu #main_menu><li #menu_login>login</li></menu>
 </body></html>)";
@@ -259,6 +259,52 @@ TEST_F(InputRouterTest, APressOutsideAnOpenMenuClosesItAndGoesOn) {
     EXPECT_THAT(log.Take(),
                 ElementsAre("key #hsk_btn_menu 27", "event 9 #main_menu #hsk_btn_menu"));
     EXPECT_EQ(page.Input().Popups().Popup(), nullptr);
+}
+
+TEST(InputRouterClosing, AHandlerMayCloseThePageWhileTheEngineActsOnInput) {
+    // Each code closes the page when it is raised; the engine must stop touching it at once.
+    for (const std::uint32_t closingCode :
+         {POPUP_REQUEST, CONTEXT_MENU_SETUP, BUTTON_CLICK, POPUP_DISMISSED, MENU_ITEM_CLICK}) {
+        auto page = std::make_unique<TestPage>(kMenuPage);
+        struct Closer : EventHandler {
+            Closer(std::unique_ptr<TestPage>& p, std::uint32_t c)
+                : EventHandler(HANDLE_BEHAVIOR_EVENT), page(p), code(c) {}
+            bool OnBehaviorEvent(Element*, Element*, std::uint32_t raised,
+                                 std::uintptr_t) override {
+                if (raised == code) {
+                    page->events.reset();
+                }
+                return false;
+            }
+            std::unique_ptr<TestPage>& page;
+            std::uint32_t code;
+        } closer(page, closingCode);
+        page->events->AttachWindowHandler(closer, HANDLE_BEHAVIOR_EVENT);
+        const Element::Uid pic = page->Uid("pic");
+        const Element::Uid item = page->Uid("plmu_upload");
+        const Element::Uid button = page->Uid("hsk_btn_menu");
+        const Element::Uid upload = page->Uid("btn_upload");
+        EXPECT_TRUE(page->Input().ContextMenu(pic, Point{}));
+        if (page->events) {
+            MouseInput press{MOUSE_DOWN, item, {}, {}, MAIN_MOUSE_BUTTON, 0, false, 0};
+            page->Input().Mouse(press);
+        }
+        if (page->events) {
+            MouseInput release{MOUSE_UP, item, {}, {}, MAIN_MOUSE_BUTTON, 0, false, 0};
+            page->Input().Mouse(release);
+        }
+        if (page->events) {
+            MouseInput press{MOUSE_DOWN, button, {}, {}, MAIN_MOUSE_BUTTON, 0, false, 0};
+            page->Input().Mouse(press);
+        }
+        for (const std::uint32_t cmd : {MOUSE_DOWN, MOUSE_UP}) {
+            if (page->events) {
+                page->Input().Mouse(
+                    MouseInput{cmd, upload, {}, {}, MAIN_MOUSE_BUTTON, 0, false, 0});
+            }
+        }
+        EXPECT_EQ(page->events, nullptr) << "code " << closingCode;
+    }
 }
 
 }  // namespace
