@@ -118,6 +118,10 @@ BENCHMARK(TavopixSelectSelectedCells)->Unit(benchmark::kMicrosecond);
 
 // ---- libxml2 ----------------------------------------------------------------------------------
 
+const xmlChar* XmlText(const char* text) {
+    return reinterpret_cast<const xmlChar*>(text);
+}
+
 constexpr int kXmlOptions = HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
 
 struct XmlPage {
@@ -125,7 +129,7 @@ struct XmlPage {
         : doc(htmlReadMemory(kPage, static_cast<int>(std::char_traits<char>::length(kPage)),
                              "mainframe.htm", "UTF-8", kXmlOptions)) {
         xmlXPathContextPtr context = xmlXPathNewContext(doc);
-        xmlXPathObjectPtr found = xmlXPathEvalExpression(BAD_CAST "//div[@id='grid']", context);
+        xmlXPathObjectPtr found = xmlXPathEvalExpression(XmlText("//div[@id='grid']"), context);
         grid = found->nodesetval->nodeTab[0];
         xmlXPathFreeObject(found);
         xmlXPathFreeContext(context);
@@ -172,9 +176,8 @@ void Libxml2XPathSelectedCells(benchmark::State& state) {
         "<html><body><div id=\"grid\">" + AllCells(false) + "</div></body></html>";
     xmlDocPtr doc = htmlReadMemory(html.data(), static_cast<int>(html.size()), "grid.htm", "UTF-8",
                                    kXmlOptions);
-    xmlXPathCompExprPtr expression = xmlXPathCompile(
-        BAD_CAST
-        "//div[@sel='true'][contains(concat(' ', normalize-space(@class), ' '), ' loc ')]");
+    xmlXPathCompExprPtr expression = xmlXPathCompile(XmlText(
+        "//div[@sel='true'][contains(concat(' ', normalize-space(@class), ' '), ' loc ')]"));
     xmlXPathContextPtr context = xmlXPathNewContext(doc);
     for (auto _ : state) {
         xmlXPathObjectPtr found = xmlXPathCompiledEval(expression, context);
