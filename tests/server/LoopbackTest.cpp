@@ -1,0 +1,275 @@
+// A real albumd on loopback, spoken to with raw HTTP: every login status, tickets, albums,
+// feedback, uploads with their limits and early refusals, bad input, and a kill -9 in the middle
+// of uploads after which the database is intact and lists no half-stored picture.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "AlbumdProcess.h"
+#include "ServiceFixture.h"
+
+namespace albumd::test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class LoopbackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        data_ = dir_.Path() + "data";
+        ASSERT_EQ(RunAlbumd({"--data", data_, "user", "add", "alice"}, "alice-password\n"), 0);
+        ASSERT_EQ(RunAlbumd({"--data", data_, "user", "add", "bob"}, "bob-password\n"), 0);
+    }
+
+    RawReply Call(const std::string& method, const std::string& target, const std::string& body,
+                  const std::string& ticket = "") {
+        std::string headers = ticket.empty() ? "" : "Authorization: Ticket " + ticket + "\r\n";
+        return Exchange(server_.Port(), Request(method, target, body, headers));
+    }
+
+    std::string Login(const std::string& name, const std::string& password) {
+        RawReply reply =
+            Call("POST", "/api/login", json{{"username", name}, {"password", password}}.dump());
+        EXPECT_EQ(reply.status, 200) << reply.head << reply.body;
+        return json::parse(reply.body, nullptr, false).value("ticket", "");
+    }
+
+    std::string CreateAlbum(const std::string& ticket, const std::string& name) {
+        RawReply reply = Call("POST", "/api/openapi/104",
+                              "{\"album_name\":\"" + name + "\",\"privacy_lev\":\"1\"}", ticket);
+        EXPECT_EQ(reply.status, 200) << reply.body;
+        return json::parse(reply.body, nullptr, false).value("album_id", "");
+    }
+
+    std::string UploadRequest(const std::string& ticket, const std::string& album, std::size_t size,
+                              const std::string& extra = "") {
+        return "POST /api/upload?album_id=" + album +
+               "&name=p.jpg HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+               "Authorization: Ticket " +
+               ticket + "\r\nContent-Length: " + std::to_string(size) + "\r\n" + extra + "\r\n";
+    }
+
+    TempDir dir_;
+    std::string data_;
+    AlbumdProcess server_;
+};
+
+TEST_F(LoopbackTest, EveryLoginStatusReachesTheClient) {
+    ASSERT_TRUE(server_.Start(data_));
+    EXPECT_FALSE(Login("alice", "alice-password").empty());
+    auto status = [&](const std::string& body) { return Call("POST", "/api/login", body).status; };
+    EXPECT_EQ(status("{\"username\":\"nobody\",\"password\":\"whatever-pw\"}"), 404);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(status("{\"username\":\"alice\",\"password\":\"wrong-password\"}"), 403);
+    }
+    RawReply locked =
+        Call("POST", "/api/login", "{\"username\":\"alice\",\"password\":\"alice-password\"}");
+    EXPECT_EQ(locked.status, 423);
+    EXPECT_FALSE(locked.Header("Retry-After").empty());
+    EXPECT_EQ(status("{\"username\":"), 400);
+    server_.Stop(SIGTERM);
+
+    ASSERT_TRUE(server_.Start(data_, {"--fault", "login=500"}));
+    EXPECT_EQ(status("{\"username\":\"bob\",\"password\":\"bob-password\"}"), 500);
+}
+
+TEST_F(LoopbackTest, TicketsExpireAndAreRevokedByLogout) {
+    ASSERT_TRUE(server_.Start(data_, {"--ticket-lifetime", "2"}));
+    std::string ticket = Login("alice", "alice-password");
+    std::string body = json{{"ticket", ticket}, {"appid", "2"}, {"machine_key", "host"}}.dump();
+    EXPECT_EQ(Call("POST", "/api/ticket-login", body).status, 200);
+    EXPECT_EQ(Call("POST", "/api/logout", "", ticket).status, 200);
+    EXPECT_EQ(Call("POST", "/api/ticket-login", body).status, 403);
+
+    std::string second = Login("alice", "alice-password");
+    EXPECT_EQ(Call("GET", "/api/user", "", second).status, 200);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    EXPECT_EQ(Call("GET", "/api/user", "", second).status, 401);
+}
+
+TEST_F(LoopbackTest, AlbumsAndFeedbackOverTheWire) {
+    ASSERT_TRUE(server_.Start(data_));
+    std::string ticket = Login("alice", "alice-password");
+    EXPECT_EQ(CreateAlbum(ticket, "旅行"), "1");
+    RawReply qa =
+        Call("POST", "/api/openapi/104", "{\"album_name\":\"q\",\"privacy_lev\":\"3\"}", ticket);
+    EXPECT_EQ(qa.status, 400);
+    EXPECT_EQ(qa.body, "请填写问题和答案");
+    RawReply list = Call("POST", "/api/openapi/101", "{\"uid\":\"1\"}", ticket);
+    EXPECT_EQ(list.status, 200);
+    EXPECT_EQ(list.body,
+              "{\"albums\":[{\"album_id\":\"1\",\"album_name\":\"旅行\","
+              "\"privacy_lev\":\"1\",\"photo_count\":0}]}");
+    EXPECT_EQ(Call("POST", "/api/openapi/133", "{\"contact\":\"\",\"feed_content\":\"好\"}", ticket)
+                  .status,
+              200);
+    EXPECT_EQ(Call("POST", "/api/openapi/101", "{", ticket).status, 400);
+}
+
+TEST_F(LoopbackTest, UploadWaitsForContinueAndTheStoredPictureIsServed) {
+    ASSERT_TRUE(server_.Start(data_));
+    std::string ticket = Login("alice", "alice-password");
+    std::string album = CreateAlbum(ticket, "a");
+    std::string picture = FakeJpeg(3 * 1024 * 1024 + 17);
+
+    RawConnection connection(server_.Port());
+    ASSERT_TRUE(
+        connection.Send(UploadRequest(ticket, album, picture.size(), "Expect: 100-continue\r\n")));
+    EXPECT_EQ(connection.Read().status, 100);
+    ASSERT_TRUE(connection.Send(picture));
+    RawReply stored = connection.Read();
+    ASSERT_EQ(stored.status, 200) << stored.body;
+    std::string url = json::parse(stored.body)["file_url"];
+    ASSERT_EQ(url.rfind("http://127.0.0.1/photos/", 0), 0u) << url;
+
+    RawReply served = Call("GET", url.substr(std::string("http://127.0.0.1").size()), "");
+    EXPECT_EQ(served.status, 200);
+    EXPECT_EQ(served.Header("Content-Type"), "image/jpeg");
+    EXPECT_EQ(served.Header("X-Content-Type-Options"), "nosniff");
+    EXPECT_TRUE(served.body == picture);
+}
+
+TEST_F(LoopbackTest, FullSpaceAndFullAlbumAreRefusedBeforeTheBodyIsSent) {
+    ASSERT_EQ(RunAlbumd({"--data", data_, "limits", "--space", "1M", "--pictures", "1"}), 0);
+    ASSERT_TRUE(server_.Start(data_));
+    std::string ticket = Login("alice", "alice-password");
+    std::string album = CreateAlbum(ticket, "a");
+
+    RawConnection tooBig(server_.Port());
+    ASSERT_TRUE(
+        tooBig.Send(UploadRequest(ticket, album, 2 * 1024 * 1024, "Expect: 100-continue\r\n")));
+    RawReply spaceFull = tooBig.Read();
+    EXPECT_EQ(spaceFull.status, 413);
+    EXPECT_EQ(json::parse(spaceFull.body)["msg"], "空间已满");
+
+    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 1000) + FakeJpeg(1000)).status,
+              200);
+    RawReply albumFull = Exchange(server_.Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10));
+    EXPECT_EQ(albumFull.status, 414);
+    EXPECT_EQ(json::parse(albumFull.body)["msg"], "相册图片数量已达上限");
+    server_.Stop(SIGTERM);
+
+    ASSERT_TRUE(server_.Start(data_, {"--fault", "upload=500"}));
+    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10)).status,
+              500);
+}
+
+TEST_F(LoopbackTest, BadInputIsRefused) {
+    ASSERT_TRUE(server_.Start(data_));
+    std::string ticket = Login("alice", "alice-password");
+    std::string bobAlbum = CreateAlbum(Login("bob", "bob-password"), "b");
+
+    EXPECT_EQ(Call("POST", "/api/openapi/133", std::string(70000, 'x'), ticket).status, 413);
+    EXPECT_EQ(
+        Exchange(server_.Port(),
+                 "POST /api/openapi/133 HTTP/1.1\r\nHost: h\r\n"
+                 "Transfer-Encoding: chunked\r\nAuthorization: Ticket " +
+                     ticket + "\r\n\r\n20000\r\n" + std::string(0x20000, 'x') + "\r\n0\r\n\r\n")
+            .status,
+        413);
+    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, bobAlbum, 10) + FakeJpeg(10)).status,
+              403);
+    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, "42", 10) + FakeJpeg(10)).status, 404);
+    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, bobAlbum, 65 * 1024 * 1024,
+                                                     "Expect: 100-continue\r\n"))
+                  .status,
+              400);
+    EXPECT_EQ(Call("GET", "/photos/../albumd.db", "").status, 400);
+    EXPECT_EQ(Call("GET", "/tavopix/packages/%2e%2e%2falbumd.db", "").status, 400);
+    EXPECT_EQ(Exchange(server_.Port(), "GET / HTTP/1.1\r\nHost: h\r\nX-Big: " +
+                                           std::string(20000, 'a') + "\r\n\r\n")
+                  .status,
+              400);
+    EXPECT_EQ(Exchange(server_.Port(), "NONSENSE\r\n\r\n").status, 400);
+    // The server is still answering.
+    EXPECT_EQ(Call("GET", "/", "").status, 200);
+}
+
+// Counts the picture rows and checks the database file, read directly beside the server.
+struct DatabaseState {
+    std::string integrity;
+    int photos = -1;
+};
+
+DatabaseState Inspect(const std::string& dataDir) {
+    DatabaseState state;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2((dataDir + "/albumd.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            state.integrity = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        }
+        sqlite3_finalize(statement);
+        sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM photos", -1, &statement, nullptr);
+        if (sqlite3_step(statement) == SQLITE_ROW)
+            state.photos = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return state;
+}
+
+int CountFiles(const std::string& folder) {
+    int count = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file())
+            ++count;
+    }
+    return count;
+}
+
+TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHalfPicture) {
+    ASSERT_TRUE(server_.Start(data_));
+    std::string ticket = Login("alice", "alice-password");
+    std::string album = CreateAlbum(ticket, "a");
+    ASSERT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 5000) + FakeJpeg(5000)).status,
+              200);
+
+    // Uploads run back to back while the server is killed; one is caught half-sent.
+    std::atomic<int> acknowledged{1};
+    std::atomic<bool> stop{false};
+    std::thread uploader([&] {
+        while (!stop) {
+            RawConnection connection(server_.Port());
+            if (!connection.Send(UploadRequest(ticket, album, 300000) + FakeJpeg(300000)))
+                break;
+            if (connection.Read().status != 200)
+                break;
+            ++acknowledged;
+        }
+    });
+    RawConnection halfSent(server_.Port());
+    ASSERT_TRUE(halfSent.Send(UploadRequest(ticket, album, 4 * 1024 * 1024) + FakeJpeg(1 << 20)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    ASSERT_GT(CountFiles(data_ + "/tmp"), 0);  // the half-sent body is on its way to disk
+    server_.Stop(SIGKILL);
+    stop = true;
+    uploader.join();
+
+    ASSERT_TRUE(server_.Start(data_));
+    DatabaseState state = Inspect(data_);
+    EXPECT_EQ(state.integrity, "ok");
+    // Every acknowledged upload is listed; at most one more committed as its reply was lost.
+    EXPECT_GE(state.photos, acknowledged.load());
+    EXPECT_LE(state.photos, acknowledged.load() + 1);
+    EXPECT_EQ(CountFiles(data_ + "/photos"), state.photos);
+    EXPECT_EQ(CountFiles(data_ + "/tmp"), 0);
+
+    RawReply list = Call("POST", "/api/openapi/101", "{}", ticket);
+    EXPECT_NE(list.body.find("\"photo_count\":" + std::to_string(state.photos)), std::string::npos)
+        << list.body;
+}
+
+}  // namespace
+}  // namespace albumd::test
