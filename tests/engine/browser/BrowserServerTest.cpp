@@ -1,0 +1,256 @@
+// The server live on loopback, spoken to by a plain Beast client as a browser would.
+#include "engine/browser/BrowserServer.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "BrowserTestSupport.h"
+
+namespace tavopix {
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+using namespace std::chrono_literals;
+
+// What the server's handlers saw, waited for from the test thread.
+class Events {
+public:
+    void Add(std::string event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+        changed_.notify_all();
+    }
+    // True once `count` events have arrived.
+    bool WaitFor(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 5s, [&] { return events_.size() >= count; });
+    }
+    std::vector<std::string> All() {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> events_;
+};
+
+class BrowserServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_.Write("web/index.html", "<!doctype html><title>shell</title>");
+        folder_.Write("web/shell.js", "export {};");
+        folder_.Write("pics/a.jpg", "not really a jpeg");
+        BrowserServer::Handlers handlers;
+        handlers.connected = [this] { events_.Add("connected"); };
+        handlers.received = [this](std::string text) { events_.Add("received " + text); };
+        handlers.disconnected = [this] { events_.Add("disconnected"); };
+        std::string error;
+        server_ = BrowserServer::Start(folder_.Path("web"), std::move(handlers), error);
+        ASSERT_TRUE(server_) << error;
+        const std::string url = server_->Url();
+        const std::string prefix = "http://127.0.0.1:" + std::to_string(server_->Port()) + "/?t=";
+        ASSERT_EQ(url.substr(0, prefix.size()), prefix);
+        token_ = url.substr(prefix.size());
+        host_ = "127.0.0.1:" + std::to_string(server_->Port());
+    }
+
+    tcp::socket Connect() {
+        tcp::socket socket(io_);
+        socket.connect({asio::ip::make_address("127.0.0.1"), server_->Port()});
+        return socket;
+    }
+
+    http::response<http::string_body> Get(const std::string& target, const std::string& cookie,
+                                          const std::string& origin = {}) {
+        tcp::socket socket = Connect();
+        http::request<http::empty_body> request(http::verb::get, target, 11);
+        request.set(http::field::host, host_);
+        if (!cookie.empty())
+            request.set(http::field::cookie, cookie);
+        if (!origin.empty())
+            request.set(http::field::origin, origin);
+        http::write(socket, request);
+        beast::flat_buffer buffer;
+        http::response<http::string_body> response;
+        http::read(socket, buffer, response);
+        return response;
+    }
+
+    // A socket that finished its handshake as the page would open it.
+    std::unique_ptr<websocket::stream<tcp::socket>> OpenSocket(const std::string& origin,
+                                                               beast::error_code& ec) {
+        auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
+        const std::string cookie = Cookie();
+        ws->set_option(
+            websocket::stream_base::decorator([cookie, origin](websocket::request_type& r) {
+                r.set(http::field::cookie, cookie);
+                r.set(http::field::origin, origin);
+            }));
+        ws->handshake(host_, "/ws", ec);
+        return ws;
+    }
+
+    std::string OwnOrigin() const { return "http://" + host_; }
+    std::string Cookie() const { return "tvx=" + token_; }
+
+    static std::string ReadText(websocket::stream<tcp::socket>& ws) {
+        beast::flat_buffer buffer;
+        ws.read(buffer);
+        return beast::buffers_to_string(buffer.data());
+    }
+
+    test::TempFolder folder_;
+    Events events_;
+    std::unique_ptr<BrowserServer> server_;
+    std::string token_;
+    std::string host_;
+    asio::io_context io_;
+};
+
+TEST_F(BrowserServerTest, ShellPageWithTheTokenSetsTheCookieThatLaterRequestsUse) {
+    auto first = Get("/?t=" + token_, "");
+    EXPECT_EQ(first.result(), http::status::ok);
+    EXPECT_EQ(first.body(), "<!doctype html><title>shell</title>");
+    EXPECT_EQ(first[http::field::set_cookie], Cookie() + "; Path=/; HttpOnly; SameSite=Strict");
+    EXPECT_NE(first["Content-Security-Policy"].find("script-src 'self'"), beast::string_view::npos);
+    EXPECT_EQ(first[http::field::content_type], "text/html; charset=utf-8");
+
+    auto reload = Get("/", Cookie());
+    EXPECT_EQ(reload.result(), http::status::ok);
+    EXPECT_EQ(reload.count(http::field::set_cookie), 0u);
+
+    auto script = Get("/web/shell.js", Cookie());
+    EXPECT_EQ(script.result(), http::status::ok);
+    EXPECT_EQ(script[http::field::content_type], "text/javascript; charset=utf-8");
+    EXPECT_EQ(script["X-Content-Type-Options"], "nosniff");
+
+    EXPECT_EQ(Get("/", "").result(), http::status::forbidden);
+    EXPECT_EQ(Get("/web/shell.js", "tvx=" + std::string(token_.size(), '0')).result(),
+              http::status::forbidden);
+    EXPECT_EQ(Get("/web/shell.js", Cookie(), "http://evil.com").result(), http::status::forbidden);
+    EXPECT_EQ(Get("/nothing", Cookie()).result(), http::status::not_found);
+}
+
+TEST_F(BrowserServerTest, FilesOnlyFromFoldersTheProgramAllows) {
+    const std::string target = "/f" + folder_.Path("pics/a.jpg").string();
+    EXPECT_EQ(Get(target, Cookie()).result(), http::status::forbidden);
+    server_->AllowFolder(folder_.Path("pics"));
+    auto picture = Get(target, Cookie());
+    EXPECT_EQ(picture.result(), http::status::ok);
+    EXPECT_EQ(picture.body(), "not really a jpeg");
+    EXPECT_EQ(picture[http::field::content_type], "image/jpeg");
+    // A page fetched as a file can run nothing.
+    EXPECT_NE(picture["Content-Security-Policy"].find("sandbox"), beast::string_view::npos);
+    EXPECT_EQ(Get("/f" + folder_.Path("pics").string(), Cookie()).result(),
+              http::status::forbidden);
+    EXPECT_EQ(Get(target, "").result(), http::status::forbidden);
+}
+
+TEST_F(BrowserServerTest, TokenMakesEveryServerDifferent) {
+    std::string error;
+    auto second = BrowserServer::Start(folder_.Path("web"), {}, error);
+    ASSERT_TRUE(second) << error;
+    EXPECT_NE(second->Url(), server_->Url());
+    EXPECT_NE(second->Port(), server_->Port());
+    EXPECT_GE(token_.size(), 32u);
+}
+
+TEST_F(BrowserServerTest, SocketWithForeignOriginIsRefused) {
+    beast::error_code ec;
+    auto ws = OpenSocket("http://evil.com", ec);
+    EXPECT_EQ(ec, websocket::error::upgrade_declined);
+    auto lookalike = OpenSocket(OwnOrigin() + ".evil.com", ec);
+    EXPECT_EQ(ec, websocket::error::upgrade_declined);
+    EXPECT_FALSE(server_->IsConnected());
+    EXPECT_TRUE(events_.All().empty());
+}
+
+TEST_F(BrowserServerTest, ActivePageSendsAndReceives) {
+    beast::error_code ec;
+    auto ws = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(1));
+    EXPECT_TRUE(server_->IsConnected());
+
+    server_->Send(R"({"t":"hello"})");
+    server_->Send("second");
+    EXPECT_EQ(ReadText(*ws), R"({"t":"hello"})");
+    EXPECT_EQ(ReadText(*ws), "second");
+
+    ws->write(asio::buffer(std::string(R"({"t":"screen","w":800,"h":600})")));
+    ASSERT_TRUE(events_.WaitFor(2));
+    ws->close(websocket::close_code::normal);
+    ASSERT_TRUE(events_.WaitFor(3));
+    EXPECT_EQ(events_.All(),
+              (std::vector<std::string>{"connected", R"(received {"t":"screen","w":800,"h":600})",
+                                        "disconnected"}));
+    EXPECT_FALSE(server_->IsConnected());
+}
+
+TEST_F(BrowserServerTest, SecondPageTakesOverAndTheFirstIsTold) {
+    beast::error_code ec;
+    auto first = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(1));
+    auto second = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(2));
+
+    EXPECT_EQ(ReadText(*first), R"({"t":"takeover"})");
+    beast::flat_buffer rest;
+    first->read(rest, ec);
+    EXPECT_EQ(ec, websocket::error::closed);
+
+    server_->Send("to the new page");
+    EXPECT_EQ(ReadText(*second), "to the new page");
+    // What the old page still says is not the program's business any more.
+    second->write(asio::buffer(std::string("from the new page")));
+    ASSERT_TRUE(events_.WaitFor(3));
+    EXPECT_EQ(events_.All(),
+              (std::vector<std::string>{"connected", "connected", "received from the new page"}));
+    EXPECT_TRUE(server_->IsConnected());
+}
+
+TEST_F(BrowserServerTest, OversizedRequestIsDroppedWithoutAnswer) {
+    tcp::socket socket = Connect();
+    const std::string request = "GET /?t=" + token_ + " HTTP/1.1\r\nHost: " + host_ +
+                                "\r\nX-Padding: " + std::string(64 * 1024, 'x') + "\r\n\r\n";
+    beast::error_code ec;
+    asio::write(socket, asio::buffer(request), ec);
+    std::vector<char> reply(1024);
+    std::size_t got = 0;
+    while (!ec)
+        got += socket.read_some(asio::buffer(reply), ec);
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(ec == asio::error::eof || ec == asio::error::connection_reset) << ec.message();
+
+    // The server goes on answering others.
+    EXPECT_EQ(Get("/?t=" + token_, "").result(), http::status::ok);
+}
+
+TEST_F(BrowserServerTest, SendWithoutPageIsDropped) {
+    server_->Send("nobody listens");
+    beast::error_code ec;
+    auto ws = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(1));
+    server_->Send("now");
+    EXPECT_EQ(ReadText(*ws), "now");
+}
+
+}  // namespace
+}  // namespace tavopix
