@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/LastError.h"
 
@@ -110,11 +111,20 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
+    // A linked file is replaced where it lives, so the link keeps pointing at the new content.
+    std::string target = path;
+    struct stat linkInfo {};
+    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
     mode_t mode = permissions == FilePermissions::OwnerOnly ? 0600 : 0666;
     std::string temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+        temporary = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
         fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0 && errno != EEXIST) {
             break;
@@ -127,13 +137,13 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes,
     Descriptor file(fd);
     bool written = WriteAll(file.get(), bytes) && ::fsync(file.get()) == 0;
     written = file.Close() && written;
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
         std::uint32_t code = ErrorFromErrno(errno);
         ::unlink(temporary.c_str());
         SetLastError(code);
         return false;
     }
-    SyncFolder(FolderOf(path));
+    SyncFolder(FolderOf(target));
     return true;
 }
 

@@ -16,8 +16,8 @@ enum class FilePermissions { Shared, OwnerOnly };
 
 // Replaces the file `path` by `bytes`: they are written to a new file beside it, flushed to the
 // disk and then renamed over the old file, so a crash or a full disk leaves either the old or
-// the new content, never a mix. Shared files get the usual permissions (0666 less the umask),
-// OwnerOnly files 0600.
+// the new content, never a mix. A symbolic link is followed and its target replaced. Shared files
+// get the usual permissions (0666 less the umask), OwnerOnly files 0600.
 [[nodiscard]] bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                                        FilePermissions permissions = FilePermissions::Shared);
 

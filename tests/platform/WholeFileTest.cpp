@@ -44,6 +44,17 @@ TEST(WholeFile, WritesAtomicallyWithTheAskedPermissions) {
     EXPECT_EQ(CountEntries(folder.Path()), 1);
 }
 
+TEST(WholeFile, ReplacesTheTargetOfALink) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder.Path("real"));
+    folder.Write("real/tavopix.ini", "old");
+    std::filesystem::create_symlink(folder.Path("real/tavopix.ini"), folder.Path("tavopix.ini"));
+    ASSERT_TRUE(WriteFileAtomically(folder.Path("tavopix.ini"), "new"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.Path("tavopix.ini")));
+    EXPECT_EQ(folder.Read("real/tavopix.ini"), "new");
+    EXPECT_EQ(CountEntries(folder.Path("real")), 1);
+}
+
 TEST(WholeFile, FailedWritesKeepTheOldFile) {
     ScratchFolder folder;
     EXPECT_FALSE(WriteFileAtomically(folder.Path("missing/tavopix.ini"), "x"));
