@@ -25,9 +25,10 @@ std::uint32_t LittleEndian32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
 }
 
-// The decoder pads a short pixel array with zeros instead of failing, so a truncated file is
-// told by its size: uncompressed rows must all be there.
-bool HasAllRows(ByteSpan bytes, std::uint32_t width, std::uint32_t height) {
+// The decoder reads uncompressed pixels only, takes unknown compression codes for uncompressed
+// and pads a short pixel array with zeros instead of failing. So only uncompressed files whose
+// rows are all there go to it.
+bool IsWholeUncompressedBmp(ByteSpan bytes, std::uint32_t width, std::uint32_t height) {
     if (bytes.size() < 30) {
         return false;
     }
@@ -43,7 +44,11 @@ bool HasAllRows(ByteSpan bytes, std::uint32_t width, std::uint32_t height) {
     constexpr std::uint32_t kBitFields = 3;
     constexpr std::uint32_t kAlphaBitFields = 6;
     if (compression != kRgb && compression != kBitFields && compression != kAlphaBitFields) {
-        return true;  // compressed: the decoder checks its own data
+        return false;
+    }
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 16 &&
+        bitsPerPixel != 24 && bitsPerPixel != 32) {
+        return false;
     }
     const std::uint64_t stride = (std::uint64_t{width} * bitsPerPixel + 31) / 32 * 4;
     return std::uint64_t{pixelsOffset} + stride * height <= bytes.size();
@@ -61,7 +66,7 @@ std::optional<Bitmap> DecodeBmp(ByteSpan bytes) {
     const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
     if (!header || header->format != PictureFormat::Bmp ||
         !FitsPixelLimit(header->width, header->height) ||
-        !HasAllRows(bytes, header->width, header->height)) {
+        !IsWholeUncompressedBmp(bytes, header->width, header->height)) {
         return std::nullopt;
     }
     int width = 0;

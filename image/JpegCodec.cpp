@@ -25,11 +25,8 @@ Bitmap RgbFromInvertedCmyk(const std::vector<std::uint8_t>& cmyk, int width, int
 }
 
 // The smallest scaling factor not above 1 whose result still covers the requested size.
-tjscalingfactor CoveringScale(int width, int height, int coverWidth, int coverHeight) {
+tjscalingfactor SmallestCoveringScale(int width, int height, int coverWidth, int coverHeight) {
     tjscalingfactor best{1, 1};
-    if (coverWidth <= 0 || coverHeight <= 0) {
-        return best;
-    }
     int count = 0;
     const tjscalingfactor* factors = tjGetScalingFactors(&count);
     for (int i = 0; factors != nullptr && i < count; ++i) {
@@ -44,6 +41,23 @@ tjscalingfactor CoveringScale(int width, int height, int coverWidth, int coverHe
         }
     }
     return best;
+}
+
+// The scale to decode at for a picture to be resampled to coverWidth x coverHeight. At 1/8 the
+// decoder keeps only each block's average, a box filter that aliases; it is used only when it
+// leaves the resampling filter half as much again as the target, else the next scale up is.
+tjscalingfactor CoveringScale(int width, int height, int coverWidth, int coverHeight) {
+    if (coverWidth <= 0 || coverHeight <= 0) {
+        return {1, 1};
+    }
+    const tjscalingfactor scale = SmallestCoveringScale(width, height, coverWidth, coverHeight);
+    const bool blockAverage = scale.num * 8 == scale.denom;
+    if (blockAverage && (TJSCALED(width, scale) * 2 < coverWidth * 3 ||
+                         TJSCALED(height, scale) * 2 < coverHeight * 3)) {
+        return SmallestCoveringScale(width, height, coverWidth * 3 / 2 + 1,
+                                     coverHeight * 3 / 2 + 1);
+    }
+    return scale;
 }
 
 // Runs the decompression. Warnings stop it (a truncated or corrupt stream would otherwise come
