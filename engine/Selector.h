@@ -45,6 +45,7 @@ private:
 };
 
 // A parsed selector from a small per-thread cache of recently used texts; null when invalid.
+// The pointer stays valid until the next call on the same thread.
 const Selector* CachedSelector(std::string_view text);
 
 }  // namespace tavopix

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "EngineTestSupport.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
 #include "engine/Utf8.h"
@@ -138,6 +139,26 @@ TEST_F(PageFiles, MissingFilesAndEmptyPages) {
     std::unique_ptr<Document> loose = Document::FromHtml("<p>a</p> <p>b</p>", u"/x.htm");
     EXPECT_EQ("html", loose->Root()->Tag());
     EXPECT_EQ(2u, loose->Root()->ChildCount());
+}
+
+// A whole skin page, read from its file with its sheets: the tree as expected in
+// data/pages/msgBox.txt (blank text left out), and the behaviours its rules give.
+TEST(SkinPage, LoadsIntoTheExpectedTreeWithItsBehaviours) {
+    std::unique_ptr<Document> page =
+        Document::LoadFile(Utf8ToUtf16(test::DataPath("pages/msgBox.htm")));
+    ASSERT_TRUE(page);
+    const std::string dump = DumpTree(*page->Root());
+    if (test::UpdatingDumps()) {
+        test::WriteData("pages/msgBox.txt", dump);
+    }
+    EXPECT_EQ(test::ReadData("pages/msgBox.txt"), dump);
+    ASSERT_EQ(2u, page->StyleSheets().size());
+    Element* buttons = page->Root()->FindById(u"btns_div");
+    EXPECT_EQ(Names{"common_scroll_list"}, page->BehaviorsOf(*buttons));
+    ASSERT_TRUE(
+        buttons->SetHtml("<button .hsk_btn value=\"确定\" btn_id=16 />", SIH_APPEND_AFTER_LAST));
+    EXPECT_EQ(Names{"button"}, page->BehaviorsOf(*buttons->FirstChild()));
+    EXPECT_EQ(Names{"caption-drag"}, page->BehaviorsOf(*page->Root()->FindById(u"hsk_cp")));
 }
 
 }  // namespace
