@@ -3,10 +3,12 @@
 # over the same photographs, photo by photo in one run, and prints medians, ratios, PSNR and
 # peak memory.
 #
-# Usage: bench/picture-bench.sh PHOTOS_DIR [PICTURE_BENCH] [RUNS]
+# Usage: [CLOCK=wall|cpu] bench/picture-bench.sh PHOTOS_DIR [PICTURE_BENCH] [RUNS]
 #   PHOTOS_DIR     holds real/ and baseline/ (gathered by the photos script of the shared folder)
 #   PICTURE_BENCH  the picture-bench binary of a release build (default build/release/bin/picture-bench)
 #   RUNS           runs per step and photo, the median is kept (default 5)
+#   CLOCK          wall (default): elapsed time; cpu: processor time of each step or tool run
+#                  (user + system, all threads), steadier on a shared machine
 # Needs vipsthumbnail, djpeg, jpegtran, ImageMagick (convert, compare, identify) and GNU time.
 set -euo pipefail
 
@@ -14,6 +16,7 @@ photos=${1:?usage: picture-bench.sh PHOTOS_DIR [PICTURE_BENCH] [RUNS]}
 here=$(cd "$(dirname "$0")/.." && pwd)
 bench=${2:-$here/build/release/bin/picture-bench}
 runs=${3:-5}
+clock=${CLOCK:-wall}
 for tool in vipsthumbnail djpeg jpegtran convert compare identify /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
@@ -25,6 +28,16 @@ trap 'rm -rf "$work"' EXIT
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2); else print "nan" }'; }
 # Milliseconds of one run of a command, its output discarded.
 ms() {
+  if [[ $clock == cpu ]]; then
+    python3 -c 'import resource, subprocess, sys
+def used():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+start = used()
+done = subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+print("fail" if done.returncode else "%.1f" % ((used() - start) * 1000))' "$@"
+    return
+  fi
   local start=$EPOCHREALTIME
   "$@" >/dev/null 2>&1 || { echo fail; return; }
   awk -v s="$start" -v e="$EPOCHREALTIME" 'BEGIN { printf "%.1f\n", (e - s) * 1000 }'
@@ -44,7 +57,7 @@ psnr() {  # psnr PICTURE THUMB: the thumbnail against a full decode resized with
 peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident/ { gsub(/ /, "", $2); print $2 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "fail" || b == "fail" || b == 0) print "-"; else printf "%.2f", a / b }'; }
 
-echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores; $runs runs per step, medians in ms"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores; $runs runs per step, medians in ms of $clock time"
 for set in baseline real; do
   dir=$photos/$set
   [[ -d $dir ]] || continue
@@ -57,7 +70,7 @@ for set in baseline real; do
   for file in "${files[@]}"; do
     name=$(basename "$file")
     one=$work/one && rm -rf "$one" "$work/out" && mkdir -p "$one" && ln -s "$file" "$one/$name"
-    line=$("$bench" "$one" "$work/out" "$runs" | tail -1)
+    line=$("$bench" "$one" "$work/out" "$runs" "$clock" | tail -1)
     IFS=$'\t' read -r _ size thumb fit rotate _ turn _ <<<"$line"
     vips1=$(timed vipsthumbnail -s 280x280 "$file" -o "$work/vips_%s.jpg")
     vips1600=$(timed vipsthumbnail -s 1600x1600 "$file" -o "$work/vipsfit_%s.jpg")
