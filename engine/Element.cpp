@@ -32,16 +32,11 @@ bool NameEquals(std::string_view stored, std::string_view asked) {
                       [](char a, char b) { return a == AsciiLower(b); });
 }
 
-template <class Entry>
-auto FindByName(std::vector<Entry>& entries, std::string_view name) {
+// Works on const and non-const attribute and style lists alike.
+template <class Entries>
+auto FindByName(Entries& entries, std::string_view name) {
     return std::find_if(entries.begin(), entries.end(),
-                        [&](const Entry& entry) { return NameEquals(entry.name, name); });
-}
-
-template <class Entry>
-auto FindByName(const std::vector<Entry>& entries, std::string_view name) {
-    return std::find_if(entries.begin(), entries.end(),
-                        [&](const Entry& entry) { return NameEquals(entry.name, name); });
+                        [&](const auto& entry) { return NameEquals(entry.name, name); });
 }
 
 // Sets (present) or removes the entry `name`; true when that changed anything.
