@@ -128,21 +128,26 @@ void InputRouter::UpdateHover(Element* under) {
 
 bool InputRouter::BeforePress(Element& target, const MouseParams& params) {
     const auto alive = events_.Alive();
-    if (Element* popup = popups_.Popup(); popup != nullptr && !popup->Contains(target)) {
+    Element* popup = popups_.Popup();
+    if (popup != nullptr && !popup->Contains(target)) {
         const ElementRef owner(popups_.Owner());
         popups_.Close();
         const Control* control = nullptr;
         if (!*alive || (owner && ControlElementAt(&target, &control) == owner.get())) {
             return false;
         }
+        popup = nullptr;
     }
-    Element* focusable = &target;
-    while (focusable != nullptr && !IsFocusable(*focusable)) {
-        focusable = focusable->Parent();
-    }
-    MoveFocus(focusable, true);
-    if (!*alive) {
-        return false;
+    // A press in an open popup (a menu item, an option) leaves the focus where it was.
+    if (popup == nullptr) {
+        Element* focusable = &target;
+        while (focusable != nullptr && !IsFocusable(*focusable)) {
+            focusable = focusable->Parent();
+        }
+        MoveFocus(focusable, true);
+        if (!*alive) {
+            return false;
+        }
     }
     const Control* control = nullptr;
     if (Element* element = ControlElementAt(&target, &control)) {

@@ -11,9 +11,10 @@
 // (outermost first). The event then goes to the capturing element, if any, else to the element
 // under the mouse. A press of any button first closes an open popup it is not inside (a press
 // on the popup's owner control only closes it), moves the focus to the nearest focusable
-// element, and tells the control under it (a tree node becomes current); then the handlers
-// hear it, and when none took it the control acts: a main-button press opens selects and menus,
-// a press and release on the same control clicks it, a double click expands a tree node.
+// element (not for a press inside the open popup), and tells the control under it (a tree node
+// becomes current); then the handlers hear it, and when none took it the control acts: a
+// main-button press opens selects and menus, a press and release on the same control clicks it, a
+// double click expands a tree node.
 //
 // A double click arrives as the system reports it: MOUSE_DOWN, MOUSE_UP, MOUSE_DCLICK (in place
 // of the second press), MOUSE_UP; so a button clicks twice, and a handler that counts presses

@@ -252,6 +252,16 @@ TEST_F(InputRouterTest, APressOutsideAnOpenMenuClosesItAndGoesOn) {
     EXPECT_THAT(log.Take(), ElementsAre("event 9 #main_menu #hsk_btn_menu", "lost #hsk_btn_menu",
                                         "down #outside 0,0"));
 
+    // Choosing an item leaves the focus with the menu's owner.
+    page.Mouse(MOUSE_DOWN, "hsk_btn_menu");
+    page.Mouse(MOUSE_UP, "hsk_btn_menu");
+    log.Take();
+    page.Click("menu_login");
+    EXPECT_EQ(page.Input().Focus(), &page.Get("hsk_btn_menu"));
+    EXPECT_THAT(log.Take(), ElementsAre("down #menu_login 0,0", "up #menu_login 0,0",
+                                        "event 9 #main_menu #hsk_btn_menu",
+                                        "event B #hsk_btn_menu #menu_login"));
+
     // Escape closes it too.
     page.Mouse(MOUSE_DOWN, "hsk_btn_menu");
     log.Take();
