@@ -6,7 +6,7 @@
 // down to its target, so a handler that tests `cmd == MOUSE_DOWN` acts once, in the bubbling
 // phase. HANDLED is set once any handler has returned true; later handlers still see the event
 // and can tell (`cmd == (MOUSE_DOWN | HANDLED)`), and the engine's own default action (a button
-// click, an expander, a context menu) runs only when no handler took the event.
+// click, an expander, a select opening) runs only when no handler took the event.
 #pragma once
 
 #include <cstdint>
