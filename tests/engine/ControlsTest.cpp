@@ -4,6 +4,7 @@
 
 #include "EventTestSupport.h"
 #include "engine/ControlValue.h"
+#include "engine/TreeDump.h"
 #include "engine/controls/Control.h"
 #include "platform/WindowMessages.h"
 
@@ -194,6 +195,11 @@ TEST_F(ControlsTest, ASelectShowsTheChosenOptionInItsCaption) {
 
     EXPECT_TRUE(ControlSetValue(list, ControlValue(u"夏天")));
     EXPECT_EQ(*caption.GetAttribute("aid"), u"12");
+
+    // Every change reached the view: its mirror is the page.
+    p.document->FlushChanges();
+    EXPECT_TRUE(p.view.Faults().empty());
+    EXPECT_EQ(p.view.MirrorDump(*p.document), DumpTree(*p.document->Root(), DumpBlankText::Show));
 }
 
 TEST_F(ControlsTest, ASelectWithoutOptionsLeavesNoStaleChoiceInItsCaption) {
