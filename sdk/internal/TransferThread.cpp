@@ -64,8 +64,8 @@ std::uint64_t TransferThread::Submit(TransferRequest request,
         }
         id = ++lastId_;
         toAdd_.emplace_back(id, std::move(transfer));
+        curl_multi_wakeup(multi_);  // under the lock, so Stop cannot free the handle meanwhile
     }
-    curl_multi_wakeup(multi_);
     return id;
 }
 
@@ -76,8 +76,8 @@ void TransferThread::Cancel(std::uint64_t id) {
             return;
         }
         toCancel_.push_back(id);
+        curl_multi_wakeup(multi_);
     }
-    curl_multi_wakeup(multi_);
 }
 
 bool TransferThread::IsCurrentThread() const {
