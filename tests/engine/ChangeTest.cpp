@@ -21,8 +21,10 @@ public:
         for (const Change& change : changes) {
             static constexpr const char* kNames[] = {"reset", "insert", "remove", "attr", "style",
                                                      "state", "text",   "tail",   "value"};
-            kinds +=
-                (kinds.empty() ? "" : " ") + std::string(kNames[static_cast<int>(change.kind)]);
+            if (!kinds.empty()) {
+                kinds += ' ';
+            }
+            kinds += kNames[static_cast<int>(change.kind)];
         }
         batches.push_back(kinds);
         HeadlessView::ApplyChanges(document, changes);

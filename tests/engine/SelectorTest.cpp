@@ -7,6 +7,7 @@
 #include "engine/Document.h"
 #include "engine/Element.h"
 #include "engine/ElementState.h"
+#include "engine/Utf8.h"
 
 namespace tavopix {
 namespace {
@@ -46,7 +47,10 @@ protected:
         std::string ids;
         for (const ElementRef& e : page_->Root()->SelectAll(*compiled)) {
             const std::u16string* id = e->GetAttribute("id");
-            ids += (ids.empty() ? "" : " ") + (id ? std::string(id->begin(), id->end()) : "?");
+            if (!ids.empty()) {
+                ids += ' ';
+            }
+            ids += id ? Utf16ToUtf8(*id) : "?";
         }
         return ids;
     }
