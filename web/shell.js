@@ -14,9 +14,20 @@ function send(message) {
 }
 
 const wm = new WindowManager(desktop, send);
-const mirrors = new Map();  // document id -> PageMirror
-const windowOfDoc = new Map();  // document id -> window id
-const pendingDocs = new Map();  // document id -> reset message waiting for its window
+// Pages by document id: {box, iframe, mirror, win}. A page has its box from its first
+// message on; the window that shows it adopts that box.
+const pages = new Map();
+
+function pageOf(docId) {
+  let page = pages.get(docId);
+  if (!page) {
+    const { box, iframe } = wm.createBox();
+    page = { box, iframe, win: 0 };
+    page.mirror = new PageMirror(iframe, docId);
+    pages.set(docId, page);
+  }
+  return page;
+}
 
 function reportScreen() {
   send({ t: 'screen', w: window.innerWidth, h: window.innerHeight });
@@ -37,25 +48,26 @@ function keysOf(e) {
   return (e.ctrlKey ? 1 : 0) | (e.shiftKey ? 2 : 0) | (e.altKey ? 4 : 0);
 }
 
-function attachInput(winId, mirror) {
+function attachInput(page) {
+  const mirror = page.mirror;
   const d = mirror.document;
   const view = d.defaultView;
   let pendingMove = null;
   // Positions: in the page (x, y), in the target's border box (ex, ey), and on the desktop
   // (sx, sy), which is where the program's windows live.
   const mouse = (kind, e, button) => {
-    const box = wm.get(winId)?.box.getBoundingClientRect() || { left: 0, top: 0 };
+    const box = wm.get(page.win)?.box.getBoundingClientRect() || { left: 0, top: 0 };
     const target = e.target.nodeType === Node.ELEMENT_NODE ? e.target : e.target.parentElement;
     const r = target?.getBoundingClientRect() || { left: 0, top: 0 };
     return {
-      t: 'in', win: winId, k: kind, u: mirror.uidOf(e.target), x: Math.round(e.pageX),
+      t: 'in', win: page.win, k: kind, u: mirror.uidOf(e.target), x: Math.round(e.pageX),
       y: Math.round(e.pageY), ex: Math.round(e.clientX - r.left), ey: Math.round(e.clientY - r.top),
       sx: Math.round(box.left + e.clientX), sy: Math.round(box.top + e.clientY),
       b: button ?? buttonsOf(e), m: keysOf(e),
     };
   };
   d.addEventListener('mousemove', (e) => {
-    const box = wm.get(winId)?.box.getBoundingClientRect() || { left: 0, top: 0 };
+    const box = wm.get(page.win)?.box.getBoundingClientRect() || { left: 0, top: 0 };
     if (wm.onDragMove(box.left + e.clientX, box.top + e.clientY)) return;
     // Coalesced: the latest position once per frame, so a fast mouse cannot flood the program.
     if (!pendingMove) view.requestAnimationFrame(() => { send(pendingMove); pendingMove = null; });
@@ -82,60 +94,48 @@ function attachInput(winId, mirror) {
   }, true);
   for (const kind of ['keydown', 'keyup']) {
     d.addEventListener(kind, (e) => {
-      send({ t: 'in', win: winId, k: kind === 'keydown' ? 'keydown' : 'keyup',
+      send({ t: 'in', win: page.win, k: kind === 'keydown' ? 'keydown' : 'keyup',
         u: mirror.uidOf(e.target), code: e.keyCode, key: e.key, m: keysOf(e) });
       if (e.altKey && (e.key === '?' || e.key === '/')) e.preventDefault();
     }, true);
   }
   d.addEventListener('keypress', (e) => {
-    send({ t: 'in', win: winId, k: 'char', u: mirror.uidOf(e.target), ch: e.key, m: keysOf(e) });
+    send({ t: 'in', win: page.win, k: 'char', u: mirror.uidOf(e.target), ch: e.key, m: keysOf(e) });
   }, true);
   d.addEventListener('input', (e) => {
     const el = e.target;
     if (el.type === 'checkbox' || el.type === 'radio') return;
-    send({ t: 'in', win: winId, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '') });
+    send({ t: 'in', win: page.win, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '') });
   }, true);
-  d.addEventListener('focusin', (e) => send({ t: 'in', win: winId, k: 'focus', u: mirror.uidOf(e.target) }), true);
+  d.addEventListener('focusin', (e) => send({ t: 'in', win: page.win, k: 'focus', u: mirror.uidOf(e.target) }), true);
   d.addEventListener('scroll', (e) => {
     const el = e.target === d ? d.scrollingElement : e.target;
-    send({ t: 'in', win: winId, k: 'scroll', u: mirror.uidOf(el), x: el.scrollLeft, y: el.scrollTop });
+    send({ t: 'in', win: page.win, k: 'scroll', u: mirror.uidOf(el), x: el.scrollLeft, y: el.scrollTop });
   }, true);
 }
 
 // ---- Program messages -------------------------------------------------------------------------
 function placeWindow(state) {
-  wm.place(state, (w) => {
-    w.iframe.addEventListener('load', () => {}, { once: true });
-  });
-  if (state.doc) bindDocument(state.id, state.doc);
-}
-
-function bindDocument(winId, docId) {
-  if (windowOfDoc.get(docId) === winId && mirrors.has(docId)) return;
-  const w = wm.get(winId);
-  if (!w) return;
-  windowOfDoc.set(docId, winId);
-  const mirror = new PageMirror(w.iframe, docId);
-  mirrors.set(docId, mirror);
-  const waiting = pendingDocs.get(docId);
-  if (waiting) {
-    pendingDocs.delete(docId);
-    resetDocument(waiting);
-  }
+  const page = state.doc ? pageOf(state.doc) : null;
+  if (page) page.win = state.id;
+  wm.place(state, page);
 }
 
 function resetDocument(message) {
-  const mirror = mirrors.get(message.doc);
-  if (!mirror) {
-    pendingDocs.set(message.doc, message);
-    return;
-  }
-  mirror.reset(message.root, message.sheets || []);
-  attachInput(windowOfDoc.get(message.doc), mirror);
+  const page = pageOf(message.doc);
+  page.mirror.reset(message.root, message.sheets || []);
+  attachInput(page);
+}
+
+function closeDocument(docId) {
+  const page = pages.get(docId);
+  if (!page) return;
+  pages.delete(docId);
+  if (!page.win) page.box.remove();  // a window that still shows it removes it when it closes
 }
 
 function answer(query) {
-  const mirror = mirrors.get(query.doc);
+  const mirror = pages.get(query.doc)?.mirror;
   let r = null;
   if (query.what === 'screen') {
     r = [window.innerWidth, window.innerHeight];
@@ -154,22 +154,19 @@ function handle(message) {
   switch (message.t) {
     case 'hello':
       notice.hidden = true;
-      reportScreen();
       break;
     case 'win': placeWindow(message); break;
     case 'winclose': {
       wm.remove(message.id);
-      for (const [doc, win] of windowOfDoc) {
-        if (win === message.id) { windowOfDoc.delete(doc); mirrors.delete(doc); }
-      }
+      for (const [doc, page] of pages) if (page.win === message.id) pages.delete(doc);
       break;
     }
     case 'doc': resetDocument(message); break;
-    case 'docclose': mirrors.delete(message.doc); pendingDocs.delete(message.doc); break;
-    case 'ops': mirrors.get(message.doc)?.apply(message.ops); send({ t: 'applied', seq: message.seq }); break;
+    case 'docclose': closeDocument(message.doc); break;
+    case 'ops': pages.get(message.doc)?.mirror.apply(message.ops); send({ t: 'applied', seq: message.seq }); break;
     case 'q': answer(message); break;
-    case 'scrollto': mirrors.get(message.doc)?.setScroll(message.u, message.x, message.y, message.smooth); break;
-    case 'popup': mirrors.get(message.doc)?.showPopup(message.u, message.x, message.y); break;
+    case 'scrollto': pages.get(message.doc)?.mirror.setScroll(message.u, message.x, message.y, message.smooth); break;
+    case 'popup': pages.get(message.doc)?.mirror.showPopup(message.u, message.x, message.y); break;
     case 'hidepopup': break;  // the popup's state already hides it
     case 'drag': wm.beginDrag(message.win, message.code, message.sx, message.sy); break;
     case 'clip': navigator.clipboard?.writeText(message.text).catch(() => {}); break;
@@ -191,6 +188,8 @@ function handle(message) {
 function connect() {
   const scheme = location.protocol === 'https:' ? 'wss:' : 'ws:';
   socket = new WebSocket(`${scheme}//${location.host}/ws`);
+  // The program places its first windows once it knows the screen.
+  socket.addEventListener('open', reportScreen);
   socket.addEventListener('message', (e) => {
     const batch = JSON.parse(e.data);
     for (const message of Array.isArray(batch) ? batch : [batch]) handle(message);

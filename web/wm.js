@@ -24,19 +24,27 @@ export class WindowManager {
 
   get(id) { return this.windows.get(id); }
 
-  // Creates or updates a window from the program's description of it.
-  place(state, onFrameReady) {
+  // A hidden box with an iframe for a page; a page is built (and measured) in it before the
+  // program shows its window.
+  createBox() {
+    const box = document.createElement('div');
+    box.className = 'tvx-window';
+    box.toggleAttribute('data-hidden', true);
+    Object.assign(box.style, { left: '0px', top: '0px', width: '400px', height: '300px' });
+    const iframe = document.createElement('iframe');
+    box.appendChild(iframe);
+    this.desktop.appendChild(box);
+    return { box, iframe };
+  }
+
+  // Creates or updates a window from the program's description of it, showing it in `page`'s
+  // box (a new one when the window has no page).
+  place(state, page) {
     let w = this.windows.get(state.id);
     if (!w) {
-      const box = document.createElement('div');
-      box.className = 'tvx-window';
-      const iframe = document.createElement('iframe');
-      iframe.setAttribute('title', state.title || '');
-      box.appendChild(iframe);
-      this.desktop.appendChild(box);
+      const { box, iframe } = page || this.createBox();
       w = { box, iframe, state };
       this.windows.set(state.id, w);
-      onFrameReady(w);
     }
     w.state = state;
     this.layout(w);

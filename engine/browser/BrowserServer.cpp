@@ -10,6 +10,7 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -29,6 +30,7 @@ constexpr std::size_t kMaxRequestBytes = 16 * 1024;
 constexpr std::size_t kMaxFrameBytes = 4 * 1024 * 1024;
 constexpr std::size_t kMaxQueuedFrames = 100000;
 constexpr auto kRequestTimeout = std::chrono::seconds(30);
+constexpr auto kShutdownGrace = std::chrono::milliseconds(500);
 
 // Scripts only from the shell's own files; pictures and sheets from this server; nothing else.
 constexpr std::string_view kShellPolicy =
@@ -128,7 +130,12 @@ public:
         }
         identity_.port = acceptor_.local_endpoint().port();
         DoAccept();
-        thread_ = std::thread([this] { io_.run(); });
+        thread_ = std::thread([this] {
+            io_.run();
+            std::lock_guard lock(stoppedMutex_);
+            stopped_ = true;
+            stoppedChanged_.notify_all();
+        });
         return true;
     }
 
@@ -211,6 +218,9 @@ private:
     std::mutex identityMutex_;
     ServerIdentity identity_;
     std::shared_ptr<SocketSession> active_;  // network thread only
+    std::mutex stoppedMutex_;
+    std::condition_variable stoppedChanged_;
+    bool stopped_ = false;
     std::atomic<bool> connected_{false};
 };
 
@@ -341,8 +351,13 @@ void SocketSession::Send(std::shared_ptr<const std::string> text) {
 }
 
 void SocketSession::Close(std::shared_ptr<const std::string> farewell) {
-    Send(std::move(farewell));
+    if (farewell)
+        Send(std::move(farewell));
     closeAfterQueue_ = true;
+    if (queue_.empty()) {
+        ws_.async_close(websocket::close_code::going_away,
+                        [self = shared_from_this()](beast::error_code) {});
+    }
 }
 
 void SocketSession::DoWrite() {

@@ -203,8 +203,12 @@ void BrowserView::OnReceived(std::string text) {
         input->command = message.value("cmd", "");
     } else if (type == "screen") {
         input->kind = Input::Kind::Screen;
-        screenWidth_ = number("w");
-        screenHeight_ = number("h");
+        {
+            std::lock_guard lock(screenMutex_);
+            screenWidth_ = number("w");
+            screenHeight_ = number("h");
+        }
+        screenKnown_.notify_all();
     } else {
         return;
     }
@@ -383,6 +387,14 @@ void BrowserView::CopyToClipboard(std::u16string_view text) {
 
 void BrowserView::SayGoodbye() {
     server_->Send(R"({"t":"quit"})");
+}
+
+bool BrowserView::WaitForPage(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(screenMutex_);
+    if (!screenKnown_.wait_for(lock, timeout, [this] { return screenWidth_ > 0; }))
+        return false;
+    SetScreenMetrics(screenWidth_, screenHeight_, screenWidth_, screenHeight_);
+    return true;
 }
 
 // ---- View -------------------------------------------------------------------------------------

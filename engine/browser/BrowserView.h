@@ -52,6 +52,9 @@ public:
     void CopyToClipboard(std::u16string_view text);
     // Tells the page the program has ended.
     void SayGoodbye();
+    // Waits until a page has connected and told its size, so the first windows are placed on
+    // the real screen; false when none came within `timeout`.
+    bool WaitForPage(std::chrono::milliseconds timeout);
 
     // How long a geometry question may wait, and how long the program waits for a page to come
     // back before it closes.
@@ -107,6 +110,8 @@ private:
 
     std::atomic<int> screenWidth_{0};
     std::atomic<int> screenHeight_{0};
+    std::mutex screenMutex_;
+    std::condition_variable screenKnown_;
 };
 
 }  // namespace tavopix

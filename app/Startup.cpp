@@ -1,0 +1,132 @@
+#include "app/Startup.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/AppContext.h"
+#include "app/PathTokens.h"
+#include "app/SettingsStore.h"
+#include "app/TextConvert.h"
+#include "engine/browser/BrowserView.h"
+#include "mainframe/MainFrame.h"
+#include "platform/BrowserWindow.h"
+#include "platform/FileSystem.h"
+#include "platform/LastError.h"
+#include "platform/Shell.h"
+#include "platform/SpecialFolders.h"
+#include "sdk/OvkSdk.h"
+#include "ui/HskFrame.h"
+#include "ui/MsgBox.h"
+#include "ui/PageHost.h"
+#include "ui/WindowMirror.h"
+
+namespace tavopix {
+namespace {
+
+constexpr std::u16string_view kStartupCaption = u"初始化错误";
+// How long start-up waits for the browser to connect before it places windows on a default
+// screen.
+constexpr std::chrono::seconds kFirstPageWait{15};
+
+std::u16string FolderWithSeparator(std::string folder) {
+    if (folder.empty())
+        return {};
+    if (folder.back() != '/')
+        folder.push_back('/');
+    return FromUtf8(folder);
+}
+
+std::u16string Escaped(std::u16string text) {
+    PercentEscape(text);
+    return text;
+}
+
+// A start-up failure of the service SDK, shown in the message box: `what` followed by the
+// last error's code.
+void ShowStartupFailure(std::u16string_view what) {
+    const unsigned code = GetLastError();
+    HskMessageBox(std::u16string(what) + FromUtf8(std::to_string(code)), kStartupCaption, MB_HSK_OK,
+                  nullptr);
+}
+
+// Opens the interface in a browser unless tavopix.ini says "ui_browser = none".
+void OpenUserInterface(const BrowserView& view) {
+    const std::string url = view.Url();
+    std::printf("Tavopix UI: %s\n", url.c_str());
+    std::fflush(stdout);
+    std::u16string browser;
+    if (SettingsStore::Get(appContext.programDir + u"tavopix.ini", u"ui_browser", browser) &&
+        browser == u"none") {
+        return;
+    }
+    OpenBrowserWindow(url, Utf8(appContext.programDir) + ".browser-profile");
+}
+
+}  // namespace
+
+void ResolveAppContext(const std::u16string& programDir) {
+    appContext.programDir = programDir;
+    appContext.desktopDir = FolderWithSeparator(GetSpecialFolder(SpecialFolder::Desktop));
+    appContext.myPicturesDir = FolderWithSeparator(GetSpecialFolder(SpecialFolder::Pictures));
+    appContext.myDocumentsDir = FolderWithSeparator(GetSpecialFolder(SpecialFolder::Documents));
+    appContext.prevCursorStyle = Escaped(u"url(" + programDir + u"skin/res/view_prev.ani)");
+    appContext.nextCursorStyle = Escaped(u"url(" + programDir + u"skin/res/view_next.ani)");
+    appContext.errorImagePath = Escaped(programDir + u"skin/res/error_img.jpg");
+    appContext.iconCacheDir = programDir + u"iconsdb/";
+    if (!MakeDirectory(Utf8(appContext.iconCacheDir)) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        appContext.iconCacheDir = u"./";
+    }
+}
+
+int RunProgram(int showCommand) {
+    const std::string programDir = ProgramDirectory();
+    ResolveAppContext(programDir.empty() ? std::u16string(u"./") : FolderWithSeparator(programDir));
+
+    if (RegisterFrameClass() != 0) {
+        std::fprintf(stderr, "初始化错误: 初始化界面错误\n");
+        return 2;
+    }
+    std::string viewError;
+    std::unique_ptr<BrowserView> view =
+        BrowserView::Start(Utf8(appContext.programDir) + "web", viewError);
+    if (!view) {
+        std::fprintf(stderr, "初始化错误: 初始化界面错误 (%s)\n", viewError.c_str());
+        UnregisterFrameClass();
+        return 2;
+    }
+    view->AllowFolder(Utf8(appContext.programDir));
+    view->AllowFolder(Utf8(appContext.iconCacheDir));
+    PageHost::SetView(view.get());
+    int exitCode = 0;
+    {
+        WindowMirror mirror(*view);
+        OpenUserInterface(*view);
+        view->WaitForPage(kFirstPageWait);
+
+        if (!ovkStartup()) {
+            ShowStartupFailure(u"OVK_SDK_Startup Failed,ErrorCode:");
+        } else if (const std::u16string config = appContext.programDir + u"ovkCfg.ini";
+                   !ovkLoadCfg(config.c_str())) {
+            ShowStartupFailure(u"OVK_SDK_ovkSetCfg Failed,ErrorCode:");
+        } else if ((appContext.serviceSession = ovkCreateSession()) == 0) {
+            ShowStartupFailure(u"OVK_SDK_ovkCreateSession_Failed,ErrorCode:");
+        } else {
+            CMainFrame mainFrame;
+            exitCode = mainFrame.Run(showCommand);
+        }
+
+        ovkCleanup();
+        view->SayGoodbye();
+    }
+    PageHost::SetView(nullptr);
+    view.reset();
+    UnregisterFrameClass();
+    if (!appContext.updateFilePath.empty()) {
+        ShellOpen(Utf8(ExpandPath(appContext.updateFilePath)), Utf8(appContext.programDir));
+    }
+    return exitCode;
+}
+
+}  // namespace tavopix

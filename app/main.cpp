@@ -1,0 +1,7 @@
+// The program's entry point.
+#include "app/Startup.h"
+#include "platform/Window.h"
+
+int main() {
+    return tavopix::RunProgram(tavopix::SW_SHOWNORMAL);
+}
