@@ -73,9 +73,12 @@ function attachInput(page) {
     if (!pendingMove) view.requestAnimationFrame(() => { send(pendingMove); pendingMove = null; });
     pendingMove = mouse('move', e);
   }, true);
-  d.addEventListener('mousedown', (e) => send(mouse('down', e, buttonOf(e))), true);
+  // A second press in quick succession is the double click itself, as the program expects
+  // (down, up, double click, up); the browser's own dblclick event then adds nothing.
+  d.addEventListener('mousedown', (e) => {
+    send(mouse(e.detail === 2 ? 'dblclick' : 'down', e, buttonOf(e)));
+  }, true);
   d.addEventListener('mouseup', (e) => { wm.endDrag(); send(mouse('up', e, buttonOf(e))); }, true);
-  d.addEventListener('dblclick', (e) => send(mouse('dblclick', e, buttonOf(e))), true);
   d.addEventListener('mouseover', (e) => send(mouse('over', e)), true);
   d.addEventListener('mouseleave', (e) => send(mouse('leave', e)), true);
   d.addEventListener('wheel', (e) => {
