@@ -47,7 +47,8 @@ void FormatFileTime(std::uint64_t fileTime, std::u16string& text) {
     auto days = static_cast<std::int64_t>(seconds / kSecondsPerDay);
     std::uint64_t secondOfDay = seconds % kSecondsPerDay;
     CivilDate date = CivilFromDays(days + kDaysFromCycleStartTo1601);
-    char formatted[32];
+    // Room for any int in every field, so the compiler can prove nothing is cut.
+    char formatted[96];
     std::snprintf(formatted, sizeof formatted, "%04d-%02d-%02d %02d:%02d:%02d",
                   static_cast<int>(date.year), static_cast<int>(date.month),
                   static_cast<int>(date.day), static_cast<int>(secondOfDay / 3600),
