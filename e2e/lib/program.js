@@ -80,8 +80,9 @@ function collect(stream) {
   return () => Buffer.concat(chunks).toString('utf8');
 }
 
+// TAVOPIX_ALBUMD may name another build's albumd (the service need not carry the sanitizers).
 async function startAlbumd(bin, dataDir) {
-  const child = spawn(path.join(bin, 'albumd'), ['--data', dataDir, '--listen', '127.0.0.1:0'],
+  const child = spawn(process.env.TAVOPIX_ALBUMD ?? path.join(bin, 'albumd'), ['--data', dataDir, '--listen', '127.0.0.1:0'],
     { stdio: ['ignore', 'pipe', 'pipe'] });
   const stderr = collect(child.stderr);
   const exited = exitOf(child);

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs the end-to-end tests in headless Chromium against the program of a build folder:
+#   scripts/e2e.sh BUILD_DIR      (for example build/asan)
+# Installs the pinned test dependencies from e2e/package-lock.json first.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:?usage: scripts/e2e.sh BUILD_DIR}" && pwd)
+
+for tool in node npm /usr/bin/chromium; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "e2e: $tool is missing (scripts/install-deps.sh installs chromium and nodejs)" >&2
+    exit 1
+  fi
+done
+for file in bin/tavopix bin/albumd bin/skin/msgBox.htm bin/web/shell.js; do
+  if [[ ! -e "$build/$file" ]]; then
+    echo "e2e: $build/$file is missing; build the program first" >&2
+    exit 1
+  fi
+done
+
+cd "$src/e2e"
+# playwright-core drives the system's Chromium; it never downloads a browser of its own.
+PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
+TAVOPIX_BUILD="$build" node --test --test-concurrency=1 tests/
