@@ -1,5 +1,6 @@
 #include "ui/HskFrame.h"
 
+#include "engine/Behavior.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
 #include "engine/EventCodes.h"
@@ -98,6 +99,8 @@ int CHskFrame::Create() {
         return FRAME_RESULT_CREATE_FAILED;
     }
     BindParts();
+    Page()->Events().SetBehaviorResolver(
+        [this](std::string_view name) { return OnAttachBehavior(name); });
     Page()->Events().AttachWindowHandler(*this, 0x3FF);
     if (!title.empty())
         SetWindowText(hwnd, title);
@@ -237,6 +240,10 @@ LRESULT CHskFrame::OnWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lPa
 
 bool CHskFrame::OnHitTest(POINT, LRESULT&) {
     return false;
+}
+
+EventHandler* CHskFrame::OnAttachBehavior(std::string_view name) {
+    return Behavior::Find(name);
 }
 
 LRESULT CHskFrame::HitTest(int screenX, int screenY) {

@@ -76,6 +76,10 @@ public:
     // The page of the frame; null before Create and after the window is gone.
     PageHost* Page() const;
 
+    // The engine asks the frame for the behaviour a page names; by default the process-wide
+    // registry answers. A window may serve a name itself.
+    virtual EventHandler* OnAttachBehavior(std::string_view name);
+
     static LRESULT FrameWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     // The frame stored in a window's user data; null for other windows.
     static CHskFrame* FromWindow(HWND hwnd);

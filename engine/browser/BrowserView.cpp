@@ -235,6 +235,7 @@ LRESULT BrowserView::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void BrowserView::HandleInput(const Input& input) {
+    answerCache_.clear();
     switch (input.kind) {
         case Input::Kind::Connected:
             KillTimer(inputWindow_, kGraceTimer);
@@ -400,6 +401,7 @@ bool BrowserView::WaitForPage(std::chrono::milliseconds timeout) {
 // ---- View -------------------------------------------------------------------------------------
 
 void BrowserView::ApplyChanges(const Document& document, const std::vector<Change>& changes) {
+    answerCache_.clear();
     const std::uint32_t id = DocumentId(document);
     const bool reset = std::any_of(changes.begin(), changes.end(),
                                    [](const Change& c) { return c.kind == ChangeKind::Reset; });
@@ -409,6 +411,7 @@ void BrowserView::ApplyChanges(const Document& document, const std::vector<Chang
 }
 
 void BrowserView::DocumentClosed(const Document& document) {
+    answerCache_.clear();
     auto it = documentIds_.find(&document);
     if (it == documentIds_.end())
         return;
@@ -423,6 +426,9 @@ void BrowserView::DocumentClosed(const Document& document) {
 std::optional<std::string> BrowserView::Ask(std::string question) {
     if (!server_->IsConnected())
         return std::nullopt;
+    if (auto cached = answerCache_.find(question); cached != answerCache_.end()) {
+        return cached->second;
+    }
     std::unique_lock lock(answersMutex_);
     const std::uint64_t id = nextQuestion_++;
     answers_[id] = std::nullopt;
@@ -434,6 +440,8 @@ std::optional<std::string> BrowserView::Ask(std::string question) {
         answered_.wait_for(lock, kAnswerTimeout, [&] { return answers_[id].has_value(); });
     std::optional<std::string> answer = got ? std::move(answers_[id]) : std::nullopt;
     answers_.erase(id);
+    if (answer)
+        answerCache_.emplace(std::move(question), *answer);
     return answer;
 }
 
@@ -509,6 +517,7 @@ ScrollInfo BrowserView::ElementScrollInfo(const Element& element) {
 }
 
 void BrowserView::SetElementScrollPos(const Element& element, Point pos, bool smooth) {
+    answerCache_.clear();
     const Document* document = element.GetDocument();
     if (!document || !documentIds_.count(document))
         return;
@@ -522,6 +531,7 @@ void BrowserView::SetElementScrollPos(const Element& element, Point pos, bool sm
 }
 
 void BrowserView::ShowPopup(const Element& popup, Point anchor) {
+    answerCache_.clear();
     const Document* document = popup.GetDocument();
     if (!document || !documentIds_.count(document))
         return;
@@ -534,6 +544,7 @@ void BrowserView::ShowPopup(const Element& popup, Point anchor) {
 }
 
 void BrowserView::HidePopup(const Element& popup) {
+    answerCache_.clear();
     const Document* document = popup.GetDocument();
     if (!document || !documentIds_.count(document))
         return;
@@ -554,6 +565,7 @@ Rect BrowserView::WorkArea() {
 }
 
 void BrowserView::PlaceWindow(WindowKey window, const WindowPlacement& placement) {
+    answerCache_.clear();
     windows_[window] = placement;
     const std::uint32_t docId = placement.document ? DocumentId(*placement.document) : 0;
     const bool active = GetActiveWindow().Value() == window;
@@ -561,6 +573,7 @@ void BrowserView::PlaceWindow(WindowKey window, const WindowPlacement& placement
 }
 
 void BrowserView::RemoveWindow(WindowKey window) {
+    answerCache_.clear();
     windows_.erase(window);
     server_->Send(Dump({{"t", "winclose"}, {"id", window}}));
 }

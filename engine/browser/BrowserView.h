@@ -11,7 +11,9 @@
 //
 // Geometry: a question is sent to the page and the UI thread waits for the answer, up to a
 // time-out; without a page, or past the time-out, the answer comes from a plain fallback (the
-// text's length in an 8-pixel cell), so the program never hangs on a missing browser.
+// text's length in an 8-pixel cell), so the program never hangs on a missing browser. Answers
+// hold until anything changes (the page, a window, input), so the questions one handler asks
+// again and again (a hit test on every press) cross the socket once.
 //
 // When the page goes away and no page connects again within the grace period (a reload comes
 // back well within it), every window is asked to close, owned windows first: closing the
@@ -107,6 +109,7 @@ private:
     std::condition_variable answered_;
     std::uint64_t nextQuestion_ = 1;
     std::unordered_map<std::uint64_t, std::optional<std::string>> answers_;
+    std::unordered_map<std::string, std::string> answerCache_;  // UI thread
 
     std::atomic<int> screenWidth_{0};
     std::atomic<int> screenHeight_{0};
