@@ -9,22 +9,22 @@
 namespace tavopix {
 namespace {
 
-struct Spec {
+struct ItemFacts {
     std::u16string name;
     std::uint32_t size = 0;
     std::uint32_t time = 0;
     bool uploaded = false;
 };
 
-ItemList ListOf(const std::vector<Spec>& specs) {
+ItemList ListOf(const std::vector<ItemFacts>& facts) {
     ItemList list;
-    for (const Spec& spec : specs) {
+    for (const ItemFacts& fact : facts) {
         auto item = std::make_unique<PictureItem>();
-        item->name = spec.name;
-        item->path = u"%mypic%" + spec.name;
-        item->size = spec.size;
-        item->time = spec.time;
-        item->uploaded = spec.uploaded;
+        item->name = fact.name;
+        item->path = u"%mypic%" + fact.name;
+        item->size = fact.size;
+        item->time = fact.time;
+        item->uploaded = fact.uploaded;
         list.Append(std::move(item));
     }
     return list;
