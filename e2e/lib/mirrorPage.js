@@ -8,9 +8,6 @@ import { fileURLToPath } from 'node:url';
 
 export const WEB_DIR = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../web');
 const ORIGIN = 'http://mirror.test';
-// A one-pixel picture the page may show, as the program's thumbnails would be.
-export const PIXEL_PATH = '/pixel.gif';
-const PIXEL_GIF = Buffer.from('R0lGODlhAQABAIAAAP///wAAACH5BAEAAAAALAAAAAABAAEAAAICRAEAOw==', 'base64');
 
 const PAGE = `<!doctype html>
 <html><head><meta charset="utf-8"><title>mirror</title></head>
@@ -31,11 +28,6 @@ export async function openMirrorPage(page) {
     const url = new URL(route.request().url());
     if (url.pathname === '/') {
       await route.fulfill({ contentType: 'text/html; charset=utf-8', body: PAGE });
-      return;
-    }
-    if (url.pathname === PIXEL_PATH) {
-      await route.fulfill({ contentType: 'image/gif', body: PIXEL_GIF,
-        headers: { 'Cache-Control': 'max-age=3600' } });
       return;
     }
     const name = url.pathname.startsWith('/web/') ? path.basename(url.pathname) : '';

@@ -1,0 +1,270 @@
+#!/usr/bin/env node
+// Browser latency of the browser view, in headless Chromium:
+//   1. click → patch applied: from the press leaving the page to the program's answering batch
+//      of changes being applied by the mirror (the shell sends {"t":"applied"} right after it),
+//      p50 and p99 over CLICKS presses on a button of the real program; beside it the same
+//      round trip through a bare WebSocket echo server in Node, the floor any design over a
+//      local socket has;
+//   2. 5,000 grid cells: the mirror building them from the program's JSON (a whole page, and
+//      one batch of inserts into a live page) until the next frame is drawn; beside it the
+//      browser's own HTML parser building the same cells from markup.
+//
+// Usage: node bench/browser-latency.mjs [BUILD_DIR] [CLICKS]   (run `npm ci` in e2e/ first)
+//   BUILD_DIR  holds bin/tavopix and bin/albumd (default build/release)
+//   CLICKS     presses to time (default 300, at least 200)
+// Goals: click p99 under 16 ms; 5,000 cells drawn within 300 ms.
+
+import crypto from 'node:crypto';
+import http from 'node:http';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const repo = path.resolve(here, '..');
+process.env.TAVOPIX_BUILD = path.resolve(process.argv[2] ?? path.join(repo, 'build/release'));
+const CLICKS = Math.max(200, Number(process.argv[3] ?? 300));
+const CELLS = 5000;
+const RUNS = 9;
+
+const { openBrowser, windowFrame } = await import('../e2e/lib/browser.js');
+const { startProgram } = await import('../e2e/lib/program.js');
+const { node, openMirrorPage } = await import('../e2e/lib/mirrorPage.js');
+
+function percentile(sorted, p) {
+  return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
+}
+
+function summary(label, samples) {
+  const s = [...samples].sort((a, b) => a - b);
+  const f = (v) => v.toFixed(2).padStart(8);
+  console.log(`${label.padEnd(52)} n=${String(s.length).padStart(4)}  p50 ${f(percentile(s, 50))} ms` +
+    `  p99 ${f(percentile(s, 99))} ms  max ${f(s[s.length - 1])} ms`);
+  return { p50: percentile(s, 50), p99: percentile(s, 99) };
+}
+
+// Timestamps, in the shell page, of every press sent and every batch applied.
+function instrumentShell() {
+  const send = WebSocket.prototype.send;
+  window.latency = { presses: [], applied: [] };
+  WebSocket.prototype.send = function (data) {
+    if (typeof data === 'string') {
+      if (data.startsWith('{"t":"applied"')) window.latency.applied.push(performance.now());
+      else if (data.includes('"k":"down"')) window.latency.presses.push(performance.now());
+    }
+    return send.call(this, data);
+  };
+}
+
+// Presses `target` CLICKS times; each sample is the press's send to the first batch applied
+// after it.
+async function timePresses(page, target) {
+  await page.evaluate(() => { window.latency.presses.length = 0; window.latency.applied.length = 0; });
+  await target.waitFor({ state: 'visible', timeout: 10_000 });
+  const at = await target.boundingBox();
+  await page.mouse.move(at.x + at.width / 2, at.y + at.height / 2);
+  await page.waitForTimeout(300);
+  const samples = [];
+  for (let i = 0; i < CLICKS; i++) {
+    const before = await page.evaluate(() => window.latency.applied.length);
+    await page.mouse.down();
+    await page.waitForFunction((n) => window.latency.applied.length > n, before, { polling: 1 });
+    await page.mouse.up();
+    await page.waitForFunction((n) => window.latency.applied.length > n + 1, before, { polling: 1 })
+      .catch(() => {});
+    samples.push(await page.evaluate(() => {
+      const press = window.latency.presses.at(-1);
+      return window.latency.applied.find((t) => t >= press) - press;
+    }));
+  }
+  return samples;
+}
+
+async function programClicks() {
+  const program = await startProgram({ service: true });
+  const browser = await openBrowser();
+  try {
+    await browser.page.addInitScript(instrumentShell);
+    await browser.page.goto(program.url);
+    const main = await windowFrame(browser.page, 'Tavopix');
+    // The menu button: the program hit-tests the press (asking the page where the caption's
+    // parts are) and answers with the button's pressed state.
+    return await timePresses(browser.page, main.locator('#hsk_btn_menu'));
+  } finally {
+    await browser.close();
+    await program.stop();
+  }
+}
+
+// ---- The floor: a bare local WebSocket echo ----------------------------------------------------
+
+function frameText(text) {
+  const payload = Buffer.from(text);
+  const header = payload.length < 126 ? Buffer.from([0x81, payload.length])
+    : Buffer.from([0x81, 126, payload.length >> 8, payload.length & 255]);
+  return Buffer.concat([header, payload]);
+}
+
+// Answers every text frame with a batch that sets one attribute, as the program answers a press.
+function startEchoServer() {
+  const page = `<!doctype html><meta charset="utf-8"><button id="b" style="width:200px;height:60px">b</button>
+<script>
+const socket = new WebSocket('ws://' + location.host + '/ws');
+const b = document.getElementById('b');
+socket.onmessage = (e) => { const m = JSON.parse(e.data); b.toggleAttribute('hl-active', m.ops[0][2]);
+  socket.send(JSON.stringify({ t: 'applied', seq: m.seq })); };
+b.addEventListener('mousedown', () => socket.send(JSON.stringify({ t: 'in', k: 'down' })));
+b.addEventListener('mouseup', () => socket.send(JSON.stringify({ t: 'in', k: 'up' })));
+</script>`;
+  const server = http.createServer((req, res) => res.end(page));
+  server.on('upgrade', (req, socket) => {
+    const accept = crypto.createHash('sha1')
+      .update(req.headers['sec-websocket-key'] + '258EAFA5-E914-47DA-95CA-C5AB0DC85B11').digest('base64');
+    socket.write('HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n' +
+      `Sec-WebSocket-Accept: ${accept}\r\n\r\n`);
+    let seq = 0;
+    let buffered = Buffer.alloc(0);
+    socket.on('data', (chunk) => {
+      buffered = Buffer.concat([buffered, chunk]);
+      while (buffered.length >= 6) {
+        let length = buffered[1] & 127;
+        let offset = 2;
+        if (length === 126) { length = buffered.readUInt16BE(2); offset = 4; }
+        if (buffered.length < offset + 4 + length) return;
+        const mask = buffered.subarray(offset, offset + 4);
+        const data = Buffer.from(buffered.subarray(offset + 4, offset + 4 + length));
+        for (let i = 0; i < data.length; i++) data[i] ^= mask[i % 4];
+        const opcode = buffered[0] & 15;
+        buffered = buffered.subarray(offset + 4 + length);
+        if (opcode === 8) { socket.end(); return; }
+        const message = JSON.parse(data.toString());
+        if (message.t === 'in') {
+          socket.write(frameText(JSON.stringify({ t: 'ops', seq: ++seq, ops: [['state', 1, message.k === 'down']] })));
+        }
+      }
+    });
+    socket.on('error', () => {});
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+async function echoClicks() {
+  const server = await startEchoServer();
+  const browser = await openBrowser();
+  try {
+    await browser.page.addInitScript(instrumentShell);
+    await browser.page.goto(`http://127.0.0.1:${server.address().port}/`);
+    await browser.page.waitForFunction(() => window.latency !== undefined);
+    await browser.page.waitForTimeout(300);
+    return await timePresses(browser.page, browser.page.locator('#b'));
+  } finally {
+    await browser.close();
+    server.close();
+  }
+}
+
+// ---- 5,000 cells -----------------------------------------------------------------------------
+
+const GRID_CSS = '.loc{display:inline-block;width:120px;height:140px;margin:4px;vertical-align:top}' +
+  '.icon{width:110px;height:110px;border:1px solid #ccc}.icon picture{width:100%;height:100%}' +
+  '.name{margin:0;font-size:12px;overflow:hidden;white-space:nowrap;text-overflow:ellipsis}';
+
+// Cells as the grid first shows them: the thumbnails arrive later, one by one.
+function cell(uid, i) {
+  const name = `IMG_${String(i).padStart(5, '0')}.jpg`;
+  return node(uid, 'div', { a: [['class', 'loc'], ['it', String(i)], ['path', `%mypic%2024/${name}`]], c: [
+    node(uid + 1, 'div', { a: [['class', 'icon']], c: [node(uid + 2, 'picture')] }),
+    node(uid + 3, 'p', { a: [['class', 'name']], x: name }),
+  ] });
+}
+
+function cellsMarkup() {
+  let html = '';
+  for (let i = 0; i < CELLS; i++) {
+    const name = `IMG_${String(i).padStart(5, '0')}.jpg`;
+    html += `<div class="loc" it="${i}" path="%mypic%2024/${name}"><div class="icon">` +
+      '<picture style="display:inline-block"></picture>' +
+      `</div><p class="name">${name}</p></div>`;
+  }
+  return html;
+}
+
+async function cellTimes() {
+  const browser = await openBrowser();
+  const { page } = browser;
+  try {
+    await openMirrorPage(page);
+    const cells = [];
+    for (let i = 0; i < CELLS; i++) cells.push(cell(100 + i * 4, i));
+    const emptyPage = node(1, 'html', { c: [node(2, 'body', { c: [node(3, 'div', { a: [['id', 'grid']] })] })] });
+    const fullPage = structuredClone(emptyPage);
+    fullPage.c[0].c[0].c = cells;
+    const docMessage = JSON.stringify({ t: 'doc', doc: 1, sheets: [{ text: GRID_CSS }], root: fullPage });
+    const opsMessage = JSON.stringify({ t: 'ops', doc: 1, seq: 1, ops: cells.map((c, i) => ['ins', 3, i, c]) });
+    const markup = cellsMarkup();
+    console.log(`(page message ${(docMessage.length / 1e6).toFixed(2)} MB, batch ${(opsMessage.length / 1e6).toFixed(2)} MB)`);
+
+    // Each run: the text arrives, is parsed, built, laid out, and the next frame is drawn.
+    const run = (kind, text) => page.evaluate(async ({ kind, text, empty, css }) => {
+      const frame = () => new Promise((r) => requestAnimationFrame(() => setTimeout(r, 0)));
+      // A fresh window for every run, as the program opens a page: pages rebuilt again and
+      // again in one iframe get slower to lay out each time, which is not what is measured here.
+      const old = document.getElementById('frame');
+      const iframe = document.createElement('iframe');
+      iframe.id = 'frame';
+      iframe.style.cssText = old.style.cssText;
+      old.replaceWith(iframe);
+      const m = new window.PageMirror(iframe, 1);
+      m.reset(empty, [{ text: css }]);
+      await frame();
+      const doc = m.document;
+      const start = performance.now();
+      if (kind === 'doc') {
+        const message = JSON.parse(text);
+        m.reset(message.root, message.sheets);
+      } else if (kind === 'ops') {
+        m.apply(JSON.parse(text).ops);
+      } else {
+        doc.getElementById('grid').innerHTML = text;
+      }
+      const cellsBuilt = doc.querySelectorAll('.loc').length;
+      void doc.body.offsetHeight;
+      const laidOut = performance.now() - start;
+      await new Promise((r) => requestAnimationFrame(() => r()));
+      await new Promise((r) => requestAnimationFrame(() => r()));
+      return { laidOut, drawn: performance.now() - start, cellsBuilt };
+    }, { kind, text, empty: emptyPage, css: GRID_CSS });
+
+    const results = {};
+    for (const [kind, text, label] of [['doc', docMessage, 'mirror: whole page of 5,000 cells'],
+      ['ops', opsMessage, 'mirror: one batch inserting 5,000 cells'],
+      ['html', markup, 'browser HTML parser (innerHTML), same cells']]) {
+      const laid = [];
+      const drawn = [];
+      for (let i = 0; i < RUNS; i++) {
+        const r = await run(kind, text);
+        if (r.cellsBuilt !== CELLS) throw new Error(`${label}: ${r.cellsBuilt} cells built`);
+        laid.push(r.laidOut);
+        drawn.push(r.drawn);
+      }
+      summary(`${label}, laid out`, laid);
+      results[kind] = summary(`${label}, drawn`, drawn);
+    }
+    return results;
+  } finally {
+    await browser.close();
+  }
+}
+
+console.log(`Chromium headless, ${CLICKS} presses, ${CELLS} cells × ${RUNS} runs`);
+const echo = summary('press → applied, bare WebSocket echo (Node)', await echoClicks());
+let program = null;
+try {
+  program = summary('press → applied, Tavopix', await programClicks());
+} catch (error) {
+  console.log(`press → applied, Tavopix: not measured (${error.message.split('\n')[0]})`);
+}
+const cells = await cellTimes();
+console.log(`goal press p99 < 16 ms: ${program ? (program.p99 < 16 ? 'met' : 'missed') : 'not measured'}` +
+  ` (floor p99 ${echo.p99.toFixed(2)} ms)`);
+console.log(`goal 5,000 cells drawn < 300 ms (p50): whole page ${cells.doc.p50 < 300 ? 'met' : 'missed'},` +
+  ` batch ${cells.ops.p50 < 300 ? 'met' : 'missed'}`);
