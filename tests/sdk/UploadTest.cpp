@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 
 #include "platform/LastError.h"
@@ -241,6 +242,28 @@ TEST(UploadNoAnswerTest, NoEventAfterCloseDuringTheTransfer) {
     run.recorder.CloseGate();
     std::this_thread::sleep_for(3000ms);  // past the time-out that would have ended it
     EXPECT_EQ(run.recorder.LateEvents(), 0);
+}
+
+TEST(UploadNoAnswerTest, CleanupAbandonsEveryRunningOperation) {
+    LoopbackServer silent;
+    UploadRun upload;
+    EventRecorder login;
+    std::optional<SdkSession> sdk(std::in_place, silent.BaseAddress());
+    EXPECT_TRUE(ovkStartup());  // a second start changes nothing
+    WritePictureFile(sdk->Folder() + "p.jpg", 4096);
+    StartUpload(upload, sdk->Session(), sdk->Folder() + "p.jpg", u"1", 0, 1000);
+    OvkTicketParams params{u"2", u"key", u"ticket", &EventRecorder::OnCompletion, &login};
+    ASSERT_TRUE(ovkTicketLoginStart(sdk->Session(), &params, 1000));
+    ASSERT_TRUE(upload.recorder.WaitForEvent(OVK_EVENT_BEGIN, 20s));
+    sdk.reset();  // ovkCleanup
+    upload.recorder.CloseGate();
+    login.CloseGate();
+    std::this_thread::sleep_for(2000ms);
+    EXPECT_EQ(upload.recorder.LateEvents(), 0);
+    EXPECT_TRUE(login.Events().empty());
+    EXPECT_TRUE(ovkCleanup());  // and a second cleanup as well
+    EXPECT_FALSE(ovkIsLog(1));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_READY);
 }
 
 }  // namespace
