@@ -6,10 +6,9 @@ namespace albumd {
 
 std::unique_ptr<DataStore> DataStore::Open(std::string dataDir, HashCost cost,
                                            std::int64_t ticketLifetimeSeconds, std::string& error) {
-    if (dataDir.empty())
-        dataDir = ".";
-    if (dataDir.back() != '/')
-        dataDir.push_back('/');
+    std::filesystem::path folder =
+        dataDir.empty() ? std::filesystem::path(".") : std::filesystem::path(dataDir);
+    dataDir = (folder / "").string();
     std::error_code ec;
     std::filesystem::create_directories(dataDir, ec);
     if (ec) {

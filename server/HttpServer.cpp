@@ -346,8 +346,10 @@ bool RunServer(Service& service, const ServerOptions& options,
         return false;
     }
     int threads = std::max(1, options.threads);
-    net::io_context ioc(threads);
+    // Declared before the io_context: sessions still queued when it is destroyed count down
+    // their connection in it.
     Shared shared{service, options};
+    net::io_context ioc(threads);
     auto listener = std::make_shared<Listener>(ioc, shared);
     if (!listener->Listen(tcp::endpoint(address, options.port), error))
         return false;

@@ -53,7 +53,7 @@ int RunAlbumd(const std::vector<std::string>& args, const std::string& input) {
 
 AlbumdProcess::~AlbumdProcess() {
     if (pid_ > 0)
-        Stop(SIGTERM);
+        (void)Stop(SIGTERM);
 }
 
 bool AlbumdProcess::Start(const std::string& dataDir, const std::vector<std::string>& extra) {
@@ -86,13 +86,23 @@ bool AlbumdProcess::Start(const std::string& dataDir, const std::vector<std::str
     return true;
 }
 
-void AlbumdProcess::Stop(int signal) {
+bool AlbumdProcess::Stop(int signal) {
     if (pid_ <= 0)
-        return;
+        return true;
     kill(pid_, signal);
     int status = 0;
+    // A server that ignores the signal must not hang the test: it is killed after 10 s.
+    for (int i = 0; i < 1000; ++i) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return true;
+        }
+        usleep(10000);
+    }
+    kill(pid_, SIGKILL);
     waitpid(pid_, &status, 0);
     pid_ = -1;
+    return false;
 }
 
 std::string RawReply::Header(const std::string& name) const {

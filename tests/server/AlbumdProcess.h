@@ -23,8 +23,9 @@ public:
     // Starts `albumd --data DIR --listen 127.0.0.1:0 EXTRA` and waits for its listening line.
     [[nodiscard]] bool Start(const std::string& dataDir,
                              const std::vector<std::string>& extra = {});
-    // Sends `signal` and waits for the process to end.
-    void Stop(int signal);
+    // Sends `signal` and waits for the process to end; false when it had to be killed after
+    // 10 seconds.
+    bool Stop(int signal);
     [[nodiscard]] unsigned short Port() const { return port_; }
 
 private:

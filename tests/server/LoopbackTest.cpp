@@ -74,7 +74,7 @@ TEST_F(LoopbackTest, EveryLoginStatusReachesTheClient) {
     EXPECT_EQ(locked.status, 423);
     EXPECT_FALSE(locked.Header("Retry-After").empty());
     EXPECT_EQ(status("{\"username\":"), 400);
-    server_.Stop(SIGTERM);
+    EXPECT_TRUE(server_.Stop(SIGTERM));
 
     ASSERT_TRUE(server_.Start(data_, {"--fault", "login=500"}));
     EXPECT_EQ(status("{\"username\":\"bob\",\"password\":\"bob-password\"}"), 500);
@@ -154,7 +154,7 @@ TEST_F(LoopbackTest, FullSpaceAndFullAlbumAreRefusedBeforeTheBodyIsSent) {
     RawReply albumFull = Exchange(server_.Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10));
     EXPECT_EQ(albumFull.status, 414);
     EXPECT_EQ(json::parse(albumFull.body)["msg"], "相册图片数量已达上限");
-    server_.Stop(SIGTERM);
+    EXPECT_TRUE(server_.Stop(SIGTERM));
 
     ASSERT_TRUE(server_.Start(data_, {"--fault", "upload=500"}));
     EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10)).status,
@@ -253,7 +253,7 @@ TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHal
     ASSERT_TRUE(halfSent.Send(UploadRequest(ticket, album, 4 * 1024 * 1024) + FakeJpeg(1 << 20)));
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     ASSERT_GT(CountFiles(data_ + "/tmp"), 0);  // the half-sent body is on its way to disk
-    server_.Stop(SIGKILL);
+    (void)server_.Stop(SIGKILL);
     stop = true;
     uploader.join();
 
