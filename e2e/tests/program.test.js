@@ -147,6 +147,19 @@ test('a second browser tab takes over and the first one is told', TIMEOUT, async
   });
 });
 
+test('when the program ends, the page says so instead of trying to reconnect', TIMEOUT, async () => {
+  await withProgram({ service: true }, async (program, page) => {
+    const main = await windowFrame(page, 'Tavopix');
+    await main.locator('#hsk_btn_close').click();
+    assert.deepEqual(await exitWithin(program.exited), { code: 2, signal: null });
+    const notice = page.locator('#notice');
+    await notice.waitFor({ state: 'visible', timeout: 5000 });
+    await page.waitForTimeout(700);  // past the shell's first attempt to reconnect
+    assert.equal(await notice.textContent(), 'Tavopix 已退出。');
+    assert.equal(await page.locator('.tvx-window').count(), 0);
+  });
+});
+
 test('closing the browser closes the main window, after the grace for a reload', TIMEOUT, async () => {
   const program = await startProgram({ service: true });
   try {
