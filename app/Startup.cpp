@@ -6,16 +6,15 @@
 #include <string>
 
 #include "app/AppContext.h"
+#include "app/AppContextSetup.h"
 #include "app/PathTokens.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
 #include "engine/browser/BrowserView.h"
 #include "mainframe/MainFrame.h"
 #include "platform/BrowserWindow.h"
-#include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/Shell.h"
-#include "platform/SpecialFolders.h"
 #include "sdk/OvkSdk.h"
 #include "ui/HskFrame.h"
 #include "ui/MsgBox.h"
@@ -29,19 +28,6 @@ constexpr std::u16string_view kStartupCaption = u"初始化错误";
 // How long start-up waits for the browser to connect before it places windows on a default
 // screen.
 constexpr std::chrono::seconds kFirstPageWait{15};
-
-std::u16string FolderWithSeparator(std::string folder) {
-    if (folder.empty())
-        return {};
-    if (folder.back() != '/')
-        folder.push_back('/');
-    return FromUtf8(folder);
-}
-
-std::u16string Escaped(std::u16string text) {
-    PercentEscape(text);
-    return text;
-}
 
 // A start-up failure of the service SDK, shown in the message box: `what` followed by the
 // last error's code.
@@ -66,23 +52,8 @@ void OpenUserInterface(const BrowserView& view) {
 
 }  // namespace
 
-void ResolveAppContext(const std::u16string& programDir) {
-    appContext.programDir = programDir;
-    appContext.desktopDir = FolderWithSeparator(GetSpecialFolder(SpecialFolder::Desktop));
-    appContext.myPicturesDir = FolderWithSeparator(GetSpecialFolder(SpecialFolder::Pictures));
-    appContext.myDocumentsDir = FolderWithSeparator(GetSpecialFolder(SpecialFolder::Documents));
-    appContext.prevCursorStyle = Escaped(u"url(" + programDir + u"skin/res/view_prev.ani)");
-    appContext.nextCursorStyle = Escaped(u"url(" + programDir + u"skin/res/view_next.ani)");
-    appContext.errorImagePath = Escaped(programDir + u"skin/res/error_img.jpg");
-    appContext.iconCacheDir = programDir + u"iconsdb/";
-    if (!MakeDirectory(Utf8(appContext.iconCacheDir)) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        appContext.iconCacheDir = u"./";
-    }
-}
-
 int RunProgram(int showCommand) {
-    const std::string programDir = ProgramDirectory();
-    ResolveAppContext(programDir.empty() ? std::u16string(u"./") : FolderWithSeparator(programDir));
+    ResolveAppContext(ProgramFolder());
 
     if (RegisterFrameClass() != 0) {
         std::fprintf(stderr, "初始化错误: 初始化界面错误\n");

@@ -13,8 +13,4 @@ namespace tavopix {
 // failure, 2 when no window can be shown at all.
 int RunProgram(int showCommand);
 
-// Fills the folders, styles and the thumbnail cache folder of AppContext from the program's
-// own folder (trailing '/').
-void ResolveAppContext(const std::u16string& programDir);
-
 }  // namespace tavopix
