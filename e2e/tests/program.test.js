@@ -2,6 +2,8 @@
 // caption, a reload, and closing.
 
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
 import { test } from 'node:test';
 import { exitWithin, openBrowser, windowBoxOf, windowFrame } from '../lib/browser.js';
 import { startProgram } from '../lib/program.js';
@@ -177,6 +179,41 @@ test('closing the browser closes the main window, after the grace for a reload',
   } finally {
     await program.stop();
   }
+});
+
+test('the page gets the program\'s own files and nothing else from the disk', TIMEOUT, async () => {
+  await withProgram({}, async (program, page) => {
+    await windowFrame(page, '初始化错误');
+    const secret = path.join(path.dirname(program.programDir), 'home', 'Pictures', 'secret.jpg');
+    fs.writeFileSync(secret, 'not for the page');
+    const statuses = await page.evaluate(async (targets) => {
+      const out = [];
+      for (const target of targets) out.push((await fetch(target)).status);
+      return out;
+    }, [
+      `/f${program.programDir}/skin/res/error_img.jpg`,
+      `/f${program.programDir}/skin/msgBox.htm`,
+      `/f${secret}`,
+      '/f/etc/passwd',
+      `/f${program.programDir}/skin/`,
+      '/web/shell.js',
+    ]);
+    assert.deepEqual(statuses, [200, 200, 403, 403, 403, 200]);
+
+    // Another browser, without the token: nothing at all.
+    const stranger = await openBrowser();
+    try {
+      const base = new URL(program.url).origin;
+      for (const target of ['/', '/web/shell.js', `/f${program.programDir}/skin/msgBox.htm`]) {
+        const response = await stranger.page.goto(base + target);
+        assert.equal(response.status(), 403, target);
+      }
+    } finally {
+      await stranger.close();
+    }
+    await (await windowFrame(page, '初始化错误')).locator('button.hsk_btn').click();
+    assert.deepEqual(await exitWithin(program.exited), { code: 0, signal: null });
+  });
 });
 
 test('message box answers: 确定 gives 16, 取消 gives 32, closing gives 2', TIMEOUT, (t) => {
