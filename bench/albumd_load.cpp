@@ -131,6 +131,8 @@ int main(int argc, char** argv) {
                 double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
                 if (result.status != 200) {
                     ++errors;
+                    std::printf("%s failed: status %d %s\n", upload ? "upload" : "list",
+                                result.status, result.body.c_str());
                     continue;
                 }
                 (upload ? uploads : lists).push_back(ms);
