@@ -89,6 +89,22 @@ TEST_F(HskFrameTest, BorderZonesDoNotDependOnTheFlags) {
     EXPECT_EQ(Hit(frame, 200, 150), HTCLIENT);
 }
 
+// The point travels as two signed 16-bit halves: a window partly off the screen's left or top
+// edge still hit-tests its own border.
+TEST_F(HskFrameTest, PointsLeftOfOrAboveTheScreenAreSigned) {
+    view_.SetLocation("#hsk_cp", {100, 100, 200, 120});
+    TestFrame frame(u"mainframe.htm", HSK_CLOSE);
+    frame.Place(-50, -20, kWidth, kHeight);
+    ASSERT_EQ(frame.Create(), 0);
+    const auto hit = [&](int screenX, int screenY) {
+        return SendMessage(frame.GetHwnd(), WM_NCHITTEST, 0,
+                           MAKELPARAM(static_cast<WORD>(screenX), static_cast<WORD>(screenY)));
+    };
+    EXPECT_EQ(hit(-50, 100), HTLEFT);
+    EXPECT_EQ(hit(-49, -19), HTTOPLEFT);
+    EXPECT_EQ(hit(-10, 100), HTCLIENT);
+}
+
 TEST_F(HskFrameTest, PartsAreBoundOnlyForTheirFlags) {
     TestFrame frame(u"mainframe.htm", HSK_CLOSE);
     Open(frame);

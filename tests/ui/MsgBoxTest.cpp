@@ -193,6 +193,22 @@ INSTANTIATE_TEST_SUITE_P(
         // Narrow but tall: the height is the text's at its own width, not the window's.
         SizeCase{{40, 80}, {8, 8}, 95, 300, {880, 345, 1040, 695}}));
 
+// Centred in the area a maximised window covers, not on the whole screen.
+TEST_F(MsgBoxTest, CentresInTheWorkArea) {
+    SetScreenMetrics(1920, 1080, 1600, 900);
+    ScriptedBox box(u"short", u"caption", 16, nullptr);
+    RECT rect{};
+    box.inLoop = [&](ScriptedBox& self) {
+        rect = WindowRect(self.GetHwnd());
+        self.Close();
+    };
+    box.Run(SW_SHOWNORMAL);
+    EXPECT_EQ(rect.left, (1600 - 160) / 2);
+    EXPECT_EQ(rect.top, (900 - 130) / 2);
+    EXPECT_EQ(rect.right - rect.left, 160);
+    EXPECT_EQ(rect.bottom - rect.top, 130);
+}
+
 TEST_F(MsgBoxTest, NoOwnerMeansTheActiveWindow) {
     TestFrame owner(u"mainframe.htm", 0x6F);
     int result = 0;
