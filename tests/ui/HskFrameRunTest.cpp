@@ -186,6 +186,29 @@ TEST_F(HskFrameRunTest, OwnerIsEnabledAndActiveBeforeTheChildWindowGoes) {
     EXPECT_TRUE(watch.activatedWhileChildLived);
 }
 
+// Closing the main window while a dialog runs over it (the browser window was closed) ends
+// both loops: the dialog's, then the owner's.
+TEST_F(HskFrameRunTest, ClosingTheOwnerUnderAModalChildEndsBothRuns) {
+    TestFrame owner(u"mainframe.htm", kMainFlags);
+    int childResult = 0;
+    bool ownerAliveAfterChild = true;
+    owner.onCreated = [](TestFrame& self) { PostMessage(self.GetHwnd(), WM_TEST_STEP, 0, 0); };
+    owner.onMessage = [&](TestFrame& self, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (message != WM_TEST_STEP)
+            return std::nullopt;
+        const HWND ownerWindow = self.GetHwnd();
+        TestFrame child(u"msgBox.htm", HSK_CLOSE, ownerWindow);
+        child.onCreated = [&](TestFrame&) { PostMessage(ownerWindow, WM_CLOSE, 0, 0); };
+        childResult = child.Run(SW_SHOWNORMAL);
+        ownerAliveAfterChild = IsWindow(ownerWindow);
+        return 0;
+    };
+    EXPECT_EQ(owner.Run(SW_SHOWNORMAL), FRAME_RESULT_CLOSED);
+    EXPECT_EQ(childResult, FRAME_RESULT_CLOSED);
+    EXPECT_FALSE(ownerAliveAfterChild);
+    EXPECT_TRUE(ListWindows().empty());
+}
+
 // The message box page has no fog: its owner is still disabled under a child.
 TEST_F(HskFrameRunTest, OwnerWithoutFogIsStillDisabled) {
     TestFrame owner(u"msgBox.htm", HSK_CLOSE);
