@@ -242,6 +242,44 @@ TEST_F(BrowserServerTest, OversizedRequestIsDroppedWithoutAnswer) {
     EXPECT_EQ(Get("/?t=" + token_, "").result(), http::status::ok);
 }
 
+TEST_F(BrowserServerTest, SocketWithoutTheCookieIsRefused) {
+    auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
+    const std::string origin = OwnOrigin();
+    ws->set_option(websocket::stream_base::decorator(
+        [origin](websocket::request_type& r) { r.set(http::field::origin, origin); }));
+    beast::error_code ec;
+    ws->handshake(host_, "/ws?t=" + token_, ec);
+    EXPECT_EQ(ec, websocket::error::upgrade_declined);
+    EXPECT_FALSE(server_->IsConnected());
+}
+
+TEST_F(BrowserServerTest, OversizedFrameEndsTheSocket) {
+    beast::error_code ec;
+    auto ws = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(1));
+    ws->write(asio::buffer(std::string(5 * 1024 * 1024, 'x')), ec);
+    beast::flat_buffer buffer;
+    ws->read(buffer, ec);
+    EXPECT_TRUE(ec) << "the socket stayed open";
+    ASSERT_TRUE(events_.WaitFor(2));
+    EXPECT_EQ(events_.All(), (std::vector<std::string>{"connected", "disconnected"}));
+}
+
+// The program's last word ("the program has ended") is sent just before the server goes away.
+TEST_F(BrowserServerTest, FramesSentBeforeTheServerEndsReachThePage) {
+    beast::error_code ec;
+    auto ws = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(1));
+    server_->Send(R"({"t":"quit"})");
+    server_.reset();
+    beast::flat_buffer buffer;
+    ws->read(buffer, ec);
+    ASSERT_FALSE(ec) << ec.message();
+    EXPECT_EQ(beast::buffers_to_string(buffer.data()), R"({"t":"quit"})");
+}
+
 TEST_F(BrowserServerTest, SendWithoutPageIsDropped) {
     server_->Send("nobody listens");
     beast::error_code ec;
