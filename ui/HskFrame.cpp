@@ -1,5 +1,7 @@
 #include "ui/HskFrame.h"
 
+#include <unordered_set>
+
 #include "engine/Behavior.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
@@ -46,8 +48,18 @@ CHskFrame::~CHskFrame() {
     }
 }
 
+namespace {
+
+// The live windows of the frame class: only their user data is a frame.
+std::unordered_set<HWND>& FrameWindows() {
+    static std::unordered_set<HWND> windows;
+    return windows;
+}
+
+}  // namespace
+
 CHskFrame* CHskFrame::FromWindow(HWND window) {
-    if (!window)
+    if (!FrameWindows().count(window))
         return nullptr;
     return reinterpret_cast<CHskFrame*>(GetWindowLongPtr(window, GWLP_USERDATA));
 }
@@ -156,6 +168,8 @@ int CHskFrame::MessageLoop() {
 }
 
 LRESULT CHskFrame::FrameWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE)
+        FrameWindows().insert(hwnd);
     LRESULT engineResult = 0;
     if (PageHost::ProcND(hwnd, message, wParam, lParam, engineResult) && message != WM_SIZE) {
         return engineResult;
@@ -163,6 +177,7 @@ LRESULT CHskFrame::FrameWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     CHskFrame* frame = FromWindow(hwnd);
     switch (message) {
         case WM_DESTROY:
+            FrameWindows().erase(hwnd);
             SetWindowLongPtr(hwnd, GWLP_USERDATA, 0);
             PageHost::Unload(hwnd);
             // A frame that never finished its creation ends no loop.
