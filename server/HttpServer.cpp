@@ -1,5 +1,6 @@
 #include "HttpServer.h"
 
+#include <array>
 #include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -21,6 +22,7 @@ using tcp = net::ip::tcp;
 namespace {
 
 constexpr std::uint32_t kHeaderLimit = 16 * 1024;
+constexpr std::chrono::seconds kLinger{2};
 
 struct Shared {
     Service& service;
@@ -250,9 +252,28 @@ private:
         DoReadHeader();
     }
 
+    // Ends the connection after the reply. What the client still sends (the body of a request
+    // refused from its header) is read and dropped for a moment, so closing with unread data
+    // does not reset the connection before the client has read the reply.
     void DoClose() {
         beast::error_code ec;
         stream_.socket().shutdown(tcp::socket::shutdown_send, ec);
+        if (ec)
+            return;
+        lingerUntil_ = std::chrono::steady_clock::now() + kLinger;
+        Drain();
+    }
+
+    void Drain() {
+        auto left = lingerUntil_ - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero())
+            return;
+        stream_.expires_after(left);
+        stream_.async_read_some(net::buffer(drain_),
+                                [self = shared_from_this()](beast::error_code ec, std::size_t) {
+                                    if (!ec)
+                                        self->Drain();
+                                });
     }
 
     void DiscardUpload() {
@@ -280,6 +301,8 @@ private:
     bool keepAlive_ = false;
     bool expectContinue_ = false;
     bool isHead_ = false;
+    std::chrono::steady_clock::time_point lingerUntil_;
+    std::array<char, 16 * 1024> drain_;
 };
 
 class Listener : public std::enable_shared_from_this<Listener> {

@@ -148,6 +148,11 @@ TEST_F(LoopbackTest, FullSpaceAndFullAlbumAreRefusedBeforeTheBodyIsSent) {
     RawReply spaceFull = tooBig.Read();
     EXPECT_EQ(spaceFull.status, 413);
     EXPECT_EQ(json::parse(spaceFull.body)["msg"], "空间已满");
+    // A client that sends its body without waiting still reads the refusal.
+    EXPECT_EQ(Exchange(server_.Port(),
+                       UploadRequest(ticket, album, 2 * 1024 * 1024) + FakeJpeg(2 * 1024 * 1024))
+                  .status,
+              413);
 
     EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 1000) + FakeJpeg(1000)).status,
               200);
