@@ -82,8 +82,7 @@ std::u16string ServerAddressOf(const Document& document, std::u16string_view ref
     }
     // Paths come percent-escaped (non-ASCII bytes as %XX): undo that to find the file.
     std::string decoded;
-    if (!PercentDecode(Utf16ToUtf8(reference), decoded))
-        return std::u16string(reference);
+    PercentDecode(Utf16ToUtf8(reference), decoded, BadEscape::KeepLiteral);
     const std::u16string path = document.ResolveUrl(Utf8ToUtf16(decoded));
     std::string address(kFilePrefix);
     for (unsigned char c : Utf16ToUtf8(path)) {

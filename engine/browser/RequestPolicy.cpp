@@ -92,20 +92,22 @@ std::filesystem::path InsideRoots(const std::filesystem::path& path,
 
 }  // namespace
 
-bool PercentDecode(std::string_view in, std::string& out) {
+bool PercentDecode(std::string_view in, std::string& out, BadEscape badEscape) {
     out.clear();
     out.reserve(in.size());
     for (std::size_t i = 0; i < in.size(); ++i) {
+        const int hi = in[i] == '%' && i + 2 < in.size() ? HexValue(in[i + 1]) : -1;
+        const int lo = hi >= 0 ? HexValue(in[i + 2]) : -1;
+        if (in[i] == '%' && (lo < 0 || (hi == 0 && lo == 0))) {
+            if (badEscape == BadEscape::Refuse)
+                return false;
+            out.push_back('%');
+            continue;
+        }
         if (in[i] != '%') {
             out.push_back(in[i]);
             continue;
         }
-        if (i + 2 >= in.size())
-            return false;
-        const int hi = HexValue(in[i + 1]);
-        const int lo = HexValue(in[i + 2]);
-        if (hi < 0 || lo < 0 || (hi == 0 && lo == 0))
-            return false;
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;
     }

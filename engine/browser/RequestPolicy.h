@@ -57,7 +57,12 @@ inline constexpr std::string_view kFilePrefix = "/f";
 // browser anyway, so an unknown extension is served as application/octet-stream.
 std::string_view ContentTypeFor(const std::filesystem::path& file);
 
-// "%XX" sequences decoded; false for a malformed escape or an encoded NUL.
-bool PercentDecode(std::string_view in, std::string& out);
+// What PercentDecode does with a "%" that starts no valid escape (or an encoded NUL): refuse the
+// whole text, or keep the "%" as it stands (paths in pages escape only non-ASCII bytes, so a
+// file may well be called "50%off.jpg").
+enum class BadEscape { Refuse, KeepLiteral };
+
+// "%XX" sequences decoded; false for a bad escape when `badEscape` says to refuse.
+bool PercentDecode(std::string_view in, std::string& out, BadEscape badEscape = BadEscape::Refuse);
 
 }  // namespace tavopix
