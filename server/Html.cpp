@@ -70,6 +70,9 @@ nav a, nav button.link { margin-left: 18px; color: var(--accent); text-decoratio
                          font: inherit; background: none; border: 0; cursor: pointer; padding: 0; }
 form.inline { display: inline; }
 main { max-width: 960px; margin: 28px auto; padding: 0 20px; }
+main a { color: var(--accent); text-decoration: none; }
+main a:hover { text-decoration: underline; }
+a.album, a.album:hover { text-decoration: none; }
 h1 { font-size: 24px; margin: 0 0 16px; }
 h2 { font-size: 18px; margin: 24px 0 10px; }
 .card { background: #fff; border: 1px solid var(--line); border-radius: 8px; padding: 24px; }
