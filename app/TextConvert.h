@@ -14,7 +14,8 @@ int ToUtf8(std::u16string_view text, std::string& narrow);
 // The system's 8-bit code page; on this platform that is UTF-8, so this is ToUtf8.
 int ToAnsi(std::u16string_view text, std::string& narrow);
 
-// Convenience forms for the edges: invalid input becomes U+FFFD rather than failing.
+// Convenience forms for the edges: invalid input becomes U+FFFD rather than failing (the
+// codec of platform/Utf8.h).
 std::string Utf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view utf8);
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "engine/HtmlParser.h"
-#include "engine/Utf8.h"
 #include "engine/View.h"
+#include "platform/Utf8.h"
 #include "platform/WholeFile.h"
 
 namespace tavopix {

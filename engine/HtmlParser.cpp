@@ -6,7 +6,7 @@
 #include "engine/Element.h"
 #include "engine/HtmlSerializer.h"
 #include "engine/MarkupState.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "engine/Element.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 

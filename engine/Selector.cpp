@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "engine/Element.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 

@@ -1,7 +1,7 @@
 #include "engine/StyleSheet.h"
 
 #include "engine/Element.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 

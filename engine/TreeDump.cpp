@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "engine/Element.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "platform/LastError.h"
+#include "platform/Utf8.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/OvkSdk.h"
 #include "sdk/internal/DownloadName.h"
@@ -141,7 +142,7 @@ public:
             SetLastError(state_ == State::Done ? ERROR_FILE_NOT_FOUND : ERROR_BUSY);
             return false;
         }
-        *path = sdk::NewTextBuffer(sdk::Utf16FromUtf8(storedPath_));
+        *path = sdk::NewTextBuffer(Utf8ToUtf16(storedPath_));
         if (!*path) {
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return false;
@@ -222,9 +223,9 @@ OvkHandle ovkDownloadCreate(const OvkDownloadParams* params) {
     if (!session) {
         return 0;
     }
-    std::string target = sdk::Utf8FromUtf16(sdk::TextOf(params->target));
-    std::optional<std::string> address = ResolveAddress(
-        session->Config().albumService, sdk::Utf8FromUtf16(sdk::TextOf(params->address)));
+    std::string target = Utf16ToUtf8(sdk::TextOf(params->target));
+    std::optional<std::string> address =
+        ResolveAddress(session->Config().albumService, Utf16ToUtf8(sdk::TextOf(params->address)));
     if (!address || target.empty() || !params->callback) {
         SetLastError(address ? ERROR_INVALID_PARAMETER : OVK_ERROR_BAD_ADDRESS);
         return 0;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/LastError.h"
+#include "platform/Utf8.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/OvkSdk.h"
 #include "sdk/internal/Operation.h"
@@ -46,9 +47,9 @@ public:
     ImgUpload(Runtime& runtime, std::shared_ptr<Session> session, const UploadRequest& request)
         : Operation(runtime.Handles(), runtime.Transfers()),
           session_(std::move(session)),
-          filePath_(sdk::Utf8FromUtf16(sdk::TextOf(request.filePath))),
-          albumId_(sdk::Utf8FromUtf16(sdk::TextOf(request.albumId))),
-          title_(sdk::Utf8FromUtf16(PlainTitle(sdk::TextOf(request.title)))),
+          filePath_(Utf16ToUtf8(sdk::TextOf(request.filePath))),
+          albumId_(Utf16ToUtf8(sdk::TextOf(request.albumId))),
+          title_(Utf16ToUtf8(PlainTitle(sdk::TextOf(request.title)))),
           callback_(request.callback),
           context_(request.context),
           pacer_(request.progressIntervalMs) {}
@@ -115,7 +116,7 @@ public:
         {
             std::lock_guard lock(mutex_);
             status_ = outcome.httpStatus;
-            reply_ = sdk::Utf16FromUtf8(outcome.reply);
+            reply_ = Utf8ToUtf16(outcome.reply);
             state_ = State::Done;
         }
         bool succeeded = outcome.httpStatus >= 200 && outcome.httpStatus < 300;

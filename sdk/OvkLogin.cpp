@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/LastError.h"
+#include "platform/Utf8.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/OvkSdk.h"
 #include "sdk/internal/Operation.h"
@@ -60,8 +61,7 @@ std::optional<SessionLogin> ParseLoginReply(const std::string& reply) {
     if (!ticket || !IsUsableTicket(*ticket) || !userId || userId->empty()) {
         return std::nullopt;
     }
-    return SessionLogin{*ticket, sdk::Utf16FromUtf8(*userId),
-                        sdk::Utf16FromUtf8(text("username").value_or(""))};
+    return SessionLogin{*ticket, Utf8ToUtf16(*userId), Utf8ToUtf16(text("username").value_or(""))};
 }
 
 std::string JsonBody(const Json& body) {
@@ -114,7 +114,7 @@ public:
                     error = login ? ERROR_SUCCESS : OVK_ERROR_BAD_REPLY;
                 }
                 if (session) {
-                    session->RecordExchange(outcome.httpStatus, sdk::Utf16FromUtf8(outcome.reply));
+                    session->RecordExchange(outcome.httpStatus, Utf8ToUtf16(outcome.reply));
                     if (login) {
                         session->SetLogin(std::move(*login));
                         result = 1;
@@ -190,10 +190,10 @@ OvkBool ovkLoginStart(ServiceSession session, const OvkLoginParams* params,
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    Json body = {{"username", sdk::Utf8FromUtf16(sdk::TextOf(params->userName))},
-                 {"password", sdk::Utf8FromUtf16(sdk::TextOf(params->password))},
-                 {"appid", sdk::Utf8FromUtf16(sdk::TextOf(params->appId))},
-                 {"machine_key", sdk::Utf8FromUtf16(sdk::TextOf(params->machineKey))}};
+    Json body = {{"username", Utf16ToUtf8(sdk::TextOf(params->userName))},
+                 {"password", Utf16ToUtf8(sdk::TextOf(params->password))},
+                 {"appid", Utf16ToUtf8(sdk::TextOf(params->appId))},
+                 {"machine_key", Utf16ToUtf8(sdk::TextOf(params->machineKey))}};
     return StartLogin(session, "api/login", body, params->completion, params->context, timeoutMs);
 }
 
@@ -203,9 +203,9 @@ OvkBool ovkTicketLoginStart(ServiceSession session, const OvkTicketParams* param
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    Json body = {{"ticket", sdk::Utf8FromUtf16(sdk::TextOf(params->ticket))},
-                 {"appid", sdk::Utf8FromUtf16(sdk::TextOf(params->appId))},
-                 {"machine_key", sdk::Utf8FromUtf16(sdk::TextOf(params->machineKey))}};
+    Json body = {{"ticket", Utf16ToUtf8(sdk::TextOf(params->ticket))},
+                 {"appid", Utf16ToUtf8(sdk::TextOf(params->appId))},
+                 {"machine_key", Utf16ToUtf8(sdk::TextOf(params->machineKey))}};
     return StartLogin(session, "api/ticket-login", body, params->completion, params->context,
                       timeoutMs);
 }
@@ -248,7 +248,7 @@ OvkBool ovkGetTicket(ServiceSession sessionHandle, char16_t* buffer, std::uint32
         SetLastError(OVK_ERROR_NOT_LOGGED_ON);
         return false;
     }
-    return CopyToBuffer(sdk::Utf16FromUtf8(login->ticket), buffer, bufferBytes);
+    return CopyToBuffer(Utf8ToUtf16(login->ticket), buffer, bufferBytes);
 }
 
 OvkBool ovkGetUserID(ServiceSession sessionHandle, char16_t* buffer, std::uint32_t bufferBytes) {
@@ -286,7 +286,7 @@ OvkBool ovkLogout(ServiceSession sessionHandle, std::uint32_t timeoutMs) {
     request.timeoutMs = TimeoutOr(timeoutMs);
     request.connectTimeoutMs = session->Config().connectTimeoutMs;
     TransferOutcome outcome = sdk::PerformNow(std::move(request));
-    session->RecordExchange(outcome.httpStatus, sdk::Utf16FromUtf8(outcome.reply));
+    session->RecordExchange(outcome.httpStatus, Utf8ToUtf16(outcome.reply));
     if (outcome.httpStatus != 200) {
         SetLastError(outcome.httpStatus != 0 ? outcome.httpStatus : outcome.error);
         return false;

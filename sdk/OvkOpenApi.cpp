@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/LastError.h"
+#include "platform/Utf8.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/OvkSdk.h"
 #include "sdk/internal/Operation.h"
@@ -60,7 +61,7 @@ public:
         {
             std::lock_guard lock(mutex_);
             status_ = outcome.httpStatus;
-            reply_ = sdk::Utf16FromUtf8(outcome.reply);
+            reply_ = Utf8ToUtf16(outcome.reply);
             state_ = State::Done;
         }
         bool succeeded = outcome.httpStatus >= 200 && outcome.httpStatus < 300;
@@ -125,7 +126,7 @@ OvkHandle ovkOpenApiAsynInit(ServiceSession sessionHandle, const OvkApiRequest* 
         return 0;
     }
     std::u16string_view first = sdk::TextOf(request->firstText);
-    std::string body = sdk::Utf8FromUtf16(first.empty() ? sdk::TextOf(request->secondText) : first);
+    std::string body = Utf16ToUtf8(first.empty() ? sdk::TextOf(request->secondText) : first);
     auto apiRequest = std::make_shared<ApiRequest>(*runtime, std::move(session), request->apiCode,
                                                    std::move(body),
                                                    timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs);

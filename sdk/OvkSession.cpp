@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/LastError.h"
+#include "platform/Utf8.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/OvkSdk.h"
 #include "sdk/internal/Runtime.h"
@@ -72,7 +73,7 @@ OvkBool ovkLoadCfg(const char16_t* path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    std::optional<std::string> bytes = ReadSmallFile(sdk::Utf8FromUtf16(path));
+    std::optional<std::string> bytes = ReadSmallFile(Utf16ToUtf8(path));
     if (!bytes) {
         return false;
     }
@@ -132,7 +133,7 @@ OvkBool ovkGetAddress(OvkAddress which, char16_t** address) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    *address = sdk::NewTextBuffer(sdk::Utf16FromUtf8(*text));
+    *address = sdk::NewTextBuffer(Utf8ToUtf16(*text));
     if (!*address) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return false;

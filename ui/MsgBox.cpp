@@ -5,9 +5,9 @@
 #include "app/AppContext.h"
 #include "engine/Element.h"
 #include "engine/EventCodes.h"
-#include "engine/Utf8.h"
 #include "platform/MessageQueue.h"
 #include "platform/SystemMetrics.h"
+#include "platform/Utf8.h"
 #include "platform/Window.h"
 #include "ui/PageHost.h"
 

@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/Document.h"
-#include "engine/Utf8.h"
 #include "engine/browser/RequestPolicy.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 namespace {

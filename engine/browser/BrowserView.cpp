@@ -7,10 +7,10 @@
 #include "engine/Element.h"
 #include "engine/EventDispatcher.h"
 #include "engine/InputRouter.h"
-#include "engine/Utf8.h"
 #include "engine/browser/BrowserProtocol.h"
 #include "platform/MessageQueue.h"
 #include "platform/SystemMetrics.h"
+#include "platform/Utf8.h"
 #include "platform/Window.h"
 
 namespace tavopix {

@@ -4,7 +4,7 @@
 #include "engine/Element.h"
 #include "engine/EventDispatcher.h"
 #include "engine/PopupController.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 

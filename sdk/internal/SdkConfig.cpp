@@ -6,7 +6,7 @@
 #include <map>
 #include <memory>
 
-#include "sdk/internal/Utf16Text.h"
+#include "platform/Utf8.h"
 
 namespace tavopix::sdk {
 
@@ -31,16 +31,12 @@ std::optional<std::string> DecodeFileText(std::string_view bytes) {
             auto high = static_cast<unsigned char>(bytes[littleEndian ? i + 1 : i]);
             text += static_cast<char16_t>(low | (high << 8));
         }
-        std::string utf8 = Utf8FromUtf16(text);
-        if (Utf16FromUtf8(utf8) != text) {
-            return std::nullopt;  // an unpaired surrogate
-        }
-        return utf8;
+        return StrictUtf16ToUtf8(text);  // nothing for an unpaired surrogate
     }
     if (startsWith("\xEF\xBB\xBF")) {
         bytes.remove_prefix(3);
     }
-    if (!StrictUtf16FromUtf8(bytes)) {
+    if (!StrictUtf8ToUtf16(bytes)) {
         return std::nullopt;
     }
     return std::string(bytes);

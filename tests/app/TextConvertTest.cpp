@@ -25,27 +25,6 @@ TEST(ToUtf8, EmptyOrUnconvertibleTextLeavesTheOutput) {
     EXPECT_EQ(narrow, "kept");
 }
 
-TEST(Utf8, ReplacesUnpairedSurrogates) {
-    EXPECT_EQ(Utf8(u"a\xD800"
-                   u"b"),
-              "a\xEF\xBF\xBD"
-              "b");
-    EXPECT_EQ(Utf8(u""), "");
-}
-
-TEST(FromUtf8, DecodesAndReplacesInvalidSequences) {
-    EXPECT_EQ(FromUtf8("a\xE6\xA1\x8C\xF0\x9F\x98\x80"), u"a桌😀");
-    EXPECT_EQ(FromUtf8(std::string("\0x", 2)), std::u16string(u"\0x", 2));
-    // Overlong, surrogate, beyond U+10FFFF, lone continuation, cut short, invalid lead.
-    EXPECT_EQ(FromUtf8("\xC0\x80"), u"\xFFFD\xFFFD");
-    EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\xFFFD\xFFFD\xFFFD");
-    EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD");
-    EXPECT_EQ(FromUtf8("\x80z"), u"\xFFFDz");
-    EXPECT_EQ(FromUtf8("\xE6\xA1z"), u"\xFFFDz");
-    EXPECT_EQ(FromUtf8("\xE6\xA1"), u"\xFFFD");
-    EXPECT_EQ(FromUtf8("\xFF"), u"\xFFFD");
-}
-
 TEST(PercentEscape, EscapesEveryByteAbove0x7F) {
     std::u16string path = u"/home/me/桌面/a b%.jpg";
     PercentEscape(path);

@@ -16,7 +16,7 @@
 #include "engine/EventDispatcher.h"
 #include "engine/HeadlessView.h"
 #include "engine/InputRouter.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix::test {
 

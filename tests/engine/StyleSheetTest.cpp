@@ -9,7 +9,7 @@
 #include "EngineTestSupport.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 namespace {

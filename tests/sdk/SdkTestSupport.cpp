@@ -10,7 +10,7 @@
 #include <random>
 
 #include "platform/LastError.h"
-#include "sdk/internal/Utf16Text.h"
+#include "platform/Utf8.h"
 
 namespace tavopix::test {
 
@@ -73,11 +73,11 @@ std::vector<RecordedEvent> EventRecorder::Events() const {
 }
 
 std::u16string U16(const std::string& utf8) {
-    return sdk::Utf16FromUtf8(utf8);
+    return Utf8ToUtf16(utf8);
 }
 
 std::string U8(const std::u16string& text) {
-    return sdk::Utf8FromUtf16(text);
+    return Utf16ToUtf8(text);
 }
 
 SdkSession::SdkSession(const std::string& serviceAddress) {
