@@ -111,6 +111,21 @@ TEST_F(LoopbackTest, AlbumsAndFeedbackOverTheWire) {
                   .status,
               200);
     EXPECT_EQ(Call("POST", "/api/openapi/101", "{", ticket).status, 400);
+
+    // Requests follow each other on one kept-alive connection.
+    RawConnection connection(server_.Port());
+    const std::string keepAlive =
+        "GET /api/user HTTP/1.1\r\nHost: h\r\nAuthorization: Ticket " + ticket + "\r\n\r\n";
+    ASSERT_TRUE(connection.Send(keepAlive + keepAlive));
+    EXPECT_EQ(connection.Read().status, 200);
+    RawReply second = connection.Read();
+    EXPECT_EQ(second.status, 200);
+    EXPECT_EQ(json::parse(second.body)["username"], "alice");
+    ASSERT_TRUE(connection.Send(
+        "HEAD /static/albumd.css HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n"));
+    RawReply head = connection.Read();
+    EXPECT_EQ(head.status, 200);
+    EXPECT_NE(head.Header("Content-Length"), "0");
 }
 
 TEST_F(LoopbackTest, UploadWaitsForContinueAndTheStoredPictureIsServed) {
@@ -201,6 +216,7 @@ TEST_F(LoopbackTest, BadInputIsRefused) {
 struct DatabaseState {
     std::string integrity;
     int photos = -1;
+    int incompleteFiles = 0;  // listed pictures whose file is missing or of another size
 };
 
 DatabaseState Inspect(const std::string& dataDir) {
@@ -214,9 +230,17 @@ DatabaseState Inspect(const std::string& dataDir) {
             state.integrity = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
         }
         sqlite3_finalize(statement);
-        sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM photos", -1, &statement, nullptr);
-        if (sqlite3_step(statement) == SQLITE_ROW)
-            state.photos = sqlite3_column_int(statement, 0);
+        sqlite3_prepare_v2(db, "SELECT file, size FROM photos", -1, &statement, nullptr);
+        state.photos = 0;
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            ++state.photos;
+            std::string file = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            std::error_code ec;
+            auto size = fs::file_size(dataDir + "/photos/" + file, ec);
+            if (ec || static_cast<sqlite3_int64>(size) != sqlite3_column_int64(statement, 1)) {
+                ++state.incompleteFiles;
+            }
+        }
         sqlite3_finalize(statement);
     }
     sqlite3_close(db);
@@ -269,6 +293,7 @@ TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHal
     EXPECT_GE(state.photos, acknowledged.load());
     EXPECT_LE(state.photos, acknowledged.load() + 1);
     EXPECT_EQ(CountFiles(data_ + "/photos"), state.photos);
+    EXPECT_EQ(state.incompleteFiles, 0);
     EXPECT_EQ(CountFiles(data_ + "/tmp"), 0);
 
     RawReply list = Call("POST", "/api/openapi/101", "{}", ticket);
