@@ -26,7 +26,7 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 (cd build/tsan && setarch "$(uname -m)" -R ctest --output-on-failure -L threads --timeout 300)
 
 echo "== fuzzing (bounded runs)"
-./scripts/fuzz.sh 20
+./scripts/fuzz.sh 10
 
 if [[ -f e2e/package.json ]]; then
   echo "== end-to-end in headless Chromium"
