@@ -118,11 +118,7 @@ public:
         std::uint64_t total = total_ != 0 ? total_ : received;
         // The file is stored inside the delivery, so a download closed in time leaves nothing.
         Deliver([&] {
-            std::uint32_t error = outcome.error;
-            if (outcome.httpStatus != 0) {
-                bool succeeded = outcome.httpStatus >= 200 && outcome.httpStatus < 300;
-                error = succeeded ? Store(outcome) : outcome.httpStatus;
-            }
+            std::uint32_t error = outcome.Succeeded() ? Store(outcome) : outcome.FailureCode();
             if (error != ERROR_SUCCESS) {
                 std::lock_guard lock(mutex_);
                 DropTemporary();  // before the caller hears of it and looks at the folder

@@ -288,7 +288,7 @@ OvkBool ovkLogout(ServiceSession sessionHandle, std::uint32_t timeoutMs) {
     TransferOutcome outcome = sdk::PerformNow(std::move(request));
     session->RecordExchange(outcome.httpStatus, Utf8ToUtf16(outcome.reply));
     if (outcome.httpStatus != 200) {
-        SetLastError(outcome.httpStatus != 0 ? outcome.httpStatus : outcome.error);
+        SetLastError(outcome.FailureCode());
         return false;
     }
     session->ClearLogin();

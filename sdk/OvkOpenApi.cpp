@@ -64,10 +64,8 @@ public:
             reply_ = Utf8ToUtf16(outcome.reply);
             state_ = State::Done;
         }
-        bool succeeded = outcome.httpStatus >= 200 && outcome.httpStatus < 300;
-        std::uint32_t error = succeeded            ? ERROR_SUCCESS
-                              : outcome.httpStatus ? outcome.httpStatus
-                                                   : outcome.error;
+        bool succeeded = outcome.Succeeded();
+        std::uint32_t error = succeeded ? ERROR_SUCCESS : outcome.FailureCode();
         Deliver([&] {
             SetLastError(error);
             completion_(context_, succeeded ? 1 : 0);

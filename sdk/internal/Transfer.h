@@ -42,6 +42,11 @@ struct TransferOutcome {
     std::string contentDisposition;  // of the final answer, when it had one
     std::uint64_t bytesSent = 0;
     std::uint64_t bytesReceived = 0;
+
+    bool Succeeded() const { return httpStatus >= 200 && httpStatus < 300; }
+    // What a failed exchange reports as the last error: the answer's HTTP status, or why no
+    // answer came.
+    std::uint32_t FailureCode() const { return httpStatus != 0 ? httpStatus : error; }
 };
 
 // What a background transfer reports, on the transfer thread.
