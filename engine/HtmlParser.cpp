@@ -6,6 +6,7 @@
 #include "engine/Element.h"
 #include "engine/HtmlSerializer.h"
 #include "engine/MarkupState.h"
+#include "platform/HexDigit.h"
 #include "platform/Utf8.h"
 
 namespace tavopix {
@@ -39,12 +40,6 @@ bool IsAsciiAlpha(char16_t c) {
 bool IsDigit(char16_t c) {
     return c >= u'0' && c <= u'9';
 }
-bool IsHexDigit(char16_t c) {
-    return IsDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-int HexValue(char16_t c) {
-    return IsDigit(c) ? c - u'0' : (c >= u'a' && c <= u'f') ? c - u'a' + 10 : c - u'A' + 10;
-}
 
 // Decodes one reference starting at the '&' at `at`; returns its length, or 0 when there is
 // no well-formed reference there.
@@ -58,8 +53,8 @@ std::size_t DecodeReference(std::u16string_view text, std::size_t at, std::u16st
         }
         const std::size_t digitsStart = i;
         char32_t value = 0;
-        while (i < text.size() && (hex ? IsHexDigit(text[i]) : IsDigit(text[i]))) {
-            value = value * (hex ? 16 : 10) + static_cast<char32_t>(HexValue(text[i]));
+        while (i < text.size() && (hex ? HexDigitValue(text[i]) >= 0 : IsDigit(text[i]))) {
+            value = value * (hex ? 16 : 10) + static_cast<char32_t>(HexDigitValue(text[i]));
             if (value > 0x10FFFF) {
                 value = 0x110000;  // stays out of range however many digits follow
             }

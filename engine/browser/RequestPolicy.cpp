@@ -4,18 +4,10 @@
 #include <cctype>
 #include <system_error>
 
+#include "platform/HexDigit.h"
+
 namespace tavopix {
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Constant-time comparison, so the token cannot be guessed byte by byte from response times.
 bool SameSecret(std::string_view a, std::string_view b) {
@@ -96,8 +88,10 @@ bool PercentDecode(std::string_view in, std::string& out, BadEscape badEscape) {
     out.clear();
     out.reserve(in.size());
     for (std::size_t i = 0; i < in.size(); ++i) {
-        const int hi = in[i] == '%' && i + 2 < in.size() ? HexValue(in[i + 1]) : -1;
-        const int lo = hi >= 0 ? HexValue(in[i + 2]) : -1;
+        const int hi = in[i] == '%' && i + 2 < in.size()
+                           ? HexDigitValue(static_cast<unsigned char>(in[i + 1]))
+                           : -1;
+        const int lo = hi >= 0 ? HexDigitValue(static_cast<unsigned char>(in[i + 2])) : -1;
         if (in[i] == '%' && (lo < 0 || (hi == 0 && lo == 0))) {
             if (badEscape == BadEscape::Refuse)
                 return false;

@@ -1,23 +1,8 @@
 #include "sdk/internal/UrlText.h"
 
+#include "platform/HexDigit.h"
+
 namespace tavopix::sdk {
-
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::string PercentEncode(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -45,8 +30,8 @@ std::string PercentDecode(std::string_view text) {
         int high = -1;
         int low = -1;
         if (text[i] == '%' && i + 2 < text.size()) {
-            high = HexValue(text[i + 1]);
-            low = HexValue(text[i + 2]);
+            high = HexDigitValue(static_cast<unsigned char>(text[i + 1]));
+            low = HexDigitValue(static_cast<unsigned char>(text[i + 2]));
         }
         if (high >= 0 && low >= 0) {
             decoded += static_cast<char>(high * 16 + low);
