@@ -4,6 +4,7 @@
 
 #include "engine/HtmlParser.h"
 #include "engine/View.h"
+#include "engine/WordList.h"
 #include "platform/Utf8.h"
 #include "platform/WholeFile.h"
 
@@ -26,28 +27,6 @@ bool ReadTextFile(const std::u16string& path, std::string& bytes) {
         bytes.erase(0, 3);
     }
     return true;
-}
-
-bool ListHolds(std::u16string_view list, std::u16string_view word) {
-    std::size_t start = 0;
-    while (start < list.size()) {
-        while (start < list.size() && list[start] <= u' ') {
-            ++start;
-        }
-        std::size_t end = start;
-        while (end < list.size() && list[end] > u' ') {
-            ++end;
-        }
-        const std::u16string_view item = list.substr(start, end - start);
-        if (item.size() == word.size() &&
-            std::equal(item.begin(), item.end(), word.begin(), [](char16_t a, char16_t b) {
-                return (a >= u'A' && a <= u'Z' ? a - u'A' + u'a' : a) == b;
-            })) {
-            return true;
-        }
-        start = end;
-    }
-    return false;
 }
 
 }  // namespace
@@ -106,7 +85,8 @@ void Document::CollectStyleSheets() {
             const std::u16string* rel = e->GetAttribute("rel");
             const std::u16string* href = e->GetAttribute("href");
             std::string text;
-            if (!rel || !href || !ListHolds(*rel, u"stylesheet")) {
+            if (!rel || !href ||
+                !ListHoldsWord(*rel, u"stylesheet", LetterCase::AsciiInsensitive)) {
                 continue;
             }
             std::u16string url = ResolveUrl(*href);

@@ -9,6 +9,7 @@
 #include "engine/HtmlSerializer.h"
 #include "engine/Selector.h"
 #include "engine/View.h"
+#include "engine/WordList.h"
 
 namespace tavopix {
 
@@ -240,25 +241,7 @@ void Element::SetAttribute(std::string_view name, std::optional<std::u16string_v
 
 bool Element::HasClass(std::u16string_view name) const {
     const std::u16string* classes = GetAttribute("class");
-    if (!classes || name.empty()) {
-        return false;
-    }
-    const std::u16string_view list = *classes;
-    std::size_t start = 0;
-    while (start < list.size()) {
-        while (start < list.size() && list[start] <= u' ') {
-            ++start;
-        }
-        std::size_t end = start;
-        while (end < list.size() && list[end] > u' ') {
-            ++end;
-        }
-        if (end > start && list.substr(start, end - start) == name) {
-            return true;
-        }
-        start = end;
-    }
-    return false;
+    return classes && ListHoldsWord(*classes, name);
 }
 
 // ---- Style, state, text, value ----------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "engine/Element.h"
+#include "engine/WordList.h"
 #include "platform/Utf8.h"
 
 namespace tavopix {
@@ -370,26 +371,8 @@ bool AttributeMatches(const AttributeTest& test, const Element& element) {
         case AttributeTest::Op::DashMatch:
             return value == wanted || (value.starts_with(wanted) && value.size() > wanted.size() &&
                                        value[wanted.size()] == u'-');
-        case AttributeTest::Op::Includes: {
-            if (wanted.empty()) {
-                return false;
-            }
-            std::size_t start = 0;
-            while (start < value.size()) {
-                while (start < value.size() && value[start] <= u' ') {
-                    ++start;
-                }
-                std::size_t end = start;
-                while (end < value.size() && value[end] > u' ') {
-                    ++end;
-                }
-                if (end > start && value.substr(start, end - start) == wanted) {
-                    return true;
-                }
-                start = end;
-            }
-            return false;
-        }
+        case AttributeTest::Op::Includes:
+            return ListHoldsWord(value, wanted);
     }
     return false;
 }

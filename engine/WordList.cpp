@@ -1,0 +1,45 @@
+#include "engine/WordList.h"
+
+#include <algorithm>
+
+namespace tavopix {
+
+namespace {
+
+char16_t AsciiLower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
+
+bool SameWord(std::u16string_view a, std::u16string_view b, LetterCase letterCase) {
+    if (letterCase == LetterCase::Exact) {
+        return a == b;
+    }
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char16_t x, char16_t y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+}  // namespace
+
+bool ListHoldsWord(std::u16string_view list, std::u16string_view word, LetterCase letterCase) {
+    if (word.empty()) {
+        return false;
+    }
+    std::size_t start = 0;
+    while (start < list.size()) {
+        while (start < list.size() && list[start] <= u' ') {
+            ++start;
+        }
+        std::size_t end = start;
+        while (end < list.size() && list[end] > u' ') {
+            ++end;
+        }
+        if (end > start && SameWord(list.substr(start, end - start), word, letterCase)) {
+            return true;
+        }
+        start = end;
+    }
+    return false;
+}
+
+}  // namespace tavopix
