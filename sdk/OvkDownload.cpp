@@ -138,9 +138,7 @@ public:
             SetLastError(state_ == State::Done ? ERROR_FILE_NOT_FOUND : ERROR_BUSY);
             return false;
         }
-        *path = sdk::NewTextBuffer(Utf8ToUtf16(storedPath_));
-        if (!*path) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        if (!sdk::HandOutText(Utf8ToUtf16(storedPath_), path)) {
             return false;
         }
         return true;

@@ -141,9 +141,7 @@ public:
             SetLastError(OVK_ERROR_TIMEOUT);
             return false;
         }
-        *reply = sdk::NewTextBuffer(reply_);
-        if (!*reply) {
-            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        if (!sdk::HandOutText(reply_, reply)) {
             return false;
         }
         return true;

@@ -80,9 +80,7 @@ public:
         }
         *status = status_;
         if (!reply_.empty()) {
-            *text = sdk::NewTextBuffer(reply_);
-            if (!*text) {
-                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            if (!sdk::HandOutText(reply_, text)) {
                 return false;
             }
             *length = static_cast<std::uint32_t>(reply_.size());

@@ -133,12 +133,7 @@ OvkBool ovkGetAddress(OvkAddress which, char16_t** address) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    *address = sdk::NewTextBuffer(Utf8ToUtf16(*text));
-    if (!*address) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return false;
-    }
-    return true;
+    return sdk::HandOutText(Utf8ToUtf16(*text), address);
 }
 
 OvkBool ovkCloseHandle(OvkHandle handle) {

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/LastError.h"
+
 namespace tavopix::sdk {
 
 std::u16string_view TextOf(const char16_t* text) {
@@ -18,6 +20,15 @@ char16_t* NewTextBuffer(std::u16string_view text) {
         buffer[text.size()] = u'\0';
     }
     return buffer;
+}
+
+bool HandOutText(std::u16string_view text, char16_t** buffer) {
+    *buffer = NewTextBuffer(text);
+    if (!*buffer) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tavopix::sdk

@@ -13,4 +13,8 @@ std::u16string_view TextOf(const char16_t* text);
 // A NUL-terminated copy of `text` in an SDK buffer; null only when memory runs out.
 char16_t* NewTextBuffer(std::u16string_view text);
 
+// Stores a new SDK buffer holding `text` in `*buffer`; false, with the thread's last error set to
+// ERROR_NOT_ENOUGH_MEMORY, when memory runs out.
+[[nodiscard]] bool HandOutText(std::u16string_view text, char16_t** buffer);
+
 }  // namespace tavopix::sdk
