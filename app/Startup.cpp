@@ -67,7 +67,9 @@ int RunProgram(int showCommand) {
         UnregisterFrameClass();
         return 2;
     }
-    view->AllowFolder(Utf8(appContext.programDir));
+    // The pages and their resources, not the program folder as a whole: it also holds the
+    // remembered login.
+    view->AllowFolder(Utf8(appContext.programDir) + "skin");
     view->AllowFolder(Utf8(appContext.iconCacheDir));
     PageHost::SetView(view.get());
     int exitCode = 0;

@@ -73,13 +73,16 @@ export class PageMirror {
     if (!root) return;
     this.adopt(root, d.documentElement);
     const body = root.c ? root.c.find((c) => c.g === 'body') : null;
+    // Built apart and inserted once, so the page is laid out once.
+    const content = d.createDocumentFragment();
     if (body) {
       this.adopt(body, d.body);
-      this.fillChildren(d.body, body);
+      this.fillChildren(content, body);
     } else {
       // A page without body: its top-level elements go into the body.
-      for (const child of root.c || []) if (child.g !== 'head') this.appendBuilt(d.body, child);
+      for (const child of root.c || []) if (child.g !== 'head') this.appendBuilt(content, child);
     }
+    d.body.appendChild(content);
     for (const child of root.c || []) if (child.g === 'head') this.registerDetached(child);
     this.onReady?.();
   }
@@ -87,12 +90,15 @@ export class PageMirror {
   // Records an existing element (html, body) for a snapshot and gives it the attributes.
   adopt(snap, el) {
     this.nodes.set(snap.u, el);
+    el.__tvxUid = snap.u;
     for (const [name, value] of snap.a || []) this.setAttribute(el, snap.u, name, value);
     this.applyState(el, snap.st || 0);
   }
 
   registerDetached(snap) {
-    this.nodes.set(snap.u, this.document.createElement('tvx-skipped'));
+    const stand = this.document.createElement('tvx-skipped');
+    stand.__tvxUid = snap.u;
+    this.nodes.set(snap.u, stand);
     for (const c of snap.c || []) this.registerDetached(c);
   }
 
@@ -120,9 +126,10 @@ export class PageMirror {
     }
     const el = d.createElement(tag);
     this.nodes.set(snap.u, el);
+    el.__tvxUid = snap.u;
     for (const [name, value] of snap.a || []) this.setAttribute(el, snap.u, name, value);
     for (const [name, value] of snap.s || []) this.setStyle(el, snap.u, name, value);
-    this.applyState(el, snap.st || 0);
+    if (snap.st) this.applyState(el, snap.st);
     this.fillChildren(el, snap);
     if (snap.v != null) this.setValue(el, snap.v);
     this.finish(el);
@@ -211,7 +218,6 @@ export class PageMirror {
           el.__tvxTail?.remove();
           el.remove();
           this.forget(el);
-          this.nodes.delete(uid);
           break;
         case 'attr': this.setAttribute(el, uid, op[2], op[3]); break;
         case 'style': this.setStyle(el, uid, op[2], op[3]); break;
@@ -225,18 +231,19 @@ export class PageMirror {
     }
   }
 
+  // Forgets a removed element and everything below it.
   forget(el) {
-    for (const [uid, node] of this.nodes) {
-      if (node === el || el.contains(node)) this.nodes.delete(uid);
+    for (const node of [el, ...el.querySelectorAll('*')]) {
+      if (node.__tvxUid !== undefined && this.nodes.get(node.__tvxUid) === node) {
+        this.nodes.delete(node.__tvxUid);
+        this.runtimeStyles.delete(node.__tvxUid);
+      }
     }
   }
 
+  // The uid of the innermost program element at or above `node`; 0 for none.
   uidOf(node) {
     for (let n = node; n; n = n.parentNode) {
-      if (n.nodeType !== Node.ELEMENT_NODE) continue;
-      if (n.__tvxUid === undefined) {
-        for (const [uid, el] of this.nodes) if (el === n) { n.__tvxUid = uid; break; }
-      }
       if (n.__tvxUid !== undefined && this.nodes.get(n.__tvxUid) === n) return n.__tvxUid;
     }
     return 0;

@@ -110,10 +110,23 @@ public:
         identity_.webDir = std::filesystem::weakly_canonical(webDir);
     }
 
+    // Stops listening, lets the page hear what was still queued for it (a goodbye) and closes
+    // its socket; whatever has not finished within a short while is cut off.
     ~Server() override {
+        if (!thread_.joinable())
+            return;
+        asio::post(io_, [this] {
+            beast::error_code ec;
+            acceptor_.close(ec);
+            if (active_)
+                active_->Close(nullptr);
+            active_.reset();
+        });
+        std::unique_lock lock(stoppedMutex_);
+        stoppedChanged_.wait_for(lock, kShutdownGrace, [this] { return stopped_; });
+        lock.unlock();
         io_.stop();
-        if (thread_.joinable())
-            thread_.join();
+        thread_.join();
     }
 
     bool Listen(std::string& error) {

@@ -235,7 +235,14 @@ LRESULT BrowserView::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void BrowserView::HandleInput(const Input& input) {
-    answerCache_.clear();
+    // Pointing and typing leave the layout as it is, so a press can be hit-tested from what the
+    // page answered before; a new page, a new screen, scrolling or a changed value may not.
+    const bool layoutMayChange =
+        input.kind != Input::Kind::Mouse && input.kind != Input::Kind::Context &&
+        input.kind != Input::Kind::Key && input.kind != Input::Kind::Char &&
+        input.kind != Input::Kind::Focus;
+    if (layoutMayChange)
+        answerCache_.clear();
     switch (input.kind) {
         case Input::Kind::Connected:
             KillTimer(inputWindow_, kGraceTimer);
