@@ -10,22 +10,13 @@
 #include "engine/Selector.h"
 #include "engine/View.h"
 #include "engine/WordList.h"
+#include "platform/AsciiCase.h"
 
 namespace tavopix {
 
 namespace {
 
 std::atomic<Element::Uid> nextUid{1};
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerName(std::string_view name) {
-    std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
-    return lower;
-}
 
 bool NameEquals(std::string_view stored, std::string_view asked) {
     return stored.size() == asked.size() &&
@@ -53,7 +44,7 @@ bool SetNamed(std::vector<Entry>& entries, std::string_view name, bool present,
         return true;
     }
     if (found == entries.end()) {
-        entries.push_back({LowerName(name), std::u16string(value)});
+        entries.push_back({AsciiLowercase(name), std::u16string(value)});
         return true;
     }
     if (found->value == value) {
@@ -88,7 +79,7 @@ ElementRef Element::Create(std::string_view tag) {
     return ElementRef(new Element(tag));
 }
 
-Element::Element(std::string_view tag) : uid_(nextUid++), tag_(LowerName(tag)) {}
+Element::Element(std::string_view tag) : uid_(nextUid++), tag_(AsciiLowercase(tag)) {}
 
 Element::~Element() {
     for (ElementRef& child : children_) {
@@ -214,7 +205,7 @@ void Element::Record(ChangeKind kind, std::string_view name,
                      std::optional<std::u16string_view> value) const {
     if (Document* document = RecordingDocument()) {
         Change change = MakeChange(kind, *this);
-        change.name = LowerName(name);
+        change.name = AsciiLowercase(name);
         if (value) {
             change.value.emplace(*value);
         }

@@ -6,6 +6,7 @@
 #include "engine/Element.h"
 #include "engine/HtmlSerializer.h"
 #include "engine/MarkupState.h"
+#include "platform/AsciiCase.h"
 #include "platform/HexDigit.h"
 #include "platform/Utf8.h"
 
@@ -85,10 +86,6 @@ std::size_t DecodeReference(std::u16string_view text, std::size_t at, std::u16st
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view prefix) {

@@ -6,6 +6,7 @@
 
 #include "engine/Element.h"
 #include "engine/WordList.h"
+#include "platform/AsciiCase.h"
 #include "platform/Utf8.h"
 
 namespace tavopix {
@@ -72,10 +73,6 @@ constexpr std::array<NamedState, 27> kStates{{
     {"pressed", STATE_PRESSED},
     {"popup", STATE_POPUP},
 }};
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool IsIdentChar(char c) {
     const auto u = static_cast<unsigned char>(c);

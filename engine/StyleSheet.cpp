@@ -1,6 +1,7 @@
 #include "engine/StyleSheet.h"
 
 #include "engine/Element.h"
+#include "platform/AsciiCase.h"
 #include "platform/Utf8.h"
 
 namespace tavopix {
@@ -19,16 +20,6 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
 }
 
 std::string WithoutComments(std::string_view css) {
@@ -80,7 +71,7 @@ void ForEachDeclaration(std::string_view list, Fn&& declaration) {
             if (important != std::string_view::npos) {
                 value = Trim(value.substr(0, important));
             }
-            declaration(Lower(Trim(item.substr(0, colon))), value);
+            declaration(AsciiLowercase(Trim(item.substr(0, colon))), value);
         }
         start = end + 1;
     }
@@ -89,7 +80,7 @@ void ForEachDeclaration(std::string_view list, Fn&& declaration) {
 // The selector inside "selector(...)"; std::nullopt for anything else ("none" included).
 std::optional<Selector> MenuSelector(std::string_view value) {
     constexpr std::string_view kPrefix = "selector(";
-    if (Lower(value.substr(0, kPrefix.size())) != kPrefix || !value.ends_with(')')) {
+    if (AsciiLowercase(value.substr(0, kPrefix.size())) != kPrefix || !value.ends_with(')')) {
         return std::nullopt;
     }
     return Selector::Parse(value.substr(kPrefix.size(), value.size() - kPrefix.size() - 1));
@@ -116,7 +107,7 @@ void StyleSheet::Add(std::string_view css) {
         const std::size_t semicolon = in.find(';', pos);
         if (in[pos] == '@') {
             // @media and @supports hold rules; other at-rules end at ';' or hold no rules.
-            const std::string keyword = Lower(in.substr(pos, 9));
+            const std::string keyword = AsciiLowercase(in.substr(pos, 9));
             if (open == std::string_view::npos ||
                 (semicolon != std::string_view::npos && semicolon < open)) {
                 pos = semicolon == std::string_view::npos ? in.size() : semicolon + 1;
@@ -196,7 +187,7 @@ std::vector<std::string> StyleSheet::BehaviorsOf(const Element& element) const {
         }
         start = end;
     }
-    if (names.size() == 1 && Lower(names.front()) == "none") {
+    if (names.size() == 1 && AsciiLowercase(names.front()) == "none") {
         names.clear();
     }
     return names;

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/AsciiCase.h"
+
 namespace tavopix {
 
 namespace {
-
-char16_t AsciiLower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
 
 bool SameWord(std::u16string_view a, std::u16string_view b, LetterCase letterCase) {
     if (letterCase == LetterCase::Exact) {

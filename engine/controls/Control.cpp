@@ -15,6 +15,7 @@
 #include "engine/controls/Slider.h"
 #include "engine/controls/TextEdit.h"
 #include "engine/controls/Tree.h"
+#include "platform/AsciiCase.h"
 
 namespace tavopix {
 
@@ -63,13 +64,7 @@ namespace {
 
 std::u16string TypeOf(const Element& element) {
     const std::u16string* type = element.GetAttribute("type");
-    std::u16string lower = type != nullptr ? *type : std::u16string();
-    for (char16_t& c : lower) {
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-    }
-    return lower;
+    return type != nullptr ? AsciiLowercase(*type) : std::u16string();
 }
 
 bool InOpenPopup(const Element& element) {
