@@ -6,17 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/AsciiCase.h"
+
 namespace tavopix {
 
 // The last `count` units of `path`, ASCII letters lower-cased.
 inline std::u16string LowerTail(std::u16string_view path, std::size_t count) {
-    std::u16string tail(path.substr(path.size() > count ? path.size() - count : 0));
-    for (char16_t& unit : tail) {
-        if (unit >= u'A' && unit <= u'Z') {
-            unit = static_cast<char16_t>(unit - u'A' + u'a');
-        }
-    }
-    return tail;
+    return AsciiLowercase(path.substr(path.size() > count ? path.size() - count : 0));
 }
 
 // The file name's extension from its last dot, lower-cased; empty when it has none.

@@ -1,5 +1,7 @@
 #include "library/PictureMatcher.h"
 
+#include "platform/AsciiCase.h"
+
 namespace tavopix {
 namespace {
 
@@ -37,11 +39,7 @@ bool EndsWithFolded(std::u16string_view name, std::u16string_view suffix) {
     }
     const std::u16string_view tail = name.substr(name.size() - suffix.size());
     for (std::size_t i = 0; i < tail.size(); ++i) {
-        char16_t c = tail[i];
-        if (c >= u'A' && c <= u'Z') {
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        }
-        if (c != suffix[i]) {
+        if (AsciiLower(tail[i]) != suffix[i]) {
             return false;
         }
     }
