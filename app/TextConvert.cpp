@@ -3,6 +3,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/PercentEncode.h"
 #include "platform/Utf8.h"
 
 namespace tavopix {
@@ -32,20 +33,12 @@ std::u16string FromUtf8(std::string_view utf8) {
 }
 
 void PercentEscape(std::u16string& text) {
-    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     if (text.empty()) {
         return;
     }
     std::u16string escaped;
-    for (unsigned char byte : Utf8(text)) {
-        if (byte < 0x80) {
-            escaped += static_cast<char16_t>(byte);
-        } else {
-            escaped += u'%';
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 15];
-        }
-    }
+    AppendPercentEncoded(
+        Utf8(text), [](unsigned char byte) { return byte < 0x80; }, escaped);
     text = std::move(escaped);
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/LastError.h"
+#include "platform/PercentEncode.h"
 
 extern char** environ;
 
@@ -154,19 +155,14 @@ namespace {
 // A file URI with every byte outside the unreserved set and '/' escaped, so it passes as a
 // plain string through D-Bus argument syntax (no quotes, commas or blanks left).
 std::string FileUri(const std::string& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string uri = "file://";
-    for (unsigned char c : path) {
-        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                     c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-        if (plain) {
-            uri += static_cast<char>(c);
-        } else {
-            uri += '%';
-            uri += kHex[c >> 4];
-            uri += kHex[c & 15];
-        }
-    }
+    AppendPercentEncoded(
+        path,
+        [](unsigned char c) {
+            return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                   c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        },
+        uri);
     return uri;
 }
 

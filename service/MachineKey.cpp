@@ -1,6 +1,7 @@
 #include "service/MachineKey.h"
 
 #include "platform/HostName.h"
+#include "platform/PercentEncode.h"
 
 namespace tavopix {
 namespace {
@@ -13,18 +14,8 @@ bool StaysUnescaped(unsigned char byte) {
 }  // namespace
 
 std::u16string MachineKeyFromHostName(std::string_view hostName) {
-    static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     std::u16string key;
-    for (const char c : hostName) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (StaysUnescaped(byte)) {
-            key += static_cast<char16_t>(byte);
-        } else {
-            key += u'%';
-            key += kHex[byte >> 4];
-            key += kHex[byte & 0xF];
-        }
-    }
+    AppendPercentEncoded(hostName, StaysUnescaped, key);
     if (key.empty()) {
         key = u"quietlampgreenrivermoss";
     }

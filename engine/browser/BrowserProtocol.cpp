@@ -4,6 +4,7 @@
 
 #include "engine/Document.h"
 #include "engine/browser/RequestPolicy.h"
+#include "platform/PercentEncode.h"
 #include "platform/Utf8.h"
 
 namespace tavopix {
@@ -85,16 +86,7 @@ std::u16string ServerAddressOf(const Document& document, std::u16string_view ref
     PercentDecode(Utf16ToUtf8(reference), decoded, BadEscape::KeepLiteral);
     const std::u16string path = document.ResolveUrl(Utf8ToUtf16(decoded));
     std::string address(kFilePrefix);
-    for (unsigned char c : Utf16ToUtf8(path)) {
-        if (PlainInPath(c)) {
-            address.push_back(static_cast<char>(c));
-        } else {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            address.push_back('%');
-            address.push_back(kHex[c >> 4]);
-            address.push_back(kHex[c & 15]);
-        }
-    }
+    AppendPercentEncoded(Utf16ToUtf8(path), PlainInPath, address);
     return Utf8ToUtf16(address);
 }
 

@@ -1,25 +1,20 @@
 #include "sdk/internal/UrlText.h"
 
 #include "platform/HexDigit.h"
+#include "platform/PercentEncode.h"
 
 namespace tavopix::sdk {
 
 std::string PercentEncode(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string encoded;
     encoded.reserve(text.size());
-    for (char c : text) {
-        auto byte = static_cast<unsigned char>(c);
-        bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
-        if (unreserved) {
-            encoded += c;
-        } else {
-            encoded += '%';
-            encoded += kHex[byte >> 4];
-            encoded += kHex[byte & 0x0F];
-        }
-    }
+    AppendPercentEncoded(
+        text,
+        [](unsigned char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                   c == '-' || c == '.' || c == '_' || c == '~';
+        },
+        encoded);
     return encoded;
 }
 
