@@ -168,6 +168,20 @@ std::shared_ptr<Session> FindSession(ServiceSession sessionHandle) {
     return runtime ? runtime->Find<Session>(sessionHandle) : nullptr;
 }
 
+// The session's login; nothing without the session, or with OVK_ERROR_NOT_LOGGED_ON when no
+// one is logged on.
+std::optional<SessionLogin> CurrentLogin(ServiceSession sessionHandle) {
+    std::shared_ptr<Session> session = FindSession(sessionHandle);
+    if (!session) {
+        return std::nullopt;
+    }
+    std::optional<SessionLogin> login = session->Login();
+    if (!login) {
+        SetLastError(OVK_ERROR_NOT_LOGGED_ON);
+    }
+    return login;
+}
+
 OvkBool CopyToBuffer(std::u16string_view text, char16_t* buffer, std::uint32_t bufferBytes) {
     if (!buffer) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -239,29 +253,13 @@ OvkBool ovkSessionHttpInfo(ServiceSession sessionHandle, std::uint32_t* status, 
 }
 
 OvkBool ovkGetTicket(ServiceSession sessionHandle, char16_t* buffer, std::uint32_t bufferBytes) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
-    if (!session) {
-        return false;
-    }
-    std::optional<SessionLogin> login = session->Login();
-    if (!login) {
-        SetLastError(OVK_ERROR_NOT_LOGGED_ON);
-        return false;
-    }
-    return CopyToBuffer(Utf8ToUtf16(login->ticket), buffer, bufferBytes);
+    std::optional<SessionLogin> login = CurrentLogin(sessionHandle);
+    return login && CopyToBuffer(Utf8ToUtf16(login->ticket), buffer, bufferBytes);
 }
 
 OvkBool ovkGetUserID(ServiceSession sessionHandle, char16_t* buffer, std::uint32_t bufferBytes) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
-    if (!session) {
-        return false;
-    }
-    std::optional<SessionLogin> login = session->Login();
-    if (!login) {
-        SetLastError(OVK_ERROR_NOT_LOGGED_ON);
-        return false;
-    }
-    return CopyToBuffer(login->userId, buffer, bufferBytes);
+    std::optional<SessionLogin> login = CurrentLogin(sessionHandle);
+    return login && CopyToBuffer(login->userId, buffer, bufferBytes);
 }
 
 OvkBool ovkIsLog(ServiceSession sessionHandle) {
