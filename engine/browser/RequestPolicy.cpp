@@ -51,8 +51,11 @@ std::string_view CookieValue(std::string_view header, std::string_view name) {
 }
 
 bool IsOwnHost(std::string_view host, unsigned short port) {
-    const std::string suffix = ":" + std::to_string(port);
-    return host == "127.0.0.1" + suffix || host == "localhost" + suffix;
+    const auto colon = host.rfind(':');
+    if (colon == std::string_view::npos || host.substr(colon + 1) != std::to_string(port))
+        return false;
+    const std::string_view name = host.substr(0, colon);
+    return name == "127.0.0.1" || name == "localhost";
 }
 
 bool IsOwnOrigin(std::string_view origin, unsigned short port) {
