@@ -28,8 +28,15 @@ export function isUnsafeAttribute(name, value) {
   return false;
 }
 
+// Pages use few distinct names; each is checked once.
+const nameChecks = new Map();
 function validName(name) {
-  return /^[A-Za-z_][A-Za-z0-9_:.-]*$/.test(name);
+  let ok = nameChecks.get(name);
+  if (ok === undefined) {
+    ok = /^[A-Za-z_][A-Za-z0-9_:.-]*$/.test(name);
+    if (nameChecks.size < 4096) nameChecks.set(name, ok);
+  }
+  return ok;
 }
 
 export class PageMirror {
@@ -110,9 +117,7 @@ export class PageMirror {
   appendBuilt(parent, snap, before = null) {
     const el = this.build(snap);
     parent.insertBefore(el, before);
-    const tail = this.document.createTextNode(snap.l || '');
-    el.__tvxTail = tail;
-    parent.insertBefore(tail, before);
+    if (snap.l) this.tailOf(el).data = snap.l;
     return el;
   }
 
@@ -192,6 +197,15 @@ export class PageMirror {
     }
   }
 
+  // The text node after `el` that holds its tail, made when the element first has one.
+  tailOf(el) {
+    if (!el.__tvxTail) {
+      el.__tvxTail = this.document.createTextNode('');
+      el.after(el.__tvxTail);
+    }
+    return el.__tvxTail;
+  }
+
   leadingText(el) {
     const first = el.firstChild;
     if (first && first.nodeType === Node.TEXT_NODE) return first;
@@ -224,7 +238,7 @@ export class PageMirror {
         case 'state': this.applyState(el, op[2]); break;
         case 'text': this.leadingText(el).data = op[2] || ''; break;
         case 'tail':
-          if (el.__tvxTail) el.__tvxTail.data = op[2] || '';
+          this.tailOf(el).data = op[2] || '';
           break;
         case 'value': this.setValue(el, op[2] || ''); break;
       }
