@@ -7,7 +7,7 @@
 #include "BrowserTestSupport.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
-#include "engine/Utf8.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 namespace {
