@@ -5,7 +5,7 @@
 #include "app/TextConvert.h"
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
-#include "platform/SpecialFolders.h"
+#include "platform/UserFolders.h"
 
 namespace tavopix {
 namespace {

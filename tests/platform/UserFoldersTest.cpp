@@ -1,4 +1,4 @@
-#include "platform/SpecialFolders.h"
+#include "platform/UserFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ private:
     std::optional<std::string> old_;
 };
 
-class SpecialFoldersTest : public ::testing::Test {
+class UserFoldersTest : public ::testing::Test {
 protected:
     ScratchFolder home;
     std::string homePath = home.Path().substr(0, home.Path().size() - 1);
@@ -49,13 +49,13 @@ protected:
     ScopedVariable configVariable{"XDG_CONFIG_HOME", nullptr};
 };
 
-TEST_F(SpecialFoldersTest, CustomaryFoldersWithoutConfiguration) {
+TEST_F(UserFoldersTest, CustomaryFoldersWithoutConfiguration) {
     EXPECT_EQ(GetSpecialFolder(SpecialFolder::Desktop), homePath + "/Desktop/");
     EXPECT_EQ(GetSpecialFolder(SpecialFolder::Documents), homePath + "/Documents/");
     EXPECT_EQ(GetSpecialFolder(SpecialFolder::Pictures), homePath + "/Pictures/");
 }
 
-TEST_F(SpecialFoldersTest, ReadsTheUserFolderSettings) {
+TEST_F(UserFoldersTest, ReadsTheUserFolderSettings) {
     std::filesystem::create_directory(home.Path(".config"));
     home.Write(".config/user-dirs.dirs",
                "# written by the desktop\n"
@@ -68,7 +68,7 @@ TEST_F(SpecialFoldersTest, ReadsTheUserFolderSettings) {
     EXPECT_EQ(GetSpecialFolder(SpecialFolder::Pictures), homePath + "/");
 }
 
-TEST_F(SpecialFoldersTest, IgnoresEntriesTheDesktopIgnores) {
+TEST_F(UserFoldersTest, IgnoresEntriesTheDesktopIgnores) {
     std::filesystem::create_directory(home.Path(".config"));
     home.Write(".config/user-dirs.dirs",
                "XDG_DESKTOP_DIR=relative/path\n"
@@ -79,14 +79,14 @@ TEST_F(SpecialFoldersTest, IgnoresEntriesTheDesktopIgnores) {
     EXPECT_EQ(GetSpecialFolder(SpecialFolder::Pictures), homePath + "/Pictures/");
 }
 
-TEST_F(SpecialFoldersTest, ConfigurationFolderVariableIsHonoured) {
+TEST_F(UserFoldersTest, ConfigurationFolderVariableIsHonoured) {
     std::filesystem::create_directory(home.Path("elsewhere"));
     home.Write("elsewhere/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder/\"\n");
     ScopedVariable config("XDG_CONFIG_HOME", home.Path("elsewhere").c_str());
     EXPECT_EQ(GetSpecialFolder(SpecialFolder::Pictures), homePath + "/Bilder/");
 }
 
-TEST(SpecialFolders, ProgramDirectoryHoldsTheProgram) {
+TEST(UserFolders, ProgramDirectoryHoldsTheProgram) {
     std::string folder = ProgramDirectory();
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
