@@ -216,16 +216,27 @@ export class PageMirror {
 
   // Applies one batch of changes, each [kind, uid, ...].
   apply(ops) {
-    for (const op of ops) {
+    for (let i = 0; i < ops.length; ++i) {
+      const op = ops[i];
       const [kind, uid] = op;
       if (kind === 'reset') continue;
       const el = this.nodes.get(uid);
       if (!el) continue;
       switch (kind) {
         case 'ins': {
-          const [, , index, snap] = op;
-          // Skipped elements keep their slot, so indexes match the program's.
-          this.appendBuilt(el, snap, el.children[index] || null);
+          // Inserts into one parent at following positions (a grid filled cell by cell) are
+          // built apart and go into the page at once. Skipped elements keep their slot, so
+          // indexes match the program's.
+          const index = op[2];
+          const block = this.document.createDocumentFragment();
+          let next = i;
+          while (next < ops.length && ops[next][0] === 'ins' && ops[next][1] === uid &&
+                 ops[next][2] === index + (next - i)) {
+            this.appendBuilt(block, ops[next][3]);
+            ++next;
+          }
+          el.insertBefore(block, el.children[index] || null);
+          i = next - 1;
           break;
         }
         case 'rm':
