@@ -115,17 +115,10 @@ StoreResult Accounts::ListUsers(std::vector<UserRecord>& users) {
     auto lock = db_.Lock();
     Statement select(db_, "SELECT id, name, created FROM users ORDER BY id");
     users.clear();
-    for (;;) {
-        switch (select.Next()) {
-            case Statement::Step::Row:
-                users.push_back({select.Int(0), select.Text(1), select.Int(2)});
-                break;
-            case Statement::Step::Done:
-                return StoreResult::Ok;
-            case Statement::Step::Error:
-                return StoreResult::Fault;
-        }
-    }
+    const bool read = select.ForEachRow([&] {
+        users.push_back({select.Int(0), select.Text(1), select.Int(2)});
+    });
+    return read ? StoreResult::Ok : StoreResult::Fault;
 }
 
 Accounts::PasswordCheck Accounts::CheckPassword(std::string_view name, std::string_view password,

@@ -84,17 +84,8 @@ StoreResult AlbumStore::ListAlbums(std::int64_t userId, std::vector<AlbumRecord>
     Statement select(db_, sql.c_str());
     select.Bind(1, userId);
     albums.clear();
-    for (;;) {
-        switch (select.Next()) {
-            case Statement::Step::Row:
-                albums.push_back(AlbumFromRow(select));
-                break;
-            case Statement::Step::Done:
-                return StoreResult::Ok;
-            case Statement::Step::Error:
-                return StoreResult::Fault;
-        }
-    }
+    const bool read = select.ForEachRow([&] { albums.push_back(AlbumFromRow(select)); });
+    return read ? StoreResult::Ok : StoreResult::Fault;
 }
 
 StoreResult AlbumStore::FindAlbum(std::int64_t albumId, AlbumRecord& album) {
@@ -120,17 +111,8 @@ StoreResult AlbumStore::ListPhotos(std::int64_t albumId, std::vector<PhotoRecord
     Statement select(db_, sql.c_str());
     select.Bind(1, albumId);
     photos.clear();
-    for (;;) {
-        switch (select.Next()) {
-            case Statement::Step::Row:
-                photos.push_back(PhotoFromRow(select));
-                break;
-            case Statement::Step::Done:
-                return StoreResult::Ok;
-            case Statement::Step::Error:
-                return StoreResult::Fault;
-        }
-    }
+    const bool read = select.ForEachRow([&] { photos.push_back(PhotoFromRow(select)); });
+    return read ? StoreResult::Ok : StoreResult::Fault;
 }
 
 StoreResult AlbumStore::FindPhoto(const std::string& file, PhotoRecord& photo) {
@@ -160,18 +142,11 @@ StoreResult AlbumStore::DefaultLimitsLocked(Limits& limits) {
     limits = {kDefaultSpacePerUser, kDefaultPicturesPerAlbum};
     Statement select(db_, "SELECT key, value FROM settings WHERE key IN (?1, ?2)");
     select.Bind(1, std::string_view(kSpaceKey)).Bind(2, std::string_view(kPicturesKey));
-    for (;;) {
-        switch (select.Next()) {
-            case Statement::Step::Row:
-                (select.Text(0) == kSpaceKey ? limits.spacePerUser : limits.picturesPerAlbum) =
-                    select.Int(1);
-                break;
-            case Statement::Step::Done:
-                return StoreResult::Ok;
-            case Statement::Step::Error:
-                return StoreResult::Fault;
-        }
-    }
+    const bool read = select.ForEachRow([&] {
+        (select.Text(0) == kSpaceKey ? limits.spacePerUser : limits.picturesPerAlbum) =
+            select.Int(1);
+    });
+    return read ? StoreResult::Ok : StoreResult::Fault;
 }
 
 StoreResult AlbumStore::DefaultLimits(Limits& limits) {

@@ -63,6 +63,21 @@ public:
     [[nodiscard]] Step Next();
     // Runs a statement that returns no rows; true on success.
     [[nodiscard]] bool Run() { return Next() == Step::Done; }
+    // Calls `visit` for every row; false when stepping fails.
+    template <class Visit>
+    [[nodiscard]] bool ForEachRow(Visit visit) {
+        for (;;) {
+            switch (Next()) {
+                case Step::Row:
+                    visit();
+                    break;
+                case Step::Done:
+                    return true;
+                case Step::Error:
+                    return false;
+            }
+        }
+    }
 
     [[nodiscard]] std::int64_t Int(int column) const;
     [[nodiscard]] std::string Text(int column) const;

@@ -23,18 +23,11 @@ StoreResult FeedbackStore::List(std::vector<FeedbackRecord>& records) {
                      "f.created FROM feedback f LEFT JOIN users u ON u.id = f.user_id "
                      "ORDER BY f.id");
     records.clear();
-    for (;;) {
-        switch (select.Next()) {
-            case Statement::Step::Row:
-                records.push_back({select.Int(0), select.Text(1), select.Text(2), select.Text(3),
-                                   select.Text(4), select.Int(5)});
-                break;
-            case Statement::Step::Done:
-                return StoreResult::Ok;
-            case Statement::Step::Error:
-                return StoreResult::Fault;
-        }
-    }
+    const bool read = select.ForEachRow([&] {
+        records.push_back({select.Int(0), select.Text(1), select.Text(2), select.Text(3),
+                           select.Text(4), select.Int(5)});
+    });
+    return read ? StoreResult::Ok : StoreResult::Fault;
 }
 
 }  // namespace albumd
