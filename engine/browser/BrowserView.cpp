@@ -374,6 +374,12 @@ void BrowserView::CloseAllWindows() {
     }
 }
 
+std::uint32_t BrowserView::ShownDocumentId(const Element& element) const {
+    const Document* document = element.GetDocument();
+    auto it = document ? documentIds_.find(document) : documentIds_.end();
+    return it == documentIds_.end() ? 0 : it->second;
+}
+
 std::uint32_t BrowserView::DocumentId(const Document& document) {
     auto [it, added] = documentIds_.try_emplace(&document, nextDocumentId_);
     if (added)
@@ -472,23 +478,18 @@ std::vector<int> Numbers(const std::optional<std::string>& answer, std::size_t c
 }  // namespace
 
 Rect BrowserView::ElementLocation(const Element& element, LocationArea area) {
-    const Document* document = element.GetDocument();
-    if (!document || !documentIds_.count(document))
+    const std::uint32_t doc = ShownDocumentId(element);
+    if (!doc)
         return {};
-    const auto r = Numbers(Ask(Dump({{"doc", documentIds_[document]},
-                                     {"u", element.GetUid()},
-                                     {"what", "loc"},
-                                     {"area", area}})),
-                           4);
+    const auto r = Numbers(
+        Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "loc"}, {"area", area}})), 4);
     return r.empty() ? Rect{} : Rect{r[0], r[1], r[2], r[3]};
 }
 
 IntrinsicWidths BrowserView::ElementIntrinsicWidths(const Element& element) {
-    const Document* document = element.GetDocument();
-    if (document && documentIds_.count(document)) {
-        const auto r = Numbers(
-            Ask(Dump({{"doc", documentIds_[document]}, {"u", element.GetUid()}, {"what", "iw"}})),
-            2);
+    if (const std::uint32_t doc = ShownDocumentId(element)) {
+        const auto r =
+            Numbers(Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "iw"}})), 2);
         if (!r.empty())
             return {r[0], r[1]};
     }
@@ -496,13 +497,10 @@ IntrinsicWidths BrowserView::ElementIntrinsicWidths(const Element& element) {
 }
 
 int BrowserView::ElementIntrinsicHeight(const Element& element, int width) {
-    const Document* document = element.GetDocument();
-    if (document && documentIds_.count(document)) {
-        const auto r = Numbers(Ask(Dump({{"doc", documentIds_[document]},
-                                         {"u", element.GetUid()},
-                                         {"what", "ih"},
-                                         {"width", width}})),
-                               1);
+    if (const std::uint32_t doc = ShownDocumentId(element)) {
+        const auto r = Numbers(
+            Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "ih"}, {"width", width}})),
+            1);
         if (!r.empty())
             return r[0];
     }
@@ -512,12 +510,11 @@ int BrowserView::ElementIntrinsicHeight(const Element& element, int width) {
 }
 
 ScrollInfo BrowserView::ElementScrollInfo(const Element& element) {
-    const Document* document = element.GetDocument();
-    if (!document || !documentIds_.count(document))
+    const std::uint32_t doc = ShownDocumentId(element);
+    if (!doc)
         return {};
-    const auto r = Numbers(
-        Ask(Dump({{"doc", documentIds_[document]}, {"u", element.GetUid()}, {"what", "scroll"}})),
-        8);
+    const auto r =
+        Numbers(Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "scroll"}})), 8);
     if (r.empty())
         return {};
     return {{r[0], r[1]}, {r[2], r[3], r[4], r[5]}, {r[6], r[7]}};
@@ -525,12 +522,12 @@ ScrollInfo BrowserView::ElementScrollInfo(const Element& element) {
 
 void BrowserView::SetElementScrollPos(const Element& element, Point pos, bool smooth) {
     answerCache_.clear();
-    const Document* document = element.GetDocument();
-    if (!document || !documentIds_.count(document))
+    const std::uint32_t doc = ShownDocumentId(element);
+    if (!doc)
         return;
     Document::FlushAllChanges();
     server_->Send(Dump({{"t", "scrollto"},
-                        {"doc", documentIds_[document]},
+                        {"doc", doc},
                         {"u", element.GetUid()},
                         {"x", pos.x},
                         {"y", pos.y},
@@ -539,24 +536,20 @@ void BrowserView::SetElementScrollPos(const Element& element, Point pos, bool sm
 
 void BrowserView::ShowPopup(const Element& popup, Point anchor) {
     answerCache_.clear();
-    const Document* document = popup.GetDocument();
-    if (!document || !documentIds_.count(document))
+    const std::uint32_t doc = ShownDocumentId(popup);
+    if (!doc)
         return;
     Document::FlushAllChanges();
-    server_->Send(Dump({{"t", "popup"},
-                        {"doc", documentIds_[document]},
-                        {"u", popup.GetUid()},
-                        {"x", anchor.x},
-                        {"y", anchor.y}}));
+    server_->Send(Dump(
+        {{"t", "popup"}, {"doc", doc}, {"u", popup.GetUid()}, {"x", anchor.x}, {"y", anchor.y}}));
 }
 
 void BrowserView::HidePopup(const Element& popup) {
     answerCache_.clear();
-    const Document* document = popup.GetDocument();
-    if (!document || !documentIds_.count(document))
+    const std::uint32_t doc = ShownDocumentId(popup);
+    if (!doc)
         return;
-    server_->Send(
-        Dump({{"t", "hidepopup"}, {"doc", documentIds_[document]}, {"u", popup.GetUid()}}));
+    server_->Send(Dump({{"t", "hidepopup"}, {"doc", doc}, {"u", popup.GetUid()}}));
 }
 
 Size BrowserView::ScreenSize() {

@@ -93,6 +93,8 @@ private:
     void SendFullState();
     void CloseAllWindows();
     std::uint32_t DocumentId(const Document& document);
+    // The id of the page `element` is in, when this view shows that page; 0 otherwise.
+    std::uint32_t ShownDocumentId(const Element& element) const;
     const Document* DocumentOfWindow(WindowKey window) const;
     // Sends a question and waits for its answer; null without a page or past the time-out.
     std::optional<std::string> Ask(std::string question);
