@@ -4,14 +4,12 @@
 
 #include "engine/Document.h"
 #include "engine/Element.h"
+#include "engine/TextMetrics.h"
 #include "engine/TreeDump.h"
 
 namespace tavopix {
 
 namespace {
-
-constexpr int kCharWidth = 8;
-constexpr int kLineHeight = 16;
 
 struct MirrorNode {
     NodeSnapshot data;  // without children: the uids below stand for them
@@ -275,23 +273,14 @@ IntrinsicWidths HeadlessView::ElementIntrinsicWidths(const Element& element) {
     if (const IntrinsicWidths* widths = Find(widths_, element)) {
         return *widths;
     }
-    const std::u16string text = element.InnerText();
-    int longestWord = 0;
-    int word = 0;
-    for (const char16_t c : text) {
-        word = c <= u' ' ? 0 : word + 1;
-        longestWord = std::max(longestWord, word);
-    }
-    return {longestWord * kCharWidth, static_cast<int>(text.size()) * kCharWidth};
+    return EstimatedIntrinsicWidths(element);
 }
 
 int HeadlessView::ElementIntrinsicHeight(const Element& element, int width) {
     if (const auto* height = Find(heights_, element)) {
         return (*height)(width);
     }
-    const int oneLine = ElementIntrinsicWidths(element).maxWidth;
-    const int lines = width > 0 && oneLine > width ? (oneLine + width - 1) / width : 1;
-    return lines * kLineHeight;
+    return EstimatedIntrinsicHeight(element, width);
 }
 
 ScrollInfo HeadlessView::ElementScrollInfo(const Element& element) {

@@ -7,6 +7,7 @@
 #include "engine/Element.h"
 #include "engine/EventDispatcher.h"
 #include "engine/InputRouter.h"
+#include "engine/TextMetrics.h"
 #include "engine/browser/BrowserProtocol.h"
 #include "platform/MessageQueue.h"
 #include "platform/SystemMetrics.h"
@@ -20,23 +21,9 @@ using nlohmann::json;
 
 constexpr std::u16string_view kInputWindowClass = u"tavopix.browser-view";
 constexpr UINT_PTR kGraceTimer = 1;
-constexpr int kFallbackCharWidth = 8;
-constexpr int kFallbackLineHeight = 16;
 
 std::string Dump(const json& j) {
     return j.dump(-1, ' ', false, json::error_handler_t::replace);
-}
-
-// Without a page: the text's length in a fixed cell.
-IntrinsicWidths FallbackWidths(const Element& element) {
-    const std::u16string text = element.InnerText();
-    int longestWord = 0;
-    int word = 0;
-    for (char16_t c : text) {
-        word = c <= u' ' ? 0 : word + 1;
-        longestWord = std::max(longestWord, word);
-    }
-    return {longestWord * kFallbackCharWidth, static_cast<int>(text.size()) * kFallbackCharWidth};
 }
 
 }  // namespace
@@ -493,7 +480,7 @@ IntrinsicWidths BrowserView::ElementIntrinsicWidths(const Element& element) {
         if (!r.empty())
             return {r[0], r[1]};
     }
-    return FallbackWidths(element);
+    return EstimatedIntrinsicWidths(element);
 }
 
 int BrowserView::ElementIntrinsicHeight(const Element& element, int width) {
@@ -504,9 +491,7 @@ int BrowserView::ElementIntrinsicHeight(const Element& element, int width) {
         if (!r.empty())
             return r[0];
     }
-    const int perLine = std::max(1, width / kFallbackCharWidth);
-    const int chars = FallbackWidths(element).maxWidth / kFallbackCharWidth;
-    return std::max(1, (chars + perLine - 1) / perLine) * kFallbackLineHeight;
+    return EstimatedIntrinsicHeight(element, width);
 }
 
 ScrollInfo BrowserView::ElementScrollInfo(const Element& element) {
