@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+  g++ cmake ninja-build ccache pkg-config clang clang-format libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-dev libcurl4-openssl-dev nlohmann-json3-dev libsqlite3-dev libsodium-dev
   libturbojpeg0-dev libjpeg-dev libpng-dev libgif-dev libtiff-dev libstb-dev
