@@ -1,11 +1,13 @@
 // picture-bench INPUT_DIR OUTPUT_DIR [RUNS] [wall|cpu]: for every picture in INPUT_DIR, the
 // milliseconds of the program's own picture work, each the median of RUNS runs (5 by default),
 // in elapsed time or, on a busy machine, in processor time:
-//   thumb        MakeThumbnail with an empty cache (the cache lives in OUTPUT_DIR/cache/);
+//   thumb        MakeFileThumbnail with an empty cache (the cache lives in OUTPUT_DIR/cache/);
 //   fit          FitJpeg to 1600 into OUTPUT_DIR/fit/;
-//   rotate       the file turned clockwise in place, as RotatePicture turns it (a copy in
+//   rotate       the file turned clockwise in place, as RotatePictureAndThumbnail turns it (a copy
+//   in
 //                OUTPUT_DIR/rotate/);
-//   rotate+thumb RotatePicture as the grid calls it, turning and remaking the thumbnail.
+//   rotate+thumb RotatePictureAndThumbnail as the grid calls it, turning and remaking the
+//   thumbnail.
 // The last column says how JPEGs were turned: "perfect" (lossless) or "reencoded".
 // Thumbnails are also copied to OUTPUT_DIR/thumbs/ under the picture's name, for comparison
 // with other tools (bench/picture-bench.sh).
@@ -94,9 +96,7 @@ int main(int argc, char** argv) {
         bool thumbOk = true;
         const double thumb = MedianMilliseconds(runs, [&] {
             fs::remove(Utf8(cacheName));
-            PictureItem item;
-            item.path = path;
-            return Timed([&] { thumbOk = MakeThumbnail(item) && thumbOk; });
+            return Timed([&] { thumbOk = MakeFileThumbnail(path).ok && thumbOk; });
         });
         if (fs::exists(Utf8(cacheName))) {
             fs::copy_file(Utf8(cacheName), output / "thumbs" / (picture.stem().string() + ".jpg"),
@@ -122,10 +122,10 @@ int main(int argc, char** argv) {
         });
         const double rotateAndThumb = MedianMilliseconds(runs, [&] {
             fs::copy_file(picture, copy, fs::copy_options::overwrite_existing);
-            PictureItem item;
-            item.path = copyPath;
-            return Timed(
-                [&] { rotateOk = RotatePicture(item, RotateDirection::Right) && rotateOk; });
+            return Timed([&] {
+                rotateOk =
+                    RotatePictureAndThumbnail(copyPath, RotateDirection::Right).ok && rotateOk;
+            });
         });
 
         const char* turn = "-";

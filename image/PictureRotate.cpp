@@ -1,6 +1,5 @@
 #include "image/PictureRotate.h"
 
-#include "app/PathTokens.h"
 #include "app/TextConvert.h"
 #include "image/FileNameRules.h"
 #include "image/PictureDecoder.h"
@@ -62,19 +61,18 @@ bool RotatePictureFile(const std::u16string& realPath, QuarterTurn turn, Bytes& 
            ReplaceFile(Utf8(realPath), turned);
 }
 
-bool RotatePicture(PictureItem& item, RotateDirection direction) {
-    const std::u16string realPath = ExpandPath(item.path);
+Thumbnail RotatePictureAndThumbnail(const std::u16string& realPath, RotateDirection direction) {
     std::u16string cacheName;
     if (realPath.empty() || !ThumbnailCacheName(realPath, cacheName)) {
-        return SetErrorThumbnail(item);
+        return ErrorThumbnail();
     }
     const QuarterTurn turn =
         direction == RotateDirection::Left ? QuarterTurn::CounterClockwise : QuarterTurn::Clockwise;
     Bytes turned;
     if (!RotatePictureFile(realPath, turn, turned)) {
-        return SetErrorThumbnail(item);
+        return ErrorThumbnail();
     }
-    return WriteThumbnail(item, turned, realPath, cacheName);
+    return WriteThumbnail(turned, realPath, cacheName);
 }
 
 }  // namespace tavopix

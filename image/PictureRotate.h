@@ -13,21 +13,21 @@
 #include <vector>
 
 #include "image/Bitmap.h"
-#include "library/PictureItem.h"
+#include "image/Thumbnail.h"
 
 namespace tavopix {
 
 enum class RotateDirection { Right, Left };  // clockwise, counter-clockwise
 
-// Turns the item's picture and remakes its thumbnail under the cache name the file had before
-// (percent-escaped in the item, with its size). False, with the error picture at 160 x 115,
-// when the extension is not one of .jpg .jpeg .gif .png .bmp .tif or the picture cannot be
-// turned or written.
-bool RotatePicture(PictureItem& item, RotateDirection direction);
+// Turns the picture file at `realPath` and remakes its thumbnail under the cache name the file
+// had before. Not ok, with the error picture at 160 x 115, when the extension is not one of
+// .jpg .jpeg .gif .png .bmp .tif or the picture cannot be turned or written.
+[[nodiscard]] Thumbnail RotatePictureAndThumbnail(const std::u16string& realPath,
+                                                  RotateDirection direction);
 
 // The turning itself: the picture file at `realPath` (UTF-16 real path) turned and written back,
-// without the thumbnail. `turned` receives the new file's bytes. Used by RotatePicture and by
-// the benchmarks.
+// without the thumbnail. `turned` receives the new file's bytes. Used by RotatePictureAndThumbnail
+// and by the benchmarks.
 [[nodiscard]] bool RotatePictureFile(const std::u16string& realPath, QuarterTurn turn,
                                      std::vector<std::uint8_t>& turned);
 

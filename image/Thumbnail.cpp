@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "app/AppContext.h"
-#include "app/PathTokens.h"
 #include "app/TextConvert.h"
 #include "image/FileNameRules.h"
 #include "image/PictureDecoder.h"
@@ -70,70 +69,62 @@ void ScaleToThumbnail(int& width, int& height) {
     }
 }
 
-bool SetErrorThumbnail(PictureItem& item) {
-    item.thumbnail = appContext.errorImagePath;
-    item.width = kErrorThumbnailWidth;
-    item.height = kErrorThumbnailHeight;
-    return false;
+Thumbnail ErrorThumbnail() {
+    return {appContext.errorImagePath, kErrorThumbnailWidth, kErrorThumbnailHeight, false};
 }
 
-bool WriteThumbnail(PictureItem& item, ByteSpan bytes, const std::u16string& realPath,
-                    const std::u16string& cacheName) {
+Thumbnail WriteThumbnail(ByteSpan bytes, const std::u16string& realPath,
+                         const std::u16string& cacheName) {
     const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
     if (!header || !FitsPixelLimit(header->width, header->height)) {
-        return SetErrorThumbnail(item);
+        return ErrorThumbnail();
     }
     int width = static_cast<int>(header->width);
     int height = static_cast<int>(header->height);
+    Thumbnail made;
     if (ServesAsOwnThumbnail(*header, realPath)) {
         // Decoded all the same: a truncated small picture must not reach the page.
         if (!DecodePicture(bytes, *header)) {
-            return SetErrorThumbnail(item);
+            return ErrorThumbnail();
         }
-        item.thumbnail = realPath;
+        made.source = realPath;
     } else {
         ScaleToThumbnail(width, height);
         Bytes jpeg;
         if (!EncodeResizedJpeg(bytes, *header, width, height, jpeg) ||
             !ReplaceFile(Utf8(cacheName), jpeg)) {
-            return SetErrorThumbnail(item);
+            return ErrorThumbnail();
         }
-        item.thumbnail = cacheName;
+        made.source = cacheName;
     }
-    item.width = ClampToItemSize(static_cast<std::uint32_t>(width));
-    item.height = ClampToItemSize(static_cast<std::uint32_t>(height));
-    PercentEscape(item.thumbnail);
-    return true;
+    made.width = ClampToItemSize(static_cast<std::uint32_t>(width));
+    made.height = ClampToItemSize(static_cast<std::uint32_t>(height));
+    made.ok = true;
+    PercentEscape(made.source);
+    return made;
 }
 
-bool MakeThumbnail(PictureItem& item) {
-    const std::u16string realPath = ExpandPath(item.path);
-    if (realPath.empty()) {
-        item.thumbnail = appContext.errorImagePath;
-        return false;
-    }
+Thumbnail MakeFileThumbnail(const std::u16string& realPath) {
     std::u16string cacheName;
     if (!ThumbnailCacheName(realPath, cacheName)) {
-        return SetErrorThumbnail(item);
+        return ErrorThumbnail();
     }
-    item.width = 0;
-    item.height = 0;
     const std::string cacheFile = Utf8(cacheName);
     if (PathExists(cacheFile)) {
         // A cached thumbnail is only measured; one that cannot be read still counts, at 0 x 0.
-        if (const std::optional<PictureHeader> cached = ReadPictureHeaderOfFile(cacheFile)) {
-            item.width = ClampToItemSize(cached->width);
-            item.height = ClampToItemSize(cached->height);
+        Thumbnail cached{cacheName, 0, 0, true};
+        if (const std::optional<PictureHeader> header = ReadPictureHeaderOfFile(cacheFile)) {
+            cached.width = ClampToItemSize(header->width);
+            cached.height = ClampToItemSize(header->height);
         }
-        item.thumbnail = cacheName;
-        PercentEscape(item.thumbnail);
-        return true;
+        PercentEscape(cached.source);
+        return cached;
     }
     Bytes bytes;
     if (!ReadWholeFile(Utf8(realPath), bytes)) {
-        return SetErrorThumbnail(item);
+        return ErrorThumbnail();
     }
-    return WriteThumbnail(item, bytes, realPath, cacheName);
+    return WriteThumbnail(bytes, realPath, cacheName);
 }
 
 }  // namespace tavopix

@@ -3,16 +3,15 @@
 // time, size and path, so a changed file simply gets a new thumbnail.
 //
 // A picture that cannot be read or decoded gets the error picture at 160 x 115. Each call keeps
-// its own decoder state and touches only its own item, so any number of threads may make
-// thumbnails at once; two threads making the same one write the same bytes, each through its own
-// temporary file, so the cache never holds half a thumbnail.
+// its own decoder state and returns its result rather than filling a record (the library keeps
+// its own picture records), so any number of threads may make thumbnails at once; two threads
+// making the same one write the same bytes, each through its own temporary file, so the cache never
+// holds half a thumbnail.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-#include "library/PictureItem.h"
 
 namespace tavopix {
 
@@ -22,6 +21,16 @@ inline constexpr int kOwnThumbnailArea = kThumbnailSide * kThumbnailSide;  // 78
 inline constexpr int kMinThumbnailSide = 4;
 inline constexpr int kErrorThumbnailWidth = 160;
 inline constexpr int kErrorThumbnailHeight = 115;
+
+// A made thumbnail: the image source the page shows it from (the cached JPEG, the picture
+// itself, or the error picture; percent-escaped, except the error picture), the size it is shown
+// at, and whether the picture could be used.
+struct Thumbnail {
+    std::u16string source;
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    bool ok = false;
+};
 
 // The 16-bit checksum of a path's UTF-16 units: their sum folded to 16 bits, complemented.
 [[nodiscard]] std::uint16_t PathChecksum(std::u16string_view path);
@@ -35,9 +44,9 @@ inline constexpr int kErrorThumbnailHeight = 115;
 // longer, the other scaled in proportion and at least 4.
 void ScaleToThumbnail(int& width, int& height);
 
-// Fills the item's thumbnail (percent-escaped, ready for an image source), width and height:
-// the cached thumbnail, made now when missing, or the picture itself when it is a small JPEG or
-// PNG. False, with the error picture, when the picture cannot be used.
-bool MakeThumbnail(PictureItem& item);
+// The thumbnail of the picture file at `realPath`: the cached one, made now when missing, or the
+// picture itself when it is a small JPEG or PNG; not ok, with the error picture, when the
+// picture cannot be used.
+[[nodiscard]] Thumbnail MakeFileThumbnail(const std::u16string& realPath);
 
 }  // namespace tavopix

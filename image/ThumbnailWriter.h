@@ -1,22 +1,21 @@
 // Internal to image/: the part of making a thumbnail that starts from the picture's bytes,
-// shared by MakeThumbnail and by RotatePicture, which remakes the thumbnail of the picture it
-// has just turned.
+// shared by MakeFileThumbnail and by RotatePictureAndThumbnail, which remakes the thumbnail of the
+// picture it has just turned.
 #pragma once
 
 #include <string>
 
 #include "image/PictureCodecs.h"
-#include "library/PictureItem.h"
+#include "image/Thumbnail.h"
 
 namespace tavopix {
 
-// The error picture at 160 x 115 in the item; returns false for the caller to pass on.
-bool SetErrorThumbnail(PictureItem& item);
+// The error picture at 160 x 115, not ok.
+[[nodiscard]] Thumbnail ErrorThumbnail();
 
-// Makes the item's thumbnail from the picture in `bytes` (the file at `realPath`): the picture
-// itself when it is small enough, else a JPEG written to `cacheName`. The item's thumbnail
-// comes out percent-escaped.
-bool WriteThumbnail(PictureItem& item, ByteSpan bytes, const std::u16string& realPath,
-                    const std::u16string& cacheName);
+// The thumbnail of the picture in `bytes` (the file at `realPath`): the picture itself when it
+// is small enough, else a JPEG written to `cacheName`.
+[[nodiscard]] Thumbnail WriteThumbnail(ByteSpan bytes, const std::u16string& realPath,
+                                       const std::u16string& cacheName);
 
 }  // namespace tavopix

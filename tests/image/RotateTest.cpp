@@ -25,10 +25,8 @@ protected:
         return header ? DecodePicture(bytes, *header) : std::nullopt;
     }
 
-    bool Rotate(const std::u16string& path, RotateDirection direction) {
-        PictureItem item;
-        item.path = path;
-        return RotatePicture(item, direction);
+    static bool Rotate(const std::u16string& path, RotateDirection direction) {
+        return RotatePictureAndThumbnail(path, direction).ok;
     }
 };
 
@@ -54,18 +52,17 @@ TEST_F(Rotation, AlignedJpegTurnsLosslesslyAndKeepsItsMetadata) {
     const std::optional<Bitmap> before = DecodeFile(path);
     ASSERT_TRUE(before);
 
-    PictureItem item;
-    item.path = path;
-    ASSERT_TRUE(RotatePicture(item, RotateDirection::Right));
+    const Thumbnail thumbnail = RotatePictureAndThumbnail(path, RotateDirection::Right);
+    ASSERT_TRUE(thumbnail.ok);
     const std::optional<Bitmap> turned = DecodeFile(path);
     ASSERT_TRUE(turned);
     EXPECT_EQ(turned->width, 48);
     EXPECT_EQ(turned->height, 64);
     EXPECT_TRUE(Contains(ReadBack(path), "tavopix-test-marker"));
     // Small enough to be its own thumbnail, at the turned size.
-    EXPECT_EQ(item.thumbnail, path);
-    EXPECT_EQ(item.width, 48);
-    EXPECT_EQ(item.height, 64);
+    EXPECT_EQ(thumbnail.source, path);
+    EXPECT_EQ(thumbnail.width, 48);
+    EXPECT_EQ(thumbnail.height, 64);
 
     // Right and back left gives the very same pixels: nothing was re-encoded.
     ASSERT_TRUE(Rotate(path, RotateDirection::Left));
@@ -152,13 +149,13 @@ TEST_F(Rotation, FailuresShowTheErrorPictureAndLeaveTheFile) {
         {"cut.jpg", cut},
         {"empty.png", {}}};
     for (const auto& [name, bytes] : cases) {
-        PictureItem item;
-        item.path = Write(name, bytes);
-        EXPECT_FALSE(RotatePicture(item, RotateDirection::Right)) << name;
-        EXPECT_EQ(item.thumbnail, appContext.errorImagePath);
-        EXPECT_EQ(item.width, 160);
-        EXPECT_EQ(item.height, 115);
-        EXPECT_EQ(ReadBack(item.path), bytes) << name;
+        const std::u16string path = Write(name, bytes);
+        const Thumbnail thumbnail = RotatePictureAndThumbnail(path, RotateDirection::Right);
+        EXPECT_FALSE(thumbnail.ok) << name;
+        EXPECT_EQ(thumbnail.source, appContext.errorImagePath);
+        EXPECT_EQ(thumbnail.width, 160);
+        EXPECT_EQ(thumbnail.height, 115);
+        EXPECT_EQ(ReadBack(path), bytes) << name;
     }
 }
 
@@ -166,12 +163,11 @@ TEST_F(Rotation, ThumbnailIsRemadeUnderTheNameTheFileHadBefore) {
     const std::u16string path = Write("big.png", testing::MakePng(Gradient(600, 400)));
     std::u16string before;
     ASSERT_TRUE(ThumbnailCacheName(path, before));
-    PictureItem item;
-    item.path = path;
-    ASSERT_TRUE(RotatePicture(item, RotateDirection::Right));
-    EXPECT_EQ(item.thumbnail, before);
-    EXPECT_EQ(item.width, 186);
-    EXPECT_EQ(item.height, 280);
+    const Thumbnail made = RotatePictureAndThumbnail(path, RotateDirection::Right);
+    ASSERT_TRUE(made.ok);
+    EXPECT_EQ(made.source, before);
+    EXPECT_EQ(made.width, 186);
+    EXPECT_EQ(made.height, 280);
     const std::optional<PictureHeader> thumbnail = ReadPictureHeaderOfFile(Utf8(before));
     ASSERT_TRUE(thumbnail);
     EXPECT_EQ(thumbnail->width, 186u);

@@ -5,7 +5,6 @@
 
 #include "TestPictures.h"
 #include "app/AppContext.h"
-#include "app/PathTokens.h"
 #include "app/TextConvert.h"
 #include "image/PictureDetails.h"
 #include "image/PictureFile.h"
@@ -19,22 +18,22 @@ using testing::Gradient;
 
 class Thumbnails : public testing::PictureFolder {
 protected:
-    // Makes the thumbnail of a picture written under `name`.
-    bool Make(const std::string& name, const Bytes& bytes, PictureItem& item) {
-        item.path = Write(name, bytes);
-        return MakeThumbnail(item);
+    // The thumbnail of a picture written under `name`.
+    Thumbnail Make(const std::string& name, const Bytes& bytes) {
+        return MakeFileThumbnail(Write(name, bytes));
     }
 
-    // The size of the JPEG the item's thumbnail names (it is percent-escaped; these paths are
+    // The size of the JPEG the thumbnail names (its source is percent-escaped; these paths are
     // ASCII).
-    std::optional<PictureHeader> ThumbnailHeader(const PictureItem& item) const {
-        return ReadPictureHeaderOfFile(Utf8(item.thumbnail));
+    static std::optional<PictureHeader> ThumbnailHeader(const Thumbnail& thumbnail) {
+        return ReadPictureHeaderOfFile(Utf8(thumbnail.source));
     }
 
-    void ExpectError(const PictureItem& item) const {
-        EXPECT_EQ(item.thumbnail, appContext.errorImagePath);
-        EXPECT_EQ(item.width, 160);
-        EXPECT_EQ(item.height, 115);
+    static void ExpectError(const Thumbnail& thumbnail) {
+        EXPECT_FALSE(thumbnail.ok);
+        EXPECT_EQ(thumbnail.source, appContext.errorImagePath);
+        EXPECT_EQ(thumbnail.width, 160);
+        EXPECT_EQ(thumbnail.height, 115);
     }
 };
 
@@ -61,29 +60,30 @@ TEST_F(Thumbnails, CacheNameIsTimeSizeAndChecksumInHex) {
 }
 
 TEST_F(Thumbnails, LargeJpegIsScaledAndCachedThenOnlyLoaded) {
-    PictureItem item;
-    ASSERT_TRUE(Make("photo.jpg", testing::MakeJpeg(Gradient(4000, 3000)), item));
-    EXPECT_EQ(item.width, 280);
-    EXPECT_EQ(item.height, 210);
+    const std::u16string path = Write("photo.jpg", testing::MakeJpeg(Gradient(4000, 3000)));
+    const Thumbnail thumbnail = MakeFileThumbnail(path);
+    ASSERT_TRUE(thumbnail.ok);
+    EXPECT_EQ(thumbnail.width, 280);
+    EXPECT_EQ(thumbnail.height, 210);
     std::u16string cacheName;
-    ASSERT_TRUE(ThumbnailCacheName(ExpandPath(item.path), cacheName));
-    EXPECT_EQ(item.thumbnail, cacheName);
-    const std::optional<PictureHeader> made = ThumbnailHeader(item);
+    ASSERT_TRUE(ThumbnailCacheName(path, cacheName));
+    EXPECT_EQ(thumbnail.source, cacheName);
+    const std::optional<PictureHeader> made = ThumbnailHeader(thumbnail);
     ASSERT_TRUE(made);
     EXPECT_EQ(made->width, 280u);
     EXPECT_EQ(made->height, 210u);
     // A second call only measures the cached file.
     ASSERT_TRUE(ReplaceFile(Utf8(cacheName), testing::MakeJpeg(Gradient(12, 9))));
-    PictureItem again;
-    again.path = item.path;
-    ASSERT_TRUE(MakeThumbnail(again));
+    Thumbnail again = MakeFileThumbnail(path);
+    ASSERT_TRUE(again.ok);
     EXPECT_EQ(again.width, 12);
     EXPECT_EQ(again.height, 9);
     // An unreadable cached file still counts, at 0 x 0.
     ASSERT_TRUE(ReplaceFile(Utf8(cacheName), Bytes{'?'}));
-    EXPECT_TRUE(MakeThumbnail(again));
+    again = MakeFileThumbnail(path);
+    EXPECT_TRUE(again.ok);
     EXPECT_EQ(again.width, 0);
-    EXPECT_EQ(again.thumbnail, cacheName);
+    EXPECT_EQ(again.source, cacheName);
 }
 
 TEST_F(Thumbnails, ScalingRules) {
@@ -98,23 +98,23 @@ TEST_F(Thumbnails, ScalingRules) {
         EXPECT_EQ(w, thumbWidth) << width << "x" << height;
         EXPECT_EQ(h, thumbHeight) << width << "x" << height;
     }
-    PictureItem item;
-    ASSERT_TRUE(Make("wide.JPG", testing::MakeJpeg(Gradient(3000, 40)), item));
-    EXPECT_EQ(item.width, 280);
-    EXPECT_EQ(item.height, 4);
-    ASSERT_TRUE(ThumbnailHeader(item));
-    EXPECT_EQ(ThumbnailHeader(item)->height, 4u);
+    const Thumbnail wide = Make("wide.JPG", testing::MakeJpeg(Gradient(3000, 40)));
+    ASSERT_TRUE(wide.ok);
+    EXPECT_EQ(wide.width, 280);
+    EXPECT_EQ(wide.height, 4);
+    ASSERT_TRUE(ThumbnailHeader(wide));
+    EXPECT_EQ(ThumbnailHeader(wide)->height, 4u);
 }
 
 TEST_F(Thumbnails, SmallJpegAndPngAreTheirOwnThumbnails) {
-    PictureItem png;
-    ASSERT_TRUE(Make("small.png", testing::MakePng(Gradient(200, 150, 4)), png));
-    EXPECT_EQ(png.thumbnail, png.path);
+    const Thumbnail png = Make("small.png", testing::MakePng(Gradient(200, 150, 4)));
+    ASSERT_TRUE(png.ok);
+    EXPECT_EQ(png.source, Path("small.png"));
     EXPECT_EQ(png.width, 200);
     EXPECT_EQ(png.height, 150);
-    PictureItem jpeg;
-    ASSERT_TRUE(Make("small.JPG", testing::MakeJpeg(Gradient(279, 280)), jpeg));  // 78,120 pixels
-    EXPECT_EQ(jpeg.thumbnail, jpeg.path);
+    const Thumbnail jpeg = Make("small.JPG", testing::MakeJpeg(Gradient(279, 280)));  // 78,120
+    ASSERT_TRUE(jpeg.ok);
+    EXPECT_EQ(jpeg.source, Path("small.JPG"));
     EXPECT_TRUE(CacheFiles().empty());
 }
 
@@ -125,12 +125,12 @@ TEST_F(Thumbnails, SmallBmpGifAndTiffGetACachedJpeg) {
         {"small.tif", testing::MakeTiff(Gradient(200, 150, 4))},
         {"bmp-inside.png", testing::MakeBmp(Gradient(200, 150))}};
     for (const auto& [name, bytes] : cases) {
-        PictureItem item;
-        ASSERT_TRUE(Make(name, bytes, item)) << name;
-        EXPECT_NE(item.thumbnail, item.path) << name;
-        EXPECT_EQ(item.width, 200);
-        EXPECT_EQ(item.height, 150);
-        const std::optional<PictureHeader> made = ThumbnailHeader(item);
+        const Thumbnail thumbnail = Make(name, bytes);
+        ASSERT_TRUE(thumbnail.ok) << name;
+        EXPECT_NE(thumbnail.source, Path(name)) << name;
+        EXPECT_EQ(thumbnail.width, 200);
+        EXPECT_EQ(thumbnail.height, 150);
+        const std::optional<PictureHeader> made = ThumbnailHeader(thumbnail);
         ASSERT_TRUE(made) << name;
         EXPECT_EQ(made->format, PictureFormat::Jpeg);
         EXPECT_EQ(made->width, 200u);
@@ -138,9 +138,9 @@ TEST_F(Thumbnails, SmallBmpGifAndTiffGetACachedJpeg) {
 }
 
 TEST_F(Thumbnails, PathIsPercentEscaped) {
-    PictureItem item;
-    ASSERT_TRUE(Make(Utf8(u"相册.png"), testing::MakePng(Gradient(20, 20)), item));
-    EXPECT_NE(item.thumbnail.find(u"%E7%9B%B8%E5%86%8C.png"), std::u16string::npos);
+    const Thumbnail thumbnail = Make(Utf8(u"相册.png"), testing::MakePng(Gradient(20, 20)));
+    ASSERT_TRUE(thumbnail.ok);
+    EXPECT_NE(thumbnail.source.find(u"%E7%9B%B8%E5%86%8C.png"), std::u16string::npos);
 }
 
 TEST_F(Thumbnails, BadPicturesGetTheErrorPicture) {
@@ -154,22 +154,11 @@ TEST_F(Thumbnails, BadPicturesGetTheErrorPicture) {
         {"cut.tif", testing::Truncated(testing::MakeTiff(Gradient(300, 300)), 5000)},
         {"cut.bmp", testing::Truncated(testing::MakeBmp(Gradient(300, 300)), 5000)}};
     for (const auto& [name, bytes] : cases) {
-        PictureItem item;
-        EXPECT_FALSE(Make(name, bytes, item)) << name;
-        ExpectError(item);
+        SCOPED_TRACE(name);
+        ExpectError(Make(name, bytes));
     }
-    PictureItem missing;
-    missing.path = Path("missing.jpg");
-    EXPECT_FALSE(MakeThumbnail(missing));
-    ExpectError(missing);
+    ExpectError(MakeFileThumbnail(Path("missing.jpg")));
     EXPECT_TRUE(CacheFiles().empty());
-
-    PictureItem unexpandable;
-    unexpandable.path = u"%temp%/a.jpg";
-    unexpandable.width = 7;
-    EXPECT_FALSE(MakeThumbnail(unexpandable));
-    EXPECT_EQ(unexpandable.thumbnail, appContext.errorImagePath);
-    EXPECT_EQ(unexpandable.width, 7);
 }
 
 TEST_F(Thumbnails, DetailsComeFromTheHeaderAlone) {

@@ -24,32 +24,28 @@ TEST_F(ThumbnailThreads, TwoThreadsMakeThumbnailsAtOnce) {
                             : Write("p" + std::to_string(i) + ".jpg", testing::MakeJpeg(picture)));
     }
     // Both threads walk every picture, one from each end, so they meet on the same files.
-    std::vector<PictureItem> forward(kPictures);
-    std::vector<PictureItem> backward(kPictures);
-    std::vector<bool> forwardOk(kPictures);
-    std::vector<bool> backwardOk(kPictures);
+    std::vector<Thumbnail> forward(kPictures);
+    std::vector<Thumbnail> backward(kPictures);
     std::thread first([&] {
         for (int i = 0; i < kPictures; ++i) {
-            forward[i].path = paths[i];
-            forwardOk[i] = MakeThumbnail(forward[i]);
+            forward[i] = MakeFileThumbnail(paths[i]);
         }
     });
     std::thread second([&] {
         for (int i = kPictures - 1; i >= 0; --i) {
-            backward[i].path = paths[i];
-            backwardOk[i] = MakeThumbnail(backward[i]);
+            backward[i] = MakeFileThumbnail(paths[i]);
         }
     });
     first.join();
     second.join();
     for (int i = 0; i < kPictures; ++i) {
-        EXPECT_TRUE(forwardOk[i]);
-        EXPECT_TRUE(backwardOk[i]);
-        EXPECT_EQ(forward[i].thumbnail, backward[i].thumbnail);
+        EXPECT_TRUE(forward[i].ok);
+        EXPECT_TRUE(backward[i].ok);
+        EXPECT_EQ(forward[i].source, backward[i].source);
         EXPECT_EQ(forward[i].width, 280);
         EXPECT_EQ(backward[i].width, 280);
         const std::optional<PictureHeader> header =
-            ReadPictureHeaderOfFile(Utf8(forward[i].thumbnail));
+            ReadPictureHeaderOfFile(Utf8(forward[i].source));
         ASSERT_TRUE(header);
         EXPECT_EQ(header->width, 280u);
     }
