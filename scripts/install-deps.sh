@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-dev libcurl4-openssl-dev nlohmann-json3-dev libsqlite3-dev libsodium-dev
   libturbojpeg0-dev libjpeg-dev libpng-dev libgif-dev libtiff-dev libstb-dev
-  libjpeg-turbo-progs libxml2-dev
+  libjpeg-turbo-progs libxml2-dev libarchive-dev
   curl ca-certificates xdg-utils
   chromium fonts-noto-cjk nodejs
 )

@@ -1,0 +1,59 @@
+#include "update/VersionCheckWorker.h"
+
+#include <string>
+
+#include "app/AppContext.h"
+#include "platform/MessageQueue.h"
+#include "update/UpdateMessages.h"
+#include "update/VersionFile.h"
+
+namespace tavopix {
+namespace {
+
+// The version file is small; its progress is of no interest.
+constexpr std::uint32_t kNoProgress = 0x0FFFFFFF;
+
+}  // namespace
+
+VersionCheckWorker::VersionCheckWorker(UINT message, Report report)
+    : message_(message), report_(report) {
+    RegisterUpdateMessageRecords();
+}
+
+VersionCheckWorker::~VersionCheckWorker() {
+    Stop();
+}
+
+void VersionCheckWorker::Start(HWND owner) {
+    Stop();
+    owner_ = owner;
+    Launch([this, owner] { Check(owner); });
+}
+
+void VersionCheckWorker::Stop() {
+    Halt();
+    if (owner_)
+        DiscardQueuedMessages(owner_, message_, message_);
+}
+
+void VersionCheckWorker::Check(HWND owner) {
+    const std::u16string target = appContext.programDir + kVersionFileName;
+    OvkDownloadParams params;
+    params.session = appContext.serviceSession;
+    params.address = kVersionFileAddress;
+    params.target = target.c_str();
+    params.targetKind = OVK_DOWNLOAD_TO_FILE;
+    params.progressIntervalMs = kNoProgress;
+    params.replaceExisting = 1;
+
+    std::u16string line;
+    const bool downloaded =
+        RunDownload(params, nullptr, [&](OvkHandle) { line = ReadFirstVersionLine(target); });
+    if (StopRequested() || (report_ == Report::SuccessOnly && !downloaded))
+        return;
+    auto* record = new std::u16string(std::move(line));
+    if (!PostMessage(owner, message_, reinterpret_cast<WPARAM>(record), 0))
+        delete record;
+}
+
+}  // namespace tavopix
