@@ -1,7 +1,21 @@
-// CMainFrame: the program's main window. It shows "mainframe.htm" with its caption bar, window
-// buttons, menu button and fog; closing it ends the program.
+// CMainFrame: the program's main window, "mainframe.htm". It owns the photo library's shared
+// state (the picture list of the grid, the marked set, the uploaded-picture registry) and hands
+// the page's events and the workers' messages to the panes that do the work: the folder pane on
+// the left (tree, search, listing, thumbnail worker), the photo pane on the right (grid, viewer,
+// marks, rotation, deletion, sorting) and the main menu. What belongs to the window as a whole
+// stays here: its size, the order of work at creation and at closing, the splitter, the marked
+// and uploaded views, the upload commands, the status line and the keyboard.
+//
+// Closing it ends the program: the workers are stopped before the window goes, so none of them
+// posts to a destroyed window.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
+#include "library/ItemList.h"
+#include "library/MarkedSet.h"
+#include "library/UploadedRegistry.h"
 #include "ui/HskFrame.h"
 
 namespace tavopix {
@@ -13,14 +27,56 @@ public:
     static constexpr int kMaxInitialHeight = 1200;
     static constexpr int kMinWidth = 800;
     static constexpr int kMinHeight = 600;
+    // The splitter never makes the left pane narrower than this (the bar's x position).
+    static constexpr int kSplitterFloor = 180;
 
     CMainFrame();
+    ~CMainFrame() override;
 
     int Create() override;
+    LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                            bool& handled) override;
     bool OnHitTest(POINT point, LRESULT& code) override;
+    bool OnMouse(Element& he, MouseParams& params) override;
+    bool OnKey(Element& he, KeyParams& params) override;
+    bool OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
+                         std::uintptr_t reason) override;
+
+    // The state the panes share.
+    ItemList& Items() { return items_; }
+    MarkedSet& Marked() { return marked_; }
+    UploadedRegistry& Registry() { return registry_; }
+    int SortType() const { return sortType_; }
+    void SetSortType(int sortType) { sortType_ = sortType; }
+
+    // The status line from the grid's selection: one picture's facts, the number chosen, or
+    // "已就绪".
+    void UpdateStatusLine();
 
 private:
-    ElementRef menuButton_;  // "hsk_btn_menu": clickable although it sits in the caption
+    // The splitter between the left pane and the grid.
+    bool OnSplitterMouse(const MouseParams& params);
+    // Keys the window answers wherever the focus is: arrows and Enter in the grid, Escape in
+    // the viewer, Delete, F5.
+    bool OnShortcutKey(const KeyParams& params);
+    // Moves the grid's single selection by `step` cells (a row is one column count away).
+    void MoveGridSelection(int step);
+    int GridColumns() const;
+
+    ItemList items_;
+    MarkedSet marked_;
+    UploadedRegistry registry_;
+
+    int sortType_ = 0;
+    bool splitterDragging_ = false;
+
+    ElementRef menuButton_;    // "hsk_btn_menu": clickable although it sits in the caption
+    ElementRef photoList_;     // "photo_list"
+    ElementRef imgDetail_;     // "img_detail"
+    ElementRef statusLine_;    // "hsk_st"
+    ElementRef splitterBar_;   // "hr_bar"
+    ElementRef splitterMark_;  // "hr_mv"
+    ElementRef sortMenu_;      // "sort_menu"
 };
 
 }  // namespace tavopix

@@ -1,0 +1,95 @@
+// The main window's right pane: the photo grid with its toolbar (zoom, rotate, mark, delete,
+// sort), the grid's context menu, the detail viewer and the status line that follows the
+// selection. CMainFrame owns one and hands it the window messages and page events that belong
+// to the pane; each hook returns true when it handled what it was given.
+//
+// The pane works on the main window's ItemList, MarkedSet and UploadedRegistry; the thumbnail
+// worker and the folder tree belong to the window and are reached through Hooks. UI thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "library/DetailViewer.h"
+#include "library/ItemList.h"
+#include "library/MarkedSet.h"
+#include "library/PhotoGrid.h"
+#include "library/PictureVersions.h"
+#include "library/UploadedRegistry.h"
+#include "platform/WinTypes.h"
+#include "platform/WindowHandle.h"
+
+namespace tavopix {
+
+class PhotoPane {
+public:
+    struct Hooks {
+        // Pauses the thumbnail worker and, with `resume`, starts it over on the cells in view.
+        std::function<void(bool resume)> pauseThumbnails;
+        // The folder selected in the tree now holds `count` pictures directly.
+        std::function<void(unsigned count)> setSelectedFolderCount;
+        // True while the folder search or a folder listing runs (the grid is then not re-sorted).
+        std::function<bool()> searchOrListingRunning;
+        // Asks the user a delete question; returns the pressed button (16: 确定). The message box
+        // by default.
+        std::function<int(std::u16string_view text, std::u16string_view caption)> ask;
+    };
+
+    // `root` is the main window's page, `window` the main window.
+    PhotoPane(Element& root, HWND window, ItemList& items, MarkedSet& marked,
+              UploadedRegistry& registry, Hooks hooks);
+
+    // The messages of the grid (clear, build, thumbnail ready), its timers, and the window's
+    // size change (looked at, never handled).
+    bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The pane's buttons, zoom, menus and the grid's and viewer's events.
+    bool OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
+                         std::uintptr_t reason);
+
+    int ThumbSize() const { return grid_.Side(); }
+    int SortType() const { return sortType_; }
+    bool DetailShown() const { return viewer_.IsShown(); }
+    // The cell the viewer shows; null when it is hidden.
+    Element* DetailCell() const;
+    void HideDetail() { viewer_.Hide(); }
+    // The item indexes in view for the thumbnail worker; false when the list is empty.
+    bool VisibleRange(std::size_t& first, std::size_t& last) const {
+        return grid_.VisibleRange(first, last);
+    }
+    PhotoGrid& Grid() { return grid_; }
+    DetailViewer& Viewer() { return viewer_; }
+
+    // The status line from the selection: "已就绪", one picture's facts, or the count.
+    void UpdateStatusLine();
+
+private:
+    Element* Find(std::u16string_view id) const { return root_.FindById(id); }
+    // The cells a command works on: the selected ones, or the viewer's picture when it is shown.
+    std::vector<ElementRef> Targets() const;
+    void BuildGrid();
+    void Zoom();
+    void MarkTargets();
+    void RotateTargets(bool left);
+    void DeleteTargets();
+    void ChangeSort(Element& item);
+    void SetUpContextMenu(Element& menu);
+    void ContextMenuCommand(Element& item);
+    void ArmThumbResume();
+    void SetStatus(std::u16string_view text);
+
+    Element& root_;
+    HWND window_;
+    ItemList& items_;
+    MarkedSet& marked_;
+    UploadedRegistry& registry_;
+    Hooks hooks_;
+    PictureVersions versions_;
+    PhotoGrid grid_;
+    DetailViewer viewer_;
+    int sortType_ = 0;
+};
+
+}  // namespace tavopix
