@@ -65,7 +65,7 @@ void WriteToMemory(void* context, void* data, int size) {
 std::optional<Bitmap> DecodeBmp(ByteSpan bytes) {
     const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
     if (!header || header->format != PictureFormat::Bmp ||
-        !FitsPixelLimit(header->width, header->height) ||
+        !FitsPixelBudget(header->width, header->height, bytes.size()) ||
         !IsWholeUncompressedBmp(bytes, header->width, header->height)) {
         return std::nullopt;
     }

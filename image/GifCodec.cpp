@@ -91,8 +91,8 @@ bool ReadExtension(GifFileType* gif, GifExtension& extension) {
     return true;
 }
 
-// Reads frames until the end (or until `maxFrames`), refusing any frame or any total beyond
-// the pixel limit before it is allocated.
+// Reads frames until the end (or until `maxFrames`), refusing any frame, or all frames together,
+// beyond what the file's size can hold before it is allocated.
 std::optional<GifDocument> ReadGif(ByteSpan bytes, std::size_t maxFrames) {
     ReadCursor cursor{bytes, 0};
     int error = 0;
@@ -128,11 +128,11 @@ std::optional<GifDocument> ReadGif(ByteSpan bytes, std::size_t maxFrames) {
             return std::nullopt;
         }
         const GifImageDesc& desc = gif->Image;
-        totalPixels += static_cast<std::uint64_t>(std::max(desc.Width, 0)) *
-                       static_cast<std::uint64_t>(std::max(desc.Height, 0));
-        if (!FitsPixelLimit(static_cast<std::uint64_t>(std::max(desc.Width, 0)),
-                            static_cast<std::uint64_t>(std::max(desc.Height, 0))) ||
-            totalPixels > kMaxPicturePixels) {
+        const auto frameWidth = static_cast<std::uint64_t>(std::max(desc.Width, 0));
+        const auto frameHeight = static_cast<std::uint64_t>(std::max(desc.Height, 0));
+        totalPixels += frameWidth * frameHeight;
+        if (!FitsPixelBudget(frameWidth, frameHeight, bytes.size()) ||
+            !FitsPixelBudget(totalPixels, 1, bytes.size())) {
             return std::nullopt;
         }
         GifFrame frame;
@@ -258,24 +258,35 @@ std::optional<Bitmap> DecodeGif(ByteSpan bytes) {
         return std::nullopt;
     }
     const GifFrame& frame = document->frames.front();
-    const int width = document->width > 0 ? document->width : frame.left + frame.width;
-    const int height = document->height > 0 ? document->height : frame.top + frame.height;
     const std::optional<GifPalette>& palette = frame.palette ? frame.palette : document->palette;
-    if (!FitsPixelLimit(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)) ||
-        !palette) {
+    if (!palette) {
         return std::nullopt;
+    }
+    // The picture is the logical screen with the first frame placed on it. The screen is only
+    // two numbers in the header, though: one larger than the file could fill is not allocated,
+    // and the picture is then the frame alone, which the file does hold.
+    int width = document->width > 0 ? document->width : frame.left + frame.width;
+    int height = document->height > 0 ? document->height : frame.top + frame.height;
+    int left = frame.left;
+    int top = frame.top;
+    if (!FitsPixelBudget(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height),
+                         bytes.size())) {
+        width = frame.width;
+        height = frame.height;
+        left = 0;
+        top = 0;
     }
     // Where the first frame leaves the screen uncovered or transparent, the picture is clear.
     Bitmap bitmap = MakeBitmap(width, height, 4);
     const int transparent = TransparentIndex(frame);
-    for (int y = std::max(0, -frame.top); y < frame.height && frame.top + y < height; ++y) {
-        for (int x = std::max(0, -frame.left); x < frame.width && frame.left + x < width; ++x) {
+    for (int y = std::max(0, -top); y < frame.height && top + y < height; ++y) {
+        for (int x = std::max(0, -left); x < frame.width && left + x < width; ++x) {
             const int index = frame.indexes[static_cast<std::size_t>(y) * frame.width + x];
             if (index == transparent) {
                 continue;
             }
-            std::uint8_t* to = bitmap.pixels.data() + bitmap.Stride() * (frame.top + y) +
-                               static_cast<std::size_t>(frame.left + x) * 4;
+            std::uint8_t* to = bitmap.pixels.data() + bitmap.Stride() * (top + y) +
+                               static_cast<std::size_t>(left + x) * 4;
             if (static_cast<std::size_t>(index) < palette->colors.size()) {
                 const GifColorType& color = palette->colors[static_cast<std::size_t>(index)];
                 to[0] = color.Red;

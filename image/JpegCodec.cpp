@@ -89,7 +89,7 @@ std::optional<Bitmap> DecodeJpeg(ByteSpan bytes, int coverWidth, int coverHeight
     if (!handle || bytes.empty() ||
         !ReadTurboHeader(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                          width, height, subsampling, colorspace) ||
-        !FitsPixelLimit(width, height)) {
+        !FitsPixelBudget(width, height, bytes.size())) {
         return std::nullopt;
     }
     const tjscalingfactor scale = CoveringScale(width, height, coverWidth, coverHeight);

@@ -106,7 +106,7 @@ int EstimateJpegQuality(ByteSpan bytes) {
 bool RotateJpegLossless(ByteSpan bytes, QuarterTurn turn, Bytes& out) {
     const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
     if (!header || header->format != PictureFormat::Jpeg ||
-        !FitsPixelLimit(header->width, header->height)) {
+        !FitsPixelBudget(header->width, header->height, bytes.size())) {
         return false;
     }
     TurboHandle handle(tjInitTransform());

@@ -1,7 +1,7 @@
 // Internal to image/: one decoder and encoder per file format over the codec libraries. Each
 // call keeps its own decoder state, so any number of threads may decode at once. Decoders
-// check the picture's size against kMaxPicturePixels before allocating and fail on truncated
-// or corrupt data rather than returning a partly grey picture.
+// check the picture's size against the pixel budget of the file's size (FitsPixelBudget) before
+// allocating and fail on truncated or corrupt data rather than returning a partly grey picture.
 #pragma once
 
 #include <cstdint>

@@ -29,6 +29,19 @@ inline constexpr std::uint64_t kMaxPicturePixels = 150'000'000;
            width * height <= kMaxPicturePixels;
 }
 
+// The most pixels one byte of a picture file can stand for. No compression a real picture uses
+// packs more: a blank 1-bit PNG with deflate at its limit comes to about 7,900, GIF's LZW stops
+// near 2,700, Huffman-coded JPEG near 500, photos stay below 100. A file claiming more pixels
+// than its bytes can hold is refused before anything is allocated, so what a decode costs is
+// bounded by the file's size: a 111-byte file gets at most 0.9 megapixels.
+inline constexpr std::uint64_t kMaxPixelsPerFileByte = 8192;
+
+// The pixel limit, narrowed to what a file of `fileBytes` bytes can hold.
+[[nodiscard]] constexpr bool FitsPixelBudget(std::uint64_t width, std::uint64_t height,
+                                             std::uint64_t fileBytes) {
+    return FitsPixelLimit(width, height) && width * height <= fileBytes * kMaxPixelsPerFileByte;
+}
+
 // The header of a picture held in memory; nothing when the format is unknown or the header is
 // cut short. Width or height may be 0 where the file says so.
 [[nodiscard]] std::optional<PictureHeader> ReadPictureHeader(std::span<const std::uint8_t> bytes);

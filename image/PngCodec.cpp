@@ -39,15 +39,15 @@ void FlushNothing(png_structp) {}
 
 // Reads the header and sets up the conversion to 8-bit RGB or RGBA, without colour
 // management: gamma and colour-profile chunks are left unapplied.
-bool ReadInfo(png_structp png, png_infop info, png_uint_32& width, png_uint_32& height,
-              int& channels) {
+bool ReadInfo(png_structp png, png_infop info, std::size_t fileBytes, png_uint_32& width,
+              png_uint_32& height, int& channels) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
     png_read_info(png, info);
     width = png_get_image_width(png, info);
     height = png_get_image_height(png, info);
-    if (!FitsPixelLimit(width, height)) {
+    if (!FitsPixelBudget(width, height, fileBytes)) {
         return false;
     }
     png_set_expand(png);  // palettes to RGB, low bit depths to 8, tRNS to alpha
@@ -107,7 +107,7 @@ std::optional<Bitmap> DecodePng(ByteSpan bytes) {
     png_uint_32 height = 0;
     int channels = 0;
     std::optional<Bitmap> result;
-    if (ReadInfo(png, info, width, height, channels)) {
+    if (ReadInfo(png, info, bytes.size(), width, height, channels)) {
         Bitmap bitmap = MakeBitmap(static_cast<int>(width), static_cast<int>(height), channels);
         std::vector<png_bytep> rows = RowPointers(bitmap);
         if (ReadRows(png, rows.data())) {

@@ -128,7 +128,7 @@ std::optional<Bitmap> DecodeTiff(ByteSpan bytes) {
     std::uint32_t height = 0;
     if (!tiff || TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 ||
         TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height) != 1 ||
-        !FitsPixelLimit(width, height)) {
+        !FitsPixelBudget(width, height, bytes.size())) {
         return std::nullopt;
     }
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
