@@ -10,6 +10,9 @@ namespace tavopix {
 // callers take differences as unsigned 32-bit values (now - then) and never compare ticks.
 std::uint32_t GetTickCount();
 
+// The current UTC time as a file time (platform/FileTime.h ticks), for age tests of files.
+std::uint64_t GetSystemTimeAsFileTime();
+
 // Blocks the calling thread for `milliseconds` (0 only yields).
 void Sleep(std::uint32_t milliseconds);
 

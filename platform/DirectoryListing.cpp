@@ -60,6 +60,8 @@ bool DirectoryListing::Next(DirectoryEntry& entry) {
         entry.isDirectory = found->d_type == DT_DIR;
         entry.size = 0;
         entry.lastWriteTime = 0;
+        entry.device = 0;
+        entry.inode = 0;
         bool needStat = state_->details == EntryDetails::Full || found->d_type == DT_UNKNOWN ||
                         found->d_type == DT_LNK;
         if (!needStat) {
@@ -87,6 +89,8 @@ bool DirectoryListing::Next(DirectoryEntry& entry) {
         if (state_->details == EntryDetails::Full) {
             entry.size = attributes.size;
             entry.lastWriteTime = attributes.lastWriteTime;
+            entry.device = attributes.device;
+            entry.inode = attributes.inode;
         }
         return true;
     }

@@ -21,6 +21,8 @@ struct DirectoryEntry {
     bool isSymlink = false;
     std::uint64_t size = 0;           // only with EntryDetails::Full
     std::uint64_t lastWriteTime = 0;  // only with EntryDetails::Full; platform/FileTime.h ticks
+    std::uint64_t device = 0;         // only with EntryDetails::Full; see FileAttributes
+    std::uint64_t inode = 0;
 };
 
 enum class EntryDetails { NameAndKind, Full };

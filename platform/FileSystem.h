@@ -14,6 +14,10 @@ struct FileAttributes {
     bool isDirectory = false;
     std::uint64_t size = 0;           // bytes; 0 for folders
     std::uint64_t lastWriteTime = 0;  // platform/FileTime.h ticks
+    // Which file system holds it and which file it is there: two paths with the same pair are
+    // the same file, and a folder whose device differs from its parent's is a mount point.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 };
 
 // Reads the attributes of `path`, following symbolic links. False (and `attributes` untouched)

@@ -14,6 +14,8 @@ inline FileAttributes AttributesFromStat(const struct stat& info) {
     attributes.isDirectory = S_ISDIR(info.st_mode);
     attributes.size = attributes.isDirectory ? 0 : static_cast<std::uint64_t>(info.st_size);
     attributes.lastWriteTime = FileTimeFromUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+    attributes.device = static_cast<std::uint64_t>(info.st_dev);
+    attributes.inode = static_cast<std::uint64_t>(info.st_ino);
     return attributes;
 }
 
