@@ -1,0 +1,33 @@
+// Where a press on a folder tree's caption lands: the trees' pages draw a node's icons (the
+// expander, and in the folder dialog the check box) as images in the caption's left padding,
+// left of its content. The engine flags presses on an element's own icon; a press in that
+// padding counts the same, so the trees work in every view.
+#pragma once
+
+#include "engine/Element.h"
+#include "engine/EventParams.h"
+
+namespace tavopix {
+
+// The caption at or above the pressed element, up to (not including) `scope`; null when the
+// press was not on a caption.
+inline Element* PressedCaption(const MouseParams& params, const Element& scope) {
+    for (Element* e = params.target.get(); e != nullptr && e != &scope; e = e->Parent()) {
+        if (e->Tag() == "caption") {
+            return e;
+        }
+    }
+    return nullptr;
+}
+
+// True when the press lies on the icon of `caption`.
+inline bool PressOnCaptionIcon(const MouseParams& params, const Element& caption) {
+    if (params.isOnIcon) {
+        return true;
+    }
+    const Rect content = caption.Location(ROOT_RELATIVE | CONTENT_BOX);
+    const Rect border = caption.Location(ROOT_RELATIVE | BORDER_BOX);
+    return content.left > border.left && params.posDocument.x < content.left;
+}
+
+}  // namespace tavopix

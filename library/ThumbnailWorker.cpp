@@ -1,0 +1,157 @@
+#include "library/ThumbnailWorker.h"
+
+#include <system_error>
+#include <utility>
+
+#include "library/ItemList.h"
+#include "library/ItemThumbnail.h"
+#include "library/LibraryMessages.h"
+#include "platform/Clock.h"
+#include "platform/MessageQueue.h"
+
+namespace tavopix {
+namespace {
+
+constexpr std::uint32_t kMadeItemPauseMs = 1;
+constexpr std::uint32_t kShownPollMs = 10;
+
+}  // namespace
+
+ThumbnailWorker::ThumbnailWorker(HWND window, ItemList& items, RangeSource range)
+    : window_(window), items_(items), range_(std::move(range)) {}
+
+ThumbnailWorker::~ThumbnailWorker() {
+    Stop();
+}
+
+bool ThumbnailWorker::Start() {
+    Stop();
+    {
+        const std::lock_guard lock(lock_);
+        state_ = PauseRequested;
+        parked_.Reset();
+    }
+    try {
+        thread_ = std::thread(&ThumbnailWorker::Run, this);
+    } catch (const std::system_error&) {
+        const std::lock_guard lock(lock_);
+        state_ = NoThread;
+        parked_.Set();
+        return false;
+    }
+    static_cast<void>(parked_.Wait());
+    return true;
+}
+
+void ThumbnailWorker::Pause(ThumbResume resume) {
+    {
+        const std::lock_guard lock(lock_);
+        // Without a thread there is nothing to park (and nothing to resume).
+        if (state_ == NoThread) {
+            return;
+        }
+        if (state_ == Working) {
+            state_ = PauseRequested;
+            parked_.Reset();
+        }
+    }
+    static_cast<void>(parked_.Wait());
+    // Items handed over before the pause may leave the list; their messages must not arrive.
+    DiscardQueuedMessages(window_, WM_THUMBNAIL_READY, WM_THUMBNAIL_READY, nullptr);
+    std::size_t first = 0;
+    std::size_t last = 0;
+    if (resume == ThumbResume::No || !range_ || !range_(first, last)) {
+        return;
+    }
+    const std::lock_guard lock(lock_);
+    // Without a thread nobody would ever leave the working state.
+    if (state_ == NoThread) {
+        return;
+    }
+    first_ = first;
+    last_ = last;
+    ++resumes_;
+    state_ = Working;
+    wake_.Set();
+}
+
+void ThumbnailWorker::Stop() {
+    {
+        const std::lock_guard lock(lock_);
+        if (state_ == NoThread) {
+            if (thread_.joinable()) {
+                thread_.join();
+            }
+            return;
+        }
+        const bool parked = state_ == Parked;
+        state_ = StopRequested;
+        parked_.Reset();
+        if (parked) {
+            wake_.Set();
+        }
+    }
+    static_cast<void>(parked_.Wait());
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
+    for (std::size_t index = first; index <= last && index < items_.size() && state_ == Working;
+         ++index) {
+        PictureItem& item = items_[index];
+        if (item.made) {
+            Sleep(kMadeItemPauseMs);
+        } else {
+            MakeThumbnail(item);
+            item.made = true;
+        }
+        if (!item.shown) {
+            PostMessage(window_, WM_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&item), 0);
+            while (!item.shown && state_ == Working) {
+                Sleep(kShownPollMs);
+            }
+        }
+    }
+}
+
+void ThumbnailWorker::Run() {
+    unsigned workedOn = 0;
+    for (;;) {
+        std::size_t first = 0;
+        std::size_t last = 0;
+        bool working = false;
+        {
+            const std::lock_guard lock(lock_);
+            working = state_ == Working;
+            first = first_;
+            last = last_;
+            workedOn = resumes_;
+        }
+        if (working) {
+            WorkOnRange(first, last);
+        }
+        {
+            const std::lock_guard lock(lock_);
+            if (state_ == StopRequested) {
+                state_ = NoThread;
+                parked_.Set();
+                return;
+            }
+            // A resume that came in after the range was taken starts over instead of being
+            // lost to the parking.
+            if (state_ == Working && resumes_ != workedOn) {
+                continue;
+            }
+            if (state_ == PauseRequested) {
+                parked_.Set();
+            }
+            state_ = Parked;
+            wake_.Reset();
+        }
+        static_cast<void>(wake_.Wait());
+    }
+}
+
+}  // namespace tavopix
