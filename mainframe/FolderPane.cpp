@@ -1,0 +1,288 @@
+#include "mainframe/FolderPane.h"
+
+#include <memory>
+#include <utility>
+
+#include "app/AppContext.h"
+#include "app/PathTokens.h"
+#include "app/SettingsStore.h"
+#include "engine/Element.h"
+#include "engine/EventCodes.h"
+#include "library/FolderResult.h"
+#include "library/FolderViewBehavior.h"
+#include "library/LibraryMessages.h"
+#include "library/SetDirDlg.h"
+#include "platform/MessageQueue.h"
+#include "platform/Window.h"
+
+namespace tavopix {
+namespace {
+
+constexpr std::u16string_view kListViewKey = u"tree_view_list";
+
+bool HasId(const Element* element, std::u16string_view id) {
+    if (element == nullptr) {
+        return false;
+    }
+    const std::u16string* value = element->GetAttribute("id");
+    return value != nullptr && *value == id;
+}
+
+void SetSelected(const ElementRef& element, bool selected) {
+    if (element) {
+        element->SetAttribute(
+            "sel", selected ? std::optional<std::u16string_view>(u"true") : std::nullopt);
+    }
+}
+
+void Enable(Element* item, bool enabled) {
+    if (item != nullptr) {
+        item->SetState(enabled ? 0 : STATE_DISABLED, enabled ? STATE_DISABLED : 0);
+    }
+}
+
+}  // namespace
+
+FolderPane::FolderPane(HWND window, ItemList& items, const MarkedSet& marked,
+                       const UploadedRegistry& registry, Hooks hooks)
+    : window_(window),
+      items_(items),
+      hooks_(std::move(hooks)),
+      folders_(DataFile(kFolderListFileName)),
+      thumbnails_(window, items, hooks_.visibleRange),
+      search_(PictureSearch::Setup{
+          window, DataFile(kFolderListFileName), DataFile(kPictureFilterFileName), &filter_,
+          [this] { return listing_.Running(); }, [this] { return thumbnails_.IsWorking(); }}),
+      listing_(FolderListing::Setup{window, &items, &folders_, &filter_, &marked, &registry,
+                                    [this] { return listView_.load(); },
+                                    [this] { thumbnails_.Pause(ThumbResume::No); }}) {
+    // The tree's behaviour is registered before the page names it.
+    static_cast<void>(FolderViewBehavior::Instance());
+}
+
+FolderPane::~FolderPane() = default;
+
+std::u16string FolderPane::DataFile(std::u16string_view name) const {
+    return appContext.programDir + std::u16string(name);
+}
+
+std::u16string FolderPane::SettingsFile() const {
+    return DataFile(u"tavopix.ini");
+}
+
+void FolderPane::Create(Element& root) {
+    root_ = ElementRef(&root);
+    tree_.Bind(root.FindById(u"tree_view"));
+    viewList_ = ElementRef(root.FindById(u"btn_view_list"));
+    viewTree_ = ElementRef(root.FindById(u"btn_view_tree"));
+    setDir_ = ElementRef(root.FindById(u"btn_set_dir"));
+
+    std::u16string setting;
+    const bool list =
+        SettingsStore::Get(SettingsFile(), kListViewKey, setting) && setting == u"true";
+    listView_ = list;
+    tree_.SetPresentation(list ? FolderPresentation::List : FolderPresentation::Tree);
+    SetSelected(viewList_, list);
+    SetSelected(viewTree_, !list);
+
+    PictureFilter filter;
+    if (!LoadPictureFilter(DataFile(kPictureFilterFileName), filter)) {
+        filter = kStartPictureFilter;
+        static_cast<void>(SavePictureFilter(DataFile(kPictureFilterFileName), filter));
+    }
+    filter_.Set(filter);
+    folders_.Load();
+}
+
+void FolderPane::Start() {
+    if (tree_.LoadCache(DataFile(kSearchPathCacheFileName))) {
+        PostMessage(window_, WM_CACHE_LOADED, 0, 0);
+    } else {
+        StartSearch();
+    }
+    thumbnails_.Start();
+}
+
+void FolderPane::Close() {
+    if (!search_.Running()) {
+        static_cast<void>(tree_.SaveCache(DataFile(kSearchPathCacheFileName)));
+    }
+    search_.Stop();
+    listing_.Stop();
+    thumbnails_.Pause(ThumbResume::No);
+    thumbnails_.Stop();
+}
+
+bool FolderPane::StartSearch() {
+    return search_.Start();
+}
+
+void FolderPane::Research() {
+    tree_.Clear();
+    StartSearch();
+}
+
+bool FolderPane::RunFolderDialog() {
+    CSetDirDlg dialog(folders_, window_);
+    return dialog.Run(SW_SHOWNORMAL) == FRAME_RESULT_OK;
+}
+
+std::u16string FolderPane::SelectedFolder() const {
+    const Element* tree = tree_.TreeView();
+    const Element* span = tree != nullptr ? tree->FindFirst(".cp[sel=\"true\"]") : nullptr;
+    const Element* caption = span != nullptr ? span->Parent() : nullptr;
+    const std::u16string* path = caption != nullptr ? caption->GetAttribute("path") : nullptr;
+    return path != nullptr ? *path : std::u16string();
+}
+
+void FolderPane::AddFolderResult(const std::u16string& path, unsigned count) {
+    tree_.AddFolderResult(path, count);
+    if (!reselectFolder_.empty() && path == reselectFolder_) {
+        Reselect();
+    }
+}
+
+// After the tree was rebuilt in the other presentation, the folder that was selected before
+// is selected again as soon as its node exists.
+void FolderPane::Reselect() {
+    Element* node = tree_.NodeOf(reselectFolder_);
+    Element* span = node != nullptr ? node->FindFirst(".cp") : nullptr;
+    if (span == nullptr) {
+        return;
+    }
+    if (Element* old = tree_.TreeView()->FindFirst(".cp[sel=\"true\"]"); old && old != span) {
+        old->SetAttribute("sel", std::nullopt);
+    }
+    span->SetAttribute("sel", u"true");
+    reselectFolder_.clear();
+}
+
+bool FolderPane::OnWindowMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_SEARCH_NEEDS_FOLDERS:
+            RunFolderDialog();
+            search_.EndWaitingForFolders();
+            return true;
+        case WM_FOLDER_RESULT: {
+            const std::unique_ptr<FolderResult> result(reinterpret_cast<FolderResult*>(wParam));
+            if (result) {
+                AddFolderResult(result->path, result->count);
+            }
+            return true;
+        }
+        case WM_SEARCH_DONE:
+            static_cast<void>(tree_.SaveCache(DataFile(kSearchPathCacheFileName)));
+            return true;
+        case WM_CACHE_LOADED:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void FolderPane::SwitchView(bool list) {
+    const bool searching = search_.Running();
+    listView_ = list;
+    SetSelected(viewList_, list);
+    SetSelected(viewTree_, !list);
+    SettingsStore::Set(SettingsFile(), kListViewKey, list ? u"true" : u"false");
+    reselectFolder_ = SelectedFolder();
+    tree_.Clear();
+    tree_.SetPresentation(list ? FolderPresentation::List : FolderPresentation::Tree);
+    if (searching || !tree_.LoadCache(DataFile(kSearchPathCacheFileName))) {
+        StartSearch();
+    } else if (!reselectFolder_.empty()) {
+        Reselect();
+    }
+}
+
+void FolderPane::OpenFolder(Element& span) {
+    if (Element* root = root_.get()) {
+        for (const std::u16string_view id : {u"op_uped", u"op_mark"}) {
+            if (Element* entry = root->FindById(id)) {
+                if (Element* cp = entry->FindFirst(".cp")) {
+                    cp->SetAttribute("sel", std::nullopt);
+                }
+            }
+        }
+    }
+    const Element* caption = span.Parent();
+    const std::u16string* path = caption != nullptr ? caption->GetAttribute("path") : nullptr;
+    if (path == nullptr) {
+        return;
+    }
+    if (*path == currentFolder_ && !search_.Started()) {
+        return;
+    }
+    search_.ClearStarted();
+    currentFolder_ = *path;
+    listing_.Start(currentFolder_);
+    if (hooks_.hideDetail) {
+        hooks_.hideDetail();
+    }
+}
+
+void FolderPane::SetUpContextMenu(Element& menu) {
+    const bool selected = !SelectedFolder().empty();
+    Enable(menu.FindById(u"tvmu_upload"), selected);
+    Enable(menu.FindById(u"tvmu_browser"), selected);
+    Enable(menu.FindById(u"tvmu_stop"), search_.Running());
+}
+
+bool FolderPane::OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
+                                 std::uintptr_t) {
+    switch (code) {
+        case BUTTON_CLICK:
+            if (target == nullptr) {
+                return false;
+            }
+            if (target == setDir_.get()) {
+                if (RunFolderDialog()) {
+                    Research();
+                }
+                return true;
+            }
+            if (target == viewList_.get() || target == viewTree_.get()) {
+                const bool list = target == viewList_.get();
+                if (list != listView_) {
+                    SwitchView(list);
+                }
+                return true;
+            }
+            return false;
+        case FOLDER_OPENED_EVENT: {
+            Element* tree = tree_.TreeView();
+            if (target == nullptr || tree == nullptr || !tree->Contains(*target)) {
+                return false;
+            }
+            // Raised for the tree itself (after a folder upload), it lists the selected
+            // folder again so the grid shows the new uploaded flags.
+            Element* span = target == tree ? tree->FindFirst(".cp[sel=\"true\"]") : target;
+            if (span != nullptr) {
+                OpenFolder(*span);
+            }
+            return true;
+        }
+        case MENU_ITEM_CLICK:
+            if (element == nullptr || !HasId(element->Parent(), u"tv_cmenu")) {
+                return false;
+            }
+            if (HasId(element, u"tvmu_browser")) {
+                ShowInExplorer(SelectedFolder());
+            } else if (HasId(element, u"tvmu_refresh")) {
+                Research();
+            } else if (HasId(element, u"tvmu_stop")) {
+                search_.Stop();
+            }
+            return false;
+        case CONTEXT_MENU_SETUP:
+            if (target != nullptr && target == tree_.TreeView() && element != nullptr) {
+                SetUpContextMenu(*element);
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+}  // namespace tavopix
