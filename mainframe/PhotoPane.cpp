@@ -3,13 +3,11 @@
 #include <cstdio>
 
 #include "app/AppContext.h"
-#include "app/FileTimeText.h"
 #include "app/PathTokens.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
 #include "engine/EventDispatcher.h"
 #include "engine/controls/Control.h"
-#include "image/PictureDetails.h"
 #include "library/GridCell.h"
 #include "library/GridEvents.h"
 #include "library/ImgDetailBehavior.h"
@@ -62,7 +60,8 @@ void Enable(Element* item, bool enabled) {
 std::u16string DeleteQuestion(std::size_t count, bool viewer) {
     if (count != 1) {
         char text[96];
-        std::snprintf(text, sizeof text, "确定要删除所选的%u张图片吗?", static_cast<unsigned>(count));
+        std::snprintf(text, sizeof text, "确定要删除所选的%u张图片吗?",
+                      static_cast<unsigned>(count));
         return FromUtf8(text);
     }
     return viewer ? u"确定要删除这张图片吗?" : u"确定要删除所选的图片吗?";
@@ -87,16 +86,6 @@ PhotoPane::PhotoPane(Element& root, HWND window, ItemList& items, MarkedSet& mar
         };
     }
     viewer_.Hide();
-    std::u16string sort;
-    if (SettingsStore::Get(SettingsFile(), kSortKey, sort)) {
-        sortType_ = ParseInt(sort).value_or(0);
-    }
-    if (Element* menu = Find(u"sort_menu")) {
-        const std::string selector = "li[sort_type=\"" + std::to_string(sortType_) + "\"]";
-        if (Element* item = menu->FindFirst(selector)) {
-            item->SetAttribute("sel", u"true");
-        }
-    }
     grid_.ShowMarkCount();
 }
 
@@ -104,7 +93,9 @@ bool PhotoPane::OnWindowMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_CLEAR_GRID:
             grid_.Clear();
-            SetStatus(kReady);
+            if (Element* status = Find(u"hsk_st")) {
+                status->SetInnerText(kReady);
+            }
             return true;
         case WM_BUILD_GRID:
             BuildGrid();
@@ -117,9 +108,7 @@ bool PhotoPane::OnWindowMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_TIMER:
             if (wParam == THUMB_RESUME_TIMER) {
                 KillTimer(window_, THUMB_RESUME_TIMER);
-                if (hooks_.pauseThumbnails) {
-                    hooks_.pauseThumbnails(true);
-                }
+                PauseThumbnails(true);
                 return true;
             }
             if (wParam == DETAIL_HINT_TIMER) {
@@ -185,15 +174,13 @@ bool PhotoPane::OnBehaviorEvent(Element* element, Element* target, std::uint32_t
             ArmThumbResume();
             return true;
         case SHOW_DETAIL_EVENT:
-            if (element != nullptr && element->Parent() == grid_.GridElement() && element->Index() >= 0) {
+            if (element != nullptr && element->Parent() == grid_.GridElement() &&
+                element->Index() >= 0) {
                 viewer_.Open(static_cast<std::size_t>(element->Index()));
             }
             return true;
         case DETAIL_STEP_EVENT:
             viewer_.Step(reason != kStepPrevious);
-            return true;
-        case SELECTION_CHANGED_EVENT:
-            UpdateStatusLine();
             return true;
         default:
             return false;
@@ -227,9 +214,13 @@ std::vector<ElementRef> PhotoPane::Targets() const {
 }
 
 void PhotoPane::BuildGrid() {
-    grid_.Build(sortType_);
+    grid_.Build(hooks_.sortType ? hooks_.sortType() : 0);
+    PauseThumbnails(true);
+}
+
+void PhotoPane::PauseThumbnails(bool resume) {
     if (hooks_.pauseThumbnails) {
-        hooks_.pauseThumbnails(true);
+        hooks_.pauseThumbnails(resume);
     }
 }
 
@@ -264,9 +255,7 @@ void PhotoPane::RotateTargets(bool left) {
         return;
     }
     // The worker writes the items' thumbnails too: it rests while pictures are turned.
-    if (hooks_.pauseThumbnails) {
-        hooks_.pauseThumbnails(false);
-    }
+    PauseThumbnails(false);
     for (const ElementRef& cell : cells) {
         PictureItem* item = grid_.ItemOf(*cell);
         if (item == nullptr) {
@@ -280,9 +269,7 @@ void PhotoPane::RotateTargets(bool left) {
     if (viewer_.IsShown() && viewer_.ShowCell(static_cast<std::size_t>(viewer_.Index()))) {
         viewer_.LayOut();
     }
-    if (hooks_.pauseThumbnails) {
-        hooks_.pauseThumbnails(true);
-    }
+    PauseThumbnails(true);
 }
 
 void PhotoPane::DeleteTargets() {
@@ -294,9 +281,7 @@ void PhotoPane::DeleteTargets() {
     if (hooks_.ask(DeleteQuestion(cells.size(), inViewer), kDeleteCaption) != MB_HSK_OK) {
         return;
     }
-    if (hooks_.pauseThumbnails) {
-        hooks_.pauseThumbnails(false);
-    }
+    PauseThumbnails(false);
     for (const ElementRef& cell : cells) {
         const std::u16string* stored = cell->GetAttribute("path");
         if (stored == nullptr) {
@@ -326,10 +311,10 @@ void PhotoPane::DeleteTargets() {
     if (inViewer) {
         viewer_.AfterDelete();
     }
-    if (hooks_.pauseThumbnails) {
-        hooks_.pauseThumbnails(true);
+    PauseThumbnails(true);
+    if (hooks_.selectionChanged) {
+        hooks_.selectionChanged();
     }
-    UpdateStatusLine();
 }
 
 void PhotoPane::ChangeSort(Element& item) {
@@ -340,23 +325,23 @@ void PhotoPane::ChangeSort(Element& item) {
     }
     item.SetAttribute("sel", u"true");
     const std::u16string* type = item.GetAttribute("sort_type");
-    sortType_ = type ? ParseInt(*type).value_or(0) : 0;
-    SettingsStore::Set(SettingsFile(), kSortKey, FromUtf8(std::to_string(sortType_)));
-    if ((hooks_.searchOrListingRunning && hooks_.searchOrListingRunning()) || sortType_ == 0) {
+    const int sortType = type ? ParseInt(*type).value_or(0) : 0;
+    if (hooks_.setSortType) {
+        hooks_.setSortType(sortType);
+    }
+    SettingsStore::Set(SettingsFile(), kSortKey, FromUtf8(std::to_string(sortType)));
+    if ((hooks_.searchOrListingRunning && hooks_.searchOrListingRunning()) || sortType == 0) {
         return;
     }
-    if (hooks_.pauseThumbnails) {
-        hooks_.pauseThumbnails(false);
-    }
-    grid_.Build(sortType_);
-    if (hooks_.pauseThumbnails) {
-        hooks_.pauseThumbnails(true);
-    }
+    PauseThumbnails(false);
+    grid_.Build(sortType);
+    PauseThumbnails(true);
 }
 
 void PhotoPane::SetUpContextMenu(Element& menu) {
     Element* grid = grid_.GridElement();
-    const bool cellSelected = grid != nullptr && grid->FindFirst("div.loc[sel=\"true\"]") != nullptr;
+    const bool cellSelected =
+        grid != nullptr && grid->FindFirst("div.loc[sel=\"true\"]") != nullptr;
     Element* tree = Find(u"tree_view");
     const bool folderSelected = tree != nullptr && tree->FindFirst(".cp[sel=\"true\"]") != nullptr;
     for (const std::u16string_view id :
@@ -372,8 +357,8 @@ void PhotoPane::ContextMenuCommand(Element& item) {
         return;
     }
     static constexpr std::pair<std::u16string_view, std::u16string_view> kRepeats[] = {
-        {u"plmu_upload", u"btn_upload"},   {u"plmu_mark", u"btn_mark"},
-        {u"plmu_turn_left", u"btn_atcw"},  {u"plmu_turn_right", u"btn_cw"},
+        {u"plmu_upload", u"btn_upload"},  {u"plmu_mark", u"btn_mark"},
+        {u"plmu_turn_left", u"btn_atcw"}, {u"plmu_turn_right", u"btn_cw"},
         {u"plmu_remove", u"btn_delete"},
     };
     for (const auto& [entry, button] : kRepeats) {
@@ -393,7 +378,8 @@ void PhotoPane::ContextMenuCommand(Element& item) {
     }
     if (path.empty()) {
         if (Element* tree = Find(u"tree_view")) {
-            if (Element* caption = tree->FindFirst(".cp[sel=\"true\"]"); caption && caption->Parent()) {
+            if (Element* caption = tree->FindFirst(".cp[sel=\"true\"]");
+                caption && caption->Parent()) {
                 const std::u16string* folder = caption->Parent()->GetAttribute("path");
                 path = folder ? *folder : u"";
             }
@@ -406,48 +392,6 @@ void PhotoPane::ContextMenuCommand(Element& item) {
 
 void PhotoPane::ArmThumbResume() {
     SetTimer(window_, THUMB_RESUME_TIMER, kThumbResumeDelayMs);
-}
-
-void PhotoPane::SetStatus(std::u16string_view text) {
-    if (Element* status = Find(u"hsk_st")) {
-        status->SetInnerText(text);
-    }
-}
-
-void PhotoPane::UpdateStatusLine() {
-    Element* grid = grid_.GridElement();
-    std::size_t count = 0;
-    Element* last = nullptr;
-    for (std::size_t i = 0; grid != nullptr && i < grid->ChildCount(); ++i) {
-        const std::u16string* sel = grid->Child(i)->GetAttribute("sel");
-        if (sel != nullptr && *sel == u"true") {
-            ++count;
-            last = grid->Child(i);
-        }
-    }
-    if (count == 0) {
-        SetStatus(kReady);
-        return;
-    }
-    if (count > 1) {
-        SetStatus(u"已选择 " + FromUtf8(std::to_string(count)) + u" 张图片");
-        return;
-    }
-    PictureDetails details;
-    const std::u16string* path = last->GetAttribute("path");
-    details.realPath = path ? ExpandPath(*path) : std::u16string();
-    if (details.realPath.empty() || !ReadPictureDetails(details)) {
-        SetStatus(kReady);
-        return;
-    }
-    std::u16string time;
-    FormatFileTime(details.lastWriteTime, time);
-    char facts[96];
-    std::snprintf(facts, sizeof facts, "%dx%d", details.width, details.height);
-    char kb[32];
-    std::snprintf(kb, sizeof kb, "%0.1fKB", details.size / 1024.0);
-    SetStatus(details.name + u" 尺寸：" + FromUtf8(facts) + u"， 文件大小：" + FromUtf8(kb) +
-              u"， 修改时间：" + time);
 }
 
 }  // namespace tavopix

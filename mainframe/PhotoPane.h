@@ -1,10 +1,11 @@
 // The main window's right pane: the photo grid with its toolbar (zoom, rotate, mark, delete,
-// sort), the grid's context menu, the detail viewer and the status line that follows the
-// selection. CMainFrame owns one and hands it the window messages and page events that belong
-// to the pane; each hook returns true when it handled what it was given.
+// sort), the grid's context menu and the detail viewer. CMainFrame owns one and hands it the
+// window messages and page events that belong to the pane; each hook returns true when it
+// handled what it was given.
 //
 // The pane works on the main window's ItemList, MarkedSet and UploadedRegistry; the thumbnail
-// worker and the folder tree belong to the window and are reached through Hooks. UI thread only.
+// worker, the folder tree, the sort order and the status line belong to the window and are
+// reached through Hooks. UI thread only.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +34,11 @@ public:
         std::function<void(unsigned count)> setSelectedFolderCount;
         // True while the folder search or a folder listing runs (the grid is then not re-sorted).
         std::function<bool()> searchOrListingRunning;
+        // The window's sort order (0-8), and its change by the sort menu.
+        std::function<int()> sortType;
+        std::function<void(int)> setSortType;
+        // The selection changed without a grid event (a delete): the status line follows.
+        std::function<void()> selectionChanged;
         // Asks the user a delete question; returns the pressed button (16: 确定). The message box
         // by default.
         std::function<int(std::u16string_view text, std::u16string_view caption)> ask;
@@ -50,7 +56,6 @@ public:
                          std::uintptr_t reason);
 
     int ThumbSize() const { return grid_.Side(); }
-    int SortType() const { return sortType_; }
     bool DetailShown() const { return viewer_.IsShown(); }
     // The cell the viewer shows; null when it is hidden.
     Element* DetailCell() const;
@@ -61,9 +66,6 @@ public:
     }
     PhotoGrid& Grid() { return grid_; }
     DetailViewer& Viewer() { return viewer_; }
-
-    // The status line from the selection: "已就绪", one picture's facts, or the count.
-    void UpdateStatusLine();
 
 private:
     Element* Find(std::u16string_view id) const { return root_.FindById(id); }
@@ -78,7 +80,7 @@ private:
     void SetUpContextMenu(Element& menu);
     void ContextMenuCommand(Element& item);
     void ArmThumbResume();
-    void SetStatus(std::u16string_view text);
+    void PauseThumbnails(bool resume);
 
     Element& root_;
     HWND window_;
@@ -89,7 +91,6 @@ private:
     PictureVersions versions_;
     PhotoGrid grid_;
     DetailViewer viewer_;
-    int sortType_ = 0;
 };
 
 }  // namespace tavopix
