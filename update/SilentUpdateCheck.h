@@ -18,6 +18,7 @@ public:
     void StartIfWanted(HWND mainWindow);
     // Stops the check, waiting for its worker, and drops its queued line. UI thread.
     void Stop();
+    bool IsRunning() const { return worker_.IsRunning(); }
 
     // WM_SILENT_VERSION_LINE: offers a newer version the line names. Takes the line record.
     void OnVersionLine(HWND mainWindow, WPARAM line);

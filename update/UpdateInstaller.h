@@ -1,6 +1,6 @@
 // Installing an update package into the program folder.
 //
-// A package is a tar archive (compressed with gzip, xz, bzip2 or zstd, or not at all) of the
+// A package is a tar archive (usually gzip-compressed) of the
 // program folder's own files: the program "tavopix" at its top, and folders such as skin/ and
 // web/. scripts/make-update-package.sh makes one from a build.
 //
