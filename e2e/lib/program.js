@@ -4,7 +4,7 @@
 // in ovkCfg.ini. The program prints the address of its interface, which the test opens in
 // headless Chromium. stop() always ends both processes and removes the folder.
 
-import { spawn } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -98,7 +98,8 @@ async function startAlbumd(bin, dataDir) {
 }
 
 // Options: service (start albumd and write ovkCfg.ini), sdkConfig (write this text as
-// ovkCfg.ini instead), settings (more tavopix.ini keys).
+// ovkCfg.ini instead), settings (more tavopix.ini keys), beforeStart (with a service: runs
+// with {albumdCommand(words), albumdAddress} before the program starts).
 export async function startProgram(options = {}) {
   const bin = path.join(buildDir(), 'bin');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tavopix-e2e-'));
@@ -125,6 +126,12 @@ export async function startProgram(options = {}) {
       fs.mkdirSync(path.join(dir, 'albumd-data'));
       albumd = await startAlbumd(bin, path.join(dir, 'albumd-data'));
       processes.push(albumd);
+    }
+    if (albumd && options.beforeStart) {
+      // Operator commands on the running service's data, before the program asks it anything.
+      const albumdCommand = (words) => execFileSync(process.env.TAVOPIX_ALBUMD ?? path.join(bin, 'albumd'),
+        ['--data', path.join(dir, 'albumd-data'), ...words], { stdio: ['ignore', 'pipe', 'pipe'] });
+      await options.beforeStart({ albumdCommand, albumdAddress: albumd.address });
     }
     const sdkConfig = options.sdkConfig ?? (albumd ? sdkConfigText(albumd.address) : null);
     if (sdkConfig !== null) fs.writeFileSync(path.join(programDir, 'ovkCfg.ini'), sdkConfig);
