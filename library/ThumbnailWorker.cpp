@@ -144,10 +144,13 @@ void ThumbnailWorker::Run() {
             if (state_ == Working && resumes_ != workedOn) {
                 continue;
             }
-            if (state_ == PauseRequested) {
+            // The state is written before the acknowledgement, so whoever waited for it
+            // reads it parked.
+            const bool acknowledge = state_ == PauseRequested;
+            state_ = Parked;
+            if (acknowledge) {
                 parked_.Set();
             }
-            state_ = Parked;
             wake_.Reset();
         }
         static_cast<void>(wake_.Wait());
