@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/TextConvert.h"
+#include "image/ExifOrientation.h"
 #include "image/FileNameRules.h"
 #include "image/PictureDecoder.h"
 #include "image/PictureFile.h"
@@ -30,15 +31,18 @@ std::optional<LoadedPicture> LoadPicture(const std::u16string& path) {
     return picture;
 }
 
-// A JPEG that decodes to the end. The smallest DCT scale still reads every coefficient, so
-// this finds truncation and corruption at an eighth of the cost of a full decode.
-bool IsSoundJpeg(const LoadedPicture& picture) {
+// An upright JPEG that decodes to the end. The smallest DCT scale still reads every
+// coefficient, so this finds truncation and corruption at an eighth of the cost of a full
+// decode. A JPEG turned by its Exif orientation is written anew, standing upright, so that
+// whatever reads it later sees what the user saw.
+bool IsSoundUprightJpeg(const LoadedPicture& picture) {
     return picture.header.format == PictureFormat::Jpeg &&
+           picture.header.orientation == kUprightOrientation &&
            DecodeJpeg(picture.bytes, 1, 1).has_value();
 }
 
 bool WriteFullSizeJpeg(const LoadedPicture& picture, const std::u16string& target) {
-    const std::optional<Bitmap> bitmap = DecodePicture(picture.bytes, picture.header);
+    const std::optional<Bitmap> bitmap = DecodeUpright(picture.bytes, picture.header);
     Bytes jpeg;
     return bitmap && EncodeJpeg(*bitmap, kDefaultJpegQuality, ChromaSubsampling::S420, jpeg) &&
            ReplaceFile(Utf8(target), jpeg);
@@ -51,7 +55,7 @@ bool ConvertToJpeg(const std::u16string& source, const std::u16string& target) {
     if (!picture) {
         return false;
     }
-    if (IsSoundJpeg(*picture)) {
+    if (IsSoundUprightJpeg(*picture)) {
         return ReplaceFile(Utf8(target), picture->bytes);
     }
     return WriteFullSizeJpeg(*picture, target);
@@ -75,8 +79,8 @@ FitResult FitJpeg(const std::u16string& source, const std::u16string& target, in
     if (!picture || side < 1) {
         return FitResult::Failed;
     }
-    int width = static_cast<int>(picture->header.width);
-    int height = static_cast<int>(picture->header.height);
+    int width = static_cast<int>(picture->header.UprightWidth());
+    int height = static_cast<int>(picture->header.UprightHeight());
     if (width > side || height > side) {
         ScaleToFit(width, height, side);
         Bytes jpeg;
@@ -85,7 +89,7 @@ FitResult FitJpeg(const std::u16string& source, const std::u16string& target, in
                    ? FitResult::Written
                    : FitResult::Failed;
     }
-    if (LowerTail(source, 4) == u".jpg" && IsSoundJpeg(*picture)) {
+    if (LowerTail(source, 4) == u".jpg" && IsSoundUprightJpeg(*picture)) {
         return FitResult::SourceUnchanged;
     }
     return WriteFullSizeJpeg(*picture, target) ? FitResult::Written : FitResult::Failed;

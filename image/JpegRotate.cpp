@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "image/ExifOrientation.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 #include "image/TurboHandle.h"
@@ -69,6 +70,14 @@ ChromaSubsampling Turned(ChromaSubsampling subsampling) {
     }
 }
 
+// The turn the user asked for, done on the picture as it is seen: after whatever its Exif
+// orientation says brings it upright.
+Transform SeenTurn(const PictureHeader& header, QuarterTurn turn) {
+    return Compose(UprightTransform(header.orientation), turn == QuarterTurn::Clockwise
+                                                             ? Transform::Clockwise
+                                                             : Transform::CounterClockwise);
+}
+
 }  // namespace
 
 int EstimateJpegQuality(ByteSpan bytes) {
@@ -114,7 +123,8 @@ bool RotateJpegLossless(ByteSpan bytes, QuarterTurn turn, Bytes& out) {
         return false;
     }
     tjtransform transform{};
-    transform.op = turn == QuarterTurn::Clockwise ? TJXOP_ROT90 : TJXOP_ROT270;
+    // The transform numbers are the library's TJXOP values.
+    transform.op = static_cast<int>(SeenTurn(*header, turn));
     transform.options = TJXOPT_PERFECT;
     unsigned char* turned = nullptr;
     unsigned long turnedSize = 0;
@@ -134,19 +144,24 @@ bool RotateJpegLossless(ByteSpan bytes, QuarterTurn turn, Bytes& out) {
         return false;
     }
     out.assign(turned, turned + turnedSize);
+    // The pixels now stand as they are seen; the kept Exif data must say so.
+    SetJpegOrientation(out, kUprightOrientation);
     return true;
 }
 
 bool RotateJpegReencoded(ByteSpan bytes, QuarterTurn turn, Bytes& out) {
+    const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
     const std::optional<ChromaSubsampling> subsampling = JpegSubsampling(bytes);
     std::optional<Bitmap> decoded = DecodeJpeg(bytes, 0, 0);
-    if (!subsampling || !decoded) {
+    if (!header || !subsampling || !decoded) {
         return false;
     }
-    const Bitmap turned = RotateBitmap(*decoded, turn);
+    const Transform transform = SeenTurn(*header, turn);
+    const Bitmap turned = TransformBitmap(*decoded, transform);
     decoded.reset();
     Bytes encoded;
-    if (!EncodeJpeg(turned, EstimateJpegQuality(bytes), Turned(*subsampling), encoded)) {
+    if (!EncodeJpeg(turned, EstimateJpegQuality(bytes),
+                    SwapsSides(transform) ? Turned(*subsampling) : *subsampling, encoded)) {
         return false;
     }
     // Carry the source's metadata segments over, right after the new start of image; the new
@@ -174,6 +189,7 @@ bool RotateJpegReencoded(ByteSpan bytes, QuarterTurn turn, Bytes& out) {
     }
     merged.insert(merged.end(), encoded.begin() + static_cast<std::ptrdiff_t>(keepFrom),
                   encoded.end());
+    SetJpegOrientation(merged, kUprightOrientation);
     out = std::move(merged);
     return true;
 }

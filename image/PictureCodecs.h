@@ -40,13 +40,15 @@ enum class ChromaSubsampling { S444 = 0, S422 = 1, S420 = 2, Gray = 3, S440 = 4,
 // The chroma subsampling of a JPEG, from its header.
 [[nodiscard]] std::optional<ChromaSubsampling> JpegSubsampling(ByteSpan bytes);
 
-// The JPEG turned a quarter turn without decoding: the coefficients are transposed and every
-// marker (Exif, ICC profile, comments) is kept. Fails unless the size allows a perfect
-// transform (whole MCUs on the edges that move), so no pixel is ever cropped.
+// The JPEG turned a quarter turn as it is seen (after its Exif orientation), without decoding:
+// the coefficients are transposed and every marker (Exif, ICC profile, comments) is kept, the
+// orientation set to upright. Fails unless the size allows a perfect transform (whole MCUs on
+// the edges that move), so no pixel is ever cropped.
 [[nodiscard]] bool RotateJpegLossless(ByteSpan bytes, QuarterTurn turn, Bytes& out);
 
-// The JPEG turned by decoding, turning and re-encoding at the quality its quantisation tables
-// show, with its subsampling turned too and its metadata segments kept.
+// The JPEG turned as it is seen by decoding, turning and re-encoding at the quality its
+// quantisation tables show, with its subsampling turned too and its metadata segments kept,
+// the orientation set to upright.
 [[nodiscard]] bool RotateJpegReencoded(ByteSpan bytes, QuarterTurn turn, Bytes& out);
 
 // The IJG quality (1..100) that the JPEG's luminance quantisation table corresponds to, or

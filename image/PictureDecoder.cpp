@@ -1,5 +1,6 @@
 #include "image/PictureDecoder.h"
 
+#include "image/ExifOrientation.h"
 #include "image/Resample.h"
 
 namespace tavopix {
@@ -44,9 +45,20 @@ bool EncodeResizedJpeg(const Bitmap& bitmap, int width, int height, Bytes& out) 
     return EncodeJpeg(resized, kDefaultJpegQuality, ChromaSubsampling::S420, out);
 }
 
+std::optional<Bitmap> DecodeUpright(ByteSpan bytes, const PictureHeader& header, int coverWidth,
+                                    int coverHeight) {
+    const bool turned = header.Turned();
+    std::optional<Bitmap> bitmap = DecodePicture(bytes, header, turned ? coverHeight : coverWidth,
+                                                 turned ? coverWidth : coverHeight);
+    if (bitmap && header.orientation != kUprightOrientation) {
+        bitmap = TransformBitmap(*bitmap, UprightTransform(header.orientation));
+    }
+    return bitmap;
+}
+
 bool EncodeResizedJpeg(ByteSpan bytes, const PictureHeader& header, int width, int height,
                        Bytes& out) {
-    const std::optional<Bitmap> bitmap = DecodePicture(bytes, header, width, height);
+    const std::optional<Bitmap> bitmap = DecodeUpright(bytes, header, width, height);
     return bitmap && EncodeResizedJpeg(*bitmap, width, height, out);
 }
 

@@ -12,8 +12,14 @@ namespace tavopix {
 [[nodiscard]] std::optional<Bitmap> DecodePicture(ByteSpan bytes, const PictureHeader& header,
                                                   int coverWidth = 0, int coverHeight = 0);
 
-// The picture as a JPEG of exactly width x height: decoded at the cheapest covering scale,
-// resampled, its transparency composited onto white, encoded with the encoder's defaults.
+// The picture standing as it is seen (a JPEG turned by its Exif orientation), decoded at the
+// cheapest scale that still covers coverWidth x coverHeight of the upright picture.
+[[nodiscard]] std::optional<Bitmap> DecodeUpright(ByteSpan bytes, const PictureHeader& header,
+                                                  int coverWidth = 0, int coverHeight = 0);
+
+// The picture as a JPEG of exactly width x height, standing as it is seen: decoded at the
+// cheapest covering scale, turned upright, resampled, its transparency composited onto white,
+// encoded with the encoder's defaults.
 [[nodiscard]] bool EncodeResizedJpeg(ByteSpan bytes, const PictureHeader& header, int width,
                                      int height, Bytes& out);
 

@@ -21,8 +21,9 @@ bool ReadPictureDetails(PictureDetails& details) {
     // Sizes the decoders would refuse count as undecodable.
     const std::optional<PictureHeader> header = ReadPictureHeaderOfFile(path);
     if (header && FitsPixelLimit(header->width, header->height)) {
-        details.width = static_cast<std::int32_t>(header->width);
-        details.height = static_cast<std::int32_t>(header->height);
+        // The size the picture is seen at, as the viewer shows it.
+        details.width = static_cast<std::int32_t>(header->UprightWidth());
+        details.height = static_cast<std::int32_t>(header->UprightHeight());
     }
     return true;
 }

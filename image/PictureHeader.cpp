@@ -5,6 +5,8 @@
 #include <fstream>
 #include <vector>
 
+#include "image/ExifOrientation.h"
+
 namespace tavopix {
 
 namespace {
@@ -106,6 +108,7 @@ std::optional<PictureHeader> ReadJpegHeader(ByteSource& source) {
     constexpr int kMaxSegments = 10000;
     constexpr std::uint64_t kMaxStrayBytes = 65536;
     std::uint64_t offset = 2;
+    int orientation = kUprightOrientation;
     for (int segment = 0; segment < kMaxSegments; ++segment) {
         std::uint8_t byte = 0;
         std::uint64_t stray = 0;
@@ -138,7 +141,17 @@ std::optional<PictureHeader> ReadJpegHeader(ByteSource& source) {
             if (!source.Read(offset + 2, frame, sizeof frame)) {
                 return std::nullopt;
             }
-            return Sized(PictureFormat::Jpeg, BigEndian16(frame + 3), BigEndian16(frame + 1));
+            std::optional<PictureHeader> header =
+                Sized(PictureFormat::Jpeg, BigEndian16(frame + 3), BigEndian16(frame + 1));
+            header->orientation = orientation;
+            return header;
+        }
+        if (code == 0xE1 && orientation == kUprightOrientation) {
+            // The first Exif segment says how the picture stands.
+            std::vector<std::uint8_t> payload(BigEndian16(length) - 2u);
+            if (payload.size() >= 14 && source.Read(offset + 2, payload.data(), payload.size())) {
+                orientation = ExifOrientationOf(payload);
+            }
         }
         offset += BigEndian16(length);
     }

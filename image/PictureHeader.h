@@ -15,8 +15,14 @@ enum class PictureFormat { Bmp, Jpeg, Gif, Tiff, Png };
 
 struct PictureHeader {
     PictureFormat format = PictureFormat::Jpeg;
-    std::uint32_t width = 0;
+    std::uint32_t width = 0;  // as stored
     std::uint32_t height = 0;
+    int orientation = 1;  // a JPEG's Exif orientation (image/ExifOrientation.h); 1: upright
+
+    // The size the picture is seen at, its stored sides swapped when its orientation turns it.
+    [[nodiscard]] std::uint32_t UprightWidth() const { return Turned() ? height : width; }
+    [[nodiscard]] std::uint32_t UprightHeight() const { return Turned() ? width : height; }
+    [[nodiscard]] bool Turned() const { return orientation >= 5 && orientation <= 8; }
 };
 
 // The largest picture decoded, in pixels: above every camera and phone sensor in use

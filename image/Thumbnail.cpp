@@ -79,8 +79,10 @@ Thumbnail WriteThumbnail(ByteSpan bytes, const std::u16string& realPath,
     if (!header || !FitsPixelLimit(header->width, header->height)) {
         return ErrorThumbnail();
     }
-    int width = static_cast<int>(header->width);
-    int height = static_cast<int>(header->height);
+    // Sizes are those of the picture as it is seen: the page shows a JPEG turned by its Exif
+    // orientation, and a made thumbnail is written upright.
+    int width = static_cast<int>(header->UprightWidth());
+    int height = static_cast<int>(header->UprightHeight());
     Thumbnail made;
     if (ServesAsOwnThumbnail(*header, realPath)) {
         // Decoded all the same: a truncated small picture must not reach the page.
