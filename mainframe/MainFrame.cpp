@@ -14,8 +14,17 @@
 #include "engine/EventDispatcher.h"
 #include "engine/controls/Control.h"
 #include "image/PictureDetails.h"
+#include "library/FillItemFileInfo.h"
+#include "library/GridCell.h"
+#include "library/GridEvents.h"
+#include "library/LibraryMessages.h"
+#include "library/ThumbnailWorker.h"
+#include "mainframe/FolderPane.h"
+#include "mainframe/PhotoPane.h"
 #include "platform/Accelerator.h"
+#include "platform/MessageQueue.h"
 #include "platform/SystemMetrics.h"
+#include "platform/Window.h"
 #include "ui/PageHost.h"
 
 namespace tavopix {
@@ -25,11 +34,7 @@ std::u16string SettingsFile() {
     return appContext.programDir + u"tavopix.ini";
 }
 
-// The grid's cells are S + 8 pixels square, laid out S + 18 apart.
-constexpr int kCellPitchExtra = 18;
-constexpr int kDefaultThumbSize = 160;
-// The viewer's step event: reason 0 steps back, 1 steps on.
-constexpr std::uint32_t kDetailStepEvent = FIRST_APPLICATION_EVENT_CODE + 8;
+constexpr WPARAM VK_F5 = 0x74;
 
 std::u16string Pixels(int value) {
     char buffer[24];
@@ -50,6 +55,12 @@ std::vector<Element*> GridCells(const Element& grid) {
             cells.push_back(child);
     }
     return cells;
+}
+
+void SetSelected(Element* element, bool selected) {
+    if (element)
+        element->SetAttribute(
+            "sel", selected ? std::optional<std::u16string_view>(u"true") : std::nullopt);
 }
 
 }  // namespace
@@ -75,9 +86,16 @@ CMainFrame::CMainFrame()
 
 CMainFrame::~CMainFrame() = default;
 
+POINT CMainFrame::InitialSize(int workWidth, int workHeight) {
+    return {std::min(workWidth * 3 / 4, kMaxInitialWidth),
+            std::min(workHeight * 3 / 4, kMaxInitialHeight)};
+}
+
 int CMainFrame::Create() {
-    width = std::min(GetSystemMetrics(SM_CXMAXIMIZED) * 3 / 4, kMaxInitialWidth);
-    height = std::min(GetSystemMetrics(SM_CYMAXIMIZED) * 3 / 4, kMaxInitialHeight);
+    const POINT size =
+        InitialSize(GetSystemMetrics(SM_CXMAXIMIZED), GetSystemMetrics(SM_CYMAXIMIZED));
+    width = size.x;
+    height = size.y;
     if (const int error = CHskFrame::Create(); error != 0)
         return error;
     Element* root = Page()->Root();
@@ -88,25 +106,65 @@ int CMainFrame::Create() {
     splitterBar_ = ElementRef(root->FindById(u"hr_bar"));
     splitterMark_ = ElementRef(root->FindById(u"hr_mv"));
     sortMenu_ = ElementRef(root->FindById(u"sort_menu"));
+    markedEntry_ = ElementRef(root->FindById(u"op_mark"));
+    uploadedEntry_ = ElementRef(root->FindById(u"op_uped"));
+
+    folderPane_ = std::make_unique<FolderPane>(
+        hwnd, items_, marked_, registry_,
+        FolderPane::Hooks{[this](std::size_t& first, std::size_t& last) {
+                              return photoPane_ && photoPane_->VisibleRange(first, last);
+                          },
+                          [this] {
+                              if (photoPane_)
+                                  photoPane_->HideDetail();
+                          }});
+    // The photo pane parks the viewer as it binds it.
+    photoPane_ = std::make_unique<PhotoPane>(
+        *root, hwnd, items_, marked_, registry_,
+        PhotoPane::Hooks{
+            [this](bool resume) {
+                folderPane_->Thumbnails().Pause(resume ? ThumbResume::Yes : ThumbResume::No);
+            },
+            [this](unsigned count) {
+                folderPane_->Tree().SetDirectCount(folderPane_->SelectedFolder(), count);
+            },
+            [this] { return folderPane_->SearchRunning() || folderPane_->ListingRunning(); },
+            [this] { return sortType_; },
+            [this](int sortType) { sortType_ = sortType; },
+            [this] { UpdateStatusLine(); },
+            {}});
 
     std::u16string sortSetting;
     if (SettingsStore::Get(SettingsFile(), u"pl_sort_type", sortSetting))
         sortType_ = ParseInt(sortSetting).value_or(0);
+    folderPane_->Create(*root);
     if (sortMenu_) {
         char selector[48];
         std::snprintf(selector, sizeof selector, "li[sort_type=\"%d\"]", sortType_);
         if (Element* item = sortMenu_->FindFirst(selector))
             item->SetAttribute("sel", u"true");
     }
+    // The search and the listing ask the registry, so it is read before either starts.
     registry_.Load();
+    folderPane_->Start();
     return 0;
 }
 
 LRESULT CMainFrame::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                     bool& handled) {
     const LRESULT result = CHskFrame::OnWindowMessage(window, message, wParam, lParam, handled);
-    if (handled)
+    if (handled || !folderPane_)
         return result;
+    if (message == WM_CLOSE) {
+        // The workers end before the window does, so none posts to a destroyed window.
+        folderPane_->Close();
+        handled = true;
+        return 0;
+    }
+    if (photoPane_->OnWindowMessage(message, wParam, lParam) ||
+        folderPane_->OnWindowMessage(message, wParam, lParam)) {
+        handled = true;
+    }
     return 0;
 }
 
@@ -120,6 +178,16 @@ bool CMainFrame::OnHitTest(POINT point, LRESULT& code) {
 }
 
 bool CMainFrame::OnMouse(Element&, MouseParams& params) {
+    if (params.cmd == MOUSE_DOWN && params.target) {
+        if (markedEntry_ && markedEntry_->Contains(*params.target)) {
+            ShowMarkedView();
+            return true;
+        }
+        if (uploadedEntry_ && uploadedEntry_->Contains(*params.target)) {
+            ShowUploadedView();
+            return true;
+        }
+    }
     return OnSplitterMouse(params);
 }
 
@@ -166,14 +234,17 @@ bool CMainFrame::OnShortcutKey(const KeyParams& params) {
                            focus->Tag() != "button";
     if (params.altState != 0 || inControl)
         return false;
-    const bool detailShown = imgDetail_ && imgDetail_->GetStyleAttribute("left") &&
-                             *imgDetail_->GetStyleAttribute("left") != u"-10px";
+    if (!photoPane_)
+        return false;
+    EventDispatcher& events = Page()->Events();
+    Element* root = Page()->Root();
+    const bool detailShown = photoPane_->DetailShown();
     switch (params.keyCode) {
         case VK_LEFT:
         case VK_RIGHT:
             if (detailShown) {
-                Page()->Events().PostEvent(*imgDetail_, kDetailStepEvent, nullptr,
-                                           params.keyCode == VK_RIGHT ? 1 : 0);
+                events.PostEvent(*imgDetail_, DETAIL_STEP_EVENT, nullptr,
+                                 params.keyCode == VK_RIGHT ? kStepNext : kStepPrevious);
             } else {
                 MoveGridSelection(params.keyCode == VK_RIGHT ? 1 : -1);
             }
@@ -184,6 +255,27 @@ bool CMainFrame::OnShortcutKey(const KeyParams& params) {
                 return false;
             MoveGridSelection(params.keyCode == VK_DOWN ? GridColumns() : -GridColumns());
             return true;
+        case VK_RETURN:
+            if (detailShown || !photoList_)
+                return false;
+            if (Element* cell = photoList_->FindFirst("div.loc[sel=\"true\"]")) {
+                events.PostEvent(*cell, SHOW_DETAIL_EVENT);
+                return true;
+            }
+            return false;
+        case VK_ESCAPE:
+            if (!detailShown)
+                return false;
+            if (Element* close = root->FindById(u"idt_btn_close"))
+                events.PostEvent(*close, BUTTON_CLICK);
+            return true;
+        case VK_DELETE:
+            if (Element* remove = root->FindById(u"btn_delete"))
+                events.PostEvent(*remove, BUTTON_CLICK);
+            return true;
+        case VK_F5:
+            folderPane_->Research();
+            return true;
         default:
             return false;
     }
@@ -192,14 +284,9 @@ bool CMainFrame::OnShortcutKey(const KeyParams& params) {
 int CMainFrame::GridColumns() const {
     if (!photoList_)
         return 1;
-    int thumbSize = kDefaultThumbSize;
-    ControlValue value;
-    if (Element* slider = Page()->Root()->FindById(u"img_size");
-        slider && ControlGetValue(*slider, &value) && value.Int()) {
-        thumbSize = *value.Int();
-    }
+    const int thumbSize = photoPane_ ? photoPane_->ThumbSize() : kDefaultThumbSize;
     const int viewWidth = photoList_->GetScrollInfo().viewRect.Width();
-    return std::max(1, viewWidth / (thumbSize + kCellPitchExtra));
+    return std::max(1, viewWidth / (thumbSize + kCellPitch));
 }
 
 void CMainFrame::MoveGridSelection(int step) {
@@ -238,39 +325,57 @@ bool CMainFrame::OnBehaviorEvent(Element* element, Element* target, std::uint32_
                                  std::uintptr_t reason) {
     if (CHskFrame::OnBehaviorEvent(element, target, code, reason))
         return true;
-    return false;
+    if (code == SELECTION_CHANGED_EVENT) {
+        UpdateStatusLine();
+        return true;
+    }
+    if (folderPane_ && folderPane_->OnBehaviorEvent(element, target, code, reason))
+        return true;
+    return photoPane_ && photoPane_->OnBehaviorEvent(element, target, code, reason);
 }
 
-void CMainFrame::UpdateStatusLine() {
-    if (!statusLine_ || !photoList_)
+void CMainFrame::ShowMarkedView() {
+    ShowSpecialView(SpecialView::Marked);
+}
+
+void CMainFrame::ShowUploadedView() {
+    ShowSpecialView(SpecialView::Uploaded);
+}
+
+void CMainFrame::ShowSpecialView(SpecialView view) {
+    if (!folderPane_)
         return;
-    unsigned count = 0;
-    const Element* lastSelected = nullptr;
-    for (const Element* child = photoList_->FirstChild(); child; child = child->NextSibling()) {
-        if (IsSelected(*child)) {
-            ++count;
-            lastSelected = child;
-        }
+    photoPane_->HideDetail();
+    folderPane_->Thumbnails().Pause(ThumbResume::No);
+    // The listing fills the same item list: it ends before the view takes the list over.
+    folderPane_->StopListing();
+    folderPane_->ForgetCurrentFolder();
+
+    if (Element* tree = Page()->Root()->FindById(u"tree_view"))
+        SetSelected(tree->FindFirst(".cp[sel=\"true\"]"), false);
+    const bool marked = view == SpecialView::Marked;
+    SetSelected(uploadedEntry_ ? uploadedEntry_->FindFirst(".cp") : nullptr, !marked);
+    SetSelected(markedEntry_ ? markedEntry_->FindFirst(".cp") : nullptr, marked);
+
+    SendMessage(hwnd, WM_CLEAR_GRID, 0, 0);
+    const auto append = [this](const std::u16string& path, bool isMarked, bool isUploaded) {
+        auto item = std::make_unique<PictureItem>();
+        item->path = path;
+        item->marked = isMarked;
+        item->uploaded = isUploaded;
+        // A picture whose file is gone is listed all the same, with size and time 0.
+        FillItemFileInfo(*item);
+        items_.Append(std::move(item));
+    };
+    if (marked) {
+        for (const std::u16string& path : marked_.Paths())
+            append(path, true, registry_.Contains(path));
+    } else {
+        registry_.PruneMissing(
+            [&](const std::u16string& path) { append(path, marked_.Contains(path), true); });
     }
-    std::u16string text = u"已就绪";
-    if (count == 1) {
-        const std::u16string* path = lastSelected->GetAttribute("path");
-        PictureDetails details;
-        details.realPath = path ? ExpandPath(*path) : std::u16string();
-        if (!details.realPath.empty() && ReadPictureDetails(details)) {
-            std::u16string time;
-            FormatFileTime(details.lastWriteTime, time);
-            char facts[160];
-            std::snprintf(facts, sizeof facts, " 尺寸：%dx%d， 文件大小：%0.1fKB， 修改时间：",
-                          details.width, details.height, details.size / 1024.0);
-            text = details.name + FromUtf8(facts) + time;
-        }
-    } else if (count > 1) {
-        char chosen[64];
-        std::snprintf(chosen, sizeof chosen, "已选择 %u 张图片", count);
-        text = FromUtf8(chosen);
-    }
-    statusLine_->SetText(text);
+    if (!items_.empty())
+        SendMessage(hwnd, WM_BUILD_GRID, 0, 0);
 }
 
 }  // namespace tavopix

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "library/ItemList.h"
 #include "library/MarkedSet.h"
@@ -19,6 +21,9 @@
 #include "ui/HskFrame.h"
 
 namespace tavopix {
+
+class FolderPane;
+class PhotoPane;
 
 class CMainFrame : public CHskFrame {
 public:
@@ -29,6 +34,11 @@ public:
     static constexpr int kMinHeight = 600;
     // The splitter never makes the left pane narrower than this (the bar's x position).
     static constexpr int kSplitterFloor = 180;
+
+    // The window's first size on a work area of `workWidth` × `workHeight`: three quarters of
+    // each, at most kMaxInitialWidth × kMaxInitialHeight. Start-up sizes the browser's app
+    // window by it too, since that window is the main window.
+    static POINT InitialSize(int workWidth, int workHeight);
 
     CMainFrame();
     ~CMainFrame() override;
@@ -53,7 +63,16 @@ public:
     // "已就绪".
     void UpdateStatusLine();
 
+    // The grid shows the marked pictures, or the uploaded ones; a running folder listing is
+    // stopped first, since it fills the same list.
+    void ShowMarkedView();
+    void ShowUploadedView();
+
 private:
+    // Which left-pane entry a view belongs to.
+    enum class SpecialView { Marked, Uploaded };
+    void ShowSpecialView(SpecialView view);
+
     // The splitter between the left pane and the grid.
     bool OnSplitterMouse(const MouseParams& params);
     // Keys the window answers wherever the focus is: arrows and Enter in the grid, Escape in
@@ -66,17 +85,22 @@ private:
     ItemList items_;
     MarkedSet marked_;
     UploadedRegistry registry_;
+    // Made once the page is loaded; the folder pane first, since the photo pane's hooks call it.
+    std::unique_ptr<FolderPane> folderPane_;
+    std::unique_ptr<PhotoPane> photoPane_;
 
     int sortType_ = 0;
     bool splitterDragging_ = false;
 
-    ElementRef menuButton_;    // "hsk_btn_menu": clickable although it sits in the caption
-    ElementRef photoList_;     // "photo_list"
-    ElementRef imgDetail_;     // "img_detail"
-    ElementRef statusLine_;    // "hsk_st"
-    ElementRef splitterBar_;   // "hr_bar"
-    ElementRef splitterMark_;  // "hr_mv"
-    ElementRef sortMenu_;      // "sort_menu"
+    ElementRef menuButton_;     // "hsk_btn_menu": clickable although it sits in the caption
+    ElementRef photoList_;      // "photo_list"
+    ElementRef imgDetail_;      // "img_detail"
+    ElementRef statusLine_;     // "hsk_st"
+    ElementRef splitterBar_;    // "hr_bar"
+    ElementRef splitterMark_;   // "hr_mv"
+    ElementRef sortMenu_;       // "sort_menu"
+    ElementRef markedEntry_;    // "op_mark"
+    ElementRef uploadedEntry_;  // "op_uped"
 };
 
 }  // namespace tavopix
