@@ -480,6 +480,28 @@ Rect Element::Location(LocationArea area) const {
     return view ? view->ElementLocation(*this, area) : Rect{};
 }
 
+std::vector<Rect> Element::Locations(std::span<const Element* const> elements, LocationArea area) {
+    // Usually every element is in one page shown by one view: that view answers them at once;
+    // an element of another view is asked on its own.
+    View* view = nullptr;
+    const Document* flushed = nullptr;
+    for (const Element* element : elements) {
+        if (!element || !element->document_ || element->document_ == flushed)
+            continue;
+        flushed = element->document_;
+        View* own = element->FlushedView();
+        view = view ? view : own;
+    }
+    std::vector<Rect> out =
+        view ? view->ElementLocations(elements, area) : std::vector<Rect>(elements.size());
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const Element* element = elements[i];
+        if (element && element->document_ && element->document_->GetView() != view)
+            out[i] = element->Location(area);
+    }
+    return out;
+}
+
 IntrinsicWidths Element::GetIntrinsicWidths() const {
     View* view = FlushedView();
     return view ? view->ElementIntrinsicWidths(*this) : IntrinsicWidths{};

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -156,6 +157,9 @@ public:
     // ---- Geometry (asked of the document's view after pending changes are flushed) ------------
     // Zero values when the element is not in a document that has a view.
     Rect Location(LocationArea area) const;
+    // The locations of many elements with one question to the view (View::ElementLocations):
+    // one rectangle per element, in order; empty where Location would be.
+    static std::vector<Rect> Locations(std::span<const Element* const> elements, LocationArea area);
     IntrinsicWidths GetIntrinsicWidths() const;
     int IntrinsicHeight(int width) const;
     ScrollInfo GetScrollInfo() const;

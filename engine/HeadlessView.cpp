@@ -269,6 +269,15 @@ Rect HeadlessView::ElementLocation(const Element& element, LocationArea area) {
             rect.bottom - origin.y};
 }
 
+std::vector<Rect> HeadlessView::ElementLocations(std::span<const Element* const> elements,
+                                                 LocationArea area) {
+    std::vector<Rect> out;
+    out.reserve(elements.size());
+    for (const Element* element : elements)
+        out.push_back(element ? ElementLocation(*element, area) : Rect{});
+    return out;
+}
+
 IntrinsicWidths HeadlessView::ElementIntrinsicWidths(const Element& element) {
     if (const IntrinsicWidths* widths = Find(widths_, element)) {
         return *widths;

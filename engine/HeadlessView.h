@@ -52,15 +52,20 @@ public:
     const std::map<WindowKey, WindowPlacement>& Windows() const { return windows_; }
     // The last SetElementScrollPos call per element uid.
     std::optional<Point> LastScrollPos(const Element& element) const;
+    // The text last put on the clipboard.
+    const std::u16string& ClipboardText() const { return clipboard_; }
 
     // ---- View ---------------------------------------------------------------------------------
     void ApplyChanges(const Document& document, const std::vector<Change>& changes) override;
     void DocumentClosed(const Document& document) override;
     Rect ElementLocation(const Element& element, LocationArea area) override;
+    std::vector<Rect> ElementLocations(std::span<const Element* const> elements,
+                                       LocationArea area) override;
     IntrinsicWidths ElementIntrinsicWidths(const Element& element) override;
     int ElementIntrinsicHeight(const Element& element, int width) override;
     ScrollInfo ElementScrollInfo(const Element& element) override;
     void SetElementScrollPos(const Element& element, Point pos, bool smooth) override;
+    void CopyToClipboard(std::u16string_view text) override { clipboard_ = text; }
     Size ScreenSize() override { return screen_; }
     Rect WorkArea() override { return workArea_; }
     void PlaceWindow(WindowKey window, const WindowPlacement& placement) override;
@@ -95,6 +100,7 @@ private:
     Size screen_{1920, 1080};
     Rect workArea_{0, 0, 1920, 1040};
     std::map<WindowKey, WindowPlacement> windows_;
+    std::u16string clipboard_;
 };
 
 }  // namespace tavopix

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/Change.h"
@@ -50,6 +52,11 @@ public:
 
     // ---- Geometry -----------------------------------------------------------------------------
     virtual Rect ElementLocation(const Element& element, LocationArea area) = 0;
+    // The locations of many elements in one exchange (the cells of a grid): one rectangle per
+    // element, in order, empty where ElementLocation would give an empty one (or the element
+    // is null).
+    virtual std::vector<Rect> ElementLocations(std::span<const Element* const> elements,
+                                               LocationArea area) = 0;
     virtual IntrinsicWidths ElementIntrinsicWidths(const Element& element) = 0;
     virtual int ElementIntrinsicHeight(const Element& element, int width) = 0;
     virtual ScrollInfo ElementScrollInfo(const Element& element) = 0;
@@ -64,6 +71,14 @@ public:
     // context menus, the list of a select) and marks it with STATE_POPUP.
     virtual void ShowPopup(const Element& /*popup*/, Point /*anchor*/) {}
     virtual void HidePopup(const Element& /*popup*/) {}
+
+    // ---- The user's browser -------------------------------------------------------------------
+    // Opens the http(s) address `url` in a new tab of the browser that shows the pages; false
+    // when this view has no such browser (the caller then asks the desktop).
+    virtual bool OpenInNewTab(std::string_view /*url*/) { return false; }
+    // Puts `text` on the clipboard of the machine the user sees the pages on; nothing happens
+    // where there is none.
+    virtual void CopyToClipboard(std::u16string_view /*text*/) {}
 
     // ---- Windows ------------------------------------------------------------------------------
     // Creates or updates the window `window`.

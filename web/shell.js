@@ -59,12 +59,20 @@ function attachInput(page) {
     const box = wm.get(page.win)?.box.getBoundingClientRect() || { left: 0, top: 0 };
     const target = e.target.nodeType === Node.ELEMENT_NODE ? e.target : e.target.parentElement;
     const r = target?.getBoundingClientRect() || { left: 0, top: 0 };
-    return {
+    const message = {
       t: 'in', win: page.win, k: kind, u: mirror.uidOf(e.target), x: Math.round(e.pageX),
       y: Math.round(e.pageY), ex: Math.round(e.clientX - r.left), ey: Math.round(e.clientY - r.top),
       sx: Math.round(box.left + e.clientX), sy: Math.round(box.top + e.clientY),
       b: button ?? buttonsOf(e), m: keysOf(e),
     };
+    // A press left of the target's content lands on the icon the skin draws in its padding
+    // (a tree's expander, a check box drawn as a picture).
+    if (target && (kind === 'down' || kind === 'dblclick')) {
+      const cs = view.getComputedStyle(target);
+      const contentLeft = (parseFloat(cs.borderLeftWidth) || 0) + (parseFloat(cs.paddingLeft) || 0);
+      if (contentLeft > 0 && message.ex < contentLeft) message.i = 1;
+    }
+    return message;
   };
   d.addEventListener('mousemove', (e) => {
     const box = wm.get(page.win)?.box.getBoundingClientRect() || { left: 0, top: 0 };
@@ -150,7 +158,20 @@ function answer(query) {
       case 'scroll': r = mirror.scrollInfo(query.u); break;
     }
   }
+  if (query.what === 'locs') {
+    // Many elements, possibly of several pages, in one answer.
+    r = (query.items || []).map(([doc, u]) =>
+      pages.get(doc)?.mirror.location(u, query.area) ?? [0, 0, 0, 0]);
+  }
   send({ t: 'a', id: query.id, r });
+}
+
+// A page of the web (an account page) in a tab of its own, which can reach nothing of ours.
+function openTab(url) {
+  let address;
+  try { address = new URL(url); } catch { return; }
+  if (address.protocol !== 'http:' && address.protocol !== 'https:') return;
+  window.open(address.href, '_blank', 'noopener,noreferrer');
 }
 
 function handle(message) {
@@ -173,6 +194,7 @@ function handle(message) {
     case 'hidepopup': break;  // the popup's state already hides it
     case 'drag': wm.beginDrag(message.win, message.code, message.sx, message.sy); break;
     case 'clip': navigator.clipboard?.writeText(message.text).catch(() => {}); break;
+    case 'open': openTab(message.url); break;
     case 'takeover':
       closing = true;
       notice.textContent = 'Tavopix 已在另一个浏览器窗口中打开。';
@@ -189,8 +211,10 @@ function handle(message) {
 }
 
 function connect() {
-  const scheme = location.protocol === 'https:' ? 'wss:' : 'ws:';
-  socket = new WebSocket(`${scheme}//${location.host}/ws`);
+  // The socket lives beside the shell page, under the address that holds the capability.
+  const address = new URL('ws', location.href);
+  address.protocol = location.protocol === 'https:' ? 'wss:' : 'ws:';
+  socket = new WebSocket(address.href);
   // The program places its first windows once it knows the screen.
   socket.addEventListener('open', reportScreen);
   socket.addEventListener('message', (e) => {

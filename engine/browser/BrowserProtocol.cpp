@@ -1,5 +1,8 @@
 #include "engine/browser/BrowserProtocol.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 
 #include "engine/Document.h"
@@ -34,6 +37,17 @@ bool HasScheme(std::u16string_view reference) {
 bool PlainInPath(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
            c == '-' || c == '_' || c == '.' || c == '~';
+}
+
+// The trailing "?v=<digits>" of `reference`; empty when it has none.
+std::u16string_view VersionQuery(std::u16string_view reference) {
+    const auto mark = reference.rfind(u"?v=");
+    if (mark == std::u16string_view::npos || mark + 3 == reference.size())
+        return {};
+    const std::u16string_view digits = reference.substr(mark + 3);
+    const bool allDigits = std::all_of(digits.begin(), digits.end(),
+                                       [](char16_t c) { return c >= u'0' && c <= u'9'; });
+    return allDigits ? reference.substr(mark) : std::u16string_view{};
 }
 
 std::string ToString(const std::u16string& s) {
@@ -81,13 +95,16 @@ std::u16string ServerAddressOf(const Document& document, std::u16string_view ref
     if (reference.empty() || reference.front() == u'#' || HasScheme(reference)) {
         return std::u16string(reference);
     }
+    const std::u16string_view version = VersionQuery(reference);
+    reference.remove_suffix(version.size());
     // Paths come percent-escaped (non-ASCII bytes as %XX): undo that to find the file.
     std::string decoded;
     PercentDecode(Utf16ToUtf8(reference), decoded, BadEscape::KeepLiteral);
     const std::u16string path = document.ResolveUrl(Utf8ToUtf16(decoded));
-    std::string address(kFilePrefix);
+    // Relative to the shell page, whose address holds the capability (RequestPolicy.h).
+    std::string address(kFilePrefix.substr(1));
     AppendPercentEncoded(Utf16ToUtf8(path), PlainInPath, address);
-    return Utf8ToUtf16(address);
+    return Utf8ToUtf16(address) + std::u16string(version);
 }
 
 std::u16string ServerStyleValue(const Document& document, std::string_view property,
@@ -128,31 +145,60 @@ std::u16string ServerStyleValue(const Document& document, std::string_view prope
     return out;
 }
 
+// ---- Program -> page ----------------------------------------------------------------------------
+
+namespace {
+
+std::string Text(const json& j) {
+    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+json ElementJson(ShownElement element) {
+    return {{"doc", element.doc}, {"u", element.uid}};
+}
+
+}  // namespace
+
+std::string EncodeHello() {
+    return R"({"t":"hello"})";
+}
+
+std::string EncodeQuit() {
+    return R"({"t":"quit"})";
+}
+
+std::string EncodeTakeover() {
+    return R"({"t":"takeover"})";
+}
+
 std::string EncodeWindow(WindowKey window, std::uint32_t docId, const WindowPlacement& placement,
                          bool active, Rect workArea) {
     const char* show = placement.show == WindowShow::Maximized   ? "max"
                        : placement.show == WindowShow::Minimized ? "min"
                                                                  : "normal";
-    json j = {{"t", "win"},
-              {"id", window},
-              {"owner", placement.owner},
-              {"doc", docId},
-              {"title", ToString(placement.title)},
-              {"x", placement.bounds.left},
-              {"y", placement.bounds.top},
-              {"w", placement.bounds.Width()},
-              {"h", placement.bounds.Height()},
-              {"minW", placement.minTrack.cx},
-              {"minH", placement.minTrack.cy},
-              {"maxW", placement.maxTrack.cx},
-              {"maxH", placement.maxTrack.cy},
-              {"workW", workArea.Width()},
-              {"workH", workArea.Height()},
-              {"visible", placement.visible},
-              {"enabled", placement.enabled},
-              {"show", show},
-              {"active", active}};
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+    return Text({{"t", "win"},
+                 {"id", window},
+                 {"owner", placement.owner},
+                 {"doc", docId},
+                 {"title", ToString(placement.title)},
+                 {"x", placement.bounds.left},
+                 {"y", placement.bounds.top},
+                 {"w", placement.bounds.Width()},
+                 {"h", placement.bounds.Height()},
+                 {"minW", placement.minTrack.cx},
+                 {"minH", placement.minTrack.cy},
+                 {"maxW", placement.maxTrack.cx},
+                 {"maxH", placement.maxTrack.cy},
+                 {"workW", workArea.Width()},
+                 {"workH", workArea.Height()},
+                 {"visible", placement.visible},
+                 {"enabled", placement.enabled},
+                 {"show", show},
+                 {"active", active}});
+}
+
+std::string EncodeWindowClosed(WindowKey window) {
+    return Text({{"t", "winclose"}, {"id", window}});
 }
 
 std::string EncodeDocument(std::uint32_t docId, const Document& document) {
@@ -167,7 +213,7 @@ std::string EncodeDocument(std::uint32_t docId, const Document& document) {
     json j = {{"t", "doc"}, {"doc", docId}, {"sheets", std::move(sheets)}, {"root", nullptr}};
     if (const Element* root = document.Root())
         j["root"] = NodeJson(document, SnapshotOf(*root));
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+    return Text(j);
 }
 
 std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document& document,
@@ -219,8 +265,340 @@ std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document
                 break;
         }
     }
-    json j = {{"t", "ops"}, {"doc", docId}, {"seq", seq}, {"ops", std::move(ops)}};
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+    return Text({{"t", "ops"}, {"doc", docId}, {"seq", seq}, {"ops", std::move(ops)}});
+}
+
+std::string EncodeDocumentClosed(std::uint32_t docId) {
+    return Text({{"t", "docclose"}, {"doc", docId}});
+}
+
+std::string EncodeQuestion(std::uint64_t id, const GeometryQuestion& question) {
+    json j = {{"t", "q"}};
+    if (id != 0)
+        j["id"] = id;
+    switch (question.what) {
+        case GeometryWhat::Location:
+            j["what"] = "loc";
+            j["area"] = question.area;
+            break;
+        case GeometryWhat::IntrinsicWidths:
+            j["what"] = "iw";
+            break;
+        case GeometryWhat::IntrinsicHeight:
+            j["what"] = "ih";
+            j["width"] = question.width;
+            break;
+        case GeometryWhat::Scroll:
+            j["what"] = "scroll";
+            break;
+        case GeometryWhat::Locations: {
+            j["what"] = "locs";
+            j["area"] = question.area;
+            json items = json::array();
+            for (const ShownElement& item : question.items)
+                items.push_back(json::array({item.doc, item.uid}));
+            j["items"] = std::move(items);
+            return Text(j);
+        }
+    }
+    j["doc"] = question.element.doc;
+    j["u"] = question.element.uid;
+    return Text(j);
+}
+
+std::string EncodeScrollTo(ShownElement element, Point pos, bool smooth) {
+    json j = ElementJson(element);
+    j["t"] = "scrollto";
+    j["x"] = pos.x;
+    j["y"] = pos.y;
+    j["smooth"] = smooth;
+    return Text(j);
+}
+
+std::string EncodePopup(ShownElement element, Point anchor) {
+    json j = ElementJson(element);
+    j["t"] = "popup";
+    j["x"] = anchor.x;
+    j["y"] = anchor.y;
+    return Text(j);
+}
+
+std::string EncodeHidePopup(ShownElement element) {
+    json j = ElementJson(element);
+    j["t"] = "hidepopup";
+    return Text(j);
+}
+
+std::string EncodeDrag(WindowKey window, long hitCode, Point screen) {
+    return Text(
+        {{"t", "drag"}, {"win", window}, {"code", hitCode}, {"sx", screen.x}, {"sy", screen.y}});
+}
+
+std::string EncodeClipboard(std::u16string_view text) {
+    return Text({{"t", "clip"}, {"text", Utf16ToUtf8(text)}});
+}
+
+std::string EncodeOpenTab(std::string_view url) {
+    return Text({{"t", "open"}, {"url", std::string(url)}});
+}
+
+// ---- Page -> program ----------------------------------------------------------------------------
+
+namespace {
+
+// True when no array or object in `text` lies deeper than `limit`; checked before parsing, so a
+// deep text never reaches the recursive parts of the JSON library.
+bool NestingWithin(std::string_view text, int limit) {
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > limit)
+                return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
+// Reads the fields of one message; the first fault is kept and every later read is skipped.
+class Fields {
+public:
+    explicit Fields(const json& object) : object_(object) {}
+
+    const std::string& Error() const { return error_; }
+    bool Ok() const { return error_.empty(); }
+
+    // An integer within [min, max], or `fallback` when the field is absent or null. A number
+    // with a fraction (a scroll position at a fractional zoom) is rounded.
+    template <class Int>
+    Int Integer(const char* name, std::int64_t min, std::int64_t max, Int fallback = 0) {
+        const json* value = Find(name);
+        if (!value)
+            return fallback;
+        std::int64_t n = 0;
+        if (value->is_number_integer()) {
+            if (value->is_number_unsigned() &&
+                value->get<std::uint64_t>() > static_cast<std::uint64_t>(max)) {
+                return Fail(name, "is out of range"), fallback;
+            }
+            n = value->get<std::int64_t>();
+        } else if (value->is_number_float()) {
+            const double d = value->get<double>();
+            constexpr double kExact = 9.0e15;  // every integer up to here is a double
+            if (!(d >= static_cast<double>(min) && d <= static_cast<double>(max) &&
+                  std::abs(d) <= kExact))
+                return Fail(name, "is out of range"), fallback;
+            n = static_cast<std::int64_t>(std::llround(d));
+        } else {
+            return Fail(name, "is not a number"), fallback;
+        }
+        if (n < min || n > max)
+            return Fail(name, "is out of range"), fallback;
+        return static_cast<Int>(n);
+    }
+
+    // A page coordinate or size, kept within kMaxPageCoordinate either way.
+    int Coordinate(const char* name) {
+        const std::int64_t n = Integer<std::int64_t>(name, INT32_MIN, INT32_MAX);
+        return static_cast<int>(
+            std::clamp<std::int64_t>(n, -kMaxPageCoordinate, kMaxPageCoordinate));
+    }
+
+    WindowKey Window() { return Integer<WindowKey>("win", 0, INT64_MAX); }
+    Element::Uid Uid() { return Integer<Element::Uid>("u", 0, UINT32_MAX); }
+
+    // A string of at most `maxUnits` UTF-16 code units; empty when absent.
+    std::u16string String(const char* name, std::size_t maxUnits) {
+        const json* value = Find(name);
+        if (!value)
+            return {};
+        if (!value->is_string())
+            return Fail(name, "is not a string"), std::u16string{};
+        const auto& bytes = value->get_ref<const std::string&>();
+        if (bytes.size() > maxUnits * 3)  // a code unit takes at most 3 bytes of UTF-8
+            return Fail(name, "is too long"), std::u16string{};
+        std::u16string text = Utf8ToUtf16(bytes);
+        if (text.size() > maxUnits)
+            return Fail(name, "is too long"), std::u16string{};
+        return text;
+    }
+
+    // One of `names`, by index; `names.size()` on a fault.
+    template <std::size_t N>
+    std::size_t OneOf(const char* name, const std::string_view (&names)[N]) {
+        const json* value = Find(name);
+        if (value && value->is_string()) {
+            for (std::size_t i = 0; i < N; ++i) {
+                if (value->get_ref<const std::string&>() == names[i])
+                    return i;
+            }
+        }
+        Fail(name, value ? "is not one of the known names" : "is missing");
+        return N;
+    }
+
+    void Fail(const char* name, const char* what) {
+        if (error_.empty())
+            error_ = std::string("\"") + name + "\" " + what;
+    }
+
+private:
+    const json* Find(const char* name) const {
+        if (!Ok())
+            return nullptr;
+        const auto it = object_.find(name);
+        return it == object_.end() || it->is_null() ? nullptr : &*it;
+    }
+
+    const json& object_;
+    std::string error_;
+};
+
+// Numbers in one answer (a scroll answer has eight).
+constexpr std::size_t kMaxAnswerNumbers = 16;
+
+bool Numbers(const json& list, std::vector<int>& out) {
+    out.reserve(list.size());
+    for (const json& value : list) {
+        if (!value.is_number())
+            return false;
+        const double d = value.get<double>();
+        if (!(d >= -kMaxPageCoordinate && d <= kMaxPageCoordinate))
+            return false;
+        out.push_back(static_cast<int>(std::lround(d)));
+    }
+    return true;
+}
+
+bool DecodeAnswer(const json& message, PageAnswer& answer, std::string& error) {
+    Fields fields(message);
+    answer.id = fields.Integer<std::uint64_t>("id", 1, INT64_MAX);
+    if (!fields.Ok()) {
+        error = fields.Error();
+        return false;
+    }
+    // An answer of any other shape is no answer: the question it names falls back at once
+    // instead of waiting for its time-out.
+    const auto r = message.find("r");
+    if (r == message.end() || !r->is_array())
+        return true;
+    const bool rows = !r->empty() && r->front().is_array();
+    bool ok = r->size() <= (rows ? kMaxQuestionItems : kMaxAnswerNumbers);
+    if (ok && rows) {
+        answer.rows.resize(r->size());
+        for (std::size_t i = 0; ok && i < r->size(); ++i) {
+            ok = (*r)[i].is_array() && (*r)[i].size() <= kMaxAnswerNumbers &&
+                 Numbers((*r)[i], answer.rows[i]);
+        }
+    } else if (ok) {
+        ok = Numbers(*r, answer.numbers);
+    }
+    if (!ok) {
+        answer.numbers.clear();
+        answer.rows.clear();
+    }
+    return true;
+}
+
+constexpr std::string_view kInputKinds[] = {"move",  "over",  "down",    "up",      "dblclick",
+                                            "leave", "wheel", "context", "keydown", "keyup",
+                                            "char",  "value", "focus",   "scroll"};
+constexpr PageInputKind kInputKindValues[] = {
+    PageInputKind::MouseMove, PageInputKind::MouseMove,   PageInputKind::MouseDown,
+    PageInputKind::MouseUp,   PageInputKind::DoubleClick, PageInputKind::MouseLeave,
+    PageInputKind::Wheel,     PageInputKind::Context,     PageInputKind::KeyDown,
+    PageInputKind::KeyUp,     PageInputKind::Char,        PageInputKind::Value,
+    PageInputKind::Focus,     PageInputKind::Scroll};
+static_assert(std::size(kInputKinds) == std::size(kInputKindValues));
+
+constexpr std::string_view kSystemCommands[] = {"restore", "minimize", "maximize", "close"};
+
+PageInput DecodeInput(Fields& fields) {
+    PageInput input;
+    const std::size_t kind = fields.OneOf("k", kInputKinds);
+    if (kind < std::size(kInputKinds))
+        input.kind = kInputKindValues[kind];
+    input.window = fields.Window();
+    input.uid = fields.Uid();
+    input.page = {fields.Coordinate("x"), fields.Coordinate("y")};
+    input.element = {fields.Coordinate("ex"), fields.Coordinate("ey")};
+    input.screen = {fields.Coordinate("sx"), fields.Coordinate("sy")};
+    input.buttons = fields.Integer<std::uint32_t>("b", 0, UINT16_MAX);
+    input.keys = fields.Integer<std::uint32_t>("m", 0, UINT16_MAX);
+    input.onIcon = fields.Integer<int>("i", 0, 1) != 0;
+    input.wheel = fields.Integer<int>("dy", -UINT16_MAX, UINT16_MAX);
+    input.keyCode = fields.Integer<std::uint32_t>("code", 0, UINT16_MAX);
+    if (input.kind == PageInputKind::Char)
+        input.text = fields.String("ch", kMaxTypedUnits);
+    if (input.kind == PageInputKind::Value)
+        input.text = fields.String("v", kMaxValueUnits);
+    return input;
+}
+
+}  // namespace
+
+bool DecodePageMessage(std::string_view text, PageMessage& message, std::string& error) {
+    if (text.size() > kMaxPageMessageBytes) {
+        error = "the message is too large";
+        return false;
+    }
+    if (!NestingWithin(text, kMaxPageMessageDepth)) {
+        error = "the message is nested too deeply";
+        return false;
+    }
+    const json object = json::parse(text, nullptr, false);
+    if (!object.is_object()) {
+        error = "the message is not a JSON object";
+        return false;
+    }
+    Fields fields(object);
+    static constexpr std::string_view kTypes[] = {"a",      "in",      "move", "sys",
+                                                  "screen", "applied", "bye"};
+    switch (fields.OneOf("t", kTypes)) {
+        case 0: {
+            PageAnswer answer;
+            if (!DecodeAnswer(object, answer, error))
+                return false;
+            message = std::move(answer);
+            return true;
+        }
+        case 1:
+            message = DecodeInput(fields);
+            break;
+        case 2:
+            message = PageMove{fields.Window(),
+                               {fields.Coordinate("x"), fields.Coordinate("y")},
+                               {fields.Coordinate("w"), fields.Coordinate("h")}};
+            break;
+        case 3: {
+            PageSystem system{fields.Window()};
+            const std::size_t command = fields.OneOf("cmd", kSystemCommands);
+            system.command = static_cast<PageSystemCommand>(command % std::size(kSystemCommands));
+            message = system;
+            break;
+        }
+        case 4:
+            message = PageScreen{{fields.Coordinate("w"), fields.Coordinate("h")}};
+            break;
+        default:
+            message = PageNotice{};
+            break;
+    }
+    if (!fields.Ok()) {
+        error = fields.Error();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tavopix

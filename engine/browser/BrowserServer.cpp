@@ -3,6 +3,10 @@
 #include <sys/random.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <list>
 #include <optional>
 #include <utility>
 // (asio's headers use std::exchange without including <utility> themselves)
@@ -15,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/browser/BrowserProtocol.h"
 #include "engine/browser/RequestPolicy.h"
 
 namespace tavopix {
@@ -31,6 +36,11 @@ constexpr std::size_t kMaxFrameBytes = 4 * 1024 * 1024;
 constexpr std::size_t kMaxQueuedFrames = 100000;
 constexpr auto kRequestTimeout = std::chrono::seconds(30);
 constexpr auto kShutdownGrace = std::chrono::milliseconds(500);
+// The page needs a handful of connections (a browser opens six per server, plus the socket);
+// beyond this, idle connections that never showed the capability make room or are refused.
+constexpr std::size_t kMaxConnections = 48;
+// How long accepting pauses when the process is out of descriptors, so it does not spin.
+constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
 
 // Scripts only from the shell's own files; pictures and sheets from this server; nothing else.
 constexpr std::string_view kShellPolicy =
@@ -64,13 +74,49 @@ std::string_view View(beast::string_view s) {
     return {s.data(), s.size()};
 }
 
-class SocketSession : public std::enable_shared_from_this<SocketSession> {
+// One accepted socket, as the server counts it: trusted once it showed the capability (or the
+// launch token), and droppable to make room while it is not.
+class Connection {
 public:
-    SocketSession(tcp::socket socket, Server& server) : ws_(std::move(socket)), server_(server) {}
+    explicit Connection(Server& server);
+    virtual ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    bool Trusted() const { return trusted_; }
+    std::chrono::steady_clock::time_point LastUse() const { return lastUse_; }
+    // Closes the socket at once, which frees its descriptor, and no longer counts it; the
+    // session ends once its pending operations see the socket closed.
+    void Drop();
+
+protected:
+    virtual void CloseSocket() = 0;
+    void Used(bool trusted) {
+        lastUse_ = std::chrono::steady_clock::now();
+        trusted_ = trusted_ || trusted;
+    }
+    Server& server_;
+
+private:
+    std::list<Connection*>::iterator at_;
+    bool counted_ = true;
+    bool trusted_ = false;
+    std::chrono::steady_clock::time_point lastUse_ = std::chrono::steady_clock::now();
+};
+
+class SocketSession : public Connection, public std::enable_shared_from_this<SocketSession> {
+public:
+    SocketSession(tcp::socket socket, Server& server) : Connection(server), ws_(std::move(socket)) {
+        Used(true);
+    }
 
     void Run(http::request<http::string_body> request);
     void Send(std::shared_ptr<const std::string> text);
     void Close(std::shared_ptr<const std::string> farewell);
+    void CloseSocket() override {
+        beast::error_code ec;
+        beast::get_lowest_layer(ws_).socket().close(ec);
+    }
 
 private:
     void DoRead();
@@ -79,16 +125,20 @@ private:
     void OnWrite(beast::error_code ec, std::size_t);
 
     websocket::stream<beast::tcp_stream> ws_;
-    Server& server_;
     beast::flat_buffer buffer_;
     std::deque<std::shared_ptr<const std::string>> queue_;
     bool closeAfterQueue_ = false;
 };
 
-class HttpSession : public std::enable_shared_from_this<HttpSession> {
+class HttpSession : public Connection, public std::enable_shared_from_this<HttpSession> {
 public:
-    HttpSession(tcp::socket socket, Server& server) : stream_(std::move(socket)), server_(server) {}
+    HttpSession(tcp::socket socket, Server& server)
+        : Connection(server), stream_(std::move(socket)) {}
     void Run() { DoRead(); }
+    void CloseSocket() override {
+        beast::error_code ec;
+        stream_.socket().close(ec);
+    }
 
 private:
     void DoRead();
@@ -97,7 +147,6 @@ private:
     void Write(Response&& response);
 
     beast::tcp_stream stream_;
-    Server& server_;
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
 };
@@ -105,8 +154,10 @@ private:
 class Server final : public BrowserServer {
 public:
     Server(std::filesystem::path webDir, Handlers handlers)
-        : handlers_(std::move(handlers)), acceptor_(io_) {
-        identity_.token = RandomToken();
+        : handlers_(std::move(handlers)), acceptor_(io_), backOff_(io_) {
+        identity_.launchToken = RandomToken();
+        identity_.secret = RandomToken();
+        launchUrl_ = "/?t=" + identity_.launchToken;
         identity_.webDir = std::filesystem::weakly_canonical(webDir);
     }
 
@@ -118,6 +169,7 @@ public:
         asio::post(io_, [this] {
             beast::error_code ec;
             acceptor_.close(ec);
+            backOff_.cancel();
             if (active_)
                 active_->Close(nullptr);
             active_.reset();
@@ -144,7 +196,17 @@ public:
         identity_.port = acceptor_.local_endpoint().port();
         DoAccept();
         thread_ = std::thread([this] {
-            io_.run();
+            // Nothing a page sends may end the program: a handler that throws loses its own
+            // connection at most, and the loop goes on.
+            for (;;) {
+                try {
+                    io_.run();
+                    break;
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "tavopix: the interface server went on after: %s\n",
+                                 e.what());
+                }
+            }
             std::lock_guard lock(stoppedMutex_);
             stopped_ = true;
             stoppedChanged_.notify_all();
@@ -153,7 +215,7 @@ public:
     }
 
     std::string Url() const override {
-        return "http://127.0.0.1:" + std::to_string(identity_.port) + "/?t=" + identity_.token;
+        return "http://127.0.0.1:" + std::to_string(identity_.port) + launchUrl_;
     }
     unsigned short Port() const override { return identity_.port; }
 
@@ -180,18 +242,30 @@ public:
         identity_.allowedRoots.push_back(std::move(canonical));
     }
 
+    // Decides a request; the launch token is good for one page only.
     RequestDecision Decide(const RequestFacts& facts) {
         std::lock_guard lock(identityMutex_);
-        return DecideRequest(facts, identity_);
+        RequestDecision decision = DecideRequest(facts, identity_);
+        if (decision.answer == RequestAnswer::Launch)
+            identity_.launchToken.clear();
+        return decision;
     }
 
-    const std::string& Token() const { return identity_.token; }
+    std::string ShellAddress() {
+        std::lock_guard lock(identityMutex_);
+        return CapabilityPath(identity_);
+    }
+
+    // Network thread: connections come and go.
+    std::list<Connection*>::iterator Register(Connection* connection) {
+        return connections_.insert(connections_.end(), connection);
+    }
+    void Unregister(std::list<Connection*>::iterator at) { connections_.erase(at); }
 
     // Network thread: a socket finished its handshake and takes over.
     void Activate(const std::shared_ptr<SocketSession>& session) {
-        if (active_) {
-            active_->Close(std::make_shared<const std::string>(R"({"t":"takeover"})"));
-        }
+        if (active_)
+            active_->Close(std::make_shared<const std::string>(EncodeTakeover()));
         active_ = session;
         connected_ = true;
         if (handlers_.connected)
@@ -217,16 +291,46 @@ public:
 private:
     void DoAccept() {
         acceptor_.async_accept(asio::make_strand(io_), [this](beast::error_code ec, tcp::socket s) {
-            if (!ec)
+            if (!acceptor_.is_open())
+                return;
+            if (ec == asio::error::no_descriptors || ec == asio::error::no_buffer_space ||
+                ec == asio::error::no_memory || ec.value() == ENFILE) {
+                // Out of descriptors: make room and wait a moment instead of trying again at
+                // once, which would only spin.
+                DropIdleStranger();
+                backOff_.expires_after(kAcceptBackOff);
+                backOff_.async_wait([this](beast::error_code waitError) {
+                    if (!waitError && acceptor_.is_open())
+                        DoAccept();
+                });
+                return;
+            }
+            if (!ec && (connections_.size() < kMaxConnections || DropIdleStranger()))
                 std::make_shared<HttpSession>(std::move(s), *this)->Run();
-            if (acceptor_.is_open())
-                DoAccept();
+            DoAccept();  // a connection over the limit closes as `s` goes
         });
     }
 
+    // Closes the connection idle the longest of those that never showed the capability; false
+    // when there is none.
+    bool DropIdleStranger() {
+        Connection* oldest = nullptr;
+        for (Connection* connection : connections_) {
+            if (!connection->Trusted() && (!oldest || connection->LastUse() < oldest->LastUse()))
+                oldest = connection;
+        }
+        if (!oldest)
+            return false;
+        oldest->Drop();
+        return true;
+    }
+
     Handlers handlers_;
+    std::list<Connection*> connections_;  // network thread; outlives the sessions io_ holds
     asio::io_context io_{1};
     tcp::acceptor acceptor_;
+    asio::steady_timer backOff_;
+    std::string launchUrl_;
     std::thread thread_;
     std::mutex identityMutex_;
     ServerIdentity identity_;
@@ -236,6 +340,20 @@ private:
     bool stopped_ = false;
     std::atomic<bool> connected_{false};
 };
+
+Connection::Connection(Server& server) : server_(server), at_(server.Register(this)) {}
+
+Connection::~Connection() {
+    if (counted_)
+        server_.Unregister(at_);
+}
+
+void Connection::Drop() {
+    if (counted_)
+        server_.Unregister(at_);
+    counted_ = false;
+    CloseSocket();
+}
 
 // ---- HTTP ---------------------------------------------------------------------------------------
 
@@ -270,14 +388,16 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
         return it == request.end() ? std::string_view{} : View(it->value());
     };
     const RequestFacts facts{
-        View(request.method_string()), View(request.target()),      header(http::field::host),
-        header(http::field::origin),   header(http::field::cookie), websocket::is_upgrade(request),
+        View(request.method_string()), View(request.target()),         header(http::field::host),
+        header(http::field::origin),   websocket::is_upgrade(request),
     };
     const RequestDecision decision = server_.Decide(facts);
+    Used(decision.answer != RequestAnswer::Refused);
     const auto plain = [&](http::status status, std::string_view body) {
         http::response<http::string_body> res(status, request.version());
         res.set(http::field::content_type, "text/plain; charset=utf-8");
         res.set(http::field::cache_control, "no-store");
+        res.set("Referrer-Policy", "no-referrer");
         res.keep_alive(request.keep_alive());
         res.body() = body;
         res.prepare_payload();
@@ -290,6 +410,15 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
             return plain(http::status::not_found, "not found\n");
         case RequestAnswer::BadMethod:
             return plain(http::status::method_not_allowed, "method not allowed\n");
+        case RequestAnswer::Launch: {
+            http::response<http::string_body> res(http::status::see_other, request.version());
+            res.set(http::field::location, server_.ShellAddress());
+            res.set(http::field::cache_control, "no-store");
+            res.set("Referrer-Policy", "no-referrer");
+            res.keep_alive(request.keep_alive());
+            res.prepare_payload();
+            return Write(std::move(res));
+        }
         case RequestAnswer::WebSocket: {
             stream_.expires_never();
             std::make_shared<SocketSession>(stream_.release_socket(), server_)
@@ -311,16 +440,13 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
                                         std::make_tuple(http::status::ok, request.version()));
     res.set(http::field::content_type, std::string(ContentTypeFor(decision.file)));
     res.set("X-Content-Type-Options", "nosniff");
+    res.set("Referrer-Policy", "no-referrer");
     if (decision.answer == RequestAnswer::File) {
         res.set("Content-Security-Policy", std::string(kFilePolicy));
         res.set(http::field::cache_control, "private, max-age=60");
     } else {
         res.set("Content-Security-Policy", std::string(kShellPolicy));
         res.set(http::field::cache_control, "no-store");
-    }
-    if (decision.setCookie) {
-        res.set(http::field::set_cookie, std::string(kTokenCookie) + "=" + server_.Token() +
-                                             "; Path=/; HttpOnly; SameSite=Strict");
     }
     res.content_length(size);
     res.keep_alive(request.keep_alive());

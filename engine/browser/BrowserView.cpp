@@ -1,7 +1,8 @@
 #include "engine/browser/BrowserView.h"
 
 #include <algorithm>
-#include <nlohmann/json.hpp>
+#include <cstdio>
+#include <exception>
 
 #include "engine/Document.h"
 #include "engine/Element.h"
@@ -17,43 +18,82 @@
 namespace tavopix {
 namespace {
 
-using nlohmann::json;
-
 constexpr std::u16string_view kInputWindowClass = u"tavopix.browser-view";
 constexpr UINT_PTR kGraceTimer = 1;
+// Records the page's input may have on their way to the UI thread, and runs of typed text
+// waiting there; a page that sends faster than the program handles loses the excess instead of
+// growing the queue without end.
+constexpr int kMaxInputsInFlight = 4096;
+constexpr std::size_t kMaxTypedRuns = 64;
+constexpr std::size_t kMaxTypedRunUnits = 1024;
+// Part of a window the page moves that stays on the screen, so it can be taken back.
+constexpr int kVisibleGrip = 16;
+constexpr int kMaxScreenSide = 32767;  // window positions travel in 16 bits
 
-std::string Dump(const json& j) {
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+// A position the page reported, in the 16 bits a message parameter carries.
+WORD PositionWord(int value) {
+    return static_cast<WORD>(static_cast<std::int16_t>(std::clamp(value, -32768, 32767)));
+}
+
+// The rectangle a window the page moved may take: no larger than the screen, and at least a
+// grip of it on the screen, the caption below its top edge.
+Rect OnScreen(const PageMove& move, Size screen) {
+    const int w = std::clamp(move.size.cx, 0, std::max(screen.cx, kVisibleGrip));
+    const int h = std::clamp(move.size.cy, 0, std::max(screen.cy, kVisibleGrip));
+    const int x = std::clamp(move.pos.x, kVisibleGrip - w, std::max(screen.cx - kVisibleGrip, 0));
+    const int y = std::clamp(move.pos.y, 0, std::max(screen.cy - kVisibleGrip, 0));
+    return {x, y, x + w, y + h};
+}
+
+GeometryQuestion Question(GeometryWhat what, ShownElement element, LocationArea area = 0,
+                          int width = 0) {
+    GeometryQuestion question;
+    question.what = what;
+    question.element = element;
+    question.area = area;
+    question.width = width;
+    return question;
+}
+
+MouseInput MouseOf(const PageInput& input) {
+    MouseInput mouse;
+    mouse.target = input.kind == PageInputKind::MouseLeave ? 0 : input.uid;
+    mouse.posDocument = input.page;
+    mouse.pos = input.element;
+    mouse.buttonState = input.buttons;
+    mouse.altState = input.keys;
+    mouse.isOnIcon = input.onIcon;
+    switch (input.kind) {
+        case PageInputKind::MouseDown:
+            mouse.cmd = MOUSE_DOWN;
+            break;
+        case PageInputKind::MouseUp:
+            mouse.cmd = MOUSE_UP;
+            break;
+        case PageInputKind::DoubleClick:
+            mouse.cmd = MOUSE_DCLICK;
+            break;
+        case PageInputKind::MouseLeave:
+            mouse.cmd = MOUSE_LEAVE;
+            break;
+        case PageInputKind::Wheel:
+            mouse.cmd = MOUSE_WHEEL;
+            mouse.wheelDelta = input.wheel;
+            break;
+        default:
+            mouse.cmd = MOUSE_MOVE;
+            break;
+    }
+    return mouse;
 }
 
 }  // namespace
 
-// What the page reported, carried from the network thread to the UI thread.
+// What the page reported, carried from the network thread to the UI thread. Typed text travels
+// apart, in the view's runs of typed text: the record only says that one run is due.
 struct BrowserView::Input {
-    enum class Kind {
-        Connected,
-        Disconnected,
-        Mouse,
-        Context,
-        Key,
-        Char,
-        Value,
-        Focus,
-        Scroll,
-        Move,
-        System,
-        Screen,
-    };
-    Kind kind = Kind::Mouse;
-    WindowKey window = 0;
-    Element::Uid uid = 0;
-    MouseInput mouse;
-    Point screen;
-    std::uint32_t keyCode = 0;
-    bool alt = false;
-    std::u16string text;
-    Rect rect;
-    std::string command;
+    InputKind kind = InputKind::Page;
+    PageMessage message;
 };
 
 std::unique_ptr<BrowserView> BrowserView::Start(std::filesystem::path webDir, std::string& error) {
@@ -86,23 +126,10 @@ bool BrowserView::Open(std::filesystem::path webDir, std::string& error) {
     }
     SetWindowLongPtr(inputWindow_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
-    const HWND target = inputWindow_;
     BrowserServer::Handlers handlers;
-    handlers.connected = [target] {
-        auto input = std::make_unique<Input>();
-        input->kind = Input::Kind::Connected;
-        if (PostMessage(target, WM_VIEW_INPUT, 0, reinterpret_cast<LPARAM>(input.get()))) {
-            input.release();
-        }
-    };
-    handlers.disconnected = [target] {
-        auto input = std::make_unique<Input>();
-        input->kind = Input::Kind::Disconnected;
-        if (PostMessage(target, WM_VIEW_INPUT, 0, reinterpret_cast<LPARAM>(input.get()))) {
-            input.release();
-        }
-    };
-    handlers.received = [this](std::string text) { OnReceived(std::move(text)); };
+    handlers.connected = [this] { Post(InputKind::Connected, PageNotice{}); };
+    handlers.disconnected = [this] { Post(InputKind::Disconnected, PageNotice{}); };
+    handlers.received = [this](std::string text) { OnReceived(text); };
     server_ = BrowserServer::Start(std::move(webDir), std::move(handlers), error);
     return server_ != nullptr;
 }
@@ -117,91 +144,73 @@ BrowserView::~BrowserView() {
 
 // ---- From the page (network thread) ------------------------------------------------------------
 
-void BrowserView::OnReceived(std::string text) {
-    const json message = json::parse(text, nullptr, false);
-    if (!message.is_object())
+bool BrowserView::Post(InputKind kind, PageMessage message) {
+    const bool control = kind == InputKind::Connected || kind == InputKind::Disconnected;
+    if (!control && inputsInFlight_ >= kMaxInputsInFlight)
+        return false;
+    auto input = std::make_unique<Input>();
+    input->kind = kind;
+    input->message = std::move(message);
+    if (!PostMessage(inputWindow_, WM_VIEW_INPUT, 0, reinterpret_cast<LPARAM>(input.get())))
+        return false;
+    input.release();
+    ++inputsInFlight_;
+    return true;
+}
+
+void BrowserView::OnReceived(std::string_view text) {
+    PageMessage message;
+    std::string error;
+    if (!DecodePageMessage(text, message, error)) {
+        if (!decodeFaultShown_.exchange(true))
+            std::fprintf(stderr, "tavopix: a page message was refused: %s\n", error.c_str());
         return;
-    const std::string type = message.value("t", "");
-    if (type == "a") {
+    }
+    if (auto* answer = std::get_if<PageAnswer>(&message)) {
         // An answer wakes the UI thread that is waiting for it; nothing else is involved.
-        const std::uint64_t id = message.value("id", std::uint64_t{0});
         std::lock_guard lock(answersMutex_);
-        auto it = answers_.find(id);
+        auto it = answers_.find(answer->id);
         if (it == answers_.end())
             return;  // too late: the question timed out
-        it->second = message.contains("r") ? message["r"].dump() : "null";
+        it->second = std::move(*answer);
         answered_.notify_all();
         return;
     }
-
-    auto input = std::make_unique<Input>();
-    const auto number = [&](const char* key) { return message.value(key, 0); };
-    input->window = message.value("win", WindowKey{0});
-    input->uid = message.value("u", Element::Uid{0});
-    if (type == "in") {
-        const std::string kind = message.value("k", "");
-        input->mouse.target = input->uid;
-        input->mouse.posDocument = {number("x"), number("y")};
-        input->mouse.pos = {number("ex"), number("ey")};
-        input->mouse.buttonState = static_cast<std::uint32_t>(number("b"));
-        input->mouse.altState = static_cast<std::uint32_t>(number("m"));
-        input->screen = {number("sx"), number("sy")};
-        input->alt = (number("m") & ALT_KEY_PRESSED) != 0;
-        if (kind == "move" || kind == "over") {
-            input->mouse.cmd = MOUSE_MOVE;
-        } else if (kind == "down") {
-            input->mouse.cmd = MOUSE_DOWN;
-        } else if (kind == "up") {
-            input->mouse.cmd = MOUSE_UP;
-        } else if (kind == "dblclick") {
-            input->mouse.cmd = MOUSE_DCLICK;
-        } else if (kind == "leave") {
-            input->mouse.cmd = MOUSE_LEAVE;
-            input->mouse.target = 0;
-        } else if (kind == "wheel") {
-            input->mouse.cmd = MOUSE_WHEEL;
-            input->mouse.wheelDelta = number("dy");
-        } else if (kind == "context") {
-            input->kind = Input::Kind::Context;
-        } else if (kind == "keydown" || kind == "keyup") {
-            input->kind = Input::Kind::Key;
-            input->keyCode = static_cast<std::uint32_t>(number("code"));
-            input->command = kind;
-        } else if (kind == "char") {
-            input->kind = Input::Kind::Char;
-            input->text = Utf8ToUtf16(message.value("ch", ""));
-        } else if (kind == "value") {
-            input->kind = Input::Kind::Value;
-            input->text = Utf8ToUtf16(message.value("v", ""));
-        } else if (kind == "focus") {
-            input->kind = Input::Kind::Focus;
-        } else if (kind == "scroll") {
-            input->kind = Input::Kind::Scroll;
-            input->rect = {number("x"), number("y"), 0, 0};
-        } else {
+    if (std::holds_alternative<PageNotice>(message))
+        return;
+    if (const auto* screen = std::get_if<PageScreen>(&message)) {
+        if (screen->size.cx <= 0 || screen->size.cy <= 0)
             return;
-        }
-    } else if (type == "move") {
-        input->kind = Input::Kind::Move;
-        input->rect = {number("x"), number("y"), number("x") + number("w"),
-                       number("y") + number("h")};
-    } else if (type == "sys") {
-        input->kind = Input::Kind::System;
-        input->command = message.value("cmd", "");
-    } else if (type == "screen") {
-        input->kind = Input::Kind::Screen;
         {
             std::lock_guard lock(screenMutex_);
-            screenWidth_ = number("w");
-            screenHeight_ = number("h");
+            screenWidth_ = std::min(screen->size.cx, kMaxScreenSide);
+            screenHeight_ = std::min(screen->size.cy, kMaxScreenSide);
         }
         screenKnown_.notify_all();
-    } else {
+    }
+    const auto* input = std::get_if<PageInput>(&message);
+    std::lock_guard lock(typedMutex_);
+    if (input && input->kind == PageInputKind::Char) {
+        // Typed text joins the run still waiting for the UI thread when nothing else came in
+        // between, so a flood of characters is one record, not one per character.
+        const bool alt = (input->keys & ALT_KEY_PRESSED) != 0;
+        if (typingRunOpen_ && typedRuns_.back().window == input->window &&
+            typedRuns_.back().alt == alt) {
+            TypedRun& run = typedRuns_.back();
+            run.text.append(input->text, 0,
+                            kMaxTypedRunUnits - std::min(run.text.size(), kMaxTypedRunUnits));
+            return;
+        }
+        if (typedRuns_.size() >= kMaxTypedRuns)
+            return;
+        typedRuns_.push_back({input->window, alt, input->text.substr(0, kMaxTypedRunUnits)});
+        typingRunOpen_ = Post(InputKind::Typed, PageNotice{});
+        if (!typingRunOpen_)
+            typedRuns_.pop_back();
         return;
     }
-    if (PostMessage(inputWindow_, WM_VIEW_INPUT, 0, reinterpret_cast<LPARAM>(input.get()))) {
-        input.release();
-    }
+    typingRunOpen_ = false;
+    Post(InputKind::Page, std::move(message));
 }
 
 // ---- On the UI thread -------------------------------------------------------------------------
@@ -209,6 +218,7 @@ void BrowserView::OnReceived(std::string text) {
 LRESULT BrowserView::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_VIEW_INPUT) {
         const std::unique_ptr<Input> input(reinterpret_cast<Input*>(lParam));
+        --inputsInFlight_;
         HandleInput(*input);
         return 0;
     }
@@ -222,70 +232,67 @@ LRESULT BrowserView::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void BrowserView::HandleInput(const Input& input) {
-    // Pointing and typing leave the layout as it is, so a press can be hit-tested from what the
-    // page answered before; a new page, a new screen, scrolling or a changed value may not.
-    const bool layoutMayChange =
-        input.kind != Input::Kind::Mouse && input.kind != Input::Kind::Context &&
-        input.kind != Input::Kind::Key && input.kind != Input::Kind::Char &&
-        input.kind != Input::Kind::Focus;
-    if (layoutMayChange)
-        answerCache_.clear();
     switch (input.kind) {
-        case Input::Kind::Connected:
+        case InputKind::Connected:
+            answerCache_.clear();
             KillTimer(inputWindow_, kGraceTimer);
             SendFullState();
             return;
-        case Input::Kind::Disconnected:
+        case InputKind::Disconnected:
+            answerCache_.clear();
             SetTimer(inputWindow_, kGraceTimer, kGraceMs);
             return;
-        case Input::Kind::Screen: {
-            const int w = screenWidth_;
-            const int h = screenHeight_;
-            SetScreenMetrics(w, h, w, h);
-            for (const auto& [key, placement] : windows_)
-                PlaceWindow(key, placement);
+        case InputKind::Typed:
+            DeliverTypedRun();
             return;
-        }
-        default:
+        case InputKind::Page:
             break;
     }
+    if (std::holds_alternative<PageScreen>(input.message)) {
+        answerCache_.clear();
+        const int w = screenWidth_;
+        const int h = screenHeight_;
+        SetScreenMetrics(w, h, w, h);
+        for (const auto& [key, placement] : windows_)
+            PlaceWindow(key, placement);
+        return;
+    }
+    if (const auto* move = std::get_if<PageMove>(&input.message)) {
+        answerCache_.clear();
+        const HWND hwnd = HWND::FromValue(move->window);
+        if (!IsWindow(hwnd))
+            return;
+        const Rect r = OnScreen(*move, ScreenSize());
+        MoveWindow(hwnd, r.left, r.top, r.Width(), r.Height(), true);
+        return;
+    }
+    if (const auto* system = std::get_if<PageSystem>(&input.message)) {
+        answerCache_.clear();
+        static constexpr WPARAM kCommands[] = {SC_RESTORE, SC_MINIMIZE, SC_MAXIMIZE, SC_CLOSE};
+        const HWND hwnd = HWND::FromValue(system->window);
+        if (IsWindow(hwnd))
+            SendMessage(hwnd, WM_SYSCOMMAND, kCommands[static_cast<int>(system->command)], 0);
+        return;
+    }
+    if (const auto* page = std::get_if<PageInput>(&input.message))
+        HandlePageInput(*page);
+}
 
+void BrowserView::HandlePageInput(const PageInput& input) {
+    // Pointing and typing leave the layout as it is, so a press can be hit-tested from what the
+    // page answered before; scrolling or a changed value may not.
+    if (input.kind == PageInputKind::Scroll || input.kind == PageInputKind::Value)
+        answerCache_.clear();
     const HWND hwnd = HWND::FromValue(input.window);
-    if (!IsWindow(hwnd))
-        return;
-    switch (input.kind) {
-        case Input::Kind::Move:
-            MoveWindow(hwnd, input.rect.left, input.rect.top, input.rect.Width(),
-                       input.rect.Height(), true);
-            return;
-        case Input::Kind::System: {
-            const WPARAM command = input.command == "restore"    ? SC_RESTORE
-                                   : input.command == "minimize" ? SC_MINIMIZE
-                                   : input.command == "maximize" ? SC_MAXIMIZE
-                                   : input.command == "close"    ? SC_CLOSE
-                                                                 : 0;
-            if (command)
-                SendMessage(hwnd, WM_SYSCOMMAND, command, 0);
-            return;
-        }
-        default:
-            break;
-    }
     // A disabled window (a modal window runs over it) takes no input.
-    if (!IsWindowEnabled(hwnd))
+    if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd))
         return;
-    if (input.kind == Input::Kind::Key) {
-        const bool down = input.command == "keydown";
+    const bool alt = (input.keys & ALT_KEY_PRESSED) != 0;
+    if (input.kind == PageInputKind::KeyDown || input.kind == PageInputKind::KeyUp) {
+        const bool down = input.kind == PageInputKind::KeyDown;
         const UINT message =
-            input.alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
-        PostMessage(hwnd, message, input.keyCode, input.alt ? KEY_DATA_ALT_DOWN : 0);
-        return;
-    }
-    if (input.kind == Input::Kind::Char) {
-        for (char16_t unit : input.text) {
-            PostMessage(hwnd, input.alt ? WM_SYSCHAR : WM_CHAR, unit,
-                        input.alt ? KEY_DATA_ALT_DOWN : 0);
-        }
+            alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
+        PostMessage(hwnd, message, input.keyCode, alt ? KEY_DATA_ALT_DOWN : 0);
         return;
     }
 
@@ -295,55 +302,68 @@ void BrowserView::HandleInput(const Input& input) {
         return;
     InputRouter& router = events->Input();
     switch (input.kind) {
-        case Input::Kind::Mouse:
-            if (input.mouse.cmd == MOUSE_DOWN || input.mouse.cmd == MOUSE_DCLICK) {
-                const LRESULT hit = SendMessage(
-                    hwnd, WM_NCHITTEST, 0,
-                    MAKELPARAM(static_cast<WORD>(static_cast<std::int16_t>(input.screen.x)),
-                               static_cast<WORD>(static_cast<std::int16_t>(input.screen.y))));
-                if (hit != HTCLIENT) {
-                    if (input.mouse.cmd == MOUSE_DOWN && hit != HTSYSMENU) {
-                        server_->Send(Dump({{"t", "drag"},
-                                            {"win", input.window},
-                                            {"code", hit},
-                                            {"sx", input.screen.x},
-                                            {"sy", input.screen.y}}));
-                    } else if (input.mouse.cmd == MOUSE_DCLICK && hit == HTCAPTION) {
-                        // A double click on the caption maximises or restores, as on a desktop.
-                        SendMessage(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE,
-                                    0);
-                    }
-                    return;
-                }
+        case PageInputKind::MouseDown:
+        case PageInputKind::DoubleClick: {
+            const LRESULT hit =
+                SendMessage(hwnd, WM_NCHITTEST, 0,
+                            MAKELPARAM(PositionWord(input.screen.x), PositionWord(input.screen.y)));
+            if (hit == HTCLIENT)
+                break;
+            if (input.kind == PageInputKind::MouseDown && hit != HTSYSMENU) {
+                server_->Send(EncodeDrag(input.window, static_cast<long>(hit), input.screen));
+            } else if (input.kind == PageInputKind::DoubleClick && hit == HTCAPTION) {
+                // A double click on the caption maximises or restores, as on a desktop.
+                SendMessage(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, 0);
             }
-            router.Mouse(input.mouse);
             return;
-        case Input::Kind::Context:
-            router.ContextMenu(input.uid, input.mouse.posDocument);
+        }
+        case PageInputKind::Context:
+            router.ContextMenu(input.uid, input.page);
             return;
-        case Input::Kind::Value:
+        case PageInputKind::Value:
             router.ControlChanged(input.uid, input.text);
             return;
-        case Input::Kind::Focus:
+        case PageInputKind::Focus:
             router.FocusMoved(input.uid);
             return;
-        case Input::Kind::Scroll: {
+        case PageInputKind::Scroll: {
             ScrollInput scroll;
             scroll.target = input.uid;
-            scroll.pos = input.rect.top;
+            scroll.pos = input.page.y;
             router.Scroll(scroll);
             return;
         }
         default:
-            return;
+            break;
     }
+    router.Mouse(MouseOf(input));
+}
+
+void BrowserView::DeliverTypedRun() {
+    TypedRun run;
+    {
+        std::lock_guard lock(typedMutex_);
+        if (typedRuns_.empty())
+            return;
+        run = std::move(typedRuns_.front());
+        typedRuns_.pop_front();
+        if (typedRuns_.empty())
+            typingRunOpen_ = false;
+    }
+    const HWND hwnd = HWND::FromValue(run.window);
+    if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd))
+        return;
+    // Characters go through the window's queue, behind the keys before them, so the message
+    // loop's accelerators see them.
+    for (char16_t unit : run.text)
+        PostMessage(hwnd, run.alt ? WM_SYSCHAR : WM_CHAR, unit, run.alt ? KEY_DATA_ALT_DOWN : 0);
 }
 
 void BrowserView::SendFullState() {
     // What is still pending goes out first, so the snapshots below are not followed by changes
     // they already hold.
     Document::FlushAllChanges();
-    server_->Send(R"({"t":"hello"})");
+    server_->Send(EncodeHello());
     for (const auto& [key, placement] : windows_)
         PlaceWindow(key, placement);
     for (const auto& [document, id] : documentIds_)
@@ -383,11 +403,18 @@ const Document* BrowserView::DocumentOfWindow(WindowKey window) const {
 }
 
 void BrowserView::CopyToClipboard(std::u16string_view text) {
-    server_->Send(Dump({{"t", "clip"}, {"text", Utf16ToUtf8(text)}}));
+    server_->Send(EncodeClipboard(text));
+}
+
+bool BrowserView::OpenInNewTab(std::string_view url) {
+    if (!server_->IsConnected() || !(url.starts_with("http://") || url.starts_with("https://")))
+        return false;
+    server_->Send(EncodeOpenTab(url));
+    return true;
 }
 
 void BrowserView::SayGoodbye() {
-    server_->Send(R"({"t":"quit"})");
+    server_->Send(EncodeQuit());
 }
 
 bool BrowserView::WaitForPage(std::chrono::milliseconds timeout) {
@@ -415,7 +442,7 @@ void BrowserView::DocumentClosed(const Document& document) {
     auto it = documentIds_.find(&document);
     if (it == documentIds_.end())
         return;
-    server_->Send(Dump({{"t", "docclose"}, {"doc", it->second}}));
+    server_->Send(EncodeDocumentClosed(it->second));
     documentIds_.erase(it);
     for (auto& [key, placement] : windows_) {
         if (placement.document == &document)
@@ -423,60 +450,75 @@ void BrowserView::DocumentClosed(const Document& document) {
     }
 }
 
-std::optional<std::string> BrowserView::Ask(std::string question) {
+std::optional<PageAnswer> BrowserView::Ask(const GeometryQuestion& question) {
     if (!server_->IsConnected())
         return std::nullopt;
-    if (auto cached = answerCache_.find(question); cached != answerCache_.end()) {
+    std::string key = EncodeQuestion(0, question);
+    if (auto cached = answerCache_.find(key); cached != answerCache_.end())
         return cached->second;
-    }
     std::unique_lock lock(answersMutex_);
     const std::uint64_t id = nextQuestion_++;
     answers_[id] = std::nullopt;
-    json j = json::parse(question);
-    j["t"] = "q";
-    j["id"] = id;
-    server_->Send(Dump(j));
+    server_->Send(EncodeQuestion(id, question));
     const bool got =
         answered_.wait_for(lock, kAnswerTimeout, [&] { return answers_[id].has_value(); });
-    std::optional<std::string> answer = got ? std::move(answers_[id]) : std::nullopt;
+    std::optional<PageAnswer> answer = got ? std::move(answers_[id]) : std::nullopt;
     answers_.erase(id);
     if (answer)
-        answerCache_.emplace(std::move(question), *answer);
+        answerCache_.emplace(std::move(key), *answer);
     return answer;
 }
 
-namespace {
-
-std::vector<int> Numbers(const std::optional<std::string>& answer, std::size_t count) {
-    if (!answer)
+std::vector<int> BrowserView::AskNumbers(const GeometryQuestion& question, std::size_t count) {
+    const std::optional<PageAnswer> answer = Ask(question);
+    if (!answer || answer->numbers.size() != count)
         return {};
-    const json j = json::parse(*answer, nullptr, false);
-    if (!j.is_array() || j.size() != count)
-        return {};
-    std::vector<int> out;
-    for (const auto& v : j) {
-        if (!v.is_number())
-            return {};
-        out.push_back(v.get<int>());
-    }
-    return out;
+    return answer->numbers;
 }
-
-}  // namespace
 
 Rect BrowserView::ElementLocation(const Element& element, LocationArea area) {
     const std::uint32_t doc = ShownDocumentId(element);
     if (!doc)
         return {};
-    const auto r = Numbers(
-        Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "loc"}, {"area", area}})), 4);
+    const auto r = AskNumbers(Question(GeometryWhat::Location, {doc, element.GetUid()}, area), 4);
     return r.empty() ? Rect{} : Rect{r[0], r[1], r[2], r[3]};
+}
+
+std::vector<Rect> BrowserView::ElementLocations(std::span<const Element* const> elements,
+                                                LocationArea area) {
+    std::vector<Rect> out(elements.size());
+    GeometryQuestion question = Question(GeometryWhat::Locations, {}, area);
+    std::vector<std::size_t> asked;  // the index in `out` of each item of the question
+    const auto askNow = [&] {
+        const std::optional<PageAnswer> answer =
+            question.items.empty() ? std::nullopt : Ask(question);
+        if (answer && answer->rows.size() == asked.size()) {
+            for (std::size_t i = 0; i < asked.size(); ++i) {
+                const std::vector<int>& r = answer->rows[i];
+                if (r.size() == 4)
+                    out[asked[i]] = {r[0], r[1], r[2], r[3]};
+            }
+        }
+        question.items.clear();
+        asked.clear();
+    };
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const std::uint32_t doc = elements[i] ? ShownDocumentId(*elements[i]) : 0;
+        if (!doc)
+            continue;
+        question.items.push_back({doc, elements[i]->GetUid()});
+        asked.push_back(i);
+        if (question.items.size() == kMaxQuestionItems)
+            askNow();
+    }
+    askNow();
+    return out;
 }
 
 IntrinsicWidths BrowserView::ElementIntrinsicWidths(const Element& element) {
     if (const std::uint32_t doc = ShownDocumentId(element)) {
         const auto r =
-            Numbers(Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "iw"}})), 2);
+            AskNumbers(Question(GeometryWhat::IntrinsicWidths, {doc, element.GetUid()}), 2);
         if (!r.empty())
             return {r[0], r[1]};
     }
@@ -485,9 +527,8 @@ IntrinsicWidths BrowserView::ElementIntrinsicWidths(const Element& element) {
 
 int BrowserView::ElementIntrinsicHeight(const Element& element, int width) {
     if (const std::uint32_t doc = ShownDocumentId(element)) {
-        const auto r = Numbers(
-            Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "ih"}, {"width", width}})),
-            1);
+        const auto r = AskNumbers(
+            Question(GeometryWhat::IntrinsicHeight, {doc, element.GetUid()}, 0, width), 1);
         if (!r.empty())
             return r[0];
     }
@@ -498,8 +539,7 @@ ScrollInfo BrowserView::ElementScrollInfo(const Element& element) {
     const std::uint32_t doc = ShownDocumentId(element);
     if (!doc)
         return {};
-    const auto r =
-        Numbers(Ask(Dump({{"doc", doc}, {"u", element.GetUid()}, {"what", "scroll"}})), 8);
+    const auto r = AskNumbers(Question(GeometryWhat::Scroll, {doc, element.GetUid()}), 8);
     if (r.empty())
         return {};
     return {{r[0], r[1]}, {r[2], r[3], r[4], r[5]}, {r[6], r[7]}};
@@ -511,12 +551,7 @@ void BrowserView::SetElementScrollPos(const Element& element, Point pos, bool sm
     if (!doc)
         return;
     Document::FlushAllChanges();
-    server_->Send(Dump({{"t", "scrollto"},
-                        {"doc", doc},
-                        {"u", element.GetUid()},
-                        {"x", pos.x},
-                        {"y", pos.y},
-                        {"smooth", smooth}}));
+    server_->Send(EncodeScrollTo({doc, element.GetUid()}, pos, smooth));
 }
 
 void BrowserView::ShowPopup(const Element& popup, Point anchor) {
@@ -525,8 +560,7 @@ void BrowserView::ShowPopup(const Element& popup, Point anchor) {
     if (!doc)
         return;
     Document::FlushAllChanges();
-    server_->Send(Dump(
-        {{"t", "popup"}, {"doc", doc}, {"u", popup.GetUid()}, {"x", anchor.x}, {"y", anchor.y}}));
+    server_->Send(EncodePopup({doc, popup.GetUid()}, anchor));
 }
 
 void BrowserView::HidePopup(const Element& popup) {
@@ -534,7 +568,7 @@ void BrowserView::HidePopup(const Element& popup) {
     const std::uint32_t doc = ShownDocumentId(popup);
     if (!doc)
         return;
-    server_->Send(Dump({{"t", "hidepopup"}, {"doc", doc}, {"u", popup.GetUid()}}));
+    server_->Send(EncodeHidePopup({doc, popup.GetUid()}));
 }
 
 Size BrowserView::ScreenSize() {
@@ -560,7 +594,7 @@ void BrowserView::PlaceWindow(WindowKey window, const WindowPlacement& placement
 void BrowserView::RemoveWindow(WindowKey window) {
     answerCache_.clear();
     windows_.erase(window);
-    server_->Send(Dump({{"t", "winclose"}, {"id", window}}));
+    server_->Send(EncodeWindowClosed(window));
 }
 
 }  // namespace tavopix

@@ -24,6 +24,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -33,6 +34,7 @@
 #include <unordered_map>
 
 #include "engine/View.h"
+#include "engine/browser/BrowserProtocol.h"
 #include "engine/browser/BrowserServer.h"
 #include "platform/WinTypes.h"
 #include "platform/WindowHandle.h"
@@ -51,7 +53,7 @@ public:
     // Pictures and pages under `folder` may be shown. Any thread.
     void AllowFolder(const std::filesystem::path& folder) { server_->AllowFolder(folder); }
     // Puts `text` on the clipboard of the browser's machine.
-    void CopyToClipboard(std::u16string_view text);
+    void CopyToClipboard(std::u16string_view text) override;
     // Tells the page the program has ended.
     void SayGoodbye();
     // Waits until a page has connected and told its size, so the first windows are placed on
@@ -67,29 +69,44 @@ public:
     void ApplyChanges(const Document& document, const std::vector<Change>& changes) override;
     void DocumentClosed(const Document& document) override;
     Rect ElementLocation(const Element& element, LocationArea area) override;
+    std::vector<Rect> ElementLocations(std::span<const Element* const> elements,
+                                       LocationArea area) override;
     IntrinsicWidths ElementIntrinsicWidths(const Element& element) override;
     int ElementIntrinsicHeight(const Element& element, int width) override;
     ScrollInfo ElementScrollInfo(const Element& element) override;
     void SetElementScrollPos(const Element& element, Point pos, bool smooth) override;
     void ShowPopup(const Element& popup, Point anchor) override;
     void HidePopup(const Element& popup) override;
+    bool OpenInNewTab(std::string_view url) override;
     Size ScreenSize() override;
     Rect WorkArea() override;
     void PlaceWindow(WindowKey window, const WindowPlacement& placement) override;
     void RemoveWindow(WindowKey window) override;
 
 private:
+    // What a record for the UI thread holds: the page came or went, a message of the page, or
+    // the next run of typed text.
+    enum class InputKind { Connected, Disconnected, Page, Typed };
     struct Input;
-    struct PendingAnswer;
+    // Characters typed into one window, waiting for the UI thread.
+    struct TypedRun {
+        WindowKey window = 0;
+        bool alt = false;
+        std::u16string text;
+    };
 
     BrowserView() = default;
     bool Open(std::filesystem::path webDir, std::string& error);
 
     // Network thread.
-    void OnReceived(std::string text);
+    void OnReceived(std::string_view text);
+    // Hands a record to the UI thread; false when it was dropped (too many on their way).
+    bool Post(InputKind kind, PageMessage message);
     // UI thread.
     LRESULT ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void HandleInput(const Input& input);
+    void HandlePageInput(const PageInput& input);
+    void DeliverTypedRun();
     void SendFullState();
     void CloseAllWindows();
     std::uint32_t DocumentId(const Document& document);
@@ -97,7 +114,9 @@ private:
     std::uint32_t ShownDocumentId(const Element& element) const;
     const Document* DocumentOfWindow(WindowKey window) const;
     // Sends a question and waits for its answer; null without a page or past the time-out.
-    std::optional<std::string> Ask(std::string question);
+    std::optional<PageAnswer> Ask(const GeometryQuestion& question);
+    // The answer's flat list when it holds `count` numbers; empty otherwise.
+    std::vector<int> AskNumbers(const GeometryQuestion& question, std::size_t count);
 
     std::unique_ptr<BrowserServer> server_;
     HWND inputWindow_;
@@ -110,8 +129,14 @@ private:
     std::mutex answersMutex_;
     std::condition_variable answered_;
     std::uint64_t nextQuestion_ = 1;
-    std::unordered_map<std::uint64_t, std::optional<std::string>> answers_;
-    std::unordered_map<std::string, std::string> answerCache_;  // UI thread
+    std::unordered_map<std::uint64_t, std::optional<PageAnswer>> answers_;
+    std::unordered_map<std::string, PageAnswer> answerCache_;  // UI thread
+
+    std::atomic<int> inputsInFlight_{0};
+    std::atomic<bool> decodeFaultShown_{false};
+    std::mutex typedMutex_;
+    std::deque<TypedRun> typedRuns_;
+    bool typingRunOpen_ = false;  // the last record posted was the newest typed run
 
     std::atomic<int> screenWidth_{0};
     std::atomic<int> screenHeight_{0};

@@ -34,22 +34,6 @@ std::string_view QueryValue(std::string_view query, std::string_view key) {
     return {};
 }
 
-std::string_view CookieValue(std::string_view header, std::string_view name) {
-    while (!header.empty()) {
-        const auto semi = header.find(';');
-        auto pair = header.substr(0, semi);
-        while (!pair.empty() && pair.front() == ' ')
-            pair.remove_prefix(1);
-        const auto eq = pair.find('=');
-        if (eq != std::string_view::npos && pair.substr(0, eq) == name)
-            return pair.substr(eq + 1);
-        if (semi == std::string_view::npos)
-            break;
-        header.remove_prefix(semi + 1);
-    }
-    return {};
-}
-
 bool IsOwnHost(std::string_view host, unsigned short port) {
     const auto colon = host.rfind(':');
     if (colon == std::string_view::npos || host.substr(colon + 1) != std::to_string(port))
@@ -111,47 +95,51 @@ bool PercentDecode(std::string_view in, std::string& out, BadEscape badEscape) {
     return true;
 }
 
+std::string CapabilityPath(const ServerIdentity& server) {
+    return "/" + server.secret + "/";
+}
+
 RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity& server) {
     RequestDecision decision;
     if (!IsOwnHost(request.host, server.port) || !IsOwnOrigin(request.origin, server.port)) {
         return decision;
     }
     const auto question = request.target.find('?');
-    const std::string_view path = request.target.substr(0, question);
+    std::string_view path = request.target.substr(0, question);
     const std::string_view query = question == std::string_view::npos
                                        ? std::string_view{}
                                        : request.target.substr(question + 1);
 
-    const bool tokenInUrl = SameSecret(QueryValue(query, "t"), server.token);
-    const bool tokenInCookie = SameSecret(CookieValue(request.cookie, kTokenCookie), server.token);
-    if (path == "/" && tokenInUrl) {
+    if (path == "/" && SameSecret(QueryValue(query, "t"), server.launchToken)) {
         if (request.method != "GET")
-            return {RequestAnswer::BadMethod, {}, false};
-        return {RequestAnswer::ShellPage, server.webDir / "index.html", true};
+            return {RequestAnswer::BadMethod, {}};
+        return {RequestAnswer::Launch, {}};
     }
-    if (!tokenInCookie)
+    // The first segment is the capability; the rest is the address within it.
+    if (path.size() < 2 || path.front() != '/')
         return decision;
+    const auto slash = path.find('/', 1);
+    if (slash == std::string_view::npos || !SameSecret(path.substr(1, slash - 1), server.secret))
+        return decision;
+    path.remove_prefix(slash);
     if (request.method != "GET")
-        return {RequestAnswer::BadMethod, {}, false};
+        return {RequestAnswer::BadMethod, {}};
 
     if (path == "/")
-        return {RequestAnswer::ShellPage, server.webDir / "index.html", false};
-    if (path == "/ws") {
-        return {request.websocketUpgrade ? RequestAnswer::WebSocket : RequestAnswer::NotFound,
-                {},
-                false};
-    }
+        return {RequestAnswer::ShellPage, server.webDir / "index.html"};
+    if (path == "/ws")
+        return {request.websocketUpgrade ? RequestAnswer::WebSocket : RequestAnswer::NotFound, {}};
     if (path.starts_with("/web/")) {
         const std::string_view name = path.substr(5);
         const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
             return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
         });
         if (!plain || name.find("..") != std::string_view::npos)
-            return {RequestAnswer::NotFound, {}, false};
+            return {RequestAnswer::NotFound, {}};
         auto file = InsideRoots(server.webDir / std::string(name), {server.webDir});
         if (file.empty())
-            return {RequestAnswer::NotFound, {}, false};
-        return {RequestAnswer::WebFile, std::move(file), false};
+            return {RequestAnswer::NotFound, {}};
+        return {RequestAnswer::WebFile, std::move(file)};
     }
     if (path.starts_with(std::string(kFilePrefix) + "/")) {
         std::string decoded;
@@ -167,12 +155,11 @@ RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity&
             std::error_code ec;
             return {std::filesystem::exists(file, ec) ? RequestAnswer::Refused
                                                       : RequestAnswer::NotFound,
-                    {},
-                    false};
+                    {}};
         }
-        return {RequestAnswer::File, std::move(real), false};
+        return {RequestAnswer::File, std::move(real)};
     }
-    return {RequestAnswer::NotFound, {}, false};
+    return {RequestAnswer::NotFound, {}};
 }
 
 std::string_view ContentTypeFor(const std::filesystem::path& file) {

@@ -1,9 +1,13 @@
 // Which requests the browser view's local server answers, and with what. Only the page that was
-// opened with the program's token may talk to it: the first load carries the token in the URL
-// and receives it back as a cookie; every later request and the socket need that cookie, a Host
-// naming the server itself and, where the browser sends one, an Origin of the server itself.
-// Files are served only from the folders the program allows, never as listings, and never
-// through "..", symbolic-link or percent-encoding tricks.
+// opened with the program's launch address may talk to it. That address carries a one-time
+// launch token: its first use is answered with a redirect to the run's capability path, a
+// random first path segment under which the shell, its socket and every file live; the launch
+// token is dead from then on. The secret the browser keeps is thus part of this origin's
+// addresses, which a browser sends nowhere else (a cookie would reach every port of 127.0.0.1),
+// and the token that may be seen on a command line opens nothing once the page has used it.
+// Every request also needs a Host naming the server itself and, where the browser sends one, an
+// Origin of the server itself. Files are served only from the folders the program allows, never
+// as listings, and never through "..", symbolic-link or percent-encoding tricks.
 #pragma once
 
 #include <filesystem>
@@ -18,22 +22,23 @@ struct RequestFacts {
     std::string_view target;  // as sent: path and query
     std::string_view host;    // Host header
     std::string_view origin;  // Origin header; empty when absent
-    std::string_view cookie;  // Cookie header; empty when absent
     bool websocketUpgrade = false;
 };
 
 struct ServerIdentity {
-    std::string token;
+    std::string launchToken;  // empty once used
+    std::string secret;       // the capability path's segment
     unsigned short port = 0;
     std::filesystem::path webDir;                     // the shell's own files
     std::vector<std::filesystem::path> allowedRoots;  // canonical folders pictures may come from
 };
 
 enum class RequestAnswer {
-    Refused,    // 403: no token, foreign host or origin, or a file outside the allowed folders
+    Refused,    // 403: no capability, foreign host or origin, or a file outside the allowed folders
     NotFound,   // 404
     BadMethod,  // 405
-    ShellPage,  // the desktop shell, `file`; sets the cookie when the token came in the URL
+    Launch,     // the launch token: use it up and redirect to the capability path
+    ShellPage,  // the desktop shell, `file`
     WebFile,    // a file of the shell: `file`
     File,       // a page, style sheet or picture: `file`
     WebSocket,  // accept the upgrade
@@ -42,13 +47,14 @@ enum class RequestAnswer {
 struct RequestDecision {
     RequestAnswer answer = RequestAnswer::Refused;
     std::filesystem::path file;
-    bool setCookie = false;
 };
 
-inline constexpr std::string_view kTokenCookie = "tvx";
-// Files of the program are fetched under this prefix followed by their percent-escaped
-// absolute path.
+// Files of the program are fetched under the capability path and this prefix, followed by their
+// percent-escaped absolute path.
 inline constexpr std::string_view kFilePrefix = "/f";
+
+// The address of the shell under the capability path, where the launch redirects.
+std::string CapabilityPath(const ServerIdentity& server);
 
 [[nodiscard]] RequestDecision DecideRequest(const RequestFacts& request,
                                             const ServerIdentity& server);

@@ -21,17 +21,16 @@ std::unique_ptr<Document> Page(std::string_view html = "<html><body></body></htm
 TEST(ServerAddressTest, FileReferencesBecomeAddressesOfTheServer) {
     auto page = Page();
     EXPECT_EQ(ServerAddressOf(*page, u"res/error_img.jpg"),
-              u"/f/opt/tavopix/skin/res/error_img.jpg");
-    EXPECT_EQ(ServerAddressOf(*page, u"skin.css"), u"/f/opt/tavopix/skin/skin.css");
-    EXPECT_EQ(ServerAddressOf(*page, u"/home/ann/Pictures/a.jpg"), u"/f/home/ann/Pictures/a.jpg");
+              u"f/opt/tavopix/skin/res/error_img.jpg");
+    EXPECT_EQ(ServerAddressOf(*page, u"skin.css"), u"f/opt/tavopix/skin/skin.css");
+    EXPECT_EQ(ServerAddressOf(*page, u"/home/ann/Pictures/a.jpg"), u"f/home/ann/Pictures/a.jpg");
     // The program writes paths percent-escaped; the address carries the same bytes.
     EXPECT_EQ(ServerAddressOf(*page, u"/home/ann/%E7%9B%B8%E5%86%8C/a.jpg"),
-              u"/f/home/ann/%E7%9B%B8%E5%86%8C/a.jpg");
+              u"f/home/ann/%E7%9B%B8%E5%86%8C/a.jpg");
     EXPECT_EQ(ServerAddressOf(*page, u"/home/ann/相册/a.jpg"),
-              u"/f/home/ann/%E7%9B%B8%E5%86%8C/a.jpg");
+              u"f/home/ann/%E7%9B%B8%E5%86%8C/a.jpg");
     // Characters that mean something in an address or in markup are escaped too.
-    EXPECT_EQ(ServerAddressOf(*page, u"/p/a b\"<&>'?#.jpg"),
-              u"/f/p/a%20b%22%3C%26%3E%27%3F%23.jpg");
+    EXPECT_EQ(ServerAddressOf(*page, u"/p/a b\"<&>'?#.jpg"), u"f/p/a%20b%22%3C%26%3E%27%3F%23.jpg");
 }
 
 TEST(ServerAddressTest, OtherReferencesStayAsTheyAre) {
@@ -46,18 +45,18 @@ TEST(ServerAddressTest, OtherReferencesStayAsTheyAre) {
 // A literal "%" in a file name is not an escape: the picture must still be found.
 TEST(ServerAddressTest, PercentSignThatIsNoEscapeStaysPartOfTheName) {
     auto page = Page();
-    EXPECT_EQ(ServerAddressOf(*page, u"/p/50%off.jpg"), u"/f/p/50%25off.jpg");
-    EXPECT_EQ(ServerAddressOf(*page, u"/p/100%.jpg"), u"/f/p/100%25.jpg");
+    EXPECT_EQ(ServerAddressOf(*page, u"/p/50%off.jpg"), u"f/p/50%25off.jpg");
+    EXPECT_EQ(ServerAddressOf(*page, u"/p/100%.jpg"), u"f/p/100%25.jpg");
 }
 
 TEST(ServerStyleTest, UrlValuesAreRewritten) {
     auto page = Page();
     EXPECT_EQ(ServerStyleValue(*page, "background-image", u"url(res/a.png)"),
-              u"url(\"/f/opt/tavopix/skin/res/a.png\")");
+              u"url(\"f/opt/tavopix/skin/res/a.png\")");
     EXPECT_EQ(ServerStyleValue(*page, "", u"color:red; background: url( 'res/a.png' ) no-repeat"),
-              u"color:red; background: url(\"/f/opt/tavopix/skin/res/a.png\") no-repeat");
+              u"color:red; background: url(\"f/opt/tavopix/skin/res/a.png\") no-repeat");
     EXPECT_EQ(ServerStyleValue(*page, "", u"background:url(\"/x/%E7%9B%B8.png\"),url(b.png)"),
-              u"background:url(\"/f/x/%E7%9B%B8.png\"),url(\"/f/opt/tavopix/skin/b.png\")");
+              u"background:url(\"f/x/%E7%9B%B8.png\"),url(\"f/opt/tavopix/skin/b.png\")");
     EXPECT_EQ(ServerStyleValue(*page, "", u"background:url(data:image/png;base64,AA)"),
               u"background:url(\"data:image/png;base64,AA\")");
     EXPECT_EQ(ServerStyleValue(*page, "width", u"10px"), u"10px");
@@ -74,9 +73,9 @@ TEST(ServerStyleTest, QuotesInsideAUrlCannotEndIt) {
 TEST(ServerStyleTest, CursorPictureGetsTheFallbackBrowsersRequire) {
     auto page = Page();
     EXPECT_EQ(ServerStyleValue(*page, "cursor", u"url(/opt/%E7%9B%B8/skin/res/view_prev.ani)"),
-              u"url(\"/f/opt/%E7%9B%B8/skin/res/view_prev.ani\"), pointer");
+              u"url(\"f/opt/%E7%9B%B8/skin/res/view_prev.ani\"), pointer");
     EXPECT_EQ(ServerStyleValue(*page, "cursor", u"url(a.cur), auto"),
-              u"url(\"/f/opt/tavopix/skin/a.cur\"), auto");
+              u"url(\"f/opt/tavopix/skin/a.cur\"), auto");
     EXPECT_EQ(ServerStyleValue(*page, "cursor", u"pointer"), u"pointer");
 }
 
@@ -96,7 +95,7 @@ TEST(EncodeTest, DocumentCarriesItsSheetsAndTreeWithAddressesRewritten) {
     EXPECT_EQ(doc["t"], "doc");
     EXPECT_EQ(doc["doc"], 7);
     ASSERT_EQ(doc["sheets"].size(), 2u);
-    EXPECT_EQ(doc["sheets"][0]["href"], "/f" + skin + "/skin.css");
+    EXPECT_EQ(doc["sheets"][0]["href"], "f" + skin + "/skin.css");
     EXPECT_EQ(doc["sheets"][1]["text"], "p{}");
 
     const json& root = doc["root"];
@@ -108,11 +107,11 @@ TEST(EncodeTest, DocumentCarriesItsSheetsAndTreeWithAddressesRewritten) {
     }
     ASSERT_NE(body, nullptr);
     EXPECT_EQ((*body)["a"][0],
-              json::array({"style", "background:url(\"/f" + skin + "/res/bg.png\")"}));
+              json::array({"style", "background:url(\"f" + skin + "/res/bg.png\")"}));
     const json& picture = (*body)["c"][0];
     EXPECT_EQ(picture["g"], "picture");
     EXPECT_EQ(picture["a"], json::array({json::array({"id", "pic"}),
-                                         json::array({"src", "/f" + skin + "/res/a.jpg"})}));
+                                         json::array({"src", "f" + skin + "/res/a.jpg"})}));
     const json& p = (*body)["c"][1];
     EXPECT_EQ(p["x"], "Tom & Jerry");
     EXPECT_EQ(p["l"], "tail");
@@ -172,10 +171,10 @@ TEST(EncodeTest, ChangesKeepTheirOrderAndShape) {
     EXPECT_EQ(ops[0][2], 0);
     EXPECT_EQ(ops[0][3]["g"], "div");
     EXPECT_EQ(ops[0][3]["x"], "a.jpg");
-    EXPECT_EQ(ops[1], json::array({"attr", uid, "src", "/f/opt/tavopix/skin/pics/b.jpg"}));
+    EXPECT_EQ(ops[1], json::array({"attr", uid, "src", "f/opt/tavopix/skin/pics/b.jpg"}));
     EXPECT_EQ(ops[2], json::array({"attr", uid, "sel", nullptr}));
     EXPECT_EQ(ops[3],
-              json::array({"style", uid, "cursor", "url(\"/f/opt/tavopix/skin/c.ani\"), pointer"}));
+              json::array({"style", uid, "cursor", "url(\"f/opt/tavopix/skin/c.ani\"), pointer"}));
     EXPECT_EQ(ops[4], json::array({"state", uid, 0x40}));
     EXPECT_EQ(ops[5], json::array({"text", uid, "<b>x</b>"}));
     EXPECT_EQ(ops[6], json::array({"tail", uid, nullptr}));

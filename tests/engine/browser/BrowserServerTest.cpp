@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "BrowserTestSupport.h"
+#include "PageClient.h"
 
 namespace tavopix {
 namespace {
@@ -64,48 +65,30 @@ protected:
         const std::string url = server_->Url();
         const std::string prefix = "http://127.0.0.1:" + std::to_string(server_->Port()) + "/?t=";
         ASSERT_EQ(url.substr(0, prefix.size()), prefix);
-        token_ = url.substr(prefix.size());
+        launch_ = url.substr(prefix.size() - 4);
         host_ = "127.0.0.1:" + std::to_string(server_->Port());
     }
 
-    tcp::socket Connect() {
-        tcp::socket socket(io_);
-        socket.connect({asio::ip::make_address("127.0.0.1"), server_->Port()});
-        return socket;
+    // The capability path, from the launch address used once.
+    const std::string& Capability() {
+        if (capability_.empty())
+            capability_ = test::Launch(server_->Url());
+        EXPECT_FALSE(capability_.empty());
+        return capability_;
     }
 
-    http::response<http::string_body> Get(const std::string& target, const std::string& cookie,
+    tcp::socket Connect() { return test::ConnectTo(io_, server_->Port()); }
+
+    http::response<http::string_body> Get(const std::string& target,
                                           const std::string& origin = {}) {
-        tcp::socket socket = Connect();
-        http::request<http::empty_body> request(http::verb::get, target, 11);
-        request.set(http::field::host, host_);
-        if (!cookie.empty())
-            request.set(http::field::cookie, cookie);
-        if (!origin.empty())
-            request.set(http::field::origin, origin);
-        http::write(socket, request);
-        beast::flat_buffer buffer;
-        http::response<http::string_body> response;
-        http::read(socket, buffer, response);
-        return response;
+        return test::HttpGet(server_->Port(), target, origin);
     }
 
-    // A socket that finished its handshake as the page would open it.
-    std::unique_ptr<websocket::stream<tcp::socket>> OpenSocket(const std::string& origin,
-                                                               beast::error_code& ec) {
-        auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
-        const std::string cookie = Cookie();
-        ws->set_option(
-            websocket::stream_base::decorator([cookie, origin](websocket::request_type& r) {
-                r.set(http::field::cookie, cookie);
-                r.set(http::field::origin, origin);
-            }));
-        ws->handshake(host_, "/ws", ec);
-        return ws;
+    std::unique_ptr<test::PageSocket> OpenSocket(const std::string& origin, beast::error_code& ec) {
+        return test::OpenPageSocket(io_, server_->Port(), Capability(), ec, origin);
     }
 
     std::string OwnOrigin() const { return "http://" + host_; }
-    std::string Cookie() const { return "tvx=" + token_; }
 
     static std::string ReadText(websocket::stream<tcp::socket>& ws) {
         beast::flat_buffer buffer;
@@ -116,57 +99,68 @@ protected:
     test::TempFolder folder_;
     Events events_;
     std::unique_ptr<BrowserServer> server_;
-    std::string token_;
+    std::string launch_;  // "/?t=TOKEN"
+    std::string capability_;
     std::string host_;
     asio::io_context io_;
 };
 
-TEST_F(BrowserServerTest, ShellPageWithTheTokenSetsTheCookieThatLaterRequestsUse) {
-    auto first = Get("/?t=" + token_, "");
-    EXPECT_EQ(first.result(), http::status::ok);
-    EXPECT_EQ(first.body(), "<!doctype html><title>shell</title>");
-    EXPECT_EQ(first[http::field::set_cookie], Cookie() + "; Path=/; HttpOnly; SameSite=Strict");
-    EXPECT_NE(first["Content-Security-Policy"].find("script-src 'self'"), beast::string_view::npos);
-    EXPECT_EQ(first[http::field::content_type], "text/html; charset=utf-8");
+TEST_F(BrowserServerTest, LaunchAddressWorksOnceAndLeadsToTheCapability) {
+    auto first = Get(launch_);
+    EXPECT_EQ(first.result(), http::status::see_other);
+    const std::string capability(first[http::field::location]);
+    EXPECT_EQ(capability.size(), 2 + 48u);
+    EXPECT_EQ(first.count(http::field::set_cookie), 0u);
+    EXPECT_EQ(first["Referrer-Policy"], "no-referrer");
+    // Seen on a command line afterwards, the launch address opens nothing.
+    EXPECT_EQ(Get(launch_).result(), http::status::forbidden);
 
-    auto reload = Get("/", Cookie());
-    EXPECT_EQ(reload.result(), http::status::ok);
-    EXPECT_EQ(reload.count(http::field::set_cookie), 0u);
+    auto shell = Get(capability);
+    EXPECT_EQ(shell.result(), http::status::ok);
+    EXPECT_EQ(shell.body(), "<!doctype html><title>shell</title>");
+    EXPECT_NE(shell["Content-Security-Policy"].find("script-src 'self'"), beast::string_view::npos);
+    EXPECT_EQ(shell[http::field::content_type], "text/html; charset=utf-8");
+    EXPECT_EQ(shell["Referrer-Policy"], "no-referrer");
 
-    auto script = Get("/web/shell.js", Cookie());
+    auto script = Get(capability + "web/shell.js");
     EXPECT_EQ(script.result(), http::status::ok);
     EXPECT_EQ(script[http::field::content_type], "text/javascript; charset=utf-8");
     EXPECT_EQ(script["X-Content-Type-Options"], "nosniff");
 
-    EXPECT_EQ(Get("/", "").result(), http::status::forbidden);
-    EXPECT_EQ(Get("/web/shell.js", "tvx=" + std::string(token_.size(), '0')).result(),
+    EXPECT_EQ(Get("/").result(), http::status::forbidden);
+    EXPECT_EQ(Get("/web/shell.js").result(), http::status::forbidden);
+    EXPECT_EQ(Get("/" + std::string(48, '0') + "/web/shell.js").result(), http::status::forbidden);
+    EXPECT_EQ(Get(capability + "web/shell.js", "http://evil.com").result(),
               http::status::forbidden);
-    EXPECT_EQ(Get("/web/shell.js", Cookie(), "http://evil.com").result(), http::status::forbidden);
-    EXPECT_EQ(Get("/nothing", Cookie()).result(), http::status::not_found);
+    EXPECT_EQ(Get(capability + "nothing").result(), http::status::not_found);
 }
 
 TEST_F(BrowserServerTest, FilesOnlyFromFoldersTheProgramAllows) {
-    const std::string target = "/f" + folder_.Path("pics/a.jpg").string();
-    EXPECT_EQ(Get(target, Cookie()).result(), http::status::forbidden);
+    const std::string target = Capability() + "f" + folder_.Path("pics/a.jpg").string();
+    EXPECT_EQ(Get(target).result(), http::status::forbidden);
     server_->AllowFolder(folder_.Path("pics"));
-    auto picture = Get(target, Cookie());
+    auto picture = Get(target);
     EXPECT_EQ(picture.result(), http::status::ok);
     EXPECT_EQ(picture.body(), "not really a jpeg");
     EXPECT_EQ(picture[http::field::content_type], "image/jpeg");
     // A page fetched as a file can run nothing.
     EXPECT_NE(picture["Content-Security-Policy"].find("sandbox"), beast::string_view::npos);
-    EXPECT_EQ(Get("/f" + folder_.Path("pics").string(), Cookie()).result(),
+    EXPECT_EQ(Get(Capability() + "f" + folder_.Path("pics").string()).result(),
               http::status::forbidden);
-    EXPECT_EQ(Get(target, "").result(), http::status::forbidden);
+    EXPECT_EQ(Get("/f" + folder_.Path("pics/a.jpg").string()).result(), http::status::forbidden);
 }
 
-TEST_F(BrowserServerTest, TokenMakesEveryServerDifferent) {
+TEST_F(BrowserServerTest, EveryRunHasItsOwnLaunchTokenAndCapability) {
     std::string error;
     auto second = BrowserServer::Start(folder_.Path("web"), {}, error);
     ASSERT_TRUE(second) << error;
     EXPECT_NE(second->Url(), server_->Url());
     EXPECT_NE(second->Port(), server_->Port());
-    EXPECT_GE(token_.size(), 32u);
+    EXPECT_GE(launch_.size(), 3 + 32u);
+    const std::string other = test::Launch(second->Url());
+    EXPECT_NE(other, Capability());
+    // One run's capability opens nothing at another's port.
+    EXPECT_EQ(test::HttpGet(second->Port(), Capability()).result(), http::status::forbidden);
 }
 
 TEST_F(BrowserServerTest, SocketWithForeignOriginIsRefused) {
@@ -227,7 +221,7 @@ TEST_F(BrowserServerTest, SecondPageTakesOverAndTheFirstIsTold) {
 
 TEST_F(BrowserServerTest, OversizedRequestIsDroppedWithoutAnswer) {
     tcp::socket socket = Connect();
-    const std::string request = "GET /?t=" + token_ + " HTTP/1.1\r\nHost: " + host_ +
+    const std::string request = "GET " + Capability() + " HTTP/1.1\r\nHost: " + host_ +
                                 "\r\nX-Padding: " + std::string(64 * 1024, 'x') + "\r\n\r\n";
     beast::error_code ec;
     asio::write(socket, asio::buffer(request), ec);
@@ -239,16 +233,14 @@ TEST_F(BrowserServerTest, OversizedRequestIsDroppedWithoutAnswer) {
     EXPECT_TRUE(ec == asio::error::eof || ec == asio::error::connection_reset) << ec.message();
 
     // The server goes on answering others.
-    EXPECT_EQ(Get("/?t=" + token_, "").result(), http::status::ok);
+    EXPECT_EQ(Get(Capability()).result(), http::status::ok);
 }
 
-TEST_F(BrowserServerTest, SocketWithoutTheCookieIsRefused) {
-    auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
-    const std::string origin = OwnOrigin();
-    ws->set_option(websocket::stream_base::decorator(
-        [origin](websocket::request_type& r) { r.set(http::field::origin, origin); }));
+TEST_F(BrowserServerTest, SocketWithoutTheCapabilityIsRefused) {
     beast::error_code ec;
-    ws->handshake(host_, "/ws?t=" + token_, ec);
+    auto ws = test::OpenPageSocket(io_, server_->Port(), "/", ec);
+    EXPECT_EQ(ec, websocket::error::upgrade_declined);
+    auto withToken = test::OpenPageSocket(io_, server_->Port(), launch_ + "/", ec);
     EXPECT_EQ(ec, websocket::error::upgrade_declined);
     EXPECT_FALSE(server_->IsConnected());
 }

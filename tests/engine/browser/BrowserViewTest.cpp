@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "BrowserTestSupport.h"
+#include "PageClient.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
 
@@ -32,24 +33,15 @@ using namespace std::chrono_literals;
 class FakePage {
 public:
     FakePage(const std::string& url, std::function<json(const json&)> reply)
-        : ws_(io_), reply_(std::move(reply)) {
-        const auto colon = url.find(':', 7);
-        const auto slash = url.find('/', colon);
-        const std::string host = url.substr(7, slash - 7);
-        const std::string token = url.substr(url.find("?t=") + 3);
-        ws_.next_layer().connect(
-            {asio::ip::make_address("127.0.0.1"),
-             static_cast<unsigned short>(std::stoi(url.substr(colon + 1, slash - colon - 1)))});
-        ws_.set_option(websocket::stream_base::decorator([host, token](websocket::request_type& r) {
-            r.set(beast::http::field::cookie, "tvx=" + token);
-            r.set(beast::http::field::origin, "http://" + host);
-        }));
-        ws_.handshake(host, "/ws");
+        : reply_(std::move(reply)) {
+        beast::error_code ec;
+        ws_ = test::OpenPageSocket(io_, test::ParseLaunchUrl(url).port, test::Launch(url), ec);
+        EXPECT_FALSE(ec) << ec.message();
         reader_ = std::thread([this] { Serve(); });
     }
     ~FakePage() {
         beast::error_code ec;
-        ws_.next_layer().shutdown(tcp::socket::shutdown_both, ec);
+        ws_->next_layer().shutdown(tcp::socket::shutdown_both, ec);
         reader_.join();
     }
     int Questions() const { return questions_; }
@@ -59,7 +51,7 @@ private:
         for (;;) {
             beast::flat_buffer buffer;
             beast::error_code ec;
-            ws_.read(buffer, ec);
+            ws_->read(buffer, ec);
             if (ec)
                 return;
             const json message =
@@ -70,12 +62,12 @@ private:
             const json r = reply_(message);
             if (r.is_null())
                 continue;
-            ws_.write(asio::buffer(json{{"t", "a"}, {"id", message["id"]}, {"r", r}}.dump()), ec);
+            ws_->write(asio::buffer(json{{"t", "a"}, {"id", message["id"]}, {"r", r}}.dump()), ec);
         }
     }
 
     asio::io_context io_;
-    websocket::stream<tcp::socket> ws_;
+    std::unique_ptr<test::PageSocket> ws_;
     std::function<json(const json&)> reply_;
     std::atomic<int> questions_{0};
     std::thread reader_;

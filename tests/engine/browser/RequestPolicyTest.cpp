@@ -13,9 +13,14 @@ namespace {
 using test::TempFolder;
 
 constexpr unsigned short kPort = 40123;
-const std::string kToken(48, 'a');
+const std::string kLaunch(48, 'a');
+const std::string kSecret(48, 's');
 const std::string kHost = "127.0.0.1:40123";
-const std::string kCookie = "tvx=" + kToken;
+
+// `path` under the capability.
+std::string Cap(std::string_view path) {
+    return "/" + kSecret + std::string(path);
+}
 
 class RequestPolicyTest : public ::testing::Test {
 protected:
@@ -33,91 +38,92 @@ protected:
                                         folder_.Path("allowed/alias.jpg"));
         std::filesystem::create_symlink(folder_.Path("outside/secret.jpg"),
                                         folder_.Path("web/leak.js"));
-        server_.token = kToken;
+        server_.launchToken = kLaunch;
+        server_.secret = kSecret;
         server_.port = kPort;
         server_.webDir = folder_.Path("web");
         server_.allowedRoots = {folder_.Path("allowed")};
     }
 
-    RequestDecision Get(const std::string& target, std::string_view cookie = kCookie,
-                        std::string_view host = kHost, std::string_view origin = {}) {
-        return DecideRequest({"GET", target, host, origin, cookie, false}, server_);
+    RequestDecision Get(const std::string& target, std::string_view host = kHost,
+                        std::string_view origin = {}) {
+        return DecideRequest({"GET", target, host, origin, false}, server_);
     }
 
     std::string FileTarget(const std::string& relative) {
-        return "/f" + folder_.Path(relative).string();
+        return Cap("/f" + folder_.Path(relative).string());
     }
 
     TempFolder folder_;
     ServerIdentity server_;
 };
 
-TEST_F(RequestPolicyTest, TokenInTheAddressOpensTheShellAndSetsTheCookie) {
-    RequestDecision first = Get("/?t=" + kToken, "");
-    EXPECT_EQ(first.answer, RequestAnswer::ShellPage);
-    EXPECT_TRUE(first.setCookie);
-    EXPECT_EQ(first.file, server_.webDir / "index.html");
+TEST_F(RequestPolicyTest, LaunchTokenLeadsToTheCapabilityWhereEverythingLives) {
+    EXPECT_EQ(Get("/?t=" + kLaunch).answer, RequestAnswer::Launch);
+    EXPECT_EQ(Get("/?x=1&t=" + kLaunch).answer, RequestAnswer::Launch);
+    EXPECT_EQ(CapabilityPath(server_), Cap("/"));
 
-    EXPECT_EQ(Get("/?x=1&t=" + kToken, "").answer, RequestAnswer::ShellPage);
+    RequestDecision shell = Get(Cap("/"));
+    EXPECT_EQ(shell.answer, RequestAnswer::ShellPage);
+    EXPECT_EQ(shell.file, server_.webDir / "index.html");
+    EXPECT_EQ(Get(Cap("/?t=whatever")).answer, RequestAnswer::ShellPage);
 
-    RequestDecision reload = Get("/");
-    EXPECT_EQ(reload.answer, RequestAnswer::ShellPage);
-    EXPECT_FALSE(reload.setCookie);
-    EXPECT_EQ(Get("/", "theme=dark; tvx=" + kToken + "; x=1").answer, RequestAnswer::ShellPage);
-}
-
-TEST_F(RequestPolicyTest, MissingOrWrongTokenIsRefused) {
-    std::string wrong = kToken;
-    wrong.back() = 'b';
-    for (const std::string& target : std::vector<std::string>{
-             "/", "/?t=", "/?t=" + wrong, "/?t=" + kToken.substr(1), "/?t=" + kToken + "a",
-             "/?token=" + kToken, "/web/shell.js", "/ws"}) {
-        EXPECT_EQ(Get(target, "").answer, RequestAnswer::Refused) << target;
-    }
-    for (const std::string& cookie : std::vector<std::string>{
-             "tvx=" + wrong, "xtvx=" + kToken, "tvx=", "tvx", "tvx=" + kToken + "0", kToken}) {
-        EXPECT_EQ(Get("/web/shell.js", cookie).answer, RequestAnswer::Refused) << cookie;
-    }
-    // The token in the address counts for the shell page only: pictures need the cookie.
-    EXPECT_EQ(Get(FileTarget("allowed/a.jpg") + "?t=" + kToken, "").answer, RequestAnswer::Refused);
-
-    ServerIdentity tokenless = server_;
-    tokenless.token.clear();
-    EXPECT_EQ(DecideRequest({"GET", "/?t=", kHost, {}, "tvx=", false}, tokenless).answer,
+    // Once used, the launch token opens nothing (the server clears it).
+    ServerIdentity used = server_;
+    used.launchToken.clear();
+    EXPECT_EQ(DecideRequest({"GET", "/?t=" + kLaunch, kHost, {}, false}, used).answer,
+              RequestAnswer::Refused);
+    EXPECT_EQ(DecideRequest({"GET", "/?t=", kHost, {}, false}, used).answer,
               RequestAnswer::Refused);
 }
 
-TEST_F(RequestPolicyTest, ForeignHostOrOriginIsRefusedEvenWithTheToken) {
+TEST_F(RequestPolicyTest, MissingOrWrongSecretIsRefused) {
+    std::string wrong = kSecret;
+    wrong.back() = 'b';
+    for (const std::string& target : std::vector<std::string>{
+             "/", "/?t=", "/?t=" + kSecret, "/?t=" + kLaunch.substr(1), "/?t=" + kLaunch + "a",
+             "/?token=" + kLaunch, "/web/shell.js", "/ws", "/" + wrong + "/", "/" + kSecret,
+             "/" + kSecret.substr(1) + "/web/shell.js", "/" + kSecret + "a/web/shell.js",
+             "/" + kLaunch + "/", "//", "/f/etc/passwd", "/x" + Cap("/")}) {
+        EXPECT_EQ(Get(target).answer, RequestAnswer::Refused) << target;
+    }
+    // The launch token counts for the launch only: pictures need the capability.
+    EXPECT_EQ(Get("/f" + folder_.Path("allowed/a.jpg").string() + "?t=" + kLaunch).answer,
+              RequestAnswer::Refused);
+}
+
+TEST_F(RequestPolicyTest, ForeignHostOrOriginIsRefusedEvenWithTheSecret) {
     for (const char* host : {"evil.com:40123", "127.0.0.1:40124", "127.0.0.1", "", "localhost",
                              "127.0.0.1:40123.evil.com", "127.0.0.2:40123"}) {
-        EXPECT_EQ(Get("/?t=" + kToken, kCookie, host).answer, RequestAnswer::Refused) << host;
+        EXPECT_EQ(Get("/?t=" + kLaunch, host).answer, RequestAnswer::Refused) << host;
+        EXPECT_EQ(Get(Cap("/"), host).answer, RequestAnswer::Refused) << host;
     }
-    EXPECT_EQ(Get("/", kCookie, "localhost:40123").answer, RequestAnswer::ShellPage);
+    EXPECT_EQ(Get(Cap("/"), "localhost:40123").answer, RequestAnswer::ShellPage);
 
     for (const char* origin :
          {"http://evil.com", "http://127.0.0.1:40123.evil.com", "http://127.0.0.1:40124",
           "https://127.0.0.1:40123", "null", "http://127.0.0.1", "http://evil.com:40123"}) {
-        EXPECT_EQ(Get("/web/shell.js", kCookie, kHost, origin).answer, RequestAnswer::Refused)
+        EXPECT_EQ(Get(Cap("/web/shell.js"), kHost, origin).answer, RequestAnswer::Refused)
             << origin;
-        EXPECT_EQ(DecideRequest({"GET", "/ws", kHost, origin, kCookie, true}, server_).answer,
+        EXPECT_EQ(DecideRequest({"GET", Cap("/ws"), kHost, origin, true}, server_).answer,
                   RequestAnswer::Refused)
             << origin;
     }
-    EXPECT_EQ(Get("/web/shell.js", kCookie, kHost, "http://127.0.0.1:40123").answer,
+    EXPECT_EQ(Get(Cap("/web/shell.js"), kHost, "http://127.0.0.1:40123").answer,
               RequestAnswer::WebFile);
 }
 
-TEST_F(RequestPolicyTest, SocketNeedsTheUpgradeAndTheCookie) {
-    EXPECT_EQ(DecideRequest({"GET", "/ws", kHost, "http://127.0.0.1:40123", kCookie, true}, server_)
-                  .answer,
-              RequestAnswer::WebSocket);
-    EXPECT_EQ(Get("/ws").answer, RequestAnswer::NotFound);
-    EXPECT_EQ(DecideRequest({"GET", "/ws?t=" + kToken, kHost, {}, "", true}, server_).answer,
+TEST_F(RequestPolicyTest, SocketNeedsTheUpgradeAndTheCapability) {
+    EXPECT_EQ(
+        DecideRequest({"GET", Cap("/ws"), kHost, "http://127.0.0.1:40123", true}, server_).answer,
+        RequestAnswer::WebSocket);
+    EXPECT_EQ(Get(Cap("/ws")).answer, RequestAnswer::NotFound);
+    EXPECT_EQ(DecideRequest({"GET", "/ws?t=" + kLaunch, kHost, {}, true}, server_).answer,
               RequestAnswer::Refused);
 }
 
 TEST_F(RequestPolicyTest, ShellFilesOnlyByPlainName) {
-    RequestDecision script = Get("/web/shell.js");
+    RequestDecision script = Get(Cap("/web/shell.js"));
     EXPECT_EQ(script.answer, RequestAnswer::WebFile);
     EXPECT_EQ(script.file, std::filesystem::canonical(folder_.Path("web/shell.js")));
 
@@ -126,7 +132,7 @@ TEST_F(RequestPolicyTest, ShellFilesOnlyByPlainName) {
              "/web/%2E%2E", "/web/..%2fallowed%2fa.jpg",
              "/web/" + folder_.Path("web/shell.js").string(), "/web//etc/passwd", "/web/missing.js",
              "/web/leak.js", "/web/shell.js/", "/web\\shell.js", "/index.html", "/etc/passwd"}) {
-        EXPECT_EQ(Get(target).answer, RequestAnswer::NotFound) << target;
+        EXPECT_EQ(Get(Cap(target)).answer, RequestAnswer::NotFound) << target;
     }
 }
 
@@ -137,11 +143,11 @@ TEST_F(RequestPolicyTest, FilesOnlyFromInsideTheAllowedFolders) {
 
     // Paths in pages are percent-escaped UTF-8.
     const std::string chinese =
-        "/f" + folder_.Path("allowed").string() + "/%E7%9B%B8%E5%86%8C/b.jpg";
+        Cap("/f" + folder_.Path("allowed").string() + "/%E7%9B%B8%E5%86%8C/b.jpg");
     EXPECT_EQ(Get(chinese).answer, RequestAnswer::File);
     EXPECT_EQ(Get(FileTarget("allowed/sub/c.png")).answer, RequestAnswer::File);
 
-    const std::string allowed = "/f" + folder_.Path("allowed").string();
+    const std::string allowed = Cap("/f" + folder_.Path("allowed").string());
     for (const std::string& target : std::vector<std::string>{
              FileTarget("allowed2/secret.jpg"),  // a sibling sharing the folder's name as prefix
              FileTarget("outside/secret.jpg"),
@@ -157,25 +163,24 @@ TEST_F(RequestPolicyTest, FilesOnlyFromInsideTheAllowedFolders) {
              allowed,  // folders are never listed
              allowed + "/sub",
              allowed + "/sub/",
-             std::string("/f/etc/passwd"),
+             Cap("/f/etc/passwd"),
          }) {
         EXPECT_EQ(Get(target).answer, RequestAnswer::Refused) << target;
     }
     EXPECT_EQ(Get(FileTarget("allowed/missing.jpg")).answer, RequestAnswer::NotFound);
-    EXPECT_EQ(Get("/f").answer, RequestAnswer::NotFound);
+    EXPECT_EQ(Get(Cap("/f")).answer, RequestAnswer::NotFound);
 }
 
 TEST_F(RequestPolicyTest, OnlyGetIsAnswered) {
     for (const char* method : {"POST", "PUT", "DELETE", "HEAD", "OPTIONS"}) {
-        EXPECT_EQ(
-            DecideRequest({method, "/web/shell.js", kHost, {}, kCookie, false}, server_).answer,
-            RequestAnswer::BadMethod)
-            << method;
-        EXPECT_EQ(DecideRequest({method, "/?t=" + kToken, kHost, {}, "", false}, server_).answer,
+        EXPECT_EQ(DecideRequest({method, Cap("/web/shell.js"), kHost, {}, false}, server_).answer,
                   RequestAnswer::BadMethod)
             << method;
-        // Without the token nothing is told, not even which methods exist.
-        EXPECT_EQ(DecideRequest({method, "/web/shell.js", kHost, {}, "", false}, server_).answer,
+        EXPECT_EQ(DecideRequest({method, "/?t=" + kLaunch, kHost, {}, false}, server_).answer,
+                  RequestAnswer::BadMethod)
+            << method;
+        // Without the capability nothing is told, not even which methods exist.
+        EXPECT_EQ(DecideRequest({method, "/web/shell.js", kHost, {}, false}, server_).answer,
                   RequestAnswer::Refused)
             << method;
     }
