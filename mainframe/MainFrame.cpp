@@ -26,6 +26,7 @@
 #include "platform/SystemMetrics.h"
 #include "platform/Window.h"
 #include "ui/PageHost.h"
+#include "update/UpdateMessages.h"
 
 namespace tavopix {
 namespace {
@@ -147,6 +148,7 @@ int CMainFrame::Create() {
     // The search and the listing ask the registry, so it is read before either starts.
     registry_.Load();
     folderPane_->Start();
+    updateCheck_.StartIfWanted(hwnd);
     return 0;
 }
 
@@ -158,6 +160,12 @@ LRESULT CMainFrame::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     if (message == WM_CLOSE) {
         // The workers end before the window does, so none posts to a destroyed window.
         folderPane_->Close();
+        updateCheck_.Stop();
+        handled = true;
+        return 0;
+    }
+    if (message == WM_SILENT_VERSION_LINE) {
+        updateCheck_.OnVersionLine(hwnd, wParam);
         handled = true;
         return 0;
     }

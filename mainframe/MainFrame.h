@@ -19,6 +19,7 @@
 #include "library/MarkedSet.h"
 #include "library/UploadedRegistry.h"
 #include "ui/HskFrame.h"
+#include "update/SilentUpdateCheck.h"
 
 namespace tavopix {
 
@@ -88,6 +89,7 @@ private:
     // Made once the page is loaded; the folder pane first, since the photo pane's hooks call it.
     std::unique_ptr<FolderPane> folderPane_;
     std::unique_ptr<PhotoPane> photoPane_;
+    SilentUpdateCheck updateCheck_;
 
     int sortType_ = 0;
     bool splitterDragging_ = false;
