@@ -70,6 +70,35 @@ ChromaSubsampling Turned(ChromaSubsampling subsampling) {
     }
 }
 
+// The freshly encoded JPEG with the source's metadata segments carried over, right after its
+// start of image; its own JFIF segment gives way when the source has one.
+Bytes WithSourceMetadata(ByteSpan bytes, const Bytes& encoded) {
+    const std::vector<Segment> source = HeaderSegments(bytes);
+    bool sourceHasJfif = false;
+    for (const Segment& segment : source) {
+        sourceHasJfif = sourceHasJfif || segment.marker == 0xE0;
+    }
+    const std::vector<Segment> fresh = HeaderSegments(encoded);
+    std::size_t keepFrom = 2;
+    Bytes merged(encoded.begin(), encoded.begin() + 2);
+    if (!fresh.empty() && fresh.front().marker == 0xE0) {
+        keepFrom = fresh.front().offset + fresh.front().size;
+        if (!sourceHasJfif) {
+            merged.insert(merged.end(), encoded.begin() + 2,
+                          encoded.begin() + static_cast<std::ptrdiff_t>(keepFrom));
+        }
+    }
+    for (const Segment& segment : source) {
+        if (IsMetadata(segment.marker)) {
+            const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(segment.offset);
+            merged.insert(merged.end(), first, first + static_cast<std::ptrdiff_t>(segment.size));
+        }
+    }
+    merged.insert(merged.end(), encoded.begin() + static_cast<std::ptrdiff_t>(keepFrom),
+                  encoded.end());
+    return merged;
+}
+
 // The turn the user asked for, done on the picture as it is seen: after whatever its Exif
 // orientation says brings it upright.
 Transform SeenTurn(const PictureHeader& header, QuarterTurn turn) {
@@ -164,33 +193,8 @@ bool RotateJpegReencoded(ByteSpan bytes, QuarterTurn turn, Bytes& out) {
                     SwapsSides(transform) ? Turned(*subsampling) : *subsampling, encoded)) {
         return false;
     }
-    // Carry the source's metadata segments over, right after the new start of image; the new
-    // JFIF segment gives way when the source has its own.
-    const std::vector<Segment> source = HeaderSegments(bytes);
-    bool sourceHasJfif = false;
-    for (const Segment& segment : source) {
-        sourceHasJfif = sourceHasJfif || segment.marker == 0xE0;
-    }
-    const std::vector<Segment> fresh = HeaderSegments(encoded);
-    std::size_t keepFrom = 2;
-    Bytes merged(encoded.begin(), encoded.begin() + 2);
-    if (!fresh.empty() && fresh.front().marker == 0xE0) {
-        keepFrom = fresh.front().offset + fresh.front().size;
-        if (!sourceHasJfif) {
-            merged.insert(merged.end(), encoded.begin() + 2,
-                          encoded.begin() + static_cast<std::ptrdiff_t>(keepFrom));
-        }
-    }
-    for (const Segment& segment : source) {
-        if (IsMetadata(segment.marker)) {
-            const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(segment.offset);
-            merged.insert(merged.end(), first, first + static_cast<std::ptrdiff_t>(segment.size));
-        }
-    }
-    merged.insert(merged.end(), encoded.begin() + static_cast<std::ptrdiff_t>(keepFrom),
-                  encoded.end());
-    SetJpegOrientation(merged, kUprightOrientation);
-    out = std::move(merged);
+    out = WithSourceMetadata(bytes, encoded);
+    SetJpegOrientation(out, kUprightOrientation);
     return true;
 }
 
