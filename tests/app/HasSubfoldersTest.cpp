@@ -12,7 +12,7 @@ namespace tavopix {
 namespace {
 
 TEST(HasSubfolders, CountsFoldersOnly) {
-    testing::ScratchFolder folder;
+    test::ScratchFolder folder;
     std::filesystem::create_directories(folder.Path("files"));
     folder.Write("files/a.jpg", "");
     folder.Write("files/.hidden", "");
@@ -26,7 +26,7 @@ TEST(HasSubfolders, CountsFoldersOnly) {
 }
 
 TEST(HasSubfolders, ExpandsTokensAndFailsQuietly) {
-    testing::ScratchFolder folder;
+    test::ScratchFolder folder;
     std::filesystem::create_directories(folder.Path("pictures/2008"));
     appContext.myPicturesDir = FromUtf8(folder.Path("pictures/"));
     EXPECT_TRUE(HasSubfolders(u"%mypic%"));

@@ -145,38 +145,38 @@ TEST(FitInBox, HugeClaimedSizesDoNotOverflow) {
 
 class ShellHelpersTest : public PathTokensTest {
 protected:
-    testing::ScratchFolder folder;
-    testing::PathVariable path{folder.Path()};
+    test::ScratchFolder folder;
+    test::PathVariable path{folder.Path()};
 };
 
 TEST_F(ShellHelpersTest, ShowInExplorerOpensFolders) {
-    testing::FakeProgram(folder, "xdg-open", 0, "opened");
+    test::FakeProgram(folder, "xdg-open", 0, "opened");
     EXPECT_TRUE(ShowInExplorer(u"%mypic%Trip/"));
-    std::string opened = testing::AwaitFile(folder, "opened");
+    std::string opened = test::AwaitFile(folder, "opened");
     EXPECT_NE(opened.find("\n/home/me/Pictures/Trip/\n"), std::string::npos) << opened;
 }
 
 TEST_F(ShellHelpersTest, ShowInExplorerSelectsFiles) {
-    testing::FakeProgram(folder, "gdbus", 0, "called");
+    test::FakeProgram(folder, "gdbus", 0, "called");
     EXPECT_TRUE(ShowInExplorer(u"%destop%a.jpg"));
-    std::string called = testing::AwaitFile(folder, "called");
+    std::string called = test::AwaitFile(folder, "called");
     EXPECT_NE(called.find("[\"file:///home/me/%E6%A1%8C%E9%9D%A2/a.jpg\"]"), std::string::npos)
         << called;
 }
 
 TEST_F(ShellHelpersTest, ShowInExplorerRefusesEmptyAndUnexpandablePaths) {
-    testing::FakeProgram(folder, "xdg-open", 0, "opened");
+    test::FakeProgram(folder, "xdg-open", 0, "opened");
     EXPECT_FALSE(ShowInExplorer(u""));
     EXPECT_FALSE(ShowInExplorer(u"%temp%/a.jpg"));
     EXPECT_FALSE(PathExists(folder.Path("opened")));
 }
 
 TEST_F(ShellHelpersTest, OpenWithShellIsAlwaysTrue) {
-    testing::FakeProgram(folder, "xdg-open", 0, "opened");
+    test::FakeProgram(folder, "xdg-open", 0, "opened");
     EXPECT_TRUE(OpenWithShell(u"https://albums.test/注册"));
-    std::string opened = testing::AwaitFile(folder, "opened");
+    std::string opened = test::AwaitFile(folder, "opened");
     EXPECT_NE(opened.find("\nhttps://albums.test/注册\n"), std::string::npos) << opened;
-    testing::PathVariable nowhere("/nonexistent");
+    test::PathVariable nowhere("/nonexistent");
     EXPECT_TRUE(OpenWithShell(u"https://albums.test/"));
 }
 

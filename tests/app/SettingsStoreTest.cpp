@@ -32,7 +32,7 @@ protected:
         return value;
     }
 
-    testing::ScratchFolder folder;
+    test::ScratchFolder folder;
     std::u16string file = FromUtf8(folder.Path("tavopix.ini"));
 };
 

@@ -16,7 +16,7 @@
 namespace tavopix {
 namespace {
 
-using testing::ScratchFolder;
+using test::ScratchFolder;
 
 // Sets an environment variable (null: removes it) until the end of the scope.
 class ScopedVariable {

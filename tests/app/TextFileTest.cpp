@@ -11,7 +11,7 @@
 namespace tavopix {
 namespace {
 
-using testing::ScratchFolder;
+using test::ScratchFolder;
 
 std::string Bytes(std::initializer_list<int> values) {
     std::string bytes;

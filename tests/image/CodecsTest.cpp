@@ -17,10 +17,10 @@
 namespace tavopix {
 namespace {
 
-using testing::Flat;
-using testing::Gradient;
-using testing::Psnr;
-using testing::Truncated;
+using test::Flat;
+using test::Gradient;
+using test::Psnr;
+using test::Truncated;
 
 std::optional<Bitmap> Decode(const Bytes& bytes, int coverWidth = 0, int coverHeight = 0) {
     const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
@@ -34,8 +34,8 @@ TEST(Codecs, LosslessFormatsRoundTripExactlyAtOddSizes) {
     for (const auto& [width, height] : {std::pair{1, 1}, std::pair{37, 23}, std::pair{129, 3}}) {
         for (const int channels : {3, 4}) {
             const Bitmap original = Gradient(width, height, channels);
-            for (const Bytes& bytes : {testing::MakePng(original), testing::MakeBmp(original),
-                                       testing::MakeTiff(original)}) {
+            for (const Bytes& bytes :
+                 {test::MakePng(original), test::MakeBmp(original), test::MakeTiff(original)}) {
                 const std::optional<Bitmap> decoded = Decode(bytes);
                 ASSERT_TRUE(decoded);
                 EXPECT_EQ(decoded->channels, channels);
@@ -48,9 +48,9 @@ TEST(Codecs, LosslessFormatsRoundTripExactlyAtOddSizes) {
 
 TEST(Codecs, JpegRoundTripsCloselyIncludingProgressiveAndUnalignedSizes) {
     const Bitmap original = Gradient(67, 45);
-    for (const auto mode : {testing::JpegMode::Baseline, testing::JpegMode::Progressive}) {
+    for (const auto mode : {test::JpegMode::Baseline, test::JpegMode::Progressive}) {
         const std::optional<Bitmap> decoded =
-            Decode(testing::MakeJpeg(original, 95, ChromaSubsampling::S444, mode));
+            Decode(test::MakeJpeg(original, 95, ChromaSubsampling::S444, mode));
         ASSERT_TRUE(decoded);
         EXPECT_GT(Psnr(*decoded, original), 38.0);
     }
@@ -59,7 +59,7 @@ TEST(Codecs, JpegRoundTripsCloselyIncludingProgressiveAndUnalignedSizes) {
 TEST(Codecs, TransparencyIsCompositedOntoWhite) {
     const Bitmap halfRed = Flat(8, 8, 255, 0, 0, 128);
     for (const Bytes& bytes :
-         {testing::MakePng(halfRed), testing::MakeTiff(halfRed), testing::MakeBmp(halfRed)}) {
+         {test::MakePng(halfRed), test::MakeTiff(halfRed), test::MakeBmp(halfRed)}) {
         const std::optional<Bitmap> decoded = Decode(bytes);
         ASSERT_TRUE(decoded);
         const Bitmap flat = FlattenOnWhite(*decoded);
@@ -67,7 +67,7 @@ TEST(Codecs, TransparencyIsCompositedOntoWhite) {
         EXPECT_NEAR(flat.pixels[1], 127, 2);
         EXPECT_NEAR(flat.pixels[2], 127, 2);
     }
-    const std::optional<Bitmap> gif = Decode(testing::MakeGif(4, 4, 1, true));
+    const std::optional<Bitmap> gif = Decode(test::MakeGif(4, 4, 1, true));
     ASSERT_TRUE(gif);
     const Bitmap flat = FlattenOnWhite(*gif);
     const std::size_t clear = (std::size_t{0} * 4 + 3) * 3;  // (3, 0) has index 3, the clear one
@@ -78,27 +78,27 @@ TEST(Codecs, TransparencyIsCompositedOntoWhite) {
 }
 
 TEST(Codecs, InterlacedGifRowsLandInPlace) {
-    const std::optional<Bitmap> gif = Decode(testing::MakeGif(5, 19, 1, false, true));
+    const std::optional<Bitmap> gif = Decode(test::MakeGif(5, 19, 1, false, true));
     ASSERT_TRUE(gif);
     static constexpr std::uint8_t kRed[4] = {255, 0, 0, 10};
     for (int y = 0; y < 19; ++y) {
-        const int index = testing::GifIndexAt(0, y, 0);
+        const int index = test::GifIndexAt(0, y, 0);
         EXPECT_EQ(gif->pixels[gif->Stride() * y], kRed[index]) << "row " << y;
     }
 }
 
 TEST(Codecs, JpegDecodesAtTheSmallestCoveringDctScale) {
-    const Bytes jpeg = testing::MakeJpeg(Gradient(2000, 1500));
+    const Bytes jpeg = test::MakeJpeg(Gradient(2000, 1500));
     // 1/8 would give 250 x 188, too small for 280 x 210; 1/4 covers it.
     const std::optional<Bitmap> quarter = Decode(jpeg, 280, 210);
     ASSERT_TRUE(quarter);
     EXPECT_EQ(quarter->width, 500);
     EXPECT_EQ(quarter->height, 375);
     // 1/8 keeps only block averages; it must leave half as much again as the target.
-    const std::optional<Bitmap> margin = Decode(testing::MakeJpeg(Gradient(2400, 1600)), 280, 186);
+    const std::optional<Bitmap> margin = Decode(test::MakeJpeg(Gradient(2400, 1600)), 280, 186);
     ASSERT_TRUE(margin);
     EXPECT_EQ(margin->width, 600);  // not 300 x 200
-    const std::optional<Bitmap> eighth = Decode(testing::MakeJpeg(Gradient(4000, 3000)), 280, 210);
+    const std::optional<Bitmap> eighth = Decode(test::MakeJpeg(Gradient(4000, 3000)), 280, 210);
     ASSERT_TRUE(eighth);
     EXPECT_EQ(eighth->width, 500);
     const std::optional<Bitmap> full = Decode(jpeg);
@@ -132,7 +132,7 @@ TEST(Codecs, ShrinkingAveragesInsteadOfAliasing) {
 // and so are Adobe CMYK JPEGs, whose inks are stored inverted.
 TEST(Codecs, HarmlessJpegOddities) {
     const Bitmap picture = Gradient(40, 32);
-    Bytes stray = testing::MakeJpeg(picture, 95, ChromaSubsampling::S444);
+    Bytes stray = test::MakeJpeg(picture, 95, ChromaSubsampling::S444);
     for (std::size_t i = 2; i + 1 < stray.size(); ++i) {
         if (stray[i] == 0xFF && stray[i + 1] == 0xDA) {
             stray.insert(stray.begin() + static_cast<std::ptrdiff_t>(i), {0x00, 0x11, 0x22});
@@ -168,12 +168,12 @@ TEST(Codecs, HarmlessJpegOddities) {
 TEST(Codecs, TruncatedAndCorruptPicturesFail) {
     const Bitmap picture = Gradient(64, 48);
     const std::vector<Bytes> sound = {
-        testing::MakeJpeg(picture),
-        testing::MakePng(picture),
-        testing::MakeGif(64, 48),
-        testing::MakeBmp(picture),
-        testing::MakeTiff(picture),
-        testing::MakeJpeg(picture, 90, ChromaSubsampling::S420, testing::JpegMode::Progressive)};
+        test::MakeJpeg(picture),
+        test::MakePng(picture),
+        test::MakeGif(64, 48),
+        test::MakeBmp(picture),
+        test::MakeTiff(picture),
+        test::MakeJpeg(picture, 90, ChromaSubsampling::S420, test::JpegMode::Progressive)};
     for (const Bytes& bytes : sound) {
         ASSERT_TRUE(Decode(bytes));
         for (const double part : {0.0, 0.1, 0.5, 0.9}) {
@@ -198,11 +198,11 @@ TEST(Codecs, TruncatedAndCorruptPicturesFail) {
 TEST(Codecs, FormatIsToldByContent) {
     const Bitmap picture = Gradient(10, 6);
     const std::vector<std::pair<Bytes, PictureFormat>> cases = {
-        {testing::MakeJpeg(picture), PictureFormat::Jpeg},
-        {testing::MakePng(picture), PictureFormat::Png},
-        {testing::MakeGif(10, 6), PictureFormat::Gif},
-        {testing::MakeBmp(picture), PictureFormat::Bmp},
-        {testing::MakeTiff(picture), PictureFormat::Tiff}};
+        {test::MakeJpeg(picture), PictureFormat::Jpeg},
+        {test::MakePng(picture), PictureFormat::Png},
+        {test::MakeGif(10, 6), PictureFormat::Gif},
+        {test::MakeBmp(picture), PictureFormat::Bmp},
+        {test::MakeTiff(picture), PictureFormat::Tiff}};
     for (const auto& [bytes, format] : cases) {
         const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
         ASSERT_TRUE(header);
@@ -216,7 +216,7 @@ TEST(Codecs, FormatIsToldByContent) {
 
 // Headers claiming enormous sizes, one per format.
 void MakeBombs(const std::filesystem::path& scratch, std::vector<Bytes>& bombs) {
-    Bytes jpeg = testing::MakeJpeg(Gradient(16, 16));
+    Bytes jpeg = test::MakeJpeg(Gradient(16, 16));
     for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
             jpeg[i + 5] = jpeg[i + 6] = jpeg[i + 7] = jpeg[i + 8] = 0xFF;  // 65535 x 65535
@@ -225,7 +225,7 @@ void MakeBombs(const std::filesystem::path& scratch, std::vector<Bytes>& bombs) 
     }
     bombs.push_back(jpeg);
 
-    Bytes png = testing::MakePng(Gradient(16, 16));
+    Bytes png = test::MakePng(Gradient(16, 16));
     const std::uint32_t side = 100000;
     for (int i = 0; i < 2; ++i) {
         png[16 + i * 4] = side >> 24;
@@ -240,7 +240,7 @@ void MakeBombs(const std::filesystem::path& scratch, std::vector<Bytes>& bombs) 
     png[32] = static_cast<std::uint8_t>(crc);
     bombs.push_back(png);
 
-    Bytes gif = testing::MakeGif(4, 4);
+    Bytes gif = test::MakeGif(4, 4);
     ASSERT_EQ(gif[25], ',');  // the image descriptor follows the 4-colour palette
     for (const std::size_t at :
          {std::size_t{6}, std::size_t{8}, std::size_t{30}, std::size_t{32}}) {
@@ -248,7 +248,7 @@ void MakeBombs(const std::filesystem::path& scratch, std::vector<Bytes>& bombs) 
     }
     bombs.push_back(gif);
 
-    Bytes bmp = testing::MakeBmp(Gradient(16, 16));
+    Bytes bmp = test::MakeBmp(Gradient(16, 16));
     for (const std::size_t at : {std::size_t{18}, std::size_t{22}}) {
         bmp[at] = side & 0xFF;
         bmp[at + 1] = (side >> 8) & 0xFF;

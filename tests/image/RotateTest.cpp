@@ -14,10 +14,10 @@
 namespace tavopix {
 namespace {
 
-using testing::Gradient;
-using testing::Psnr;
+using test::Gradient;
+using test::Psnr;
 
-class Rotation : public testing::PictureFolder {
+class Rotation : public test::PictureFolder {
 protected:
     std::optional<Bitmap> DecodeFile(const std::u16string& path) const {
         const Bytes bytes = ReadBack(path);
@@ -47,7 +47,7 @@ bool Contains(const Bytes& bytes, std::string_view text) {
 }
 
 TEST_F(Rotation, AlignedJpegTurnsLosslesslyAndKeepsItsMetadata) {
-    const Bytes original = WithExif(testing::MakeJpeg(Gradient(64, 48), 85));
+    const Bytes original = WithExif(test::MakeJpeg(Gradient(64, 48), 85));
     const std::u16string path = Write("a.jpg", original);
     const std::optional<Bitmap> before = DecodeFile(path);
     ASSERT_TRUE(before);
@@ -74,7 +74,7 @@ TEST_F(Rotation, AlignedJpegTurnsLosslesslyAndKeepsItsMetadata) {
 TEST_F(Rotation, UnalignedJpegIsReencodedWholeAtItsOwnQuality) {
     const Bitmap picture = Gradient(67, 45);
     const std::u16string path =
-        Write("odd.jpeg", WithExif(testing::MakeJpeg(picture, 92, ChromaSubsampling::S422)));
+        Write("odd.jpeg", WithExif(test::MakeJpeg(picture, 92, ChromaSubsampling::S422)));
     EXPECT_EQ(EstimateJpegQuality(ReadBack(path)), 92);
     ASSERT_TRUE(Rotate(path, RotateDirection::Left));
     const Bytes turnedBytes = ReadBack(path);
@@ -92,11 +92,11 @@ TEST_F(Rotation, UnalignedJpegIsReencodedWholeAtItsOwnQuality) {
 TEST_F(Rotation, FourTurnsReturnEveryFormatToItsFirstOrientation) {
     const Bitmap picture = Gradient(33, 21, 4);
     const std::vector<std::pair<std::string, Bytes>> cases = {
-        {"p.png", testing::MakePng(picture)},
-        {"p.bmp", testing::MakeBmp(picture)},
-        {"p.tif", testing::MakeTiff(picture)},
-        {"p.gif", testing::MakeGif(33, 21, 2, true, true)},
-        {"p.JPG", testing::MakeJpeg(picture)}};
+        {"p.png", test::MakePng(picture)},
+        {"p.bmp", test::MakeBmp(picture)},
+        {"p.tif", test::MakeTiff(picture)},
+        {"p.gif", test::MakeGif(33, 21, 2, true, true)},
+        {"p.JPG", test::MakeJpeg(picture)}};
     for (const auto& [name, bytes] : cases) {
         const std::u16string path = Write(name, bytes);
         const std::optional<Bitmap> before = DecodeFile(path);
@@ -120,7 +120,7 @@ TEST_F(Rotation, FourTurnsReturnEveryFormatToItsFirstOrientation) {
 }
 
 TEST_F(Rotation, GifFramesTurnOnTheirIndexes) {
-    const std::u16string path = Write("anim.gif", testing::MakeGif(6, 4, 3, true));
+    const std::u16string path = Write("anim.gif", test::MakeGif(6, 4, 3, true));
     ASSERT_TRUE(Rotate(path, RotateDirection::Right));
     const Bytes turned = ReadBack(path);
     const std::optional<PictureHeader> header = ReadPictureHeader(turned);
@@ -132,7 +132,7 @@ TEST_F(Rotation, GifFramesTurnOnTheirIndexes) {
     ASSERT_TRUE(first);
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 4; ++x) {
-            const int index = testing::GifIndexAt(y, 3 - x, 0);
+            const int index = test::GifIndexAt(y, 3 - x, 0);
             EXPECT_EQ(first->pixels[first->Stride() * y + x * 4 + 3], index == 3 ? 0 : 255);
         }
     }
@@ -141,10 +141,10 @@ TEST_F(Rotation, GifFramesTurnOnTheirIndexes) {
 }
 
 TEST_F(Rotation, FailuresShowTheErrorPictureAndLeaveTheFile) {
-    const Bytes jpeg = testing::MakeJpeg(Gradient(64, 64));
-    const Bytes cut = testing::Truncated(jpeg, jpeg.size() / 2);
+    const Bytes jpeg = test::MakeJpeg(Gradient(64, 64));
+    const Bytes cut = test::Truncated(jpeg, jpeg.size() / 2);
     const std::vector<std::pair<std::string, Bytes>> cases = {
-        {"a.tiff", testing::MakeTiff(Gradient(8, 8))},  // only ".tif" is known
+        {"a.tiff", test::MakeTiff(Gradient(8, 8))},  // only ".tif" is known
         {"a.webp", jpeg},
         {"cut.jpg", cut},
         {"empty.png", {}}};
@@ -160,7 +160,7 @@ TEST_F(Rotation, FailuresShowTheErrorPictureAndLeaveTheFile) {
 }
 
 TEST_F(Rotation, ThumbnailIsRemadeUnderTheNameTheFileHadBefore) {
-    const std::u16string path = Write("big.png", testing::MakePng(Gradient(600, 400)));
+    const std::u16string path = Write("big.png", test::MakePng(Gradient(600, 400)));
     std::u16string before;
     ASSERT_TRUE(ThumbnailCacheName(path, before));
     const Thumbnail made = RotatePictureAndThumbnail(path, RotateDirection::Right);
@@ -174,7 +174,7 @@ TEST_F(Rotation, ThumbnailIsRemadeUnderTheNameTheFileHadBefore) {
 }
 
 TEST_F(Rotation, ContentUnlikeItsNameIsWrittenInTheNamedFormat) {
-    const std::u16string path = Write("really-png.jpg", testing::MakePng(Gradient(40, 30)));
+    const std::u16string path = Write("really-png.jpg", test::MakePng(Gradient(40, 30)));
     ASSERT_TRUE(Rotate(path, RotateDirection::Right));
     const std::optional<PictureHeader> header = ReadPictureHeader(ReadBack(path));
     ASSERT_TRUE(header);

@@ -10,7 +10,7 @@
 #include "app/AppContext.h"
 #include "app/TextConvert.h"
 
-namespace tavopix::testing {
+namespace tavopix::test {
 
 Bitmap Gradient(int width, int height, int channels) {
     Bitmap bitmap = MakeBitmap(width, height, channels);
@@ -185,4 +185,4 @@ std::vector<std::filesystem::path> PictureFolder::CacheFiles() const {
     return files;
 }
 
-}  // namespace tavopix::testing
+}  // namespace tavopix::test

@@ -12,7 +12,7 @@
 #include "image/Bitmap.h"
 #include "image/PictureCodecs.h"
 
-namespace tavopix::testing {
+namespace tavopix::test {
 
 // A smooth colour picture with detail in both directions, RGB or RGBA (alpha falling from
 // opaque at the left to clear at the right).
@@ -63,4 +63,4 @@ protected:
     std::filesystem::path cache_;
 };
 
-}  // namespace tavopix::testing
+}  // namespace tavopix::test

@@ -14,9 +14,9 @@
 namespace tavopix {
 namespace {
 
-using testing::Gradient;
+using test::Gradient;
 
-class Thumbnails : public testing::PictureFolder {
+class Thumbnails : public test::PictureFolder {
 protected:
     // The thumbnail of a picture written under `name`.
     Thumbnail Make(const std::string& name, const Bytes& bytes) {
@@ -60,7 +60,7 @@ TEST_F(Thumbnails, CacheNameIsTimeSizeAndChecksumInHex) {
 }
 
 TEST_F(Thumbnails, LargeJpegIsScaledAndCachedThenOnlyLoaded) {
-    const std::u16string path = Write("photo.jpg", testing::MakeJpeg(Gradient(4000, 3000)));
+    const std::u16string path = Write("photo.jpg", test::MakeJpeg(Gradient(4000, 3000)));
     const Thumbnail thumbnail = MakeFileThumbnail(path);
     ASSERT_TRUE(thumbnail.ok);
     EXPECT_EQ(thumbnail.width, 280);
@@ -73,7 +73,7 @@ TEST_F(Thumbnails, LargeJpegIsScaledAndCachedThenOnlyLoaded) {
     EXPECT_EQ(made->width, 280u);
     EXPECT_EQ(made->height, 210u);
     // A second call only measures the cached file.
-    ASSERT_TRUE(ReplaceFile(Utf8(cacheName), testing::MakeJpeg(Gradient(12, 9))));
+    ASSERT_TRUE(ReplaceFile(Utf8(cacheName), test::MakeJpeg(Gradient(12, 9))));
     Thumbnail again = MakeFileThumbnail(path);
     ASSERT_TRUE(again.ok);
     EXPECT_EQ(again.width, 12);
@@ -98,7 +98,7 @@ TEST_F(Thumbnails, ScalingRules) {
         EXPECT_EQ(w, thumbWidth) << width << "x" << height;
         EXPECT_EQ(h, thumbHeight) << width << "x" << height;
     }
-    const Thumbnail wide = Make("wide.JPG", testing::MakeJpeg(Gradient(3000, 40)));
+    const Thumbnail wide = Make("wide.JPG", test::MakeJpeg(Gradient(3000, 40)));
     ASSERT_TRUE(wide.ok);
     EXPECT_EQ(wide.width, 280);
     EXPECT_EQ(wide.height, 4);
@@ -107,12 +107,12 @@ TEST_F(Thumbnails, ScalingRules) {
 }
 
 TEST_F(Thumbnails, SmallJpegAndPngAreTheirOwnThumbnails) {
-    const Thumbnail png = Make("small.png", testing::MakePng(Gradient(200, 150, 4)));
+    const Thumbnail png = Make("small.png", test::MakePng(Gradient(200, 150, 4)));
     ASSERT_TRUE(png.ok);
     EXPECT_EQ(png.source, Path("small.png"));
     EXPECT_EQ(png.width, 200);
     EXPECT_EQ(png.height, 150);
-    const Thumbnail jpeg = Make("small.JPG", testing::MakeJpeg(Gradient(279, 280)));  // 78,120
+    const Thumbnail jpeg = Make("small.JPG", test::MakeJpeg(Gradient(279, 280)));  // 78,120
     ASSERT_TRUE(jpeg.ok);
     EXPECT_EQ(jpeg.source, Path("small.JPG"));
     EXPECT_TRUE(CacheFiles().empty());
@@ -120,10 +120,10 @@ TEST_F(Thumbnails, SmallJpegAndPngAreTheirOwnThumbnails) {
 
 TEST_F(Thumbnails, SmallBmpGifAndTiffGetACachedJpeg) {
     const std::vector<std::pair<std::string, Bytes>> cases = {
-        {"small.bmp", testing::MakeBmp(Gradient(200, 150))},
-        {"small.gif", testing::MakeGif(200, 150, 3, true)},
-        {"small.tif", testing::MakeTiff(Gradient(200, 150, 4))},
-        {"bmp-inside.png", testing::MakeBmp(Gradient(200, 150))}};
+        {"small.bmp", test::MakeBmp(Gradient(200, 150))},
+        {"small.gif", test::MakeGif(200, 150, 3, true)},
+        {"small.tif", test::MakeTiff(Gradient(200, 150, 4))},
+        {"bmp-inside.png", test::MakeBmp(Gradient(200, 150))}};
     for (const auto& [name, bytes] : cases) {
         const Thumbnail thumbnail = Make(name, bytes);
         ASSERT_TRUE(thumbnail.ok) << name;
@@ -138,21 +138,21 @@ TEST_F(Thumbnails, SmallBmpGifAndTiffGetACachedJpeg) {
 }
 
 TEST_F(Thumbnails, PathIsPercentEscaped) {
-    const Thumbnail thumbnail = Make(Utf8(u"相册.png"), testing::MakePng(Gradient(20, 20)));
+    const Thumbnail thumbnail = Make(Utf8(u"相册.png"), test::MakePng(Gradient(20, 20)));
     ASSERT_TRUE(thumbnail.ok);
     EXPECT_NE(thumbnail.source.find(u"%E7%9B%B8%E5%86%8C.png"), std::u16string::npos);
 }
 
 TEST_F(Thumbnails, BadPicturesGetTheErrorPicture) {
-    const Bytes jpeg = testing::MakeJpeg(Gradient(640, 480));
+    const Bytes jpeg = test::MakeJpeg(Gradient(640, 480));
     const std::vector<std::pair<std::string, Bytes>> cases = {
         {"empty.jpg", {}},
-        {"cut.jpg", testing::Truncated(jpeg, jpeg.size() / 2)},
-        {"cut-small.png", testing::Truncated(testing::MakePng(Gradient(50, 50)), 200)},
+        {"cut.jpg", test::Truncated(jpeg, jpeg.size() / 2)},
+        {"cut-small.png", test::Truncated(test::MakePng(Gradient(50, 50)), 200)},
         {"text.png", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}},
-        {"cut.gif", testing::Truncated(testing::MakeGif(300, 300), 300)},
-        {"cut.tif", testing::Truncated(testing::MakeTiff(Gradient(300, 300)), 5000)},
-        {"cut.bmp", testing::Truncated(testing::MakeBmp(Gradient(300, 300)), 5000)}};
+        {"cut.gif", test::Truncated(test::MakeGif(300, 300), 300)},
+        {"cut.tif", test::Truncated(test::MakeTiff(Gradient(300, 300)), 5000)},
+        {"cut.bmp", test::Truncated(test::MakeBmp(Gradient(300, 300)), 5000)}};
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name);
         ExpectError(Make(name, bytes));
@@ -163,9 +163,9 @@ TEST_F(Thumbnails, BadPicturesGetTheErrorPicture) {
 
 TEST_F(Thumbnails, DetailsComeFromTheHeaderAlone) {
     // Only the header is there; the sizes are still read.
-    const Bytes jpeg = testing::MakeJpeg(Gradient(1234, 567));
+    const Bytes jpeg = test::MakeJpeg(Gradient(1234, 567));
     PictureDetails details;
-    details.realPath = Write("cut.jpg", testing::Truncated(jpeg, 700));
+    details.realPath = Write("cut.jpg", test::Truncated(jpeg, 700));
     ASSERT_TRUE(ReadPictureDetails(details));
     EXPECT_EQ(details.name, u"cut.jpg");
     EXPECT_EQ(details.width, 1234);

@@ -12,16 +12,15 @@
 namespace tavopix {
 namespace {
 
-class ThumbnailThreads : public testing::PictureFolder {};
+class ThumbnailThreads : public test::PictureFolder {};
 
 TEST_F(ThumbnailThreads, TwoThreadsMakeThumbnailsAtOnce) {
     constexpr int kPictures = 6;
     std::vector<std::u16string> paths;
     for (int i = 0; i < kPictures; ++i) {
-        const Bitmap picture = testing::Gradient(900 + i * 7, 700 - i * 5, i % 2 ? 4 : 3);
-        paths.push_back(i % 2
-                            ? Write("p" + std::to_string(i) + ".png", testing::MakePng(picture))
-                            : Write("p" + std::to_string(i) + ".jpg", testing::MakeJpeg(picture)));
+        const Bitmap picture = test::Gradient(900 + i * 7, 700 - i * 5, i % 2 ? 4 : 3);
+        paths.push_back(i % 2 ? Write("p" + std::to_string(i) + ".png", test::MakePng(picture))
+                              : Write("p" + std::to_string(i) + ".jpg", test::MakeJpeg(picture)));
     }
     // Both threads walk every picture, one from each end, so they meet on the same files.
     std::vector<Thumbnail> forward(kPictures);

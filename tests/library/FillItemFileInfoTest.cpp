@@ -10,8 +10,8 @@
 namespace tavopix {
 namespace {
 
-using testing::TempFolder;
-using testing::WriteBytes;
+using test::TempFolder;
+using test::WriteBytes;
 
 // Sets the file's last-write time to `seconds` and `nanoseconds` after 1970.
 void SetWriteTime(const std::string& path, time_t seconds, long nanoseconds) {

@@ -9,11 +9,11 @@
 namespace tavopix {
 namespace {
 
-class ItemThumbnails : public testing::PictureFolder {};
+class ItemThumbnails : public test::PictureFolder {};
 
 TEST_F(ItemThumbnails, RecordTakesTheThumbnailItsSizeOrTheErrorPicture) {
     PictureItem item;
-    item.path = Write("photo.jpg", testing::MakeJpeg(testing::Gradient(600, 300)));
+    item.path = Write("photo.jpg", test::MakeJpeg(test::Gradient(600, 300)));
     ASSERT_TRUE(MakeThumbnail(item));
     EXPECT_NE(item.thumbnail, item.path);
     EXPECT_EQ(item.width, 280);

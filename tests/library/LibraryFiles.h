@@ -12,7 +12,7 @@
 
 #include "app/TextConvert.h"
 
-namespace tavopix::testing {
+namespace tavopix::test {
 
 using Bytes = std::string;
 
@@ -61,4 +61,4 @@ inline Bytes Utf16File(std::u16string_view text) {
     return bytes;
 }
 
-}  // namespace tavopix::testing
+}  // namespace tavopix::test

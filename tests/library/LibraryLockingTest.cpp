@@ -13,7 +13,7 @@
 namespace tavopix {
 namespace {
 
-using testing::TempFolder;
+using test::TempFolder;
 
 constexpr int kRounds = 2000;
 
@@ -24,7 +24,7 @@ std::u16string Picture(int i) {
 TEST(LibraryLocking, RegistryLookupsDuringChanges) {
     TempFolder folder;
     UploadedRegistry registry(folder.File("uploadedImg.dat"));
-    testing::WriteBytes(folder.Native("always.jpg"), "jpeg");
+    test::WriteBytes(folder.Native("always.jpg"), "jpeg");
     const std::u16string always = folder.File("always.jpg");
     ASSERT_TRUE(registry.Add(always));
     std::atomic<bool> done{false};

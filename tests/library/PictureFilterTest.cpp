@@ -9,10 +9,10 @@
 namespace tavopix {
 namespace {
 
-using testing::Bytes;
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
+using test::Bytes;
+using test::ReadBytes;
+using test::TempFolder;
+using test::WriteBytes;
 
 const Bytes kStartBytes("\x01\0\0\0\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 20);
 

@@ -11,10 +11,10 @@
 namespace tavopix {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::Utf16File;
-using testing::WriteBytes;
+using test::ReadBytes;
+using test::TempFolder;
+using test::Utf16File;
+using test::WriteBytes;
 using Write = UploadedRegistry::Write;
 using Paths = std::vector<std::u16string>;
 

@@ -15,7 +15,7 @@
 namespace tavopix {
 namespace {
 
-using testing::ScratchFolder;
+using test::ScratchFolder;
 
 std::map<std::string, DirectoryEntry> ListAll(const std::string& folder, EntryDetails details) {
     std::map<std::string, DirectoryEntry> entries;

@@ -11,7 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ScratchFolder.h"
 
-namespace tavopix::testing {
+namespace tavopix::test {
 
 // Detached programs finish on their own time: wait (boundedly) for the file they write.
 inline std::string AwaitFile(const ScratchFolder& folder, const std::string& name) {
@@ -47,4 +47,4 @@ private:
     std::string old_;
 };
 
-}  // namespace tavopix::testing
+}  // namespace tavopix::test

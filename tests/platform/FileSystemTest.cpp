@@ -11,7 +11,7 @@
 namespace tavopix {
 namespace {
 
-using testing::ScratchFolder;
+using test::ScratchFolder;
 
 void SetModificationTime(const std::string& path, std::int64_t seconds, long nanoseconds) {
     timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace tavopix::testing {
+namespace tavopix::test {
 
 class ScratchFolder {
 public:
@@ -59,4 +59,4 @@ private:
     std::filesystem::path path_;
 };
 
-}  // namespace tavopix::testing
+}  // namespace tavopix::test

@@ -17,10 +17,10 @@
 namespace tavopix {
 namespace {
 
-using testing::AwaitFile;
-using testing::FakeProgram;
-using testing::PathVariable;
-using testing::ScratchFolder;
+using test::AwaitFile;
+using test::FakeProgram;
+using test::PathVariable;
+using test::ScratchFolder;
 
 TEST(LaunchDetached, PassesArgumentsWithoutAShellSeeingThem) {
     ScratchFolder folder;

@@ -13,7 +13,7 @@
 namespace tavopix {
 namespace {
 
-using testing::ScratchFolder;
+using test::ScratchFolder;
 
 // Sets or clears an environment variable for one test and restores it afterwards.
 class ScopedVariable {

@@ -11,7 +11,7 @@
 namespace tavopix {
 namespace {
 
-using testing::ScratchFolder;
+using test::ScratchFolder;
 
 int CountEntries(const std::string& folder) {
     int entries = 0;

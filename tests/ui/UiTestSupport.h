@@ -137,7 +137,7 @@ protected:
     }
 
     HeadlessView view_;
-    tavopix::testing::ScratchFolder folder_;
+    tavopix::test::ScratchFolder folder_;
 
 private:
     std::u16string savedProgramDir_;
