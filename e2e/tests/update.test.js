@@ -29,9 +29,10 @@ function makePackage(dir) {
   return file;
 }
 
-// Serves `file` on loopback at about `bytesPerSecond`, so the download lasts a few seconds.
-async function slowHost(file, bytesPerSecond) {
+// Serves `file` on loopback spread over about `seconds`, so the download shows its progress.
+async function slowHost(file, seconds) {
   const bytes = fs.readFileSync(file);
+  const bytesPerSecond = Math.ceil(bytes.length / seconds);
   const server = http.createServer((request, response) => {
     response.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': bytes.length });
     let sent = 0;
@@ -52,17 +53,22 @@ async function slowHost(file, bytesPerSecond) {
 
 // Programs started by an install run in a session of their own; the test ends them.
 function endRestartedPrograms(programDir) {
-  try {
-    execFileSync('pkill', ['-f', path.join(programDir, 'tavopix')]);
-  } catch {
-    // none left
+  const program = path.join(programDir, 'tavopix');
+  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    let command;
+    try {
+      command = fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8').split('\0')[0];
+    } catch {
+      continue;  // ended meanwhile
+    }
+    if (command === program) process.kill(Number(pid), 'SIGKILL');
   }
 }
 
 test('a newer version is offered at start, downloaded with progress and installed after exit', TIMEOUT, async () => {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tavopix-update-'));
   const pkg = makePackage(dir);
-  const host = await slowHost(pkg, 4 * 1024 * 1024);
+  const host = await slowHost(pkg, 3);
   // The version file names the package on the slow host: albumd publishes "<base>/tavopix/packages/<name>".
   const program = await startProgram({
     service: true,
