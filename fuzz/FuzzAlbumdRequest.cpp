@@ -1,9 +1,12 @@
-// albumd's readers of request text on any bytes: the first line is a target, the rest a body
-// read as a form and as a client's JSON text. A target that is accepted never yields a segment
-// that could step out of a folder, and percent-encoding always decodes back to its input.
+// albumd's readers of request text on any bytes: the first line is a target and a Content-Length
+// value, the rest a body read as a form and as a client's JSON text. A target that is accepted
+// never yields a segment that could step out of a folder, a length is read exactly as the parser
+// that frames the body reads it, and percent-encoding always decodes back to its input.
+#include <boost/beast/http.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -22,6 +25,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 segment.find_first_of(std::string_view("/\\\0", 3)) != std::string::npos) {
                 std::abort();
             }
+        }
+    }
+    if (target.find_first_of("\r\n") == std::string_view::npos) {
+        namespace http = boost::beast::http;
+        http::request_parser<http::empty_body> parser;
+        parser.body_limit(std::numeric_limits<std::uint64_t>::max());
+        const std::string head =
+            "POST / HTTP/1.1\r\nHost: h\r\nContent-Length: " + std::string(target) + "\r\n\r\n";
+        boost::beast::error_code ec;
+        parser.put(boost::asio::buffer(head), ec);
+        const std::optional<std::uint64_t> length = albumd::ParseContentLength(target);
+        if ((parser.is_header_done() && parser.content_length() &&
+             (!length || *length != *parser.content_length())) ||
+            (length && *length < std::numeric_limits<std::uint64_t>::max() &&
+             !parser.is_header_done())) {
+            std::abort();
         }
     }
     (void)albumd::ParseForm(body);

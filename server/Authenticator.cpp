@@ -1,7 +1,5 @@
 #include "Authenticator.h"
 
-#include <algorithm>
-
 namespace albumd {
 
 Authenticator::Result Authenticator::PasswordLogin(std::string_view name, std::string_view password,
@@ -9,21 +7,28 @@ Authenticator::Result Authenticator::PasswordLogin(std::string_view name, std::s
                                                    std::string_view machineKey, std::int64_t now) {
     Result result;
     const std::string accountKey(name);
-    std::int64_t locked = std::max(accountThrottle_.LockedFor(accountKey, now),
-                                   addressThrottle_.LockedFor(address, now));
+    // Both keys let the attempt begin before the slow password check, which it then counts in.
+    std::int64_t locked = accountThrottle_.Begin(accountKey, now);
+    if (locked == 0) {
+        locked = addressThrottle_.Begin(address, now);
+        if (locked > 0)
+            accountThrottle_.End(accountKey, now, false);
+    }
     if (locked > 0) {
         result.outcome = Outcome::Locked;
         result.retryAfter = locked;
         return result;
     }
-    switch (accounts_.CheckPassword(name, password, result.user)) {
+    const Accounts::PasswordCheck check = accounts_.CheckPassword(name, password, result.user);
+    const bool wrongPassword = check == Accounts::PasswordCheck::WrongPassword;
+    accountThrottle_.End(accountKey, now, wrongPassword);
+    addressThrottle_.End(address, now,
+                         wrongPassword || check == Accounts::PasswordCheck::UnknownUser);
+    switch (check) {
         case Accounts::PasswordCheck::UnknownUser:
-            addressThrottle_.RecordFailure(address, now);
             result.outcome = Outcome::UnknownUser;
             return result;
         case Accounts::PasswordCheck::WrongPassword:
-            accountThrottle_.RecordFailure(accountKey, now);
-            addressThrottle_.RecordFailure(address, now);
             result.outcome = Outcome::WrongPassword;
             return result;
         case Accounts::PasswordCheck::Fault:
@@ -61,12 +66,12 @@ Authenticator::Result Authenticator::TicketLogin(std::string_view ticket, std::i
     return result;
 }
 
-std::int64_t Authenticator::RegistrationLockedFor(const std::string& address, std::int64_t now) {
-    return registrationThrottle_.LockedFor(address, now);
+std::int64_t Authenticator::BeginRegistration(const std::string& address, std::int64_t now) {
+    return registrationThrottle_.Begin(address, now);
 }
 
-void Authenticator::RecordRegistration(const std::string& address, std::int64_t now) {
-    registrationThrottle_.RecordFailure(address, now);
+void Authenticator::EndRegistration(const std::string& address, std::int64_t now, bool created) {
+    registrationThrottle_.End(address, now, created);
 }
 
 }  // namespace albumd

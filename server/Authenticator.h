@@ -40,9 +40,10 @@ public:
     // Checks an existing ticket; the result carries that same ticket.
     [[nodiscard]] Result TicketLogin(std::string_view ticket, std::int64_t now);
 
-    // Seconds before `address` may register another account; 0 when it may now.
-    [[nodiscard]] std::int64_t RegistrationLockedFor(const std::string& address, std::int64_t now);
-    void RecordRegistration(const std::string& address, std::int64_t now);
+    // Lets `address` begin registering an account (0), or the seconds before it may. Every
+    // registration begun must end; registrations still running count against the limit.
+    [[nodiscard]] std::int64_t BeginRegistration(const std::string& address, std::int64_t now);
+    void EndRegistration(const std::string& address, std::int64_t now, bool created);
 
 private:
     Accounts& accounts_;

@@ -1,6 +1,7 @@
 #include "HttpMessage.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace albumd {
 
@@ -133,6 +134,20 @@ std::optional<ParsedTarget> ParseTarget(std::string_view target) {
         }
     }
     return parsed;
+}
+
+std::optional<std::uint64_t> ParseContentLength(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        value = value > (kLargest - digit) / 10 ? kLargest : value * 10 + digit;
+    }
+    return value;
 }
 
 std::string CookieValue(const HttpRequest& request, std::string_view name) {

@@ -7,7 +7,9 @@
 #include <boost/beast/http.hpp>
 #include <filesystem>
 #include <limits>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -24,10 +26,17 @@ namespace {
 constexpr std::uint32_t kHeaderLimit = 16 * 1024;
 constexpr std::chrono::seconds kLinger{2};
 
+class HttpSession;
+
 struct Shared {
+    Shared(Service& s, ServerOptions o) : service(s), options(std::move(o)) {}
+
     Service& service;
     ServerOptions options;
     std::atomic<int> connections{0};
+    // Connections waiting on their client, longest first.
+    std::mutex waitingMutex;
+    std::list<std::weak_ptr<HttpSession>> waiting;
 };
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
@@ -38,17 +47,59 @@ public:
             ++shared_.connections;
     }
     ~HttpSession() {
+        StopWaiting();
         DiscardUpload();
         if (!overloaded_)
             --shared_.connections;
     }
 
     void Run() {
+        if (!overloaded_)
+            StartWaiting();
         net::dispatch(stream_.get_executor(),
                       beast::bind_front_handler(&HttpSession::Start, shared_from_this()));
     }
 
+    // Closes the connection when it is still waiting on its client, to make room for a new one.
+    void Evict() {
+        net::dispatch(stream_.get_executor(), [self = shared_from_this()] {
+            if (!self->handling_) {
+                self->DiscardUpload();
+                self->stream_.close();
+            }
+        });
+    }
+
+    // The connection that has waited longest on its client, taken off the list; nullptr when none.
+    // Entries of connections being destroyed are left for their destructor to remove.
+    static std::shared_ptr<HttpSession> TakeLongestWaiting(Shared& shared) {
+        std::lock_guard lock(shared.waitingMutex);
+        for (auto it = shared.waiting.begin(); it != shared.waiting.end(); ++it) {
+            if (std::shared_ptr<HttpSession> session = it->lock()) {
+                shared.waiting.erase(it);
+                session->waitingEntry_.reset();
+                return session;
+            }
+        }
+        return nullptr;
+    }
+
 private:
+    // From accepting, and from the end of each reply, until a request is complete, the connection
+    // waits on its client and may be evicted.
+    void StartWaiting() {
+        std::lock_guard lock(shared_.waitingMutex);
+        if (!waitingEntry_)
+            waitingEntry_ = shared_.waiting.insert(shared_.waiting.end(), weak_from_this());
+    }
+    void StopWaiting() {
+        std::lock_guard lock(shared_.waitingMutex);
+        if (waitingEntry_) {
+            shared_.waiting.erase(*waitingEntry_);
+            waitingEntry_.reset();
+        }
+    }
+
     void Start() {
         beast::error_code ec;
         auto endpoint = stream_.socket().remote_endpoint(ec);
@@ -65,6 +116,8 @@ private:
     }
 
     void DoReadHeader() {
+        handling_ = false;
+        StartWaiting();
         headParser_.emplace();
         headParser_->header_limit(kHeaderLimit);
         // The body's limit is decided by the Service once it has seen the header.
@@ -105,6 +158,20 @@ private:
         isHead_ = head.method() == http::verb::head;
 
         BodyPlan plan = shared_.service.PlanBody(request_);
+        // The parser checks a length against its limit only while reading the header, when the
+        // limit was not known yet: a declared body over the plan's limit is refused here, before
+        // any of it is read or room is made for it.
+        if (plan.kind != BodyPlan::Kind::Reject && headParser_->content_length() &&
+            *headParser_->content_length() > plan.limit) {
+            HttpResponse tooLarge = TextResponse(413, "Payload Too Large");
+            tooLarge.closeConnection = true;
+            return Respond(std::move(tooLarge));
+        }
+        // The body has a deadline of its own besides the stall time-out, so a client sending a
+        // byte now and then cannot hold the connection for as long as it likes.
+        bodyDeadline_ = std::chrono::steady_clock::now() + shared_.options.readTimeout +
+                        std::chrono::seconds(
+                            plan.limit / std::max<std::uint64_t>(shared_.options.minBodyRate, 1));
         switch (plan.kind) {
             case BodyPlan::Kind::Reject:
                 return Respond(std::move(plan.rejection));
@@ -151,10 +218,12 @@ private:
             });
     }
 
-    // Reads the body piece by piece so the time-out measures a stall, not the whole transfer.
+    // Reads the body piece by piece: each piece within the stall time-out, the whole by its
+    // deadline.
     template <class Parser>
     void ReadBody(Parser& parser) {
-        stream_.expires_after(shared_.options.readTimeout);
+        stream_.expires_at(std::min(std::chrono::steady_clock::now() + shared_.options.readTimeout,
+                                    bodyDeadline_));
         http::async_read_some(
             stream_, buffer_, parser,
             [self = shared_from_this(), &parser](beast::error_code ec, std::size_t) {
@@ -180,6 +249,8 @@ private:
     }
 
     void Dispatch() {
+        handling_ = true;
+        StopWaiting();
         if (stringParser_) {
             request_.body = std::move(stringParser_->get().body());
         } else if (fileParser_) {
@@ -213,6 +284,8 @@ private:
     }
 
     void Respond(HttpResponse response) {
+        handling_ = true;
+        StopWaiting();
         bool close = response.closeConnection || !keepAlive_;
         std::optional<http::file_body::value_type> file;
         if (!response.filePath.empty()) {
@@ -301,6 +374,9 @@ private:
     bool keepAlive_ = false;
     bool expectContinue_ = false;
     bool isHead_ = false;
+    bool handling_ = false;  // a complete request is being answered: not to be evicted
+    std::optional<std::list<std::weak_ptr<HttpSession>>::iterator> waitingEntry_;  // waitingMutex
+    std::chrono::steady_clock::time_point bodyDeadline_;
     std::chrono::steady_clock::time_point lingerUntil_;
     std::array<char, 16 * 1024> drain_;
 };
@@ -348,6 +424,12 @@ private:
             return;
         }
         bool overloaded = shared_.connections.load() >= shared_.options.maxConnections;
+        if (overloaded) {
+            if (auto idlest = HttpSession::TakeLongestWaiting(shared_)) {
+                idlest->Evict();
+                overloaded = false;
+            }
+        }
         std::make_shared<HttpSession>(std::move(socket), shared_, overloaded)->Run();
         DoAccept();
     }
@@ -371,7 +453,7 @@ bool RunServer(Service& service, const ServerOptions& options,
     int threads = std::max(1, options.threads);
     // Declared before the io_context: sessions still queued when it is destroyed count down
     // their connection in it.
-    Shared shared{service, options};
+    Shared shared(service, options);
     net::io_context ioc(threads);
     auto listener = std::make_shared<Listener>(ioc, shared);
     if (!listener->Listen(tcp::endpoint(address, options.port), error))

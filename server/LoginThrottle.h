@@ -1,6 +1,10 @@
 // Counts failures per key (an account, an address) in a sliding window and locks a key out for a
 // while once it has failed too often. Kept in memory: a restart forgives, which is acceptable for
 // a lock-out that only slows down password guessing. Thread-safe.
+//
+// An attempt is let through by Begin and counted by End. Between the two (a password hash takes a
+// good fraction of a second) the attempt counts as a failure already, so any number of attempts
+// made at once get no more checks than the limit allows.
 #pragma once
 
 #include <cstdint>
@@ -21,15 +25,19 @@ class LoginThrottle {
 public:
     explicit LoginThrottle(ThrottleRule rule) : rule_(rule) {}
 
-    // Seconds until `key` may try again; 0 when it is not locked.
-    [[nodiscard]] std::int64_t LockedFor(const std::string& key, std::int64_t now);
-    void RecordFailure(const std::string& key, std::int64_t now);
+    // Lets one attempt for `key` begin and returns 0; or, when the key is locked or its failures
+    // and the attempts still running reach the limit, the seconds to wait before trying again.
+    [[nodiscard]] std::int64_t Begin(const std::string& key, std::int64_t now);
+    // Ends an attempt Begin let through, counting it as a failure when `failed`.
+    void End(const std::string& key, std::int64_t now, bool failed);
+    // Forgets the key's failures and lock (attempts still running stay counted).
     void Clear(const std::string& key);
 
 private:
     struct Entry {
         std::deque<std::int64_t> failures;
         std::int64_t lockedUntil = 0;
+        int running = 0;
     };
     void ForgetStale(std::int64_t now);
 

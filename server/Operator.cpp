@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "Html.h"
+#include "HttpMessage.h"
 
 namespace albumd {
 
@@ -204,6 +205,51 @@ int UpdateCommand(const std::vector<std::string>& words, DataStore& data, std::o
     return Usage(err);
 }
 
+// Users' text as the operator's terminal may show it. Control characters (C0, DEL, C1), which a
+// terminal would act on, and bytes that are not UTF-8 are written as visible \xNN escapes, and a
+// backslash as \\, so no escape can be forged. Line breaks are kept only where `indent` is
+// given, and every line after one is indented by it, so no line of a user's text can pass for a
+// record's own first line.
+std::string TerminalText(std::string_view text, std::string_view indent = {}) {
+    std::string shown;
+    auto escape = [&](unsigned char byte) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 15];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n' && !indent.empty()) {
+            shown += '\n';
+            shown += indent;
+            ++i;
+        } else if (byte == '\\') {
+            shown += "\\\\";
+            ++i;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            escape(byte);
+            ++i;
+        } else if (byte < 0x80) {
+            shown += static_cast<char>(byte);
+            ++i;
+        } else {
+            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+            const std::string_view sequence = text.substr(i, length);
+            const bool c1 = byte == 0xC2 && sequence.size() == 2 &&
+                            static_cast<unsigned char>(sequence[1]) < 0xA0;
+            if (sequence.size() == length && IsValidUtf8(sequence) && !c1) {
+                shown += sequence;
+                i += length;
+            } else {
+                escape(byte);
+                ++i;
+            }
+        }
+    }
+    return shown;
+}
+
 int FeedbackCommand(DataStore& data, std::ostream& out, std::ostream& err) {
     std::vector<FeedbackRecord> records;
     if (data.feedback.List(records) != StoreResult::Ok) {
@@ -212,11 +258,11 @@ int FeedbackCommand(DataStore& data, std::ostream& out, std::ostream& err) {
     }
     for (const FeedbackRecord& record : records) {
         out << "#" << record.id << " " << FormatDate(record.created) << " "
-            << (record.userName.empty() ? "(deleted user)" : record.userName) << " from "
-            << record.address;
+            << (record.userName.empty() ? "(deleted user)" : TerminalText(record.userName))
+            << " from " << TerminalText(record.address);
         if (!record.contact.empty())
-            out << " contact: " << record.contact;
-        out << "\n" << record.content << "\n\n";
+            out << " contact: " << TerminalText(record.contact);
+        out << "\n  " << TerminalText(record.content, "  ") << "\n\n";
     }
     return 0;
 }

@@ -1,8 +1,10 @@
 #include "Service.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "ClientJson.h"
 #include "WebPages.h"
@@ -62,11 +64,14 @@ bool IsHostCharacter(char c) {
            c == '-' || c == ':' || c == '[' || c == ']';
 }
 
+// The declared body length; one beyond what a signed length holds is the largest it holds, which
+// every limit refuses.
 std::optional<std::int64_t> ContentLength(const HttpRequest& request) {
-    std::string_view text = request.Header("content-length");
-    if (text.empty())
+    const auto length = ParseContentLength(request.Header("content-length"));
+    if (!length)
         return std::nullopt;
-    return ParseId(text);
+    return static_cast<std::int64_t>(
+        std::min<std::uint64_t>(*length, std::numeric_limits<std::int64_t>::max()));
 }
 
 // The reply for a picture that cannot go into the album; nullopt when it can.

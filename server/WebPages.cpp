@@ -48,6 +48,26 @@ std::string SessionCookie(const IssuedTicket& ticket, std::int64_t now) {
            "; Path=/; HttpOnly; SameSite=Lax; Max-Age=" + std::to_string(ticket.expires - now);
 }
 
+// The way back after registering, when it is an address on this site: a path, or this site's own
+// address, as the path a browser would go to. Browsers drop tabs and line breaks from a link and
+// read a backslash as a slash, so "/\t/evil.example" or "/\\evil.example" would lead off-site:
+// the check is made on what the browser will read, and any white space or control character
+// refuses the address.
+std::optional<std::string> SameSitePath(std::string back, const std::string& host) {
+    for (char& c : back) {
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F)
+            return std::nullopt;
+        if (c == '\\')
+            c = '/';
+    }
+    const std::string self = "http://" + host + "/";
+    if (back.compare(0, self.size(), self) == 0)
+        back.erase(0, self.size() - 1);
+    if (back.empty() || back[0] != '/' || (back.size() > 1 && back[1] == '/'))
+        return std::nullopt;
+    return back;
+}
+
 std::string ErrorBox(const std::string& message) {
     return message.empty() ? std::string() : "<p class=\"error\">" + HtmlEscape(message) + "</p>";
 }
@@ -319,11 +339,13 @@ HttpResponse WebPages::RegisterPost(Visit& visit) {
     if (password != Field(*form, "password2")) {
         return RegisterForm(visit, 400, "两次输入的密码不一致", name);
     }
-    if (authenticator_.RegistrationLockedFor(address, visit.now) > 0) {
+    if (authenticator_.BeginRegistration(address, visit.now) > 0) {
         return RegisterForm(visit, 423, "注册过于频繁,请稍后再试", name);
     }
     UserRecord user;
-    switch (data_.accounts.CreateUser(name, password, visit.now, &user)) {
+    const StoreResult created = data_.accounts.CreateUser(name, password, visit.now, &user);
+    authenticator_.EndRegistration(address, visit.now, created == StoreResult::Ok);
+    switch (created) {
         case StoreResult::Ok:
             break;
         case StoreResult::Exists:
@@ -331,19 +353,14 @@ HttpResponse WebPages::RegisterPost(Visit& visit) {
         default:
             return RegisterForm(visit, 500, "注册失败,服务器异常", name);
     }
-    authenticator_.RecordRegistration(address, visit.now);
     auto ticket = data_.accounts.IssueTicket(user.id, "web", visit.now);
     visit.user = user;
     if (ticket) {
         visit.setCookies.push_back(SessionCookie(*ticket, visit.now));
     }
     // Only an address on this site is offered as the way back.
-    std::string back = Field(*form, "returnurl");
-    const std::string self = "http://" + visit.Host() + "/";
-    bool local = (back.size() > 1 && back[0] == '/' && back[1] != '/' && back[1] != '\\') ||
-                 back.substr(0, self.size()) == self;
-    if (!local)
-        back = "/u/" + name;
+    const std::string back =
+        SameSitePath(Field(*form, "returnurl"), visit.Host()).value_or("/u/" + name);
     std::string html = "<div class=\"card narrow\"><h1>注册成功</h1><p class=\"ok\">账号 " +
                        HtmlEscape(name) + " 已创建。现在可以在客户端用它登录了。</p><p><a href=\"" +
                        HtmlEscape(back) + "\">继续</a></p></div>";
