@@ -20,12 +20,14 @@
 #include <thread>
 #include <vector>
 
-#include "AlbumdProcess.h"
+#include "support/AlbumdProcess.h"
+#include "support/RawHttp.h"
 
 namespace {
 
-using albumd::test::Exchange;
-using albumd::test::Request;
+using tavopix::test::AlbumdProcess;
+using tavopix::test::Exchange;
+using tavopix::test::Request;
 using Clock = std::chrono::steady_clock;
 
 struct Totals {
@@ -73,15 +75,15 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::printf("albumd load: %d clients, %d s, %zu-byte pictures, data in %s\n", clients, seconds,
                 pictureBytes, data.c_str());
+    AlbumdProcess server(data);
     for (int c = 0; c < clients; ++c) {
-        if (albumd::test::RunAlbumd({"--data", data, "user", "add", "load" + std::to_string(c)},
-                                    "load-password\n") != 0) {
+        if (server.RunCommand({"user", "add", "load" + std::to_string(c)}, "load-password\n") !=
+            0) {
             std::fprintf(stderr, "cannot create the accounts\n");
             return 1;
         }
     }
-    albumd::test::AlbumdProcess server;
-    if (!server.Start(data, {"--max-connections", "512"})) {
+    if (!server.Listen({"--max-connections", "512"})) {
         std::fprintf(stderr, "albumd did not start\n");
         return 1;
     }

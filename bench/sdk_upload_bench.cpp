@@ -1,5 +1,6 @@
 // Picture upload throughput of the SDK against the curl command sending the same files to the
-// same albumd, in the same run. Starts its own albumd on loopback with a throw-away data folder.
+// same albumd, in the same run. Starts its own albumd on loopback with a throw-away data folder
+// (tests/support's launcher).
 //
 //   sdk_upload_bench [FILES [MIB [ROUNDS]]]     (defaults: 16 files of 8 MiB, 3 rounds)
 //
@@ -7,8 +8,6 @@
 // and once with one curl process (`--next` between the files, so curl keeps its connection too);
 // the best round of each counts.
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 #include <vector>
 
 #include "sdk/OvkSdk.h"
+#include "support/AlbumdProcess.h"
 
 extern char** environ;
 
@@ -46,45 +46,27 @@ std::string Narrow(const std::u16string& ascii) {
     return text;
 }
 
-// Runs a program; its exit code, or -1. Standard input gets `input`; standard output goes to
-// `output` (-1: /dev/null) and the program is left running when `wait` is false.
-int Run(const std::vector<std::string>& words, const std::string& input = "", int output = -1,
-        bool wait = true, pid_t* started = nullptr) {
+// Runs a program found on the PATH with its standard output going to /dev/null; its exit code,
+// or -1.
+int Run(const std::vector<std::string>& words) {
     std::vector<char*> argv;
     std::vector<std::string> copy = words;
     for (std::string& word : copy) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
-    int inputPipe[2];
-    if (pipe2(inputPipe, O_CLOEXEC) != 0) {
-        return -1;
-    }
     int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, inputPipe[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output >= 0 ? output : devNull, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, devNull, STDOUT_FILENO);
     pid_t pid = -1;
     int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(devNull);
-    close(inputPipe[0]);
-    if (!input.empty()) {
-        (void)!write(inputPipe[1], input.data(), input.size());
-    }
-    close(inputPipe[1]);
-    if (spawned != 0) {
+    int status = 0;
+    if (spawned != 0 || waitpid(pid, &status, 0) != pid) {
         return -1;
     }
-    if (started) {
-        *started = pid;
-    }
-    int status = 0;
-    if (!wait) {
-        return 0;
-    }
-    waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -156,25 +138,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     folder += "/";
-    std::string data = folder + "albumd-data";
-    Run({ALBUMD_PATH, "--data", data, "user", "add", "bench"}, "bench-password\n");
-    Run({ALBUMD_PATH, "--data", data, "limits", "--space", "1000G", "--pictures", "1000000",
-         "--user", "bench"});
-    int portPipe[2];
-    if (pipe2(portPipe, O_CLOEXEC) != 0) {
+    const std::unique_ptr<tavopix::test::AlbumdProcess> albumd =
+        tavopix::test::AlbumdProcess::Start(
+            {"bench"}, {},
+            {{"limits", "--space", "1000G", "--pictures", "1000000", "--user", "bench"}});
+    if (!albumd) {
         return 1;
     }
-    pid_t albumd = -1;
-    Run({ALBUMD_PATH, "--data", data, "--listen", "127.0.0.1:0"}, "", portPipe[1], false, &albumd);
-    close(portPipe[1]);
-    char line[256] = {};
-    pollfd ready{portPipe[0], POLLIN, 0};
-    if (poll(&ready, 1, 30000) <= 0 || read(portPipe[0], line, sizeof line - 1) <= 0) {
-        std::fprintf(stderr, "albumd did not start\n");
-        return 1;
-    }
-    std::string base = std::string(line).substr(std::string(line).find("http://"));
-    base = base.substr(0, base.find('\n')) + "/";
+    const std::string& base = albumd->BaseAddress();
 
     std::ofstream(folder + "ovkCfg.ini") << "[service]\nalbum_service = " << base << "\n";
     tavopix::ovkStartup();
@@ -183,7 +154,7 @@ int main(int argc, char** argv) {
     Waiter waiter;
     tavopix::OvkLoginParams login;
     login.userName = u"bench";
-    login.password = u"bench-password";
+    login.password = u"secret-pw";  // the launcher's password for every user it creates
     login.appId = u"2";
     login.machineKey = u"benchbenchbenchbench";
     login.completion = &Waiter::OnCompletion;
@@ -269,8 +240,6 @@ int main(int argc, char** argv) {
     std::printf("  SDK / curl throughput: %.2f\n", bestCurl / bestSdk);
 
     tavopix::ovkCleanup();
-    kill(albumd, SIGTERM);
-    waitpid(albumd, nullptr, 0);
     fs::remove_all(folder);
     return 0;
 }

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "platform/LastError.h"
-#include "sdk/AlbumdProcess.h"
 #include "sdk/LoopbackServer.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/OvkSdk.h"
 #include "sdk/SdkTestSupport.h"
+#include "support/AlbumdProcess.h"
 
 namespace tavopix::test {
 namespace {

@@ -5,11 +5,11 @@
 #include <random>
 
 #include "platform/LastError.h"
-#include "sdk/AlbumdProcess.h"
 #include "sdk/LoopbackServer.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/OvkSdk.h"
 #include "sdk/SdkTestSupport.h"
+#include "support/AlbumdProcess.h"
 
 namespace tavopix::test {
 namespace {

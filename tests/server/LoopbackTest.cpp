@@ -11,27 +11,34 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "AlbumdProcess.h"
 #include "ServiceFixture.h"
+#include "support/AlbumdProcess.h"
+#include "support/RawHttp.h"
 
 namespace albumd::test {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using tavopix::test::AlbumdProcess;
+using tavopix::test::Exchange;
+using tavopix::test::RawConnection;
+using tavopix::test::RawReply;
+using tavopix::test::Request;
 
 class LoopbackTest : public ::testing::Test {
 protected:
     void SetUp() override {
         data_ = dir_.Path() + "data";
-        ASSERT_EQ(RunAlbumd({"--data", data_, "user", "add", "alice"}, "alice-password\n"), 0);
-        ASSERT_EQ(RunAlbumd({"--data", data_, "user", "add", "bob"}, "bob-password\n"), 0);
+        server_ = std::make_unique<AlbumdProcess>(data_);
+        ASSERT_EQ(server_->RunCommand({"user", "add", "alice"}, "alice-password\n"), 0);
+        ASSERT_EQ(server_->RunCommand({"user", "add", "bob"}, "bob-password\n"), 0);
     }
 
     RawReply Call(const std::string& method, const std::string& target, const std::string& body,
                   const std::string& ticket = "") {
         std::string headers = ticket.empty() ? "" : "Authorization: Ticket " + ticket + "\r\n";
-        return Exchange(server_.Port(), Request(method, target, body, headers));
+        return Exchange(server_->Port(), Request(method, target, body, headers));
     }
 
     std::string Login(const std::string& name, const std::string& password) {
@@ -58,11 +65,11 @@ protected:
 
     TempDir dir_;
     std::string data_;
-    AlbumdProcess server_;
+    std::unique_ptr<AlbumdProcess> server_;
 };
 
 TEST_F(LoopbackTest, EveryLoginStatusReachesTheClient) {
-    ASSERT_TRUE(server_.Start(data_));
+    ASSERT_TRUE(server_->Listen());
     EXPECT_FALSE(Login("alice", "alice-password").empty());
     auto status = [&](const std::string& body) { return Call("POST", "/api/login", body).status; };
     EXPECT_EQ(status("{\"username\":\"nobody\",\"password\":\"whatever-pw\"}"), 404);
@@ -74,14 +81,14 @@ TEST_F(LoopbackTest, EveryLoginStatusReachesTheClient) {
     EXPECT_EQ(locked.status, 423);
     EXPECT_FALSE(locked.Header("Retry-After").empty());
     EXPECT_EQ(status("{\"username\":"), 400);
-    EXPECT_TRUE(server_.Stop(SIGTERM));
+    EXPECT_TRUE(server_->Stop(SIGTERM));
 
-    ASSERT_TRUE(server_.Start(data_, {"--fault", "login=500"}));
+    ASSERT_TRUE(server_->Listen({"--fault", "login=500"}));
     EXPECT_EQ(status("{\"username\":\"bob\",\"password\":\"bob-password\"}"), 500);
 }
 
 TEST_F(LoopbackTest, TicketsExpireAndAreRevokedByLogout) {
-    ASSERT_TRUE(server_.Start(data_, {"--ticket-lifetime", "2"}));
+    ASSERT_TRUE(server_->Listen({"--ticket-lifetime", "2"}));
     std::string ticket = Login("alice", "alice-password");
     std::string body = json{{"ticket", ticket}, {"appid", "2"}, {"machine_key", "host"}}.dump();
     EXPECT_EQ(Call("POST", "/api/ticket-login", body).status, 200);
@@ -95,7 +102,7 @@ TEST_F(LoopbackTest, TicketsExpireAndAreRevokedByLogout) {
 }
 
 TEST_F(LoopbackTest, AlbumsAndFeedbackOverTheWire) {
-    ASSERT_TRUE(server_.Start(data_));
+    ASSERT_TRUE(server_->Listen());
     std::string ticket = Login("alice", "alice-password");
     EXPECT_EQ(CreateAlbum(ticket, "旅行"), "1");
     RawReply qa =
@@ -113,7 +120,7 @@ TEST_F(LoopbackTest, AlbumsAndFeedbackOverTheWire) {
     EXPECT_EQ(Call("POST", "/api/openapi/101", "{", ticket).status, 400);
 
     // Requests follow each other on one kept-alive connection.
-    RawConnection connection(server_.Port());
+    RawConnection connection(server_->Port());
     const std::string keepAlive =
         "GET /api/user HTTP/1.1\r\nHost: h\r\nAuthorization: Ticket " + ticket + "\r\n\r\n";
     ASSERT_TRUE(connection.Send(keepAlive + keepAlive));
@@ -129,12 +136,12 @@ TEST_F(LoopbackTest, AlbumsAndFeedbackOverTheWire) {
 }
 
 TEST_F(LoopbackTest, UploadWaitsForContinueAndTheStoredPictureIsServed) {
-    ASSERT_TRUE(server_.Start(data_));
+    ASSERT_TRUE(server_->Listen());
     std::string ticket = Login("alice", "alice-password");
     std::string album = CreateAlbum(ticket, "a");
     std::string picture = FakeJpeg(3 * 1024 * 1024 + 17);
 
-    RawConnection connection(server_.Port());
+    RawConnection connection(server_->Port());
     ASSERT_TRUE(
         connection.Send(UploadRequest(ticket, album, picture.size(), "Expect: 100-continue\r\n")));
     EXPECT_EQ(connection.Read().status, 100);
@@ -152,62 +159,63 @@ TEST_F(LoopbackTest, UploadWaitsForContinueAndTheStoredPictureIsServed) {
 }
 
 TEST_F(LoopbackTest, FullSpaceAndFullAlbumAreRefusedBeforeTheBodyIsSent) {
-    ASSERT_EQ(RunAlbumd({"--data", data_, "limits", "--space", "1M", "--pictures", "1"}), 0);
-    ASSERT_TRUE(server_.Start(data_));
+    ASSERT_EQ(server_->RunCommand({"limits", "--space", "1M", "--pictures", "1"}), 0);
+    ASSERT_TRUE(server_->Listen());
     std::string ticket = Login("alice", "alice-password");
     std::string album = CreateAlbum(ticket, "a");
 
-    RawConnection tooBig(server_.Port());
+    RawConnection tooBig(server_->Port());
     ASSERT_TRUE(
         tooBig.Send(UploadRequest(ticket, album, 2 * 1024 * 1024, "Expect: 100-continue\r\n")));
     RawReply spaceFull = tooBig.Read();
     EXPECT_EQ(spaceFull.status, 413);
     EXPECT_EQ(json::parse(spaceFull.body)["msg"], "空间已满");
     // A client that sends its body without waiting still reads the refusal.
-    EXPECT_EQ(Exchange(server_.Port(),
+    EXPECT_EQ(Exchange(server_->Port(),
                        UploadRequest(ticket, album, 2 * 1024 * 1024) + FakeJpeg(2 * 1024 * 1024))
                   .status,
               413);
 
-    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 1000) + FakeJpeg(1000)).status,
+    EXPECT_EQ(Exchange(server_->Port(), UploadRequest(ticket, album, 1000) + FakeJpeg(1000)).status,
               200);
-    RawReply albumFull = Exchange(server_.Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10));
+    RawReply albumFull = Exchange(server_->Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10));
     EXPECT_EQ(albumFull.status, 414);
     EXPECT_EQ(json::parse(albumFull.body)["msg"], "相册图片数量已达上限");
-    EXPECT_TRUE(server_.Stop(SIGTERM));
+    EXPECT_TRUE(server_->Stop(SIGTERM));
 
-    ASSERT_TRUE(server_.Start(data_, {"--fault", "upload=500"}));
-    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10)).status,
+    ASSERT_TRUE(server_->Listen({"--fault", "upload=500"}));
+    EXPECT_EQ(Exchange(server_->Port(), UploadRequest(ticket, album, 10) + FakeJpeg(10)).status,
               500);
 }
 
 TEST_F(LoopbackTest, BadInputIsRefused) {
-    ASSERT_TRUE(server_.Start(data_));
+    ASSERT_TRUE(server_->Listen());
     std::string ticket = Login("alice", "alice-password");
     std::string bobAlbum = CreateAlbum(Login("bob", "bob-password"), "b");
 
     EXPECT_EQ(Call("POST", "/api/openapi/133", std::string(70000, 'x'), ticket).status, 413);
     EXPECT_EQ(
-        Exchange(server_.Port(),
+        Exchange(server_->Port(),
                  "POST /api/openapi/133 HTTP/1.1\r\nHost: h\r\n"
                  "Transfer-Encoding: chunked\r\nAuthorization: Ticket " +
                      ticket + "\r\n\r\n20000\r\n" + std::string(0x20000, 'x') + "\r\n0\r\n\r\n")
             .status,
         413);
-    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, bobAlbum, 10) + FakeJpeg(10)).status,
+    EXPECT_EQ(Exchange(server_->Port(), UploadRequest(ticket, bobAlbum, 10) + FakeJpeg(10)).status,
               403);
-    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, "42", 10) + FakeJpeg(10)).status, 404);
-    EXPECT_EQ(Exchange(server_.Port(), UploadRequest(ticket, bobAlbum, 65 * 1024 * 1024,
-                                                     "Expect: 100-continue\r\n"))
+    EXPECT_EQ(Exchange(server_->Port(), UploadRequest(ticket, "42", 10) + FakeJpeg(10)).status,
+              404);
+    EXPECT_EQ(Exchange(server_->Port(), UploadRequest(ticket, bobAlbum, 65 * 1024 * 1024,
+                                                      "Expect: 100-continue\r\n"))
                   .status,
               400);
     EXPECT_EQ(Call("GET", "/photos/../albumd.db", "").status, 400);
     EXPECT_EQ(Call("GET", "/tavopix/packages/%2e%2e%2falbumd.db", "").status, 400);
-    EXPECT_EQ(Exchange(server_.Port(), "GET / HTTP/1.1\r\nHost: h\r\nX-Big: " +
-                                           std::string(20000, 'a') + "\r\n\r\n")
+    EXPECT_EQ(Exchange(server_->Port(), "GET / HTTP/1.1\r\nHost: h\r\nX-Big: " +
+                                            std::string(20000, 'a') + "\r\n\r\n")
                   .status,
               400);
-    EXPECT_EQ(Exchange(server_.Port(), "NONSENSE\r\n\r\n").status, 400);
+    EXPECT_EQ(Exchange(server_->Port(), "NONSENSE\r\n\r\n").status, 400);
     // The server is still answering.
     EXPECT_EQ(Call("GET", "/", "").status, 200);
 }
@@ -259,10 +267,10 @@ int CountFiles(const std::string& folder) {
 }
 
 TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHalfPicture) {
-    ASSERT_TRUE(server_.Start(data_));
+    ASSERT_TRUE(server_->Listen());
     std::string ticket = Login("alice", "alice-password");
     std::string album = CreateAlbum(ticket, "a");
-    ASSERT_EQ(Exchange(server_.Port(), UploadRequest(ticket, album, 5000) + FakeJpeg(5000)).status,
+    ASSERT_EQ(Exchange(server_->Port(), UploadRequest(ticket, album, 5000) + FakeJpeg(5000)).status,
               200);
 
     // Uploads run back to back while the server is killed; one is caught half-sent.
@@ -270,7 +278,7 @@ TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHal
     std::atomic<bool> stop{false};
     std::thread uploader([&] {
         while (!stop) {
-            RawConnection connection(server_.Port());
+            RawConnection connection(server_->Port());
             if (!connection.Send(UploadRequest(ticket, album, 300000) + FakeJpeg(300000)))
                 break;
             if (connection.Read().status != 200)
@@ -278,15 +286,15 @@ TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHal
             ++acknowledged;
         }
     });
-    RawConnection halfSent(server_.Port());
+    RawConnection halfSent(server_->Port());
     ASSERT_TRUE(halfSent.Send(UploadRequest(ticket, album, 4 * 1024 * 1024) + FakeJpeg(1 << 20)));
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
     ASSERT_GT(CountFiles(data_ + "/tmp"), 0);  // the half-sent body is on its way to disk
-    (void)server_.Stop(SIGKILL);
+    (void)server_->Stop(SIGKILL);
     stop = true;
     uploader.join();
 
-    ASSERT_TRUE(server_.Start(data_));
+    ASSERT_TRUE(server_->Listen());
     DatabaseState state = Inspect(data_);
     EXPECT_EQ(state.integrity, "ok");
     // Every acknowledged upload is listed; at most one more committed as its reply was lost.

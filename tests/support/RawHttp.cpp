@@ -1,109 +1,16 @@
-#include "AlbumdProcess.h"
+#include "support/RawHttp.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 
-namespace albumd::test {
-
-namespace {
-
-std::vector<char*> Argv(const std::vector<std::string>& args) {
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(ALBUMD_BINARY));
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    return argv;
-}
-
-}  // namespace
-
-int RunAlbumd(const std::vector<std::string>& args, const std::string& input) {
-    int in[2];
-    if (pipe(in) != 0)
-        return -1;
-    std::vector<char*> argv = Argv(args);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(in[0], 0);
-        close(in[0]);
-        close(in[1]);
-        int null = ::open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        execv(ALBUMD_BINARY, argv.data());
-        _exit(127);
-    }
-    close(in[0]);
-    ssize_t written = write(in[1], input.data(), input.size());
-    (void)written;
-    close(in[1]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-AlbumdProcess::~AlbumdProcess() {
-    if (pid_ > 0)
-        (void)Stop(SIGTERM);
-}
-
-bool AlbumdProcess::Start(const std::string& dataDir, const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {"--data", dataDir, "--listen", "127.0.0.1:0"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    std::vector<char*> argv = Argv(args);
-    int out[2];
-    if (pipe(out) != 0)
-        return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        execv(ALBUMD_BINARY, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    // The first line names the port: "albumd listening on http://127.0.0.1:PORT".
-    std::string line;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n')
-        line.push_back(c);
-    close(out[0]);
-    std::size_t colon = line.rfind(':');
-    if (line.rfind("albumd listening on http://127.0.0.1:", 0) != 0 || colon == std::string::npos) {
-        return false;
-    }
-    port_ = static_cast<unsigned short>(std::stoi(line.substr(colon + 1)));
-    return true;
-}
-
-bool AlbumdProcess::Stop(int signal) {
-    if (pid_ <= 0)
-        return true;
-    kill(pid_, signal);
-    int status = 0;
-    // A server that ignores the signal must not hang the test: it is killed after 10 s.
-    for (int i = 0; i < 1000; ++i) {
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return true;
-        }
-        usleep(10000);
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return false;
-}
+namespace tavopix::test {
 
 std::string RawReply::Header(const std::string& name) const {
     std::string lower = head;
@@ -193,4 +100,4 @@ std::string Request(const std::string& method, const std::string& target, const 
            "Content-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
 }
 
-}  // namespace albumd::test
+}  // namespace tavopix::test
