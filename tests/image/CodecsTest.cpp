@@ -214,19 +214,21 @@ TEST(Codecs, FormatIsToldByContent) {
     EXPECT_FALSE(ReadPictureHeader(Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'}));
 }
 
-// Headers claiming enormous sizes, one per format.
-void MakeBombs(const std::filesystem::path& scratch, std::vector<Bytes>& bombs) {
+// Headers claiming side x side pixels (JPEG and GIF: at most 65535), one per format.
+void MakeBombs(const std::filesystem::path& scratch, std::uint32_t side,
+               std::vector<Bytes>& bombs) {
+    const std::uint32_t side16 = std::min<std::uint32_t>(side, 0xFFFF);
     Bytes jpeg = test::MakeJpeg(Gradient(16, 16));
     for (std::size_t i = 2; i + 8 < jpeg.size(); ++i) {
         if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
-            jpeg[i + 5] = jpeg[i + 6] = jpeg[i + 7] = jpeg[i + 8] = 0xFF;  // 65535 x 65535
+            jpeg[i + 5] = jpeg[i + 7] = static_cast<std::uint8_t>(side16 >> 8);
+            jpeg[i + 6] = jpeg[i + 8] = static_cast<std::uint8_t>(side16);
             break;
         }
     }
     bombs.push_back(jpeg);
 
     Bytes png = test::MakePng(Gradient(16, 16));
-    const std::uint32_t side = 100000;
     for (int i = 0; i < 2; ++i) {
         png[16 + i * 4] = side >> 24;
         png[17 + i * 4] = (side >> 16) & 0xFF;
@@ -244,7 +246,8 @@ void MakeBombs(const std::filesystem::path& scratch, std::vector<Bytes>& bombs) 
     ASSERT_EQ(gif[25], ',');  // the image descriptor follows the 4-colour palette
     for (const std::size_t at :
          {std::size_t{6}, std::size_t{8}, std::size_t{30}, std::size_t{32}}) {
-        gif[at] = gif[at + 1] = 0xFF;
+        gif[at] = static_cast<std::uint8_t>(side16);
+        gif[at + 1] = static_cast<std::uint8_t>(side16 >> 8);
     }
     bombs.push_back(gif);
 
@@ -281,7 +284,7 @@ long PeakResidentKilobytes() {
 TEST(Codecs, DecompressionBombsAreRefusedBeforeAllocating) {
     const std::filesystem::path scratch = std::filesystem::temp_directory_path();
     std::vector<Bytes> bombs;
-    MakeBombs(scratch, bombs);
+    MakeBombs(scratch, 100000, bombs);
     ASSERT_EQ(bombs.size(), 5u);
     const long before = PeakResidentKilobytes();
     for (const Bytes& bomb : bombs) {
@@ -294,6 +297,35 @@ TEST(Codecs, DecompressionBombsAreRefusedBeforeAllocating) {
         unchecked.width = unchecked.height = 16;
         EXPECT_FALSE(DecodePicture(bomb, unchecked)) << static_cast<int>(header->format);
     }
+    EXPECT_LT(PeakResidentKilobytes() - before, 200 * 1024);
+}
+
+// Sizes within the pixel limit that a file of a few hundred bytes cannot hold: each decoder
+// refuses them before allocating, and a GIF whose screen alone is that large is its frame.
+TEST(Codecs, ClaimsBeyondWhatTheFileHoldsAreRefused) {
+    std::vector<Bytes> bombs;
+    MakeBombs(std::filesystem::temp_directory_path(), 12000, bombs);
+    const long before = PeakResidentKilobytes();
+    for (const Bytes& bomb : bombs) {
+        const std::optional<PictureHeader> header = ReadPictureHeader(bomb);
+        ASSERT_TRUE(header);
+        EXPECT_TRUE(FitsPixelLimit(header->width, header->height));
+        EXPECT_FALSE(DecodePicture(bomb, *header)) << static_cast<int>(header->format);
+    }
+
+    const Bytes plain = test::MakeGif(13, 7);
+    Bytes gif = plain;
+    gif[6] = 0xF3;  // a 63219 x 1920 screen around the 13 x 7 frame
+    gif[7] = 0xF6;
+    gif[8] = 0x80;
+    gif[9] = 0x07;
+    const std::optional<PictureHeader> header = ReadPictureHeader(gif);
+    ASSERT_TRUE(header);
+    const std::optional<Bitmap> frame = DecodePicture(gif, *header);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->width, 13);
+    EXPECT_EQ(frame->height, 7);
+    EXPECT_EQ(frame->pixels, DecodePicture(plain, *ReadPictureHeader(plain))->pixels);
     EXPECT_LT(PeakResidentKilobytes() - before, 200 * 1024);
 }
 

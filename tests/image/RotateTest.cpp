@@ -30,15 +30,17 @@ protected:
     }
 };
 
-// A JPEG with an Exif segment after its start of image, as cameras write them.
+// A JPEG with an Exif segment after its start of image, as cameras write them. Copied into a
+// buffer of the final size: GCC 12 at -O2 and above misreads range inserts into a short vector
+// as writing out of bounds.
 Bytes WithExif(const Bytes& jpeg) {
-    static constexpr char kExif[] = "Exif\0\0tavopix-test-marker";
-    const std::string exif(kExif, sizeof kExif - 1);
-    Bytes segment = {0xFF, 0xE1, 0, static_cast<std::uint8_t>(exif.size() + 2)};
-    segment.insert(segment.end(), exif.begin(), exif.end());
-    Bytes out(jpeg.begin(), jpeg.begin() + 2);
-    out.insert(out.end(), segment.begin(), segment.end());
-    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+    static constexpr std::string_view kExif("Exif\0\0tavopix-test-marker", 26);
+    static constexpr std::uint8_t kSegment[4] = {0xFF, 0xE1, 0, kExif.size() + 2};
+    Bytes out(jpeg.size() + sizeof kSegment + kExif.size());
+    auto at = std::copy_n(jpeg.begin(), 2, out.begin());
+    at = std::copy(std::begin(kSegment), std::end(kSegment), at);
+    at = std::copy(kExif.begin(), kExif.end(), at);
+    std::copy(jpeg.begin() + 2, jpeg.end(), at);
     return out;
 }
 
