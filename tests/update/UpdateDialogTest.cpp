@@ -8,7 +8,7 @@
 
 #include "app/SettingsStore.h"
 #include "platform/Utf8.h"
-#include "sdk/AlbumdProcess.h"
+#include "support/AlbumdProcess.h"
 #include "sdk/LoopbackServer.h"
 #include "sdk/SdkTestSupport.h"
 #include "ui/UiTestSupport.h"
