@@ -37,6 +37,9 @@ stage "install dependencies"
 stage "format"
 ./scripts/check-format.sh
 
+stage "layers"
+./scripts/check-layers.sh
+
 # Real photographs, gathered once; tests and benchmarks find them through TAVOPIX_PHOTOS.
 stage "real photos"
 export TAVOPIX_PHOTOS=$src/build/photos

@@ -1,5 +1,5 @@
 // The program's entry point.
-#include "app/Startup.h"
+#include "app/startup/Startup.h"
 #include "platform/Window.h"
 
 int main() {

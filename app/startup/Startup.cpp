@@ -1,4 +1,4 @@
-#include "app/Startup.h"
+#include "app/startup/Startup.h"
 
 #include <chrono>
 #include <cstdio>
