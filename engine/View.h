@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -64,6 +65,11 @@ public:
     // The whole screen, and the part a maximised window covers.
     virtual Size ScreenSize() = 0;
     virtual Rect WorkArea() = 0;
+
+    // ---- Files --------------------------------------------------------------------------------
+    // The pages may show pictures from files under `folder` (the user's pictures, which the
+    // grid and the viewer show as they are). A view that fetches no files ignores it.
+    virtual void AllowFolder(const std::filesystem::path& /*folder*/) {}
 
     // ---- Popups -------------------------------------------------------------------------------
     // Shows `popup`, an element of its page, floating over the page with its top-left corner at

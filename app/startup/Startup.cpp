@@ -14,12 +14,13 @@
 #include "mainframe/MainFrame.h"
 #include "platform/BrowserWindow.h"
 #include "platform/LastError.h"
-#include "platform/Shell.h"
 #include "sdk/OvkSdk.h"
 #include "ui/HskFrame.h"
 #include "ui/MsgBox.h"
 #include "ui/PageHost.h"
 #include "ui/WindowMirror.h"
+#include "update/ApplyUpdate.h"
+#include "update/UpdateInstaller.h"
 
 namespace tavopix {
 namespace {
@@ -97,7 +98,8 @@ int RunProgram(int showCommand) {
     view.reset();
     UnregisterFrameClass();
     if (!appContext.updateFilePath.empty()) {
-        ShellOpen(Utf8(ExpandPath(appContext.updateFilePath)), Utf8(appContext.programDir));
+        ApplyUpdateAndRestart(Utf8(appContext.programDir),
+                              Utf8(ExpandPath(appContext.updateFilePath)));
     }
     return exitCode;
 }

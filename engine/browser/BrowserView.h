@@ -51,7 +51,7 @@ public:
     std::string Url() const { return server_->Url(); }
     bool IsConnected() const { return server_->IsConnected(); }
     // Pictures and pages under `folder` may be shown. Any thread.
-    void AllowFolder(const std::filesystem::path& folder) { server_->AllowFolder(folder); }
+    void AllowFolder(const std::filesystem::path& folder) override { server_->AllowFolder(folder); }
     // Puts `text` on the clipboard of the browser's machine.
     void CopyToClipboard(std::u16string_view text) override;
     // Tells the page the program has ended.
