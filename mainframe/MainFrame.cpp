@@ -77,7 +77,7 @@ CMainFrame::CMainFrame()
                 }) {
     skinPage = appContext.programDir + u"skin/mainframe.htm";
     title = u"Tavopix";
-    flags = HSK_CLOSE | HSK_MIN | HSK_MAX | 0x08 | HSK_ICON | HSK_CORNER;
+    flags = HSK_CLOSE | HSK_MIN | HSK_MAX | HSK_SPARE | HSK_ICON | HSK_CORNER;
     width = kMinWidth;
     height = kMinHeight;
     minWidth = kMinWidth;

@@ -48,6 +48,8 @@ public:
     LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                             bool& handled) override;
     bool OnHitTest(POINT point, LRESULT& code) override;
+    // The main window is the browser window itself.
+    bool FillsView() const override { return true; }
     bool OnMouse(Element& he, MouseParams& params) override;
     bool OnKey(Element& he, KeyParams& params) override;
     bool OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,

@@ -31,6 +31,7 @@ class PageHost;
 inline constexpr std::uint32_t HSK_CLOSE = 0x01;
 inline constexpr std::uint32_t HSK_MIN = 0x02;
 inline constexpr std::uint32_t HSK_MAX = 0x04;
+inline constexpr std::uint32_t HSK_SPARE = 0x08;  // no part and no effect; the main window sets it
 inline constexpr std::uint32_t HSK_ICON = 0x20;
 inline constexpr std::uint32_t HSK_CORNER = 0x40;
 
@@ -75,6 +76,10 @@ public:
     int ResultCode() const { return resultCode; }
     // The page of the frame; null before Create and after the window is gone.
     PageHost* Page() const;
+
+    // True for the window that is the browser window itself: the view shows it filling its
+    // whole area rather than as a box on it.
+    virtual bool FillsView() const { return false; }
 
     // The engine asks the frame for the behaviour a page names; by default the process-wide
     // registry answers. A window may serve a name itself.

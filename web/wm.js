@@ -2,6 +2,11 @@
 // iframe with its page). The program decides where windows are and what state they have; the
 // window manager only shows that, and lets the user drag and resize a window where the
 // program's hit test says so, reporting the result back.
+//
+// The main window is the browser window itself (its state says "fill"): its box covers the whole
+// view, never smaller than the window's minimum size (the view scrolls then), and the program is
+// told the size it has. Its maximise acts on the browser window where a page may resize its
+// window (an app window); its dialogs float over it, centred, as the program places them.
 
 // Hit-test codes the program answers a mouse press with.
 const HTCAPTION = 2;
@@ -18,8 +23,13 @@ export class WindowManager {
     this.taskbar.id = 'taskbar';
     document.body.appendChild(this.taskbar);
     this.drag = null;
+    // The browser window's size before the main window maximised it, to go back to.
+    this.restoreSize = null;
     window.addEventListener('mousemove', (e) => this.onDragMove(e.clientX, e.clientY));
     window.addEventListener('mouseup', () => this.endDrag());
+    window.addEventListener('resize', () => {
+      for (const w of this.windows.values()) if (w.state.fill) this.layout(w);
+    });
   }
 
   get(id) { return this.windows.get(id); }
@@ -54,6 +64,10 @@ export class WindowManager {
   }
 
   layout(w) {
+    if (w.state.fill) {
+      this.layoutFilling(w);
+      return;
+    }
     const s = w.state;
     const box = w.box;
     const maximized = s.show === 'max';
@@ -66,6 +80,48 @@ export class WindowManager {
     });
     w.iframe.setAttribute('title', s.title || '');
     if (s.active) document.title = s.title?.trim() || 'Tavopix';
+  }
+
+  layoutFilling(w) {
+    const s = w.state;
+    const box = w.box;
+    if (s.show === 'max') {
+      // The program's maximise is the browser window's: toggled there, the window itself stays
+      // as it was (it fills the view either way).
+      this.toggleBrowserMaximised();
+      this.send({ t: 'sys', win: s.id, cmd: 'restore' });
+    }
+    box.classList.add('filling');
+    box.classList.toggle('disabled', !s.enabled);
+    box.toggleAttribute('data-hidden', !s.visible || s.show === 'min');
+    const width = Math.max(window.innerWidth, s.minW || 0);
+    const height = Math.max(window.innerHeight, s.minH || 0);
+    Object.assign(box.style, { left: '0px', top: '0px', width: width + 'px', height: height + 'px' });
+    this.desktop.classList.toggle('scrolls', width > window.innerWidth || height > window.innerHeight);
+    w.iframe.setAttribute('title', s.title || '');
+    if (s.active) document.title = s.title?.trim() || 'Tavopix';
+    if (s.visible && s.show === 'normal' && (s.x !== 0 || s.y !== 0 || s.w !== width || s.h !== height)) {
+      Object.assign(s, { x: 0, y: 0, w: width, h: height });
+      this.send({ t: 'move', win: s.id, x: 0, y: 0, w: width, h: height });
+    }
+  }
+
+  // Maximises the browser window on the screen's work area, or gives it back its size. Only a
+  // window without tabs (an app window) lets a page do that; in a tab nothing happens.
+  toggleBrowserMaximised() {
+    const scr = window.screen;
+    if (this.restoreSize) {
+      const r = this.restoreSize;
+      this.restoreSize = null;
+      window.resizeTo(r.w, r.h);
+      window.moveTo(r.x, r.y);
+      return;
+    }
+    const area = { x: scr.availLeft ?? 0, y: scr.availTop ?? 0, w: scr.availWidth, h: scr.availHeight };
+    if (window.outerWidth >= area.w && window.outerHeight >= area.h) return;
+    this.restoreSize = { x: window.screenX, y: window.screenY, w: window.outerWidth, h: window.outerHeight };
+    window.moveTo(area.x, area.y);
+    window.resizeTo(area.w, area.h);
   }
 
   remove(id) {
