@@ -91,12 +91,14 @@ void FolderListing::Run(std::u16string folder) {
             ++count;
         }
     }
+    // The item list is the UI thread's again before the grid is built from it, so the build
+    // may resume the thumbnail worker, which stays paused while a listing runs.
+    running_ = false;
     auto* result = new FolderResult{std::move(folder), count};
     if (!PostMessage(setup_.window, WM_FOLDER_RESULT, reinterpret_cast<WPARAM>(result), 0)) {
         delete result;
     }
     PostMessage(setup_.window, WM_BUILD_GRID, 0, 0);
-    running_ = false;
 }
 
 }  // namespace tavopix

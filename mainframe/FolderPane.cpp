@@ -49,7 +49,13 @@ FolderPane::FolderPane(HWND window, ItemList& items, const MarkedSet& marked,
       items_(items),
       hooks_(std::move(hooks)),
       folders_(DataFile(kFolderListFileName)),
-      thumbnails_(window, items, hooks_.visibleRange),
+      // While a listing fills the item list the worker stays paused: a scroll or a resize
+      // meanwhile must not send it walking a list that another thread is appending to.
+      thumbnails_(window, items,
+                  [this](std::size_t& first, std::size_t& last) {
+                      return !listing_.Running() && hooks_.visibleRange &&
+                             hooks_.visibleRange(first, last);
+                  }),
       search_(PictureSearch::Setup{
           window, DataFile(kFolderListFileName), DataFile(kPictureFilterFileName), &filter_,
           [this] { return listing_.Running(); }, [this] { return thumbnails_.IsWorking(); }}),

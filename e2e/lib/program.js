@@ -99,7 +99,8 @@ async function startAlbumd(bin, dataDir) {
 
 // Options: service (start albumd and write ovkCfg.ini), sdkConfig (write this text as
 // ovkCfg.ini instead), settings (more tavopix.ini keys), beforeStart (with a service: runs
-// with {albumdCommand(words), albumdAddress} before the program starts).
+// with {albumdCommand(words), albumdAddress, home, programDir} before the program starts; home
+// is the user's home folder the program sees, with an empty Pictures folder).
 export async function startProgram(options = {}) {
   const bin = path.join(buildDir(), 'bin');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tavopix-e2e-'));
@@ -131,7 +132,7 @@ export async function startProgram(options = {}) {
       // Operator commands on the running service's data, before the program asks it anything.
       const albumdCommand = (words) => execFileSync(process.env.TAVOPIX_ALBUMD ?? path.join(bin, 'albumd'),
         ['--data', path.join(dir, 'albumd-data'), ...words], { stdio: ['ignore', 'pipe', 'pipe'] });
-      await options.beforeStart({ albumdCommand, albumdAddress: albumd.address });
+      await options.beforeStart({ albumdCommand, albumdAddress: albumd.address, home, programDir });
     }
     const sdkConfig = options.sdkConfig ?? (albumd ? sdkConfigText(albumd.address) : null);
     if (sdkConfig !== null) fs.writeFileSync(path.join(programDir, 'ovkCfg.ini'), sdkConfig);
