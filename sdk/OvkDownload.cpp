@@ -30,8 +30,6 @@ using sdk::Session;
 using sdk::TransferOutcome;
 using sdk::TransferRequest;
 
-constexpr std::uint32_t kDefaultTimeoutMs = 30000;
-
 // `address` made absolute against the album service; nothing unless it is http or https.
 std::optional<std::string> ResolveAddress(const std::string& base, const std::string& address) {
     struct UrlDeleter {
@@ -242,12 +240,8 @@ OvkHandle ovkDownloadCreate(const OvkDownloadParams* params) {
 }
 
 OvkBool ovkDownloadStart(OvkHandle handle, std::uint32_t timeoutMs) {
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return false;
-    }
-    std::shared_ptr<Download> download = runtime->Find<Download>(handle);
-    return download && download->Start(download, timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs);
+    const sdk::HandleCall<Download> download = sdk::EnterCall<Download>(handle);
+    return download && download->Start(download.object, sdk::TimeoutOrDefault(timeoutMs));
 }
 
 OvkBool ovkDownloadGetInfo(OvkHandle handle, std::uint32_t /*reserved*/, char16_t** path,
@@ -257,11 +251,7 @@ OvkBool ovkDownloadGetInfo(OvkHandle handle, std::uint32_t /*reserved*/, char16_
         return false;
     }
     *path = nullptr;
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return false;
-    }
-    std::shared_ptr<Download> download = runtime->Find<Download>(handle);
+    const sdk::HandleCall<Download> download = sdk::EnterCall<Download>(handle);
     return download && download->StoredPath(path);
 }
 

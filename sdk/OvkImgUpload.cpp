@@ -26,8 +26,6 @@ using sdk::Session;
 using sdk::TransferOutcome;
 using sdk::TransferRequest;
 
-constexpr std::uint32_t kDefaultTimeoutMs = 30000;
-
 // The title as the program escapes it for JSON texts (a backslash before each special
 // character, the character itself unchanged) back to the plain title.
 std::u16string PlainTitle(std::u16string_view escaped) {
@@ -199,12 +197,8 @@ OvkHandle ovkImgUploadCreate(const UploadRequest* request) {
 }
 
 OvkBool ovkImgUploadStart(OvkHandle handle, std::uint32_t timeoutMs) {
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return false;
-    }
-    std::shared_ptr<ImgUpload> upload = runtime->Find<ImgUpload>(handle);
-    return upload && upload->Start(upload, timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs);
+    const sdk::HandleCall<ImgUpload> upload = sdk::EnterCall<ImgUpload>(handle);
+    return upload && upload->Start(upload.object, sdk::TimeoutOrDefault(timeoutMs));
 }
 
 OvkBool ovkImgUploadInfo(OvkHandle handle, std::uint32_t /*reserved*/, char16_t** reply,
@@ -217,11 +211,7 @@ OvkBool ovkImgUploadInfo(OvkHandle handle, std::uint32_t /*reserved*/, char16_t*
         return false;
     }
     *reply = nullptr;
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return false;
-    }
-    std::shared_ptr<ImgUpload> upload = runtime->Find<ImgUpload>(handle);
+    const sdk::HandleCall<ImgUpload> upload = sdk::EnterCall<ImgUpload>(handle);
     return upload && upload->Info(reply, status);
 }
 

@@ -23,12 +23,6 @@ using sdk::TransferOutcome;
 using sdk::TransferRequest;
 using Json = nlohmann::json;
 
-constexpr std::uint32_t kDefaultTimeoutMs = 30000;
-
-std::uint32_t TimeoutOr(std::uint32_t timeoutMs) {
-    return timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs;
-}
-
 // A ticket goes into a request header, so it may only hold token characters.
 bool IsUsableTicket(const std::string& ticket) {
     return !ticket.empty() && ticket.size() < 64 &&
@@ -140,11 +134,7 @@ private:
 
 OvkBool StartLogin(ServiceSession sessionHandle, const char* path, const Json& body,
                    SdkCompletion completion, void* context, std::uint32_t timeoutMs) {
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return false;
-    }
-    std::shared_ptr<Session> session = runtime->Find<Session>(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     if (!session) {
         return false;
     }
@@ -157,21 +147,17 @@ OvkBool StartLogin(ServiceSession sessionHandle, const char* path, const Json& b
     request.post = true;
     request.headers = {"Content-Type: application/json; charset=utf-8", "Expect:"};
     request.body = JsonBody(body);
-    request.timeoutMs = TimeoutOr(timeoutMs);
+    request.timeoutMs = sdk::TimeoutOrDefault(timeoutMs);
     request.connectTimeoutMs = session->Config().connectTimeoutMs;
-    auto login = std::make_shared<LoginOperation>(*runtime, session, completion, context);
-    return login->Start(login, *session, std::move(request));
-}
-
-std::shared_ptr<Session> FindSession(ServiceSession sessionHandle) {
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    return runtime ? runtime->Find<Session>(sessionHandle) : nullptr;
+    auto login =
+        std::make_shared<LoginOperation>(*session.runtime, session.object, completion, context);
+    return login->Start(login, *session.object, std::move(request));
 }
 
 // The session's login; nothing without the session, or with OVK_ERROR_NOT_LOGGED_ON when no
 // one is logged on.
 std::optional<SessionLogin> CurrentLogin(ServiceSession sessionHandle) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     if (!session) {
         return std::nullopt;
     }
@@ -225,7 +211,7 @@ OvkBool ovkTicketLoginStart(ServiceSession session, const OvkTicketParams* param
 }
 
 OvkBool ovkLoginStop(ServiceSession sessionHandle) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     if (!session) {
         return false;
     }
@@ -238,7 +224,7 @@ OvkBool ovkTicketLoginStop(ServiceSession session) {
 }
 
 OvkBool ovkSessionHttpInfo(ServiceSession sessionHandle, std::uint32_t* status, char16_t** reply) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     if (!session) {
         return false;
     }
@@ -263,12 +249,12 @@ OvkBool ovkGetUserID(ServiceSession sessionHandle, char16_t* buffer, std::uint32
 }
 
 OvkBool ovkIsLog(ServiceSession sessionHandle) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     return session && session->Login().has_value();
 }
 
 OvkBool ovkLogout(ServiceSession sessionHandle, std::uint32_t timeoutMs) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     if (!session) {
         return false;
     }
@@ -281,7 +267,7 @@ OvkBool ovkLogout(ServiceSession sessionHandle, std::uint32_t timeoutMs) {
     request.url = session->Config().albumService + "api/logout";
     request.post = true;
     request.headers = {authorization};
-    request.timeoutMs = TimeoutOr(timeoutMs);
+    request.timeoutMs = sdk::TimeoutOrDefault(timeoutMs);
     request.connectTimeoutMs = session->Config().connectTimeoutMs;
     TransferOutcome outcome = sdk::PerformNow(std::move(request));
     session->RecordExchange(outcome.httpStatus, Utf8ToUtf16(outcome.reply));
@@ -294,7 +280,7 @@ OvkBool ovkLogout(ServiceSession sessionHandle, std::uint32_t timeoutMs) {
 }
 
 OvkBool ovkSetLogout(ServiceSession sessionHandle) {
-    std::shared_ptr<Session> session = FindSession(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     if (!session) {
         return false;
     }

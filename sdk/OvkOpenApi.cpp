@@ -20,8 +20,6 @@ using sdk::Session;
 using sdk::TransferOutcome;
 using sdk::TransferRequest;
 
-constexpr std::uint32_t kDefaultTimeoutMs = 30000;
-
 class ApiRequest final : public sdk::Operation {
 public:
     ApiRequest(Runtime& runtime, std::shared_ptr<Session> session, std::uint32_t apiCode,
@@ -109,11 +107,7 @@ private:
 
 OvkHandle ovkOpenApiAsynInit(ServiceSession sessionHandle, const OvkApiRequest* request,
                              std::uint32_t timeoutMs) {
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return 0;
-    }
-    std::shared_ptr<Session> session = runtime->Find<Session>(sessionHandle);
+    const sdk::HandleCall<Session> session = sdk::EnterCall<Session>(sessionHandle);
     if (!session) {
         return 0;
     }
@@ -123,18 +117,14 @@ OvkHandle ovkOpenApiAsynInit(ServiceSession sessionHandle, const OvkApiRequest* 
     }
     std::u16string_view first = sdk::TextOf(request->firstText);
     std::string body = Utf16ToUtf8(first.empty() ? sdk::TextOf(request->secondText) : first);
-    auto apiRequest = std::make_shared<ApiRequest>(*runtime, std::move(session), request->apiCode,
-                                                   std::move(body),
-                                                   timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs);
+    auto apiRequest =
+        std::make_shared<ApiRequest>(*session.runtime, session.object, request->apiCode,
+                                     std::move(body), sdk::TimeoutOrDefault(timeoutMs));
     return apiRequest->Register(apiRequest);
 }
 
 OvkBool ovkOpenApiAsynCall(OvkHandle handle, const OvkCallbackSpec* callback) {
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return false;
-    }
-    std::shared_ptr<ApiRequest> request = runtime->Find<ApiRequest>(handle);
+    const sdk::HandleCall<ApiRequest> request = sdk::EnterCall<ApiRequest>(handle);
     if (!request) {
         return false;
     }
@@ -142,7 +132,7 @@ OvkBool ovkOpenApiAsynCall(OvkHandle handle, const OvkCallbackSpec* callback) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    return request->Call(request, *callback);
+    return request->Call(request.object, *callback);
 }
 
 OvkBool ovkOpenApiAsynGetRtn(OvkHandle handle, std::uint32_t* status, std::uint32_t* length,
@@ -154,11 +144,7 @@ OvkBool ovkOpenApiAsynGetRtn(OvkHandle handle, std::uint32_t* status, std::uint3
     *status = 0;
     *length = 0;
     *text = nullptr;
-    std::shared_ptr<Runtime> runtime = Runtime::Current();
-    if (!runtime) {
-        return false;
-    }
-    std::shared_ptr<ApiRequest> request = runtime->Find<ApiRequest>(handle);
+    const sdk::HandleCall<ApiRequest> request = sdk::EnterCall<ApiRequest>(handle);
     return request && request->Reply(status, length, text);
 }
 

@@ -49,4 +49,25 @@ private:
     std::shared_ptr<const SdkConfig> config_;
 };
 
+// How every exported call on a handle starts: the running SDK, held for the length of the call,
+// and the object of the handle. False, with the last error set, before ovkStartup or when the
+// handle is not one of kind T.
+template <class T>
+struct HandleCall {
+    std::shared_ptr<Runtime> runtime;
+    std::shared_ptr<T> object;
+
+    explicit operator bool() const { return object != nullptr; }
+    T* operator->() const { return object.get(); }
+};
+
+template <class T>
+[[nodiscard]] HandleCall<T> EnterCall(std::uint32_t handle) {
+    HandleCall<T> call{Runtime::Current(), nullptr};
+    if (call.runtime) {
+        call.object = call.runtime->template Find<T>(handle);
+    }
+    return call;
+}
+
 }  // namespace tavopix::sdk

@@ -20,6 +20,13 @@ enum class TimeoutKind {
     Silence,        // connecting, and every pause of the data, must end within the time-out
 };
 
+// The time-out of an exchange whose caller gives 0.
+inline constexpr std::uint32_t kDefaultTimeoutMs = 30000;
+
+[[nodiscard]] constexpr std::uint32_t TimeoutOrDefault(std::uint32_t timeoutMs) {
+    return timeoutMs == 0 ? kDefaultTimeoutMs : timeoutMs;
+}
+
 struct TransferRequest {
     std::string url;
     bool post = false;
@@ -29,7 +36,7 @@ struct TransferRequest {
     std::uint64_t bodySize = 0;
     int replyFd = -1;  // the answer's body is written here instead of kept; owned by the caller
     std::size_t maxReplyBytes = 1 << 20;
-    std::uint32_t timeoutMs = 30000;
+    std::uint32_t timeoutMs = kDefaultTimeoutMs;
     TimeoutKind timeoutKind = TimeoutKind::WholeExchange;
     std::uint32_t connectTimeoutMs = 10000;
     bool followRedirects = false;
