@@ -39,6 +39,8 @@ struct WindowPlacement {
     bool visible = false;
     bool enabled = true;
     WindowShow show = WindowShow::Normal;
+    // The window is the browser window itself: shown filling the whole view.
+    bool fillsView = false;
 };
 
 class View {

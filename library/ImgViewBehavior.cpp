@@ -277,7 +277,7 @@ void ImgViewBehavior::SelectByBand(Element& grid, Rect band, bool add) {
     if (!CellsInView(grid, CurrentSide(grid), first, last)) {
         return;
     }
-    std::vector<Element*> pictures;
+    std::vector<const Element*> pictures;
     std::vector<Element*> cells;
     for (std::size_t i = first; i <= last; ++i) {
         Element* cell = grid.Child(i);
@@ -288,8 +288,10 @@ void ImgViewBehavior::SelectByBand(Element& grid, Rect band, bool add) {
             cells.push_back(cell);
         }
     }
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (Meets(pictures[i]->Location(ROOT_RELATIVE | CONTENT_BOX), band)) {
+    // One question to the view for every picture in range.
+    const std::vector<Rect> rectangles = Element::Locations(pictures, ROOT_RELATIVE | CONTENT_BOX);
+    for (std::size_t i = 0; i < cells.size() && i < rectangles.size(); ++i) {
+        if (Meets(rectangles[i], band)) {
             Select(*cells[i], true);
         }
     }
