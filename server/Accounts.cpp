@@ -30,14 +30,9 @@ StoreResult Accounts::CreateUser(std::string_view name, std::string_view passwor
     auto lock = db_.Lock();
     Statement exists(db_, "SELECT 1 FROM users WHERE name = ?1");
     exists.Bind(1, name);
-    switch (exists.Next()) {
-        case Statement::Step::Row:
-            return StoreResult::Exists;
-        case Statement::Step::Error:
-            return StoreResult::Fault;
-        case Statement::Step::Done:
-            break;
-    }
+    const StoreResult existing = exists.FindOne([] {});
+    if (existing != StoreResult::NotFound)
+        return existing == StoreResult::Ok ? StoreResult::Exists : existing;
     Statement insert(db_, "INSERT INTO users(name, password_hash, created) VALUES(?1, ?2, ?3)");
     insert.Bind(1, name).Bind(2, *hash).Bind(3, now);
     if (!insert.Run())
@@ -99,16 +94,7 @@ StoreResult Accounts::FindUser(std::string_view name, UserRecord& user) {
     auto lock = db_.Lock();
     Statement select(db_, "SELECT id, name, created FROM users WHERE name = ?1");
     select.Bind(1, name);
-    switch (select.Next()) {
-        case Statement::Step::Row:
-            user = {select.Int(0), select.Text(1), select.Int(2)};
-            return StoreResult::Ok;
-        case Statement::Step::Done:
-            return StoreResult::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return StoreResult::Fault;
+    return select.FindOne([&] { user = {select.Int(0), select.Text(1), select.Int(2)}; });
 }
 
 StoreResult Accounts::ListUsers(std::vector<UserRecord>& users) {
@@ -128,16 +114,13 @@ Accounts::PasswordCheck Accounts::CheckPassword(std::string_view name, std::stri
         auto lock = db_.Lock();
         Statement select(db_, "SELECT id, name, created, password_hash FROM users WHERE name = ?1");
         select.Bind(1, name);
-        switch (select.Next()) {
-            case Statement::Step::Row:
-                user = {select.Int(0), select.Text(1), select.Int(2)};
-                hash = select.Text(3);
-                break;
-            case Statement::Step::Done:
-                return PasswordCheck::UnknownUser;
-            case Statement::Step::Error:
-                return PasswordCheck::Fault;
-        }
+        const StoreResult found = select.FindOne([&] {
+            user = {select.Int(0), select.Text(1), select.Int(2)};
+            hash = select.Text(3);
+        });
+        if (found != StoreResult::Ok)
+            return found == StoreResult::NotFound ? PasswordCheck::UnknownUser
+                                                  : PasswordCheck::Fault;
     }
     // Hashing takes tens of milliseconds: done outside the lock so other requests go on.
     return VerifyPassword(hash, password) ? PasswordCheck::Ok : PasswordCheck::WrongPassword;
@@ -170,17 +153,10 @@ StoreResult Accounts::FindTicket(std::string_view ticket, std::int64_t now, User
                      "JOIN users u ON u.id = t.user_id "
                      "WHERE t.digest = ?1 AND t.revoked = 0 AND t.expires > ?2");
     select.BindBlob(1, digest.data(), digest.size()).Bind(2, now);
-    switch (select.Next()) {
-        case Statement::Step::Row:
-            user = {select.Int(0), select.Text(1), select.Int(2)};
-            expires = select.Int(3);
-            return StoreResult::Ok;
-        case Statement::Step::Done:
-            return StoreResult::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return StoreResult::Fault;
+    return select.FindOne([&] {
+        user = {select.Int(0), select.Text(1), select.Int(2)};
+        expires = select.Int(3);
+    });
 }
 
 bool Accounts::RevokeTicket(std::string_view ticket) {

@@ -14,8 +14,6 @@
 
 namespace albumd {
 
-enum class StoreResult { Ok, NotFound, Exists, Invalid, Fault };
-
 struct UserRecord {
     std::int64_t id = 0;
     std::string name;

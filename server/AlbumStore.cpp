@@ -42,19 +42,13 @@ constexpr const char* kPhotoColumns =
 
 // Reads one integer; `found` tells whether there was a row.
 StoreResult ReadInt(Statement& statement, std::int64_t& value, bool& found) {
-    switch (statement.Next()) {
-        case Statement::Step::Row:
-            found = !statement.IsNull(0);
-            if (found)
-                value = statement.Int(0);
-            return StoreResult::Ok;
-        case Statement::Step::Done:
-            found = false;
-            return StoreResult::Ok;
-        case Statement::Step::Error:
-            break;
-    }
-    return StoreResult::Fault;
+    found = false;
+    const StoreResult read = statement.FindOne([&] {
+        found = !statement.IsNull(0);
+        if (found)
+            value = statement.Int(0);
+    });
+    return read == StoreResult::Fault ? StoreResult::Fault : StoreResult::Ok;
 }
 
 }  // namespace
@@ -66,7 +60,7 @@ StoreResult AlbumStore::CreateAlbum(std::int64_t userId, const NewAlbum& album, 
                      "INSERT INTO albums(user_id, name, description, privacy, question, "
                      "answer_hash, created) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
     insert.Bind(1, userId).Bind(2, album.name).Bind(3, album.description).Bind(4, album.privacy);
-    if (album.privacy == 3) {
+    if (album.privacy == kPrivacyQuestion) {
         insert.Bind(5, album.question).Bind(6, album.answerHash);
     } else {
         insert.BindNull(5).BindNull(6);
@@ -93,16 +87,7 @@ StoreResult AlbumStore::FindAlbum(std::int64_t albumId, AlbumRecord& album) {
     std::string sql = std::string(kAlbumColumns) + "WHERE a.id = ?1";
     Statement select(db_, sql.c_str());
     select.Bind(1, albumId);
-    switch (select.Next()) {
-        case Statement::Step::Row:
-            album = AlbumFromRow(select);
-            return StoreResult::Ok;
-        case Statement::Step::Done:
-            return StoreResult::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return StoreResult::Fault;
+    return select.FindOne([&] { album = AlbumFromRow(select); });
 }
 
 StoreResult AlbumStore::ListPhotos(std::int64_t albumId, std::vector<PhotoRecord>& photos) {
@@ -120,16 +105,7 @@ StoreResult AlbumStore::FindPhoto(const std::string& file, PhotoRecord& photo) {
     std::string sql = std::string(kPhotoColumns) + "WHERE file = ?1";
     Statement select(db_, sql.c_str());
     select.Bind(1, file);
-    switch (select.Next()) {
-        case Statement::Step::Row:
-            photo = PhotoFromRow(select);
-            return StoreResult::Ok;
-        case Statement::Step::Done:
-            return StoreResult::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return StoreResult::Fault;
+    return select.FindOne([&] { photo = PhotoFromRow(select); });
 }
 
 bool AlbumStore::IsKnownFile(const std::string& file) {
@@ -178,19 +154,12 @@ StoreResult AlbumStore::EffectiveLimitsLocked(std::int64_t userId, Limits& limit
         return StoreResult::Fault;
     Statement select(db_, "SELECT space_limit, album_picture_limit FROM users WHERE id = ?1");
     select.Bind(1, userId);
-    switch (select.Next()) {
-        case Statement::Step::Row:
-            if (!select.IsNull(0))
-                limits.spacePerUser = select.Int(0);
-            if (!select.IsNull(1))
-                limits.picturesPerAlbum = select.Int(1);
-            return StoreResult::Ok;
-        case Statement::Step::Done:
-            return StoreResult::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return StoreResult::Fault;
+    return select.FindOne([&] {
+        if (!select.IsNull(0))
+            limits.spacePerUser = select.Int(0);
+        if (!select.IsNull(1))
+            limits.picturesPerAlbum = select.Int(1);
+    });
 }
 
 StoreResult AlbumStore::EffectiveLimits(std::int64_t userId, Limits& limits) {

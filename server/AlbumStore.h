@@ -16,12 +16,18 @@
 
 namespace albumd {
 
+// Who may see an album: the protocol's "privacy_lev" values, stored as they are.
+inline constexpr int kPrivacyEveryone = 1;
+inline constexpr int kPrivacyFriends = 2;
+inline constexpr int kPrivacyQuestion = 3;  // those who answer the album's question
+inline constexpr int kPrivacyPrivate = 4;
+
 struct AlbumRecord {
     std::int64_t id = 0;
     std::int64_t userId = 0;
     std::string name;
     std::string description;
-    int privacy = 1;  // 1 everyone, 2 friends, 3 question and answer, 4 private
+    int privacy = kPrivacyEveryone;
     std::string question;
     std::int64_t created = 0;
     std::int64_t photoCount = 0;
@@ -30,9 +36,9 @@ struct AlbumRecord {
 struct NewAlbum {
     std::string name;
     std::string description;
-    int privacy = 1;
-    std::string question;    // level 3 only
-    std::string answerHash;  // level 3 only, hashed like a password
+    int privacy = kPrivacyEveryone;
+    std::string question;    // kPrivacyQuestion only
+    std::string answerHash;  // kPrivacyQuestion only, hashed like a password
 };
 
 struct PhotoRecord {

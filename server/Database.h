@@ -15,6 +15,9 @@ struct sqlite3_stmt;
 
 namespace albumd {
 
+// What an operation on the stored data came to.
+enum class StoreResult { Ok, NotFound, Exists, Invalid, Fault };
+
 class Database {
 public:
     // Opens (creating when missing) the database file and brings its schema up to date.
@@ -63,6 +66,21 @@ public:
     [[nodiscard]] Step Next();
     // Runs a statement that returns no rows; true on success.
     [[nodiscard]] bool Run() { return Next() == Step::Done; }
+    // Calls `read` for the first row: Ok when there was one, NotFound when there was none,
+    // Fault when stepping fails.
+    template <class Read>
+    [[nodiscard]] StoreResult FindOne(Read read) {
+        switch (Next()) {
+            case Step::Row:
+                read();
+                return StoreResult::Ok;
+            case Step::Done:
+                return StoreResult::NotFound;
+            case Step::Error:
+                break;
+        }
+        return StoreResult::Fault;
+    }
     // Calls `visit` for every row; false when stepping fails.
     template <class Visit>
     [[nodiscard]] bool ForEachRow(Visit visit) {

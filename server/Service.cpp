@@ -471,12 +471,13 @@ HttpResponse Service::CreateAlbum(const UserRecord& user, const nlohmann::json& 
         return ApiTextError(400, "相册名不能超过100个字");
     if (Utf8Length(album.description) > 1000)
         return ApiTextError(400, "相册描述不能超过1000个字");
-    std::string level = MemberText(body, "privacy_lev").value_or("1");
-    if (level.size() != 1 || level[0] < '1' || level[0] > '4') {
+    const std::string level =
+        MemberText(body, "privacy_lev").value_or(std::to_string(kPrivacyEveryone));
+    album.privacy = level.size() == 1 ? level[0] - '0' : 0;
+    if (album.privacy < kPrivacyEveryone || album.privacy > kPrivacyPrivate) {
         return ApiTextError(400, "隐私级别无效");
     }
-    album.privacy = level[0] - '0';
-    if (album.privacy == 3) {
+    if (album.privacy == kPrivacyQuestion) {
         album.question = TrimSpace(MemberText(body, "album_pwd_prompt").value_or(""));
         std::string answer = MemberText(body, "album_pwd").value_or("");
         if (album.question.empty() || answer.empty())

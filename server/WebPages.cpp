@@ -12,11 +12,11 @@ constexpr const char* kFormCookie = "albumd_form";
 
 const char* PrivacyLabel(int privacy) {
     switch (privacy) {
-        case 2:
+        case kPrivacyFriends:
             return "好友可见";
-        case 3:
+        case kPrivacyQuestion:
             return "问答可见";
-        case 4:
+        case kPrivacyPrivate:
             return "仅自己可见";
         default:
             return "所有人可见";
