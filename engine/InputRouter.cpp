@@ -144,7 +144,7 @@ bool InputRouter::BeforePress(Element& target, const MouseParams& params) {
         while (focusable != nullptr && !IsFocusable(*focusable)) {
             focusable = focusable->Parent();
         }
-        MoveFocus(focusable, true);
+        MoveFocus(focusable, FocusCause::MousePress);
         if (!*alive) {
             return false;
         }
@@ -221,7 +221,7 @@ bool InputRouter::IsFocusable(const Element& element) const {
     });
 }
 
-void InputRouter::MoveFocus(Element* element, bool byMouseClick) {
+void InputRouter::MoveFocus(Element* element, FocusCause cause) {
     if (element == Focus()) {
         return;
     }
@@ -234,7 +234,7 @@ void InputRouter::MoveFocus(Element* element, bool byMouseClick) {
             FocusParams params;
             params.cmd = FOCUS_LOST;
             params.target = old;
-            params.byMouseClick = byMouseClick;
+            params.byMouseClick = cause == FocusCause::MousePress;
             events_.Dispatch(params);
             if (!*alive) {
                 return;
@@ -247,7 +247,7 @@ void InputRouter::MoveFocus(Element* element, bool byMouseClick) {
         FocusParams params;
         params.cmd = FOCUS_GOT;
         params.target = focus_;
-        params.byMouseClick = byMouseClick;
+        params.byMouseClick = cause == FocusCause::MousePress;
         events_.Dispatch(params);
     }
 }
@@ -257,7 +257,7 @@ bool InputRouter::FocusMoved(Element::Uid target) {
     if (target != 0 && element == nullptr) {
         return false;
     }
-    MoveFocus(element, false);
+    MoveFocus(element, FocusCause::Page);
     return true;
 }
 

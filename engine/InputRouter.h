@@ -95,7 +95,9 @@ public:
 private:
     Element* InPage(Element::Uid uid) const;
     void UpdateHover(Element* under);
-    void MoveFocus(Element* element, bool byMouseClick);
+    // What moved the focus: a mouse press, or the page itself (its keyboard or a script).
+    enum class FocusCause { Page, MousePress };
+    void MoveFocus(Element* element, FocusCause cause);
     bool IsFocusable(const Element& element) const;
     // A press before the handlers hear of it; false when it only closed a popup.
     bool BeforePress(Element& target, const MouseParams& params);

@@ -37,11 +37,13 @@ bool RegisterMessageRecord(UINT message, RecordDeleter deleter) {
 }
 
 std::size_t DiscardQueuedMessages(HWND hwnd, UINT first, UINT last) {
-    return UiThread::Get().Discard(MessageFilter{hwnd, first, last}, nullptr, true);
+    return UiThread::Get().Discard(MessageFilter{hwnd, first, last}, nullptr,
+                                   UiThread::Deleters::Registered);
 }
 
 std::size_t DiscardQueuedMessages(HWND hwnd, UINT first, UINT last, RecordDeleter deleter) {
-    return UiThread::Get().Discard(MessageFilter{hwnd, first, last}, deleter, false);
+    return UiThread::Get().Discard(MessageFilter{hwnd, first, last}, deleter,
+                                   UiThread::Deleters::Given);
 }
 
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse) {

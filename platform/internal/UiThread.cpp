@@ -130,7 +130,7 @@ void UiThread::RetireWindow(HWND hwnd) {
     if (active_ == hwnd) {
         active_ = nullptr;
     }
-    FreeRecords(RemoveTaken(MessageFilter{hwnd, 0, 0}), nullptr, true);
+    FreeRecords(RemoveTaken(MessageFilter{hwnd, 0, 0}), nullptr, Deleters::Registered);
 }
 
 // ---- Classes ------------------------------------------------------------------------------------
@@ -376,13 +376,13 @@ void UiThread::PostQuit(int exitCode) {
 }
 
 std::size_t UiThread::Discard(const MessageFilter& filter, RecordDeleter deleter,
-                              bool useRegistered) {
+                              Deleters deleters) {
     {
         std::lock_guard lock(mutex_);
         TakeAllLocked();
     }
     const std::vector<QueuedMessage> dropped = RemoveTaken(filter);
-    FreeRecords(dropped, deleter, useRegistered);
+    FreeRecords(dropped, deleter, deleters);
     return dropped.size();
 }
 
@@ -402,9 +402,10 @@ RecordDeleter UiThread::RegisteredDeleter(UINT message) {
 }
 
 void UiThread::FreeRecords(const std::vector<QueuedMessage>& dropped, RecordDeleter deleter,
-                           bool useRegistered) {
+                           Deleters deleters) {
     for (const QueuedMessage& queued : dropped) {
-        const RecordDeleter free = useRegistered ? RegisteredDeleter(queued.message) : deleter;
+        const RecordDeleter free =
+            deleters == Deleters::Registered ? RegisteredDeleter(queued.message) : deleter;
         if (free) {
             free(queued.wParam, queued.lParam);
         }

@@ -110,9 +110,11 @@ public:
     LRESULT Dispatch(const MSG& msg);
     LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void PostQuit(int exitCode);
-    // Removes the matching queued messages and frees their records with `deleter`, or with the
-    // registered deleters when `useRegistered`.
-    std::size_t Discard(const MessageFilter& filter, RecordDeleter deleter, bool useRegistered);
+    // Which deleter frees the records of discarded messages: the one the caller gives, or the
+    // one registered for each message number.
+    enum class Deleters { Given, Registered };
+    // Removes the matching queued messages and frees their records.
+    std::size_t Discard(const MessageFilter& filter, RecordDeleter deleter, Deleters deleters);
 
     bool RegisterRecord(UINT message, RecordDeleter deleter);  // any thread
 
@@ -164,7 +166,7 @@ private:
     static MSG FireTimer(Timer& timer, Clock::time_point now);
     Timer* EarliestTimer(const MessageFilter& filter);
     void FreeRecords(const std::vector<QueuedMessage>& dropped, RecordDeleter deleter,
-                     bool useRegistered);
+                     Deleters deleters);
     RecordDeleter RegisteredDeleter(UINT message);
     static MSG ToMsg(const QueuedMessage& queued);
 
