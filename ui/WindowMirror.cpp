@@ -29,7 +29,8 @@ void WindowMirror::OnActiveWindowChanged(HWND active) {
 }
 
 void WindowMirror::Place(HWND hwnd, Limits limits) {
-    if (!CHskFrame::FromWindow(hwnd))
+    const CHskFrame* frame = CHskFrame::FromWindow(hwnd);
+    if (!frame)
         return;
     auto [it, added] = placed_.try_emplace(hwnd);
     WindowPlacement& placement = it->second;
@@ -38,6 +39,7 @@ void WindowMirror::Place(HWND hwnd, Limits limits) {
     PageHost* page = PageHost::Of(hwnd);
     placement.document = page ? &page->GetDocument() : nullptr;
     placement.title = GetWindowText(hwnd);
+    placement.fillsView = frame->FillsView();
     WINDOWPLACEMENT state;
     GetWindowPlacement(hwnd, &state);
     const RECT& r = state.rcNormalPosition;
