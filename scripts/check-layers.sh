@@ -5,9 +5,9 @@
 # nothing of each other. Prints, for every layer, the layers it includes and how often; each
 # include that points up is listed as "file:line: layer -> layer" and fails the check.
 #
-#   scripts/check-layers.sh
+#   scripts/check-layers.sh [SOURCE_DIR]     (default: this repository)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "${1:-$(dirname "$0")/..}"
 
 layers=$(sed -n 's/^set(TAVOPIX_LAYERS \(.*\))$/\1/p' CMakeLists.txt)
 if [[ -z $layers ]]; then
@@ -22,7 +22,7 @@ for layer in $layers; do
 done
 
 # Every quoted include of the program's and albumd's sources, as "file:line:included path".
-git ls-files -co --exclude-standard -- $layers server | grep -E '\.(cpp|h)$' |
+find $layers server -type f \( -name '*.cpp' -o -name '*.h' \) | sort -u |
   xargs -r grep -nHE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' |
   sed -E 's/^([^:]*:[0-9]+):[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]*)".*/\1:\2/' |
   awk -v layers="$layers" '
