@@ -45,6 +45,13 @@ bool ReplaceFile(const std::string& path, ByteSpan bytes) {
         if (!file) {
             return false;
         }
+        // The kept permissions apply before any byte is written, so a private file (the upload
+        // scratch file) never has a readable copy beside it.
+        std::error_code error;
+        const fs::file_status existing = fs::status(path, error);
+        if (!error && fs::exists(existing)) {
+            fs::permissions(temporary, existing.permissions(), error);
+        }
         file.write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
         file.close();
@@ -55,10 +62,6 @@ bool ReplaceFile(const std::string& path, ByteSpan bytes) {
         }
     }
     std::error_code error;
-    const fs::file_status existing = fs::status(path, error);
-    if (!error && fs::exists(existing)) {
-        fs::permissions(temporary, existing.permissions(), error);
-    }
     fs::rename(temporary, path, error);
     if (error) {
         std::error_code ignored;

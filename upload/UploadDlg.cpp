@@ -1,0 +1,749 @@
+#include "upload/UploadDlg.h"
+
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include "app/AppContext.h"
+#include "app/SettingsStore.h"
+#include "app/TextConvert.h"
+#include "engine/ControlValue.h"
+#include "engine/Element.h"
+#include "engine/View.h"
+#include "engine/controls/Control.h"
+#include "library/ItemThumbnail.h"
+#include "platform/LastError.h"
+#include "platform/MessageQueue.h"
+#include "platform/Window.h"
+#include "service/JsonValueOf.h"
+#include "ui/MsgBox.h"
+#include "ui/PageHost.h"
+#include "upload/CommonScrollList.h"
+#include "upload/UploadMessages.h"
+
+namespace tavopix {
+namespace {
+
+constexpr std::u16string_view kAutoCloseKey = u"auto_close_after_upload";
+constexpr std::uint32_t kUploadTimeoutMs = 30000;
+constexpr std::uint32_t kProgressIntervalMs = 200;
+// A queue cell, for the rows in view.
+constexpr int kCellWidth = 66;
+constexpr int kCellHeight = 84;
+// Rows below the view whose thumbnails are made ahead.
+constexpr int kRowsAhead = 2;
+
+constexpr std::uint32_t kReplyNoAnswer = 0;
+constexpr std::uint32_t kReplySpaceFull = 413;
+constexpr std::uint32_t kReplyAlbumFull = 414;
+constexpr std::uint32_t kReplyServerFault = 500;
+
+std::u16string SettingsFile() {
+    return appContext.programDir + u"tavopix.ini";
+}
+
+std::u16string Attribute(const Element* element, std::string_view name) {
+    const std::u16string* value = element ? element->GetAttribute(name) : nullptr;
+    return value ? *value : std::u16string();
+}
+
+Element* PictureOf(const Element& item) {
+    return item.FindFirst("picture");
+}
+
+std::u16string Decimal(std::int64_t value) {
+    return FromUtf8(std::to_string(value));
+}
+
+std::u16string UploadingText(int percent, float speedKBps) {
+    char text[96];
+    std::snprintf(text, sizeof text, "正在上传, 已完成: %d%%, 速度:%0.2fKB/s.", percent,
+                  static_cast<double>(speedKBps));
+    return FromUtf8(text);
+}
+
+std::u16string UploadFailedText(std::uint32_t error) {
+    return u"上传失败,错误码:" + Decimal(error);
+}
+
+}  // namespace
+
+CUploadDlg::CUploadDlg(UploadedRegistry& registry, std::u16string album, int fullSize,
+                       const std::vector<std::u16string>& pathList, HWND owner)
+    : CHskFrame(owner),
+      registry_(registry),
+      pathList_(pathList),
+      albumId(std::move(album)),
+      keepFullSize(fullSize) {
+    skinPage = appContext.programDir + u"skin/UploadDlg.htm";
+    title = u"图片上传中...";
+    width = 680;
+    height = 480;
+    flags = HSK_CLOSE | HSK_MIN;
+}
+
+CUploadDlg::~CUploadDlg() {
+    // A dialog given up before its window closed still leaves nothing running behind it.
+    StopThumbnailThread();
+    CancelUpload();
+}
+
+EventHandler* CUploadDlg::OnAttachBehavior(std::string_view name) {
+    if (name == commonScrollList.Name())
+        return &commonScrollList;
+    return CHskFrame::OnAttachBehavior(name);
+}
+
+int CUploadDlg::Create() {
+    if (const int error = CHskFrame::Create(); error != 0)
+        return error;
+    window_ = hwnd;
+    Element* root = Page()->Root();
+    const auto bind = [root](ElementRef& part, std::u16string_view id) {
+        part = ElementRef(root->FindById(id));
+    };
+    bind(taskList_, u"task_list");
+    bind(doneList_, u"done_list");
+    bind(btnPause_, u"btn_pause");
+    bind(btnCtn_, u"btn_ctn");
+    bind(btnCmpl_, u"btn_cmpl");
+    bind(taskTitle_, u"task_title");
+    bind(doneTitle_, u"done_title");
+    bind(proUpload_, u"pro_upload");
+    bind(infoUpload_, u"info_upload");
+    bind(ckClose_, u"ck_close");
+
+    std::u16string autoClose;
+    (void)SettingsStore::Get(SettingsFile(), kAutoCloseKey, autoClose);
+    if (autoClose == u"true" && ckClose_)
+        ckClose_->SetState(STATE_CHECKED, 0);
+    PostMessage(hwnd, WM_UPLOAD_BEGIN, 0, 0);
+    return 0;
+}
+
+// ---- The queue in the page ------------------------------------------------------------------
+
+unsigned CUploadDlg::TaskCount() const {
+    return taskList_ ? static_cast<unsigned>(taskList_->ChildCount()) : 0;
+}
+
+unsigned CUploadDlg::DoneCount() const {
+    return doneList_ ? static_cast<unsigned>(doneList_->ChildCount()) : 0;
+}
+
+int CUploadDlg::Percentage() const {
+    const unsigned tasks = TaskCount();
+    const unsigned done = DoneCount();
+    return tasks + done == 0 ? 0 : static_cast<int>(done * 100 / (tasks + done));
+}
+
+bool CUploadDlg::HasWaitingOrTimedOut() const {
+    return taskList_ && taskList_->FindFirst("p.txt_wait, p.txt_timeout") != nullptr;
+}
+
+void CUploadDlg::ShowCounts() {
+    if (taskTitle_)
+        taskTitle_->SetInnerText(u"未完成(" + Decimal(TaskCount()) + u")");
+    if (doneTitle_)
+        doneTitle_->SetInnerText(u"已完成(" + Decimal(DoneCount()) + u")");
+}
+
+void CUploadDlg::ShowButton(const ElementRef& button, bool shown) {
+    if (button)
+        button->SetStyleAttribute("display", shown ? u"block" : u"none");
+}
+
+void CUploadDlg::SetStatusLine(std::u16string_view text) {
+    if (infoUpload_)
+        infoUpload_->SetInnerText(text);
+}
+
+void CUploadDlg::SetProgress(int percent) {
+    if (proUpload_)
+        ControlSetValue(*proUpload_, ControlValue(percent));
+}
+
+void CUploadDlg::ShowUploading(int percent) {
+    SetProgress(percent);
+    SetStatusLine(UploadingText(percent, speedKBps.load()));
+}
+
+void CUploadDlg::MarkItem(Element& item, UploadItemStatus status, std::u16string_view text) {
+    if (Element* status_ = item.FindFirst("div.sts"))
+        (void)status_->SetHtml(StatusHtml(status), SIH_REPLACE_CONTENT);
+    item.SetAttribute("title", text);
+}
+
+void CUploadDlg::MarkItemWaiting(Element& item) {
+    MarkItem(item, UploadItemStatus::Waiting, u"等待上传...");
+}
+
+void CUploadDlg::MarkItemUploading(Element& item) {
+    MarkItem(item, UploadItemStatus::Uploading, u"正在上传...");
+}
+
+void CUploadDlg::MarkItemError(Element& item, std::u16string_view message) {
+    MarkItem(item, UploadItemStatus::Error, message);
+}
+
+void CUploadDlg::MarkItemTimeout(Element& item) {
+    MarkItem(item, UploadItemStatus::Timeout, u"网络传输超时");
+}
+
+std::u16string CUploadDlg::HomePage() const {
+    char16_t* buffer = nullptr;
+    std::u16string address;
+    if (ovkGetAddress(OvkAddress::HomePage, &buffer) && buffer != nullptr)
+        address = buffer;
+    ovkReleaseBuffer(&buffer);
+    return address;
+}
+
+// The user closed an item. The picture being sent keeps its place in `currentIndex` when items
+// in front of it go; closing that picture itself stops its upload and the pass goes on with the
+// next one.
+void CUploadDlg::RemoveTaskItem(Element& item) {
+    const ElementRef held(&item);
+    const bool wasSending = uploadItem_ == &item;
+    if (wasSending) {
+        CancelUpload();
+    } else if (item.Index() < currentIndex) {
+        --currentIndex;
+    }
+    if (thumbCursor_ == &item)
+        thumbCursor_ = ElementRef(item.NextSibling());
+    if (thumbItem_ == &item)
+        thumbItem_.reset();
+    item.Detach();
+    ShowCounts();
+    if (wasSending) {
+        StartNextUploadWhenIdle();
+    } else if (!uploadItem_) {
+        SetProgress(Percentage());
+    }
+}
+
+// ---- The run --------------------------------------------------------------------------------
+
+void CUploadDlg::BeginRun() {
+    if (taskList_)
+        (void)taskList_->SetHtml(QueueItemsHtml(pathList_), SIH_APPEND_AFTER_LAST);
+    ShowCounts();
+    ShowButton(btnPause_, true);
+    RefreshThumbnails();
+    StartNextUploadWhenIdle();
+}
+
+void CUploadDlg::StartNextUploadWhenIdle() {
+    if (!paused && !finished && !uploadItem_)
+        StartNextUpload();
+}
+
+bool CUploadDlg::StartNextUpload() {
+    if (uploadItem_)
+        return true;
+    waitingForThumbnail_ = false;
+    const int tasks = static_cast<int>(TaskCount());
+    while (currentIndex < tasks) {
+        Element* item = taskList_->Child(static_cast<std::size_t>(currentIndex));
+        if (!item->FindFirst("p.txt_wait, p.txt_timeout, p.txt_uping")) {
+            ++currentIndex;
+            continue;
+        }
+        Element* picture = PictureOf(*item);
+        if (!picture) {
+            ++currentIndex;
+            continue;
+        }
+        std::u16string path = Attribute(picture, "path");
+        if (path.empty()) {
+            MarkItemError(*item, u"文件路径为空");
+            ++currentIndex;
+            continue;
+        }
+        if (ThumbnailPending(*item)) {
+            // It is sent once the thumbnail thread has looked at it: a picture it cannot read
+            // becomes an error and is passed over.
+            waitingForThumbnail_ = true;
+            return false;
+        }
+        if (!preparer_.Start(window_, ++generation_, std::move(path), keepFullSize != 0,
+                             appContext.programDir + std::u16string(kUploadScratchName))) {
+            MarkItemError(*item, UploadFailedText(ERROR_NOT_ENOUGH_MEMORY));
+            ++currentIndex;
+            continue;
+        }
+        uploadItem_ = ElementRef(item);
+        MarkItemUploading(*item);
+        ShowUploading(Percentage());
+        return true;
+    }
+    EndOfPass();
+    return false;
+}
+
+void CUploadDlg::EndAttempt() {
+    uploadItem_.reset();
+    ++currentIndex;
+}
+
+void CUploadDlg::OnFileReady(const PreparedUpload& prepared) {
+    preparer_.Wait();
+    if (prepared.generation != generation_ || !uploadItem_)
+        return;
+    Element& item = *uploadItem_;
+    if (!prepared.ok) {
+        MarkItemError(item, u"文件格式错误");
+        EndAttempt();
+        StartNextUploadWhenIdle();
+        return;
+    }
+    std::uint32_t error = 0;
+    if (!BeginUpload(prepared.file, prepared.title, error)) {
+        MarkItemError(item, UploadFailedText(error));
+        EndAttempt();
+        StartNextUploadWhenIdle();
+    }
+}
+
+bool CUploadDlg::BeginUpload(const std::u16string& file, const std::u16string& pictureTitle,
+                             std::uint32_t& error) {
+    if (uploadHandle != 0) {
+        ovkCloseHandle(uploadHandle);
+        uploadHandle = 0;
+    }
+    UploadRequest request;
+    request.session = appContext.serviceSession;
+    request.filePath = file.c_str();
+    request.albumId = albumId.c_str();
+    request.title = pictureTitle.c_str();
+    request.callback = &CUploadDlg::UploadCallback;
+    request.progressIntervalMs = kProgressIntervalMs;
+    request.context = this;
+    uploadHandle = ovkImgUploadCreate(&request);
+    if (uploadHandle == 0) {
+        error = GetLastError();
+        return false;
+    }
+    if (!ovkImgUploadStart(uploadHandle, kUploadTimeoutMs)) {
+        error = GetLastError();
+        ovkCloseHandle(uploadHandle);
+        uploadHandle = 0;
+        return false;
+    }
+    return true;
+}
+
+void CUploadDlg::UploadCallback(void* context, std::uint32_t event, std::uint64_t value) {
+    const std::uint32_t lastError = GetLastError();
+    auto* dialog = static_cast<CUploadDlg*>(context);
+    switch (event) {
+        case OVK_EVENT_FAILED:
+        case OVK_EVENT_SUCCEEDED:
+            dialog->speedMeter.AddSample(value);
+            dialog->speedKBps = dialog->speedMeter.Rate();
+            PostMessage(dialog->window_, WM_UPLOAD_RESULT, event, lastError);
+            break;
+        case OVK_EVENT_PROGRESS:
+            dialog->speedMeter.AddSample(value);
+            dialog->speedKBps = dialog->speedMeter.Rate();
+            PostMessage(dialog->window_, WM_UPLOAD_PROGRESS, event, lastError);
+            break;
+        case OVK_EVENT_BEGIN:
+            dialog->speedMeter.Reset();
+            break;
+        default:
+            break;
+    }
+}
+
+void CUploadDlg::OnUploadProgress() {
+    ShowUploading(Percentage());
+}
+
+void CUploadDlg::OnUploadResult(WPARAM event) {
+    if (!uploadItem_)
+        return;
+    const ElementRef item = uploadItem_;
+    Element* picture = PictureOf(*item);
+    const bool success = event == OVK_EVENT_SUCCEEDED;
+    char16_t* buffer = nullptr;
+    std::uint32_t status = kReplyNoAnswer;
+    std::u16string reply;
+    if (ovkImgUploadInfo(uploadHandle, 0, &buffer, success ? nullptr : &status)) {
+        ovkDecodeJsonW(buffer, buffer);
+        reply = buffer;
+    }
+    ovkReleaseBuffer(&buffer);
+
+    if (success) {
+        registry_.Add(Attribute(picture, "path"));
+        std::u16string url;
+        JsonValueOf(reply, u"\"file_url\"", 0, url);
+        if (doneList_)
+            (void)doneList_->SetHtml(DoneItemHtml(Attribute(picture, "src"), url),
+                                     SIH_INSERT_AT_START);
+        // The next item moves up to `currentIndex`.
+        uploadItem_.reset();
+        RemoveTaskItem(*item);
+        if (HasWaitingOrTimedOut()) {
+            GoOn();
+        } else {
+            EndOfPass();
+        }
+        return;
+    }
+
+    EndAttempt();
+    std::u16string message;
+    if (status == kReplyNoAnswer) {
+        MarkItemTimeout(*item);
+    } else if (status == kReplyServerFault) {
+        MarkItemError(*item, u"相册服务器异常,请访问" + HomePage());
+    } else {
+        JsonValueOf(reply, u"\"msg\"", 0, message);
+        MarkItemError(*item, message);
+    }
+    if (status == kReplyAlbumFull || status == kReplySpaceFull) {
+        SetStatusLine(status == kReplyAlbumFull
+                          ? std::u16string(u"相册中图片数量达到上限,请选择或新建其他相册继续上传")
+                          : u"相册空间已满,请升级您的相册,更多信息敬请访问 " + HomePage());
+        ShowButton(btnCtn_, false);
+        ShowButton(btnPause_, false);
+        finished = true;
+        return;
+    }
+    GoOn();
+}
+
+void CUploadDlg::GoOn() {
+    if (!thumbRunning)
+        RefreshThumbnails();
+    StartNextUploadWhenIdle();
+}
+
+void CUploadDlg::EndOfPass() {
+    const int percent = Percentage();
+    if (HasWaitingOrTimedOut()) {
+        SetProgress(percent);
+        SetStatusLine(u"上传停止,部分图片未上传或上传超时. 请按继续按钮重传");
+        ShowButton(btnCtn_, true);
+        ShowButton(btnPause_, false);
+        return;
+    }
+    const bool allDone = TaskCount() == 0;
+    SetProgress(allDone ? 100 : percent);
+    SetStatusLine(allDone ? u"所有图片已上传成功"
+                          : u"上传完成,部分图片上传失败. 查看错误信息,请将鼠标停于相应的图标上");
+    ShowButton(btnCtn_, false);
+    ShowButton(btnPause_, false);
+    finished = true;
+    if (allDone && ckClose_ && ckClose_->HasState(STATE_CHECKED)) {
+        resultCode = FRAME_RESULT_OK;
+        PostMessage(hwnd, WM_CLOSE, 0, 0);
+    }
+}
+
+void CUploadDlg::CancelUpload() {
+    if (uploadHandle != 0) {
+        ovkCloseHandle(uploadHandle);
+        uploadHandle = 0;
+    }
+    // A preparation under way is forgotten: its answer no longer matches.
+    ++generation_;
+    uploadItem_.reset();
+    if (window_) {
+        DiscardQueuedMessages(window_, WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS);
+        DiscardQueuedMessages(window_, WM_UPLOAD_RESULT, WM_UPLOAD_RESULT);
+        DiscardQueuedMessages(window_, WM_UPLOAD_FILE_READY, WM_UPLOAD_FILE_READY);
+    }
+}
+
+void CUploadDlg::PauseUpload() {
+    paused = true;
+    speedKBps = 0.0F;
+    const ElementRef item = uploadItem_;
+    CancelUpload();
+    if (item && item->FindFirst("p.txt_uping"))
+        MarkItemWaiting(*item);
+    const int percent = Percentage();
+    SetProgress(percent);
+    SetStatusLine(u"已停止上传, 已完成: " + Decimal(percent) + u"%");
+}
+
+void CUploadDlg::ContinueUpload() {
+    paused = false;
+    speedKBps = 0.0F;
+    currentIndex = 0;
+    StartNextUpload();
+}
+
+// ---- Thumbnails -----------------------------------------------------------------------------
+
+bool CUploadDlg::ComputeThumbnailRange() {
+    const int count = static_cast<int>(TaskCount());
+    if (count < 1)
+        return false;
+    const ScrollInfo scroll = taskList_->GetScrollInfo();
+    int perRow = (scroll.viewRect.right + 1) / kCellWidth;
+    if (perRow < 1)
+        perRow = 1;
+    const int firstRow = scroll.scrollPos.y / kCellHeight;
+    const int rows = (scroll.viewRect.bottom + 1) / kCellHeight + kRowsAhead;
+    thumbFirst = firstRow * perRow;
+    thumbLast = thumbFirst + rows * perRow;
+    if (thumbFirst >= count)
+        thumbFirst = count - 1;
+    if (thumbLast >= count)
+        thumbLast = count - 1;
+    while (thumbFirst <= thumbLast &&
+           !Attribute(PictureOf(*taskList_->Child(static_cast<std::size_t>(thumbFirst))), "src")
+                .empty()) {
+        ++thumbFirst;
+    }
+    return thumbFirst <= thumbLast;
+}
+
+// The running upload is left alone: a scroll on a slow line must not send a large picture
+// again from its first byte. The thumbnails of the new rows are made beside it.
+void CUploadDlg::RefreshThumbnails() {
+    StopThumbnailThread();
+    if (!ComputeThumbnailRange()) {
+        PostMessage(hwnd, WM_UPLOAD_THUMBS_DONE, 0, 0);
+        return;
+    }
+    thumbCursor_ = ElementRef(taskList_->Child(static_cast<std::size_t>(thumbFirst)));
+    thumbRemaining_ = thumbLast - thumbFirst + 1;
+    thumbRunning = true;
+    try {
+        thumbThread_ = std::thread(&CUploadDlg::ThumbnailThreadProc, this);
+    } catch (const std::system_error&) {
+        thumbRunning = false;
+        thumbCursor_.reset();
+        thumbRemaining_ = 0;
+        HskMessageBox(u"创建线程失败", u"错误", MB_HSK_OK, hwnd);
+        PostMessage(hwnd, WM_UPLOAD_THUMBS_DONE, 0, 0);
+    }
+}
+
+void CUploadDlg::StopThumbnailThread() {
+    if (thumbThread_.joinable()) {
+        thumbStopRequest = true;
+        // Wakes a thread waiting for an answer; it sees the stop request before it reads
+        // anything the answer would have handed over.
+        thumbHandshake = false;
+        thumbHandshake.notify_all();
+        thumbThread_.join();
+    }
+    thumbStopRequest = false;
+    thumbRunning = false;
+    thumbCursor_.reset();
+    thumbRemaining_ = 0;
+    thumbItem_.reset();
+    if (window_) {
+        DiscardQueuedMessages(window_, WM_UPLOAD_THUMB_REQUEST, WM_UPLOAD_THUMB_REQUEST);
+        DiscardQueuedMessages(window_, WM_UPLOAD_THUMB_READY, WM_UPLOAD_THUMB_READY);
+        DiscardQueuedMessages(window_, WM_UPLOAD_THUMBS_DONE, WM_UPLOAD_THUMBS_DONE);
+    }
+}
+
+bool CUploadDlg::WaitForAnswer() {
+    while (thumbHandshake.load() && !thumbStopRequest.load())
+        thumbHandshake.wait(true);
+    return !thumbStopRequest.load();
+}
+
+void CUploadDlg::Answer() {
+    thumbHandshake = false;
+    thumbHandshake.notify_all();
+}
+
+void CUploadDlg::ThumbnailThreadProc() {
+    for (thumbIndex = thumbFirst; thumbIndex <= thumbLast && !thumbStopRequest; ++thumbIndex) {
+        thumbHandshake = true;
+        PostMessage(window_, WM_UPLOAD_THUMB_REQUEST, 0, 0);
+        if (!WaitForAnswer())
+            break;
+        if (thumbSourcePath.empty()) {
+            thumbResultPath.clear();
+        } else {
+            PictureItem work;
+            work.path = thumbSourcePath;
+            thumbOk = MakeThumbnail(work);
+            thumbResultPath = work.thumbnail;
+        }
+        thumbHandshake = true;
+        PostMessage(window_, WM_UPLOAD_THUMB_READY, 0, 0);
+        if (!WaitForAnswer())
+            break;
+    }
+    if (!thumbStopRequest)
+        PostMessage(window_, WM_UPLOAD_THUMBS_DONE, 0, 0);
+    thumbRunning = false;
+}
+
+void CUploadDlg::OnThumbRequest() {
+    thumbSourcePath.clear();
+    thumbItem_.reset();
+    if (thumbRemaining_ > 0 && thumbCursor_ && thumbCursor_->Parent() == taskList_.get()) {
+        Element* item = thumbCursor_.get();
+        thumbCursor_ = ElementRef(item->NextSibling());
+        --thumbRemaining_;
+        Element* picture = PictureOf(*item);
+        // A picture that has its thumbnail already is not made again.
+        if (picture && Attribute(picture, "src").empty()) {
+            thumbSourcePath = Attribute(picture, "path");
+            thumbItem_ = ElementRef(item);
+        }
+    }
+    Answer();
+}
+
+void CUploadDlg::OnThumbReady() {
+    const ElementRef item = std::move(thumbItem_);
+    thumbItem_.reset();
+    if (item && item->Parent() == taskList_.get() && !thumbSourcePath.empty()) {
+        if (Element* picture = PictureOf(*item))
+            picture->SetAttribute("src", thumbResultPath);
+        // A picture already on its way is judged by its upload instead.
+        if (!thumbOk && uploadItem_ != item.get())
+            MarkItemError(*item, u"图片文件扩展名或文件数据错误");
+    }
+    Answer();
+    if (waitingForThumbnail_)
+        StartNextUploadWhenIdle();
+}
+
+bool CUploadDlg::ThumbnailPending(const Element& item) const {
+    if (!thumbRunning || !Attribute(PictureOf(item), "src").empty())
+        return false;
+    if (thumbItem_ == &item)
+        return true;
+    if (!thumbCursor_ || thumbCursor_->Parent() != taskList_.get())
+        return false;
+    const int ahead = item.Index() - thumbCursor_->Index();
+    return ahead >= 0 && ahead < thumbRemaining_;
+}
+
+// ---- Window ---------------------------------------------------------------------------------
+
+void CUploadDlg::OnClose() {
+    KillTimer(hwnd, UPLOAD_THUMB_TIMER);
+    StopThumbnailThread();
+    CancelUpload();
+    preparer_.Wait();
+    DiscardQueuedMessages(window_, WM_UPLOAD_FILE_READY, WM_UPLOAD_FILE_READY);
+    if (registry_.Count() > 0)
+        resultCode = FRAME_RESULT_OK;
+}
+
+void CUploadDlg::CopyLink(const Element& link) {
+    const std::u16string url = Attribute(&link, "url");
+    if (View* view = PageHost::CurrentView())
+        view->CopyToClipboard(url);
+}
+
+LRESULT CUploadDlg::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    bool& handled) {
+    const LRESULT result = CHskFrame::OnWindowMessage(window, message, wParam, lParam, handled);
+    if (handled)
+        return result;
+    handled = true;
+    switch (message) {
+        case WM_UPLOAD_BEGIN:
+            BeginRun();
+            break;
+        case WM_UPLOAD_THUMB_READY:
+            OnThumbReady();
+            break;
+        case WM_UPLOAD_THUMB_REQUEST:
+            OnThumbRequest();
+            break;
+        case WM_UPLOAD_THUMBS_DONE:
+            if (thumbThread_.joinable())
+                thumbThread_.join();
+            StartNextUploadWhenIdle();
+            break;
+        case WM_UPLOAD_PROGRESS:
+            OnUploadProgress();
+            break;
+        case WM_UPLOAD_RESULT:
+            OnUploadResult(wParam);
+            break;
+        case WM_UPLOAD_FILE_READY: {
+            const std::unique_ptr<PreparedUpload> prepared(
+                reinterpret_cast<PreparedUpload*>(lParam));
+            OnFileReady(*prepared);
+            break;
+        }
+        case WM_TIMER:
+            if (wParam != UPLOAD_THUMB_TIMER) {
+                handled = false;
+                break;
+            }
+            KillTimer(hwnd, UPLOAD_THUMB_TIMER);
+            RefreshThumbnails();
+            break;
+        case WM_CLOSE:
+            OnClose();
+            break;
+        default:
+            handled = false;
+            break;
+    }
+    return 0;
+}
+
+bool CUploadDlg::OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
+                                 std::uintptr_t reason) {
+    if (CHskFrame::OnBehaviorEvent(element, target, code, reason))
+        return true;
+    switch (code) {
+        case BUTTON_CLICK:
+            if (target && target == btnCtn_.get()) {
+                ShowButton(btnCtn_, false);
+                ShowButton(btnPause_, true);
+                ContinueUpload();
+            } else if (target && target == btnPause_.get()) {
+                ShowButton(btnPause_, false);
+                ShowButton(btnCtn_, true);
+                PauseUpload();
+            } else if (target && target == btnCmpl_.get()) {
+                PostMessage(hwnd, WM_CLOSE, 0, 0);
+            }
+            return false;
+        case BUTTON_STATE_CHANGED:
+            if (target && target == ckClose_.get()) {
+                SettingsStore::Set(SettingsFile(), kAutoCloseKey,
+                                   target->HasState(STATE_CHECKED) ? u"true" : u"false");
+            }
+            return false;
+        case HYPERLINK_CLICK:
+            if (target && Attribute(target, "class") == u"txt_link") {
+                CopyLink(*target);
+                return true;
+            }
+            return false;
+        case ELEMENT_SCROLLED:
+            if (target && target == taskList_.get())
+                SetTimer(hwnd, UPLOAD_THUMB_TIMER, UPLOAD_THUMB_DELAY_MS);
+            return false;
+        case SCROLL_LIST_EVENT:
+            SetTimer(hwnd, UPLOAD_THUMB_TIMER, UPLOAD_THUMB_DELAY_MS);
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool CUploadDlg::OnMouse(Element&, MouseParams& params) {
+    if (params.cmd != MOUSE_DOWN || !taskList_)
+        return false;
+    Element* icon = taskList_->FindFirst("p.close:hover");
+    Element* item = icon && icon->Parent() ? icon->Parent()->Parent() : nullptr;
+    if (item && item->Parent() == taskList_.get())
+        RemoveTaskItem(*item);
+    return false;
+}
+
+}  // namespace tavopix

@@ -1,0 +1,167 @@
+// CUploadDlg: the modal window in which pictures are uploaded to one album. Its page
+// ("skin/UploadDlg.htm") shows the queue of pictures still to send ("task_list"), the uploaded
+// ones with a link that copies each one's address ("done_list"), a progress bar, a status line
+// with the speed, pause / continue / complete buttons and a box that closes the window by itself
+// once everything is uploaded.
+//
+// The queue lives only in the page: one item per picture, its status the class of a paragraph
+// in it. Pictures go one at a time: a preparation thread fits or converts the picture
+// (UploadFilePreparer.h), the SDK sends it, its reply becomes the item's result, and every
+// picture the service acknowledged is added to the registry. Beside that a thumbnail thread
+// makes the thumbnails of the rows in view, handing each picture over through a handshake of
+// two messages; a picture is sent only once its thumbnail is made (when it is in view), so one
+// that cannot be read is shown as an error and never sent. Scrolling only remakes thumbnails: it
+// never restarts the upload that is running.
+//
+// Use (UI thread):
+//     CUploadDlg dialog(registry, albumId, keepFullSize, paths, mainWindow);
+//     if (dialog.Run(SW_SHOWNORMAL) == FRAME_RESULT_OK) { registry.Save(Write::On); ... }
+// Run returns 1 when the registry holds at least one entry as the window closes (also entries
+// from earlier runs), 2 otherwise, 3 when the page could not be loaded. The registry and the
+// path list must outlive the run; the dialog only reads the list, once. Closing the window,
+// however it happens, stops the upload and both threads before the window goes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/ElementRef.h"
+#include "library/UploadedRegistry.h"
+#include "sdk/OvkSdk.h"
+#include "ui/HskFrame.h"
+#include "upload/SpeedMeter.h"
+#include "upload/UploadFilePreparer.h"
+#include "upload/UploadQueueHtml.h"
+
+namespace tavopix {
+
+struct PreparedUpload;
+
+class CUploadDlg : public CHskFrame {
+public:
+    // `fullSize` nonzero sends pictures at full size (JPEGs as they are, others converted);
+    // zero fits them into 1600 x 1600.
+    CUploadDlg(UploadedRegistry& registry, std::u16string album, int fullSize,
+               const std::vector<std::u16string>& pathList, HWND owner);
+    ~CUploadDlg() override;
+
+    int Create() override;
+    LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                            bool& handled) override;
+    bool OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
+                         std::uintptr_t reason) override;
+    bool OnMouse(Element& he, MouseParams& params) override;
+    EventHandler* OnAttachBehavior(std::string_view name) override;
+
+private:
+    // ---- The run --------------------------------------------------------------------------
+    void BeginRun();
+    bool StartNextUpload();
+    bool BeginUpload(const std::u16string& file, const std::u16string& pictureTitle,
+                     std::uint32_t& error);
+    void OnFileReady(const PreparedUpload& prepared);
+    void OnUploadProgress();
+    void OnUploadResult(WPARAM event);
+    void EndOfPass();
+    void CancelUpload();
+    void PauseUpload();
+    void ContinueUpload();
+    // After an answered upload: the thumbnails go on (or start again) and the next picture
+    // is sent.
+    void GoOn();
+    // Starts the next upload unless the run is paused, over, or sending already.
+    void StartNextUploadWhenIdle();
+    // The attempt on the picture being sent has ended; the pass goes on behind it.
+    void EndAttempt();
+    static void UploadCallback(void* context, std::uint32_t event, std::uint64_t value);
+
+    // ---- Thumbnails -----------------------------------------------------------------------
+    void RefreshThumbnails();
+    void StopThumbnailThread();
+    bool ComputeThumbnailRange();
+    void ThumbnailThreadProc();
+    // Waits, on the thumbnail thread, until the UI thread answered or a stop was requested;
+    // false on a stop.
+    bool WaitForAnswer();
+    void Answer();
+    void OnThumbRequest();
+    void OnThumbReady();
+    // The thumbnail pass under way will still make this item's thumbnail.
+    bool ThumbnailPending(const Element& item) const;
+
+    // ---- The queue in the page ------------------------------------------------------------
+    void MarkItem(Element& item, UploadItemStatus status, std::u16string_view title);
+    void MarkItemWaiting(Element& item);
+    void MarkItemUploading(Element& item);
+    void MarkItemError(Element& item, std::u16string_view message);
+    void MarkItemTimeout(Element& item);
+    void RemoveTaskItem(Element& item);
+    unsigned TaskCount() const;
+    unsigned DoneCount() const;
+    int Percentage() const;
+    bool HasWaitingOrTimedOut() const;
+    void ShowCounts();
+    void ShowButton(const ElementRef& button, bool shown);
+    void SetStatusLine(std::u16string_view text);
+    void SetProgress(int percent);
+    void ShowUploading(int percent);
+    std::u16string HomePage() const;
+
+    // ---- Window ---------------------------------------------------------------------------
+    void OnClose();
+    void CopyLink(const Element& link);
+
+    UploadedRegistry& registry_;
+    const std::vector<std::u16string>& pathList_;
+    std::u16string albumId;
+    int keepFullSize;
+
+    // The upload (UI thread, except where said).
+    OvkHandle uploadHandle = 0;
+    int currentIndex = 0;
+    std::atomic<float> speedKBps{0.0F};  // written by the SDK's thread
+    SpeedMeter speedMeter;               // the SDK's thread only
+    bool paused = false;
+    bool finished = false;
+    ElementRef uploadItem_;         // the item being prepared or sent; empty when none is
+    std::uint32_t generation_ = 0;  // of the preparation the dialog waits for
+    UploadFilePreparer preparer_;
+    HWND window_;  // set once by Create; the other threads post to it
+
+    // The thumbnail thread. The UI thread touches thumbIndex, thumbOk and the two paths only
+    // in the two message handlers, while the thread waits with thumbHandshake set; the thread
+    // touches them only after the UI thread has cleared it.
+    int thumbFirst = 0;
+    int thumbLast = 0;
+    int thumbIndex = 0;
+    std::atomic<bool> thumbRunning{false};
+    std::atomic<bool> thumbStopRequest{false};
+    std::atomic<bool> thumbHandshake{false};
+    bool thumbOk = false;
+    std::u16string thumbSourcePath;
+    std::u16string thumbResultPath;
+    std::thread thumbThread_;
+    // The UI thread's side of the pass: the next item to hand out and how many are left to
+    // hand, and the item whose thumbnail is being made. Kept as elements, so items that leave
+    // the queue meanwhile (uploaded, or closed by the user) never shift the pass onto others.
+    ElementRef thumbCursor_;
+    int thumbRemaining_ = 0;
+    ElementRef thumbItem_;
+    bool waitingForThumbnail_ = false;
+
+    ElementRef taskList_;
+    ElementRef doneList_;
+    ElementRef btnPause_;
+    ElementRef btnCtn_;
+    ElementRef btnCmpl_;
+    ElementRef taskTitle_;
+    ElementRef doneTitle_;
+    ElementRef proUpload_;
+    ElementRef infoUpload_;
+    ElementRef ckClose_;
+};
+
+}  // namespace tavopix
