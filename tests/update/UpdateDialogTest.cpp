@@ -8,9 +8,9 @@
 
 #include "app/SettingsStore.h"
 #include "platform/Utf8.h"
-#include "support/AlbumdProcess.h"
 #include "sdk/LoopbackServer.h"
 #include "sdk/SdkTestSupport.h"
+#include "support/AlbumdProcess.h"
 #include "ui/UiTestSupport.h"
 #include "update/SilentUpdateCheck.h"
 #include "update/UpdateConfirmDlg.h"
