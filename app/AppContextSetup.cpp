@@ -1,5 +1,10 @@
 #include "app/AppContextSetup.h"
 
+#include <stdlib.h>
+
+#include <filesystem>
+#include <system_error>
+
 #include "app/AppContext.h"
 #include "app/PathTokens.h"
 #include "app/TextConvert.h"
@@ -28,6 +33,33 @@ bool IsFolder(const std::string& path) {
     return ReadFileAttributes(path, attributes) && attributes.isDirectory;
 }
 
+// "Already exists" also comes for a plain file of that name, which cannot hold thumbnails.
+bool MakeOrFindFolder(const std::string& path) {
+    return MakeDirectory(path) || (GetLastError() == ERROR_ALREADY_EXISTS && IsFolder(path));
+}
+
+// The thumbnail cache: beside the program, or, where that folder cannot be made (a program
+// folder the user may not write to), in the user's own cache folder, or at worst in a private
+// folder of this run. Never the working folder, which the interface would then serve.
+std::string ThumbnailCacheFolder(const std::string& programDir) {
+    const std::string beside = programDir + "iconsdb/";
+    if (MakeOrFindFolder(beside))
+        return beside;
+    if (const std::string cache = UserCacheFolder(); !cache.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(cache, error);
+        const std::string own = cache + "tavopix/";
+        if (MakeOrFindFolder(own)) {
+            std::filesystem::permissions(own, std::filesystem::perms::owner_all, error);
+            if (MakeOrFindFolder(own + "iconsdb/"))
+                return own + "iconsdb/";
+        }
+    }
+    std::string temporary =
+        (std::filesystem::temp_directory_path() / "tavopix-iconsdb-XXXXXX").string();
+    return mkdtemp(temporary.data()) ? temporary + "/" : std::string();
+}
+
 }  // namespace
 
 std::u16string ProgramFolder() {
@@ -43,12 +75,7 @@ void ResolveAppContext(const std::u16string& programDir) {
     appContext.prevCursorStyle = Escaped(u"url(" + programDir + u"skin/res/view_prev.ani)");
     appContext.nextCursorStyle = Escaped(u"url(" + programDir + u"skin/res/view_next.ani)");
     appContext.errorImagePath = Escaped(programDir + u"skin/res/error_img.jpg");
-    appContext.iconCacheDir = programDir + u"iconsdb/";
-    // "Already exists" also comes for a plain file of that name, which cannot hold thumbnails.
-    const std::string cache = Utf8(appContext.iconCacheDir);
-    if (!MakeDirectory(cache) && !(GetLastError() == ERROR_ALREADY_EXISTS && IsFolder(cache))) {
-        appContext.iconCacheDir = u"./";
-    }
+    appContext.iconCacheDir = FromUtf8(ThumbnailCacheFolder(Utf8(programDir)));
 }
 
 }  // namespace tavopix

@@ -11,8 +11,9 @@ namespace tavopix {
 // The folder of the running program with a trailing '/', or "./" when it cannot be found.
 std::u16string ProgramFolder();
 
-// Fills AppContext from `programDir` (trailing '/'). The thumbnail cache becomes "./" when its
-// folder can neither be created nor found as a folder; nothing is reported.
+// Fills AppContext from `programDir` (trailing '/'). The thumbnail cache is `programDir`
+// iconsdb/ or, when that can neither be created nor found as a folder, the user's cache folder's
+// tavopix/iconsdb/ (a fresh private temporary folder when even that fails); nothing is reported.
 void ResolveAppContext(const std::u16string& programDir);
 
 }  // namespace tavopix

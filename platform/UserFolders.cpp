@@ -132,4 +132,12 @@ std::string GetSpecialFolder(SpecialFolder folder) {
     return WithTrailingSeparator(std::move(configured));
 }
 
+std::string UserCacheFolder() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache != nullptr && cache[0] == '/') {
+        return WithTrailingSeparator(cache);
+    }
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : WithTrailingSeparator(home) + ".cache/";
+}
+
 }  // namespace tavopix

@@ -17,4 +17,8 @@ std::string ProgramDirectory();
 // no home folder is known. The folder need not exist.
 std::string GetSpecialFolder(SpecialFolder folder);
 
+// The user's cache folder: $XDG_CACHE_HOME when it is absolute, else ~/.cache/. Empty when no
+// home folder is known. The folder need not exist.
+std::string UserCacheFolder();
+
 }  // namespace tavopix

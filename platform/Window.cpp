@@ -1,6 +1,8 @@
 #include "platform/Window.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <memory>
 #include <utility>
 
@@ -33,6 +35,11 @@ int Width(const RECT& rect) {
 }
 int Height(const RECT& rect) {
     return rect.bottom - rect.top;
+}
+
+// a + b, held within int: window positions come from outside (a page) and may be anything.
+int SaturatedSum(std::int64_t a, std::int64_t b) {
+    return static_cast<int>(std::clamp<std::int64_t>(a + b, INT_MIN, INT_MAX));
 }
 
 WORD SizeParam(int value) {
@@ -533,7 +540,8 @@ bool MoveWindow(HWND hwnd, int x, int y, int width, int height, bool /*repaint*/
     if (!record) {
         return false;
     }
-    const RECT rect{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+    const RECT rect{x, y, SaturatedSum(x, std::max(width, 0)),
+                    SaturatedSum(y, std::max(height, 0))};
     record->normalRect = rect;
     if (record->state != ShowState::Normal || record->rect == rect) {
         return true;
@@ -601,12 +609,12 @@ bool MapWindowPoints(HWND from, HWND to, POINT* points, UINT count) {
         if (!record) {
             return false;
         }
-        offset.x += sign * record->rect.left;
-        offset.y += sign * record->rect.top;
+        offset.x = SaturatedSum(offset.x, std::int64_t{sign} * record->rect.left);
+        offset.y = SaturatedSum(offset.y, std::int64_t{sign} * record->rect.top);
     }
     for (UINT i = 0; i < count; ++i) {
-        points[i].x += offset.x;
-        points[i].y += offset.y;
+        points[i].x = SaturatedSum(points[i].x, offset.x);
+        points[i].y = SaturatedSum(points[i].y, offset.y);
     }
     return true;
 }

@@ -5,11 +5,12 @@
 // Text model: an element's leading text (before its first child element) and its tail (the
 // text after it, up to the next sibling element) are separate text nodes.
 
-const STATE_NAMES = [
-  [0x2, 'hover'], [0x8, 'focus'], [0x20, 'current'], [0x40, 'checked'], [0x80, 'disabled'],
-  [0x100, 'readonly'], [0x200, 'expanded'], [0x400, 'collapsed'], [0x80000, 'busy'],
-  [0x4000000, 'pressed'], [0x8000000, 'popup'],
-];
+// The engine's state bits the skin styles, each mirrored as an "hl-<name>" attribute. They are
+// engine/ElementState.h's STATE_<NAME> values; a test of the browser view checks they agree.
+export const STATE_BITS = {
+  hover: 0x2, focus: 0x8, current: 0x20, checked: 0x40, disabled: 0x80, readonly: 0x100,
+  expanded: 0x200, collapsed: 0x400, busy: 0x80000, pressed: 0x4000000, popup: 0x8000000,
+};
 
 // Elements that could load or run something of their own are never created.
 const BLOCKED_TAGS = new Set(['script', 'iframe', 'frame', 'frameset', 'object', 'embed', 'base',
@@ -129,7 +130,9 @@ export class PageMirror {
       this.registerDetached(snap);
       return d.createElement('tvx-skipped');
     }
-    const el = d.createElement(tag);
+    // The dialect's drop-down select holds its own caption and popup elements, which a
+    // browser's select would not show: it is built as a plain element the skin styles.
+    const el = d.createElement(tag === 'select' ? 'tvx-select' : tag);
     this.nodes.set(snap.u, el);
     el.__tvxUid = snap.u;
     for (const [name, value] of snap.a || []) this.setAttribute(el, snap.u, name, value);
@@ -184,9 +187,11 @@ export class PageMirror {
   }
 
   applyState(el, bits) {
-    for (const [bit, name] of STATE_NAMES) el.toggleAttribute('hl-' + name, (bits & bit) !== 0);
-    if ('checked' in el && (el.type === 'checkbox' || el.type === 'radio')) el.checked = (bits & 0x40) !== 0;
-    if ('disabled' in el) el.disabled = (bits & 0x80) !== 0;
+    for (const [name, bit] of Object.entries(STATE_BITS)) el.toggleAttribute('hl-' + name, (bits & bit) !== 0);
+    if ('checked' in el && (el.type === 'checkbox' || el.type === 'radio')) {
+      el.checked = (bits & STATE_BITS.checked) !== 0;
+    }
+    if ('disabled' in el) el.disabled = (bits & STATE_BITS.disabled) !== 0;
   }
 
   setValue(el, value) {

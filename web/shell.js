@@ -107,7 +107,8 @@ function attachInput(page) {
     d.addEventListener(kind, (e) => {
       send({ t: 'in', win: page.win, k: kind === 'keydown' ? 'keydown' : 'keyup',
         u: mirror.uidOf(e.target), code: e.keyCode, key: e.key, m: keysOf(e) });
-      if (e.altKey && (e.key === '?' || e.key === '/')) e.preventDefault();
+      // The program's keys, not the browser's: F5 refreshes the program's view, not the shell.
+      if ((e.altKey && (e.key === '?' || e.key === '/')) || e.key === 'F5') e.preventDefault();
     }, true);
   }
   d.addEventListener('keypress', (e) => {
@@ -116,7 +117,8 @@ function attachInput(page) {
   d.addEventListener('input', (e) => {
     const el = e.target;
     if (el.type === 'checkbox' || el.type === 'radio') return;
-    send({ t: 'in', win: page.win, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '') });
+    // The program takes at most 64 Ki characters of a value.
+    send({ t: 'in', win: page.win, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '').slice(0, 65536) });
   }, true);
   d.addEventListener('focusin', (e) => send({ t: 'in', win: page.win, k: 'focus', u: mirror.uidOf(e.target) }), true);
   d.addEventListener('scroll', (e) => {

@@ -98,7 +98,8 @@ async function startAlbumd(bin, dataDir) {
 }
 
 // Options: service (start albumd and write ovkCfg.ini), sdkConfig (write this text as
-// ovkCfg.ini instead), settings (more tavopix.ini keys), beforeStart (with a service: runs
+// ovkCfg.ini instead), settings (more tavopix.ini keys), cwd (the working folder to start the
+// program in; its program folder by default), beforeStart (with a service: runs
 // with {albumdCommand(words), albumdAddress, home, programDir} before the program starts; home
 // is the user's home folder the program sees, with an empty Pictures folder).
 export async function startProgram(options = {}) {
@@ -138,10 +139,13 @@ export async function startProgram(options = {}) {
     if (sdkConfig !== null) fs.writeFileSync(path.join(programDir, 'ovkCfg.ini'), sdkConfig);
 
     const child = spawn(path.join(programDir, 'tavopix'), [], {
-      cwd: programDir,
+      cwd: options.cwd ?? programDir,
       stdio: ['ignore', 'pipe', 'pipe'],
       // The special folders of a user with nothing in them, so no test reads the real home.
-      env: { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config') },
+      env: {
+        ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
+        XDG_CACHE_HOME: path.join(home, '.cache'),
+      },
     });
     const program = { child, exited: exitOf(child) };
     processes.push(program);
@@ -156,6 +160,7 @@ export async function startProgram(options = {}) {
     return {
       url,
       programDir,
+      home,
       albumdAddress: albumd?.address ?? null,
       // Resolves with {code, signal} once the program has ended.
       exited: program.exited,

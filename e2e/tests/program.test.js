@@ -140,7 +140,9 @@ test('a second browser tab takes over and the first one is told', TIMEOUT, async
   await withProgram({}, async (program, page) => {
     await windowFrame(page, '初始化错误');
     const second = await page.context().newPage();
-    await second.goto(program.url);
+    // The printed address worked once; the page's own address (the run's capability) opens more.
+    assert.equal((await second.goto(program.url)).status(), 403);
+    await second.goto(page.url());
     const box = await windowFrame(second, '初始化错误');
     await page.locator('#notice').waitFor({ state: 'visible', timeout: 5000 });
     assert.match(await page.locator('#notice').textContent(), /另一个浏览器窗口/);
@@ -191,20 +193,22 @@ test('the page gets the program\'s own files and nothing else from the disk', TI
       for (const target of targets) out.push((await fetch(target)).status);
       return out;
     }, [
-      `/f${program.programDir}/skin/res/error_img.jpg`,
-      `/f${program.programDir}/skin/msgBox.htm`,
-      `/f${secret}`,
-      '/f/etc/passwd',
-      `/f${program.programDir}/skin/`,
-      '/web/shell.js',
+      `f${program.programDir}/skin/res/error_img.jpg`,
+      `f${program.programDir}/skin/msgBox.htm`,
+      `f${secret}`,
+      'f/etc/passwd',
+      `f${program.programDir}/skin/`,
+      'web/shell.js',
+      '/web/shell.js',  // outside the capability
     ]);
-    assert.deepEqual(statuses, [200, 200, 403, 403, 403, 200]);
+    assert.deepEqual(statuses, [200, 200, 403, 403, 403, 200, 403]);
 
-    // Another browser, without the token: nothing at all.
+    // Another browser, without the capability (the printed address is used up): nothing at all.
     const stranger = await openBrowser();
     try {
       const base = new URL(program.url).origin;
-      for (const target of ['/', '/web/shell.js', `/f${program.programDir}/skin/msgBox.htm`]) {
+      for (const target of [new URL(program.url).pathname + new URL(program.url).search, '/',
+        '/web/shell.js', `/f${program.programDir}/skin/msgBox.htm`]) {
         const response = await stranger.page.goto(base + target);
         assert.equal(response.status(), 403, target);
       }
@@ -214,6 +218,35 @@ test('the page gets the program\'s own files and nothing else from the disk', TI
     await (await windowFrame(page, '初始化错误')).locator('button.hsk_btn').click();
     assert.deepEqual(await exitWithin(program.exited), { code: 0, signal: null });
   });
+});
+
+test('a program folder that cannot hold the thumbnail cache leaves the working folder unserved', TIMEOUT, async () => {
+  // Started from "/" with a plain file where iconsdb/ would go: the cache once fell back to the
+  // working folder, and the whole disk became servable.
+  const program = await startProgram({
+    service: true,
+    cwd: '/',
+    beforeStart: ({ programDir }) => fs.writeFileSync(path.join(programDir, 'iconsdb'), 'not a folder'),
+  });
+  let browser;
+  try {
+    browser = await openBrowser();
+    await browser.page.goto(program.url);
+    await windowFrame(browser.page, 'Tavopix');
+    const statuses = await browser.page.evaluate(async (targets) => {
+      const out = [];
+      for (const target of targets) out.push((await fetch(target)).status);
+      return out;
+    }, ['f/etc/passwd', `f${program.programDir}/tavopix.ini`, `f${program.programDir}/skin/msgBox.htm`]);
+    assert.deepEqual(statuses, [403, 403, 200]);
+    assert.ok(fs.statSync(path.join(program.home, '.cache', 'tavopix', 'iconsdb')).isDirectory());
+  } catch (error) {
+    error.message += `\n--- program stderr ---\n${program.stderr()}`;
+    throw error;
+  } finally {
+    await browser?.close();
+    await program.stop();
+  }
 });
 
 test('message box answers: 确定 gives 16, 取消 gives 32, closing gives 2', TIMEOUT, (t) => {

@@ -194,7 +194,8 @@ std::string EncodeWindow(WindowKey window, std::uint32_t docId, const WindowPlac
                  {"visible", placement.visible},
                  {"enabled", placement.enabled},
                  {"show", show},
-                 {"active", active}});
+                 {"active", active},
+                 {"fill", placement.fillsView}});
 }
 
 std::string EncodeWindowClosed(WindowKey window) {

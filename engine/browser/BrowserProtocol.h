@@ -7,7 +7,7 @@
 // Program -> page, by field "t":
 //   hello                          a page became active
 //   win        {id, owner, doc, title, x, y, w, h, minW, minH, maxW, maxH, workW, workH,
-//               visible, enabled, show: normal|min|max, active}
+//               visible, enabled, show: normal|min|max, active, fill}
 //   winclose   {id}
 //   doc        {doc, sheets: [{href}|{text}], root: node}    a page from scratch
 //   ops        {doc, seq, ops: [[kind, uid, ...]]}           kind: ins rm attr style state text

@@ -39,6 +39,9 @@ constexpr auto kShutdownGrace = std::chrono::milliseconds(500);
 // The page needs a handful of connections (a browser opens six per server, plus the socket);
 // beyond this, idle connections that never showed the capability make room or are refused.
 constexpr std::size_t kMaxConnections = 48;
+constexpr std::size_t kMinConnectionLimit = 8;
+// Descriptors kept free after running out, for the files the accepted connections ask for.
+constexpr std::size_t kSpareDescriptors = 2;
 // How long accepting pauses when the process is out of descriptors, so it does not spin.
 constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
 
@@ -230,9 +233,13 @@ public:
     bool IsConnected() const override { return connected_; }
 
     void AllowFolder(const std::filesystem::path& folder) override {
+        // A relative folder would be whatever the working folder happens to be, and the root
+        // would be everything.
+        if (!folder.is_absolute())
+            return;
         std::error_code ec;
         auto canonical = std::filesystem::canonical(folder, ec);
-        if (ec)
+        if (ec || canonical == canonical.root_path())
             return;
         std::lock_guard lock(identityMutex_);
         for (const auto& root : identity_.allowedRoots) {
@@ -295,9 +302,13 @@ private:
                 return;
             if (ec == asio::error::no_descriptors || ec == asio::error::no_buffer_space ||
                 ec == asio::error::no_memory || ec.value() == ENFILE) {
-                // Out of descriptors: make room and wait a moment instead of trying again at
-                // once, which would only spin.
-                DropIdleStranger();
+                // Out of descriptors: close strangers, hold fewer connections from now on so a
+                // few descriptors stay spare for the files the others ask for, and wait a moment
+                // before accepting again instead of trying at once, which would only spin.
+                for (std::size_t i = 0; i <= kSpareDescriptors && DropIdleStranger(); ++i) {
+                }
+                connectionLimit_ = std::max(kMinConnectionLimit,
+                                            std::min(connectionLimit_, connections_.size() + 1));
                 backOff_.expires_after(kAcceptBackOff);
                 backOff_.async_wait([this](beast::error_code waitError) {
                     if (!waitError && acceptor_.is_open())
@@ -305,7 +316,7 @@ private:
                 });
                 return;
             }
-            if (!ec && (connections_.size() < kMaxConnections || DropIdleStranger()))
+            if (!ec && (connections_.size() < connectionLimit_ || DropIdleStranger()))
                 std::make_shared<HttpSession>(std::move(s), *this)->Run();
             DoAccept();  // a connection over the limit closes as `s` goes
         });
@@ -326,6 +337,7 @@ private:
     }
 
     Handlers handlers_;
+    std::size_t connectionLimit_ = kMaxConnections;  // lowered when descriptors run out
     std::list<Connection*> connections_;  // network thread; outlives the sessions io_ holds
     asio::io_context io_{1};
     tcp::acceptor acceptor_;

@@ -33,7 +33,8 @@ public:
     // Sends a text frame to the active page; dropped when none is connected. Any thread.
     virtual void Send(std::string text) = 0;
     virtual bool IsConnected() const = 0;
-    // Lets pictures and pages under `folder` be fetched. Any thread.
+    // Lets pictures and pages under `folder` be fetched; a relative folder or the root is
+    // ignored. Any thread.
     virtual void AllowFolder(const std::filesystem::path& folder) = 0;
 };
 

@@ -195,15 +195,14 @@ void BrowserView::OnReceived(std::string_view text) {
         // between, so a flood of characters is one record, not one per character.
         const bool alt = (input->keys & ALT_KEY_PRESSED) != 0;
         if (typingRunOpen_ && typedRuns_.back().window == input->window &&
-            typedRuns_.back().alt == alt) {
-            TypedRun& run = typedRuns_.back();
-            run.text.append(input->text, 0,
-                            kMaxTypedRunUnits - std::min(run.text.size(), kMaxTypedRunUnits));
+            typedRuns_.back().alt == alt &&
+            typedRuns_.back().text.size() + input->text.size() <= kMaxTypedRunUnits) {
+            typedRuns_.back().text += input->text;
             return;
         }
         if (typedRuns_.size() >= kMaxTypedRuns)
             return;
-        typedRuns_.push_back({input->window, alt, input->text.substr(0, kMaxTypedRunUnits)});
+        typedRuns_.push_back({input->window, alt, input->text});
         typingRunOpen_ = Post(InputKind::Typed, PageNotice{});
         if (!typingRunOpen_)
             typedRuns_.pop_back();

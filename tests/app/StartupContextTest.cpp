@@ -73,17 +73,30 @@ TEST_F(StartupContextTest, ExistingCacheFolderIsUsedAsItIs) {
     EXPECT_EQ(folder_.Read("iconsdb/0000000100020003.jpg"), "thumb");
 }
 
-TEST_F(StartupContextTest, CacheFolderThatCannotBeMadeFallsBackToTheCurrentFolder) {
+// A program folder that cannot hold the cache (missing, or a plain file in the way) sends it to
+// the user's own cache folder, never to the working folder, which the interface would serve.
+TEST_F(StartupContextTest, CacheFolderThatCannotBeMadeGoesToTheUsersCacheFolder) {
+    const std::string cache = folder_.Path("home/.cache");
+    ScopedVariable cacheVariable("XDG_CACHE_HOME", cache.c_str());
     ResolveAppContext(FromUtf8(folder_.Path("missing/")));
-    EXPECT_EQ(appContext.iconCacheDir, u"./");
-}
+    EXPECT_EQ(appContext.iconCacheDir, FromUtf8(cache + "/tavopix/iconsdb/"));
+    EXPECT_TRUE(std::filesystem::is_directory(cache + "/tavopix/iconsdb"));
+    EXPECT_EQ(std::filesystem::status(cache + "/tavopix").permissions(),
+              std::filesystem::perms::owner_all);
 
-// A plain file where the cache folder should be cannot hold thumbnails.
-TEST_F(StartupContextTest, FileInPlaceOfTheCacheFolderFallsBackToTheCurrentFolder) {
     folder_.Write("iconsdb", "not a folder");
     ResolveAppContext(FromUtf8(folder_.Path()));
-    EXPECT_EQ(appContext.iconCacheDir, u"./");
+    EXPECT_EQ(appContext.iconCacheDir, FromUtf8(cache + "/tavopix/iconsdb/"));
     EXPECT_EQ(folder_.Read("iconsdb"), "not a folder");
+
+    // Without a usable cache folder either: a private folder of its own, still not "./".
+    folder_.Write("home/plain", "a file");
+    ScopedVariable blocked("XDG_CACHE_HOME", folder_.Path("home/plain").c_str());
+    ResolveAppContext(FromUtf8(folder_.Path()));
+    const std::string own = Utf8(appContext.iconCacheDir);
+    EXPECT_EQ(own.front(), '/');
+    EXPECT_TRUE(std::filesystem::is_directory(own));
+    std::filesystem::remove_all(own);
 }
 
 TEST_F(StartupContextTest, UserFoldersEndWithTheSeparator) {

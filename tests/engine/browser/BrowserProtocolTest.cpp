@@ -207,7 +207,7 @@ TEST(EncodeTest, WindowDescription) {
     const json win = json::parse(EncodeWindow(9, 4, placement, true, {0, 0, 1280, 800}));
     EXPECT_EQ(win, json::parse(R"({"t":"win","id":9,"owner":5,"doc":4,"title":"上传 \"照片\"",
         "x":10,"y":20,"w":400,"h":300,"minW":300,"minH":200,"maxW":0,"maxH":0,"workW":1280,
-        "workH":800,"visible":true,"enabled":false,"show":"max","active":true})"));
+        "workH":800,"visible":true,"enabled":false,"show":"max","active":true,"fill":false})"));
 }
 
 }  // namespace

@@ -12,6 +12,12 @@
 #include <mutex>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "BrowserTestSupport.h"
 #include "PageClient.h"
 
@@ -280,6 +286,112 @@ TEST_F(BrowserServerTest, SendWithoutPageIsDropped) {
     ASSERT_TRUE(events_.WaitFor(1));
     server_->Send("now");
     EXPECT_EQ(ReadText(*ws), "now");
+}
+
+// No read in these tests waits longer than this for the server: a server that never answers
+// fails the test instead of hanging it.
+void BoundReads(tcp::socket& socket) {
+    const timeval limit{10, 0};
+    ::setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+// True when the server closed `socket` (it reads end of stream).
+bool ClosedByServer(tcp::socket& socket) {
+    BoundReads(socket);
+    char byte;
+    beast::error_code ec;
+    socket.read_some(asio::buffer(&byte, 1), ec);
+    return ec == asio::error::eof || ec == asio::error::connection_reset;
+}
+
+// The page's request for one of the shell's files on a socket of its own, with bounded reads.
+http::status PageRequest(tcp::socket socket, const std::string& target, const std::string& host) {
+    BoundReads(socket);
+    http::request<http::empty_body> request(http::verb::get, target, 11);
+    request.set(http::field::host, host);
+    beast::error_code ec;
+    http::write(socket, request, ec);
+    beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    http::read(socket, buffer, response, ec);
+    return ec ? http::status::unknown : response.result();
+}
+
+// Thousands of idle connections once took every descriptor: now the strangers idle the longest
+// make room, the page's socket stays, and the page is answered throughout.
+TEST_F(BrowserServerTest, IdleConnectionFloodLeavesThePageWorking) {
+    beast::error_code ec;
+    auto page = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(1));
+
+    std::vector<tcp::socket> idle;
+    for (int i = 0; i < 400; ++i)
+        idle.push_back(Connect());
+    EXPECT_EQ(PageRequest(Connect(), Capability() + "web/shell.js", host_), http::status::ok);
+    // The oldest strangers were closed to make room for the newer ones.
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(ClosedByServer(idle[i])) << "idle connection " << i << " still open";
+
+    server_->Send("still here");
+    EXPECT_EQ(ReadText(*page), "still here");
+    EXPECT_TRUE(server_->IsConnected());
+}
+
+// Raises the process's descriptor limit back when the test ends.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(rlim_t soft) {
+        getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = soft;
+        setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+// Present when the undefined-behaviour sanitizer checks dynamic types: its runtime opens a pipe
+// for each check it has not cached, so it reports false faults in a process out of descriptors.
+extern "C" __attribute__((weak)) void __ubsan_handle_dynamic_type_cache_miss();
+
+// Out of descriptors, the server neither spins nor gives up: it closes strangers and takes the
+// page's connection.
+TEST_F(BrowserServerTest, OutOfDescriptorsThePageIsStillAnswered) {
+    if (&__ubsan_handle_dynamic_type_cache_miss != nullptr)
+        GTEST_SKIP() << "the type checks of this build need descriptors of their own";
+    const std::string shell = Capability() + "web/shell.js";
+    std::vector<tcp::socket> idle;
+    {
+        const auto open =
+            static_cast<rlim_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                              std::filesystem::directory_iterator{}));
+        DescriptorLimit limit(open + 24);
+        // Idle connections until the process has no descriptor left to open another.
+        for (;;) {
+            tcp::socket socket(io_);
+            beast::error_code ec;
+            socket.connect({asio::ip::make_address("127.0.0.1"), server_->Port()}, ec);
+            if (ec)
+                break;
+            idle.push_back(std::move(socket));
+            ASSERT_LT(idle.size(), 100u);
+        }
+        ASSERT_GE(idle.size(), 4u);
+        // One descriptor for the page's connection; the server has none to accept it with.
+        idle.pop_back();
+        tcp::socket page(io_);
+        beast::error_code ec;
+        page.connect({asio::ip::make_address("127.0.0.1"), server_->Port()}, ec);
+        ASSERT_FALSE(ec) << ec.message();
+        EXPECT_EQ(PageRequest(std::move(page), shell, host_), http::status::ok);
+    }
+    idle.clear();
+    EXPECT_EQ(Get(shell).result(), http::status::ok);
 }
 
 }  // namespace
