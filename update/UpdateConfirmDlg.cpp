@@ -12,6 +12,7 @@
 #include "engine/EventParams.h"
 #include "platform/MessageQueue.h"
 #include "platform/Utf8.h"
+#include "service/DialogKeys.h"
 #include "ui/PageHost.h"
 #include "update/CompareVersions.h"
 #include "update/ParseVersionLine.h"
@@ -171,10 +172,9 @@ bool CUpdateConfirmDlg::OnBehaviorEvent(Element* element, Element* target, std::
 }
 
 bool CUpdateConfirmDlg::OnKey(Element&, KeyParams& params) {
-    if (params.cmd != KEY_DOWN || params.keyCode != VK_ESCAPE)
-        return false;
-    PostMessage(hwnd, WM_CLOSE, 0, 0);
-    return true;
+    // Enter starts the update when one is offered, else closes; Escape cancels or closes.
+    return HandleDialogKey(params, startButton_.get(), cancelButton_.get()) ||
+           HandleDialogKey(params, closeButton_.get(), closeButton_.get());
 }
 
 }  // namespace tavopix
