@@ -14,6 +14,9 @@ namespace tavopix {
 namespace {
 
 constexpr std::uint32_t kKeyA = 65;
+// The largest grid a screen shows, for when the view cannot say how large it is.
+constexpr int kUnansweredViewWidth = 3840;
+constexpr int kUnansweredViewHeight = 2160;
 constexpr std::uint32_t kKeyD = 68;
 constexpr std::u16string_view kSelected = u"true";
 constexpr std::u16string_view kBandParked = u"left:-10px;top:-10px;width:1px;height:1px;";
@@ -110,12 +113,15 @@ bool CellsInView(Element& grid, int side, std::size_t& first, std::size_t& last)
     }
     const int pitch = side + kCellPitch;
     const ScrollInfo scroll = grid.GetScrollInfo();
+    // A view that could not answer (the browser busy past the time-out) gives an empty
+    // rectangle: the range then covers a full screen's worth of cells, never fewer than are seen.
+    const bool answered = scroll.viewRect.Width() > 0 && scroll.viewRect.Height() > 0;
+    const int viewWidth = answered ? scroll.viewRect.Width() : kUnansweredViewWidth;
+    const int viewHeight = answered ? scroll.viewRect.Height() : kUnansweredViewHeight;
     // Rectangles exclude their right and bottom edges, so the width is the pixel count.
-    const std::size_t columns =
-        static_cast<std::size_t>(std::max(1, scroll.viewRect.Width() / pitch));
+    const std::size_t columns = static_cast<std::size_t>(std::max(1, viewWidth / pitch));
     const std::size_t firstRow = static_cast<std::size_t>(std::max(0, scroll.scrollPos.y) / pitch);
-    const std::size_t rows =
-        static_cast<std::size_t>(std::max(0, scroll.viewRect.Height()) / pitch + 2);
+    const std::size_t rows = static_cast<std::size_t>(viewHeight / pitch + 2);
     first = std::min(firstRow * columns, count - 1);
     last = std::min(firstRow * columns + rows * columns, count - 1);
     return true;
