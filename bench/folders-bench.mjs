@@ -1,0 +1,192 @@
+#!/usr/bin/env node
+// The folder side of the real program in headless Chromium:
+//   1. start from the cache: a searchPathCache.dat of 5,000 folders; the time from the page
+//      being opened to the whole tree being in the browser (goal: within 0.5 s);
+//   2. a folder of 2,000 real photos (copies of the shared set): from the press on the folder to
+//      the first screen of thumbnails shown in the browser, with an empty thumbnail cache (cold)
+//      and again once the cache holds them (warm), against vipsthumbnail making the same first
+//      screen of thumbnails (280 pixels, the same pictures) in one process, in the same run
+//      (goals: cold <= 0.8 x vipsthumbnail, warm <= 0.3 s);
+//   3. scrolled to the end (warm): from the scroll to the last screen's thumbnails shown
+//      (goal: 0.2 s).
+//
+// Usage: node bench/folders-bench.mjs [BUILD_DIR] [PHOTOS_DIR] [RUNS]   (npm ci in e2e/ first)
+//   BUILD_DIR   holds bin/tavopix and bin/albumd (default build/release)
+//   PHOTOS_DIR  holds real/ and baseline/ (default $TAVOPIX_PHOTOS)
+//   RUNS        runs of each measure, the median is kept (default 5)
+
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const repo = path.resolve(here, '..');
+process.env.TAVOPIX_BUILD = path.resolve(process.argv[2] ?? path.join(repo, 'build/release'));
+const PHOTOS = path.resolve(process.argv[3] ?? process.env.TAVOPIX_PHOTOS ?? '');
+const RUNS = Number(process.argv[4] ?? 5);
+const FOLDERS = 5000;
+const PICTURES = 2000;
+
+const { openBrowser, windowFrame } = await import('../e2e/lib/browser.js');
+const { startProgram } = await import('../e2e/lib/program.js');
+
+const median = (values) => {
+  const s = [...values].sort((a, b) => a - b);
+  return s.length % 2 ? s[(s.length - 1) / 2] : (s[s.length / 2 - 1] + s[s.length / 2]) / 2;
+};
+const utf16File = (text) => Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from(text, 'utf16le')]);
+const photoFiles = () => ['real', 'baseline'].flatMap((dir) => fs.readdirSync(path.join(PHOTOS, dir))
+  .filter((name) => /\.jpe?g$/i.test(name)).map((name) => path.join(PHOTOS, dir, name)));
+
+async function waitFor(read, done, timeout = 60_000) {
+  const deadline = Date.now() + timeout;
+  for (;;) {
+    const value = await read();
+    if (done(value)) return value;
+    if (Date.now() > deadline) throw new Error(`still ${JSON.stringify(value)} after ${timeout} ms`);
+    await new Promise((r) => setTimeout(r, 5));
+  }
+}
+
+// ---- 1. The tree from the cache -----------------------------------------------------------------
+async function cacheStart() {
+  let lines = '';
+  for (let i = 0; i < FOLDERS; ++i) {
+    lines += `"%mypic%album${Math.floor(i / 100)}/day${i % 100}/" ${1 + (i % 17)}\r\n`;
+  }
+  const samples = [];
+  for (let run = 0; run < RUNS; ++run) {
+    const program = await startProgram({
+      service: true,
+      beforeStart: ({ programDir }) => {
+        fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n'));
+        fs.writeFileSync(path.join(programDir, 'searchPathCache.dat'), utf16File(lines));
+      },
+    });
+    const browser = await openBrowser({ width: 1400, height: 900 });
+    try {
+      const start = Date.now();
+      await browser.page.goto(program.url);
+      const main = await windowFrame(browser.page, 'Tavopix', 30_000);
+      // Every folder and the 50 albums above them and 图片收藏 itself.
+      await waitFor(() => main.locator('#tree_view caption').count(), (n) => n === FOLDERS + 51);
+      samples.push(Date.now() - start);
+    } finally {
+      await browser.close();
+      await program.stop();
+    }
+  }
+  console.log(`tree of ${FOLDERS} folders from the cache, page opened -> shown: ${median(samples)} ms` +
+    ` (median of ${RUNS}; goal <= 500 ms)`);
+}
+
+// ---- 2 and 3. Thumbnails of a folder of 2,000 photos ----------------------------------------------
+// The cells of the grid that lie in its view, and how many of them show a loaded thumbnail.
+function screenState(grid, which) {
+  return grid.evaluate(async (element, last) => {
+    const view = element.getBoundingClientRect();
+    const cells = [...element.children].filter((cell) => {
+      const r = cell.getBoundingClientRect();
+      return r.bottom > view.top && r.top < view.bottom;
+    });
+    let shown = 0;
+    for (const cell of cells) {
+      const picture = cell.querySelector('picture[src]');
+      if (!picture) continue;
+      const image = new Image();
+      image.src = picture.getAttribute('src');
+      shown += await image.decode().then(() => 1, () => 0);
+    }
+    return { cells: cells.length, shown, total: element.children.length, last };
+  }, which);
+}
+
+async function thumbnails() {
+  const files = photoFiles();
+  let program;
+  let browser;
+  const cold = [];
+  const warm = [];
+  const lastScreen = [];
+  let screen = 0;
+  try {
+    program = await startProgram({
+      service: true,
+      beforeStart: ({ home, programDir }) => {
+        const folder = path.join(home, 'Pictures/Many');
+        fs.mkdirSync(folder, { recursive: true });
+        for (let i = 0; i < PICTURES; ++i) {
+          fs.copyFileSync(files[i % files.length], path.join(folder, `p${String(i).padStart(4, '0')}.jpg`));
+        }
+        fs.mkdirSync(path.join(home, 'Pictures/Other'), { recursive: true });
+        fs.copyFileSync(files[0], path.join(home, 'Pictures/Other/one.jpg'));
+        fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n'));
+        fs.writeFileSync(path.join(programDir, 'searchPathCache.dat'),
+          utf16File(`"%mypic%Many/" ${PICTURES}\r\n"%mypic%Other/" 1\r\n`));
+      },
+    });
+    browser = await openBrowser({ width: 1400, height: 900 });
+    await browser.page.goto(program.url);
+    const main = await windowFrame(browser.page, 'Tavopix', 30_000);
+    const grid = main.locator('#photo_list');
+    const open = async (folder) => {
+      const start = Date.now();
+      await main.locator(`#tree_view caption[path="%mypic%${folder}/"] .cp`).click();
+      return start;
+    };
+    const firstScreen = async (folder) => {
+      const start = await open(folder);
+      await waitFor(() => grid.evaluate((e) => e.children.length), (n) => n === (folder === 'Many' ? PICTURES : 1));
+      const state = await waitFor(() => screenState(grid), (s) => s.cells > 0 && s.shown === s.cells);
+      screen = state.cells;
+      return Date.now() - start;
+    };
+    // The thumbnail cache beside the program (the program folder is writable here).
+    const iconsdb = path.join(program.programDir, 'iconsdb');
+    for (let run = 0; run < RUNS; ++run) {
+      for (const name of fs.readdirSync(iconsdb)) fs.rmSync(path.join(iconsdb, name), { force: true });
+      await firstScreen('Other');
+      cold.push(await firstScreen('Many'));
+      await firstScreen('Other');
+      warm.push(await firstScreen('Many'));
+      // The last screen, warm: made once, then timed from the scroll.
+      await grid.evaluate((e) => { e.scrollTop = e.scrollHeight; });
+      await waitFor(() => screenState(grid), (s) => s.cells > 0 && s.shown === s.cells);
+      await grid.evaluate((e) => { e.scrollTop = 0; });
+      await waitFor(() => screenState(grid), (s) => s.cells > 0 && s.shown === s.cells);
+      const start = Date.now();
+      await grid.evaluate((e) => { e.scrollTop = e.scrollHeight; });
+      await waitFor(() => screenState(grid), (s) => s.cells > 0 && s.shown === s.cells);
+      lastScreen.push(Date.now() - start);
+    }
+  } finally {
+    await browser?.close();
+    await program?.stop();
+  }
+
+  // vipsthumbnail making the same first screen (the first `screen` pictures) in one process.
+  const out = fs.mkdtempSync(path.join(os.tmpdir(), 'folders-bench-vips-'));
+  const firstFiles = Array.from({ length: screen }, (_, i) => files[i % files.length]);
+  const vips = [];
+  for (let run = 0; run < RUNS; ++run) {
+    const start = process.hrtime.bigint();
+    execFileSync('vipsthumbnail', ['--size', '280x280', '-o', path.join(out, '%s-' + run + '.jpg'), ...firstFiles]);
+    vips.push(Number(process.hrtime.bigint() - start) / 1e6);
+  }
+  fs.rmSync(out, { recursive: true, force: true });
+  const v = median(vips);
+  console.log(`first screen of ${screen} thumbnails of ${PICTURES} photos, press -> shown (median of ${RUNS}):`);
+  console.log(`  cold ${median(cold)} ms = ${(median(cold) / v).toFixed(2)} x vipsthumbnail (goal <= 0.8)`);
+  console.log(`  warm ${median(warm)} ms (goal <= 300 ms)`);
+  console.log(`  vipsthumbnail, same ${screen} pictures in one process: ${v.toFixed(1)} ms`);
+  console.log(`last screen after scrolling to the end (warm), scroll -> shown: ${median(lastScreen)} ms (goal <= 200 ms)`);
+}
+
+if (!fs.existsSync(path.join(PHOTOS, 'real'))) {
+  console.error('PHOTOS_DIR (or TAVOPIX_PHOTOS) must hold real/ and baseline/');
+  process.exit(1);
+}
+await cacheStart();
+await thumbnails();
