@@ -23,7 +23,7 @@
 namespace {
 
 constexpr int kTopFolders = 50;
-constexpr int kFoldersPerTop = 99;  // 50 + 50 × 99 = 5,000 folders
+constexpr int kFoldersPerTop = 99;   // 50 + 50 × 99 = 5,000 folders
 constexpr int kFilesPerFolder = 20;  // 100,000 files
 
 // Every fifth file is a picture of a middle size; the others are small documents.
