@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     fs::copy(build / "skin", folder.Path("skin"), fs::copy_options::recursive);
     appContext.programDir = FromUtf8(folder.Path());
     appContext.iconCacheDir = FromUtf8(folder.Path("iconsdb/"));
+    appContext.errorImagePath = appContext.programDir + u"skin/res/error_img.jpg";
+    PercentEscape(appContext.errorImagePath);
     fs::create_directories(folder.Path("iconsdb"));
 
     std::unique_ptr<test::AlbumdProcess> albumd = test::AlbumdProcess::Start({"alice"});
