@@ -131,8 +131,11 @@ export class PageMirror {
       return d.createElement('tvx-skipped');
     }
     // The dialect's drop-down select holds its own caption and popup elements, which a
-    // browser's select would not show: it is built as a plain element the skin styles.
-    const el = d.createElement(tag === 'select' ? 'tvx-select' : tag);
+    // browser's select would not show: it is built as a plain element the skin styles. So is a
+    // tree node's <option> with elements inside (its caption): a browser draws an option from
+    // its text alone and gives its children no box.
+    const richOption = tag === 'option' && (snap.c || []).some((child) => child && child.g);
+    const el = d.createElement(tag === 'select' ? 'tvx-select' : richOption ? 'tvx-option' : tag);
     this.nodes.set(snap.u, el);
     el.__tvxUid = snap.u;
     for (const [name, value] of snap.a || []) this.setAttribute(el, snap.u, name, value);
