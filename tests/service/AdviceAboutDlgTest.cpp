@@ -1,11 +1,6 @@
 // The feedback and about dialogs against a real albumd: feedback with awkward text reaches the
 // service as typed, the message box follows the window's height, an empty message is refused,
 // and the about dialog's link opens the feedback dialog over it.
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
-
 #include "AccountDialogSupport.h"
 #include "service/AboutDlg.h"
 #include "service/AdviceDlg.h"
@@ -20,16 +15,8 @@ class AdviceAboutDlgTest : public AccountDialogTest {
 protected:
     // What `albumd feedback list` prints.
     std::string FeedbackList() const {
-        const std::string command =
-            std::string(ALBUMD_PATH) + " --data '" + albumd_->DataFolder() + "' feedback list";
         std::string out;
-        if (FILE* pipe = popen(command.c_str(), "r")) {
-            std::array<char, 4096> buffer{};
-            while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) {
-                out.append(buffer.data(), n);
-            }
-            pclose(pipe);
-        }
+        albumd_->RunCommand({"feedback", "list"}, "", &out);
         return out;
     }
 };

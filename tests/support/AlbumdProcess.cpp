@@ -102,22 +102,34 @@ AlbumdProcess::~AlbumdProcess() {
     }
 }
 
-int AlbumdProcess::RunCommand(const std::vector<std::string>& words,
-                              const std::string& input) const {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+int AlbumdProcess::RunCommand(const std::vector<std::string>& words, const std::string& input,
+                              std::string* output) const {
+    int inputFds[2];
+    int outputFds[2];
+    if (pipe2(inputFds, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    if (pipe2(outputFds, O_CLOEXEC) != 0) {
+        close(inputFds[0]);
+        close(inputFds[1]);
         return -1;
     }
     std::vector<std::string> arguments = {"--data", dataFolder_};
     arguments.insert(arguments.end(), words.begin(), words.end());
-    const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const pid_t pid = SpawnAlbumd(arguments, pipeFds[0], devNull);
-    close(devNull);
-    close(pipeFds[0]);
+    const pid_t pid = SpawnAlbumd(arguments, inputFds[0], outputFds[1]);
+    close(inputFds[0]);
+    close(outputFds[1]);
     if (!input.empty()) {
-        (void)!write(pipeFds[1], input.data(), input.size());
+        (void)!write(inputFds[1], input.data(), input.size());
     }
-    close(pipeFds[1]);
+    close(inputFds[1]);
+    char chunk[4096];
+    for (ssize_t got; (got = read(outputFds[0], chunk, sizeof chunk)) > 0;) {
+        if (output) {
+            output->append(chunk, static_cast<std::size_t>(got));
+        }
+    }
+    close(outputFds[0]);
     int status = 0;
     if (pid < 0 || waitpid(pid, &status, 0) != pid) {
         return -1;

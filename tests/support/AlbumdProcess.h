@@ -27,9 +27,11 @@ public:
     AlbumdProcess(const AlbumdProcess&) = delete;
     AlbumdProcess& operator=(const AlbumdProcess&) = delete;
 
-    // Runs an operator command (`albumd --data DIR words...`) with `input` on its standard input;
-    // its exit code, -1 when it did not run or did not end normally.
-    int RunCommand(const std::vector<std::string>& words, const std::string& input = "") const;
+    // Runs an operator command (`albumd --data DIR words...`) with `input` on its standard input
+    // and what it prints in `output` when given; its exit code, -1 when it did not run or did
+    // not end normally.
+    int RunCommand(const std::vector<std::string>& words, const std::string& input = "",
+                   std::string* output = nullptr) const;
 
     // Starts `albumd --data DIR --listen 127.0.0.1:0 EXTRA` and waits for the line that names
     // its port; false when it does not come up within a minute.
