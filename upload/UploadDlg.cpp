@@ -169,8 +169,8 @@ void CUploadDlg::ShowUploading(int percent) {
 }
 
 void CUploadDlg::MarkItem(Element& item, UploadItemStatus status, std::u16string_view text) {
-    if (Element* status_ = item.FindFirst("div.sts"))
-        (void)status_->SetHtml(StatusHtml(status), SIH_REPLACE_CONTENT);
+    if (Element* statusBox = item.FindFirst("div.sts"))
+        (void)statusBox->SetHtml(StatusHtml(status), SIH_REPLACE_CONTENT);
     item.SetAttribute("title", text);
 }
 
