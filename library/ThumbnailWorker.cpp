@@ -1,7 +1,9 @@
 #include "library/ThumbnailWorker.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "library/ItemList.h"
 #include "library/ItemThumbnail.h"
@@ -98,21 +100,50 @@ void ThumbnailWorker::Stop() {
 }
 
 void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
-    for (std::size_t index = first; index <= last && index < items_.size() && state_ == Working;
-         ++index) {
-        PictureItem& item = items_[index];
-        if (item.made) {
-            Sleep(kMadeItemPauseMs);
-        } else {
-            MakeThumbnail(item);
-            item.made = true;
+    const std::size_t end = std::min(last + 1, items_.size());
+    if (first >= end) {
+        return;
+    }
+    // Helpers make the range's thumbnails ahead of the hand-over, each taking the next picture in
+    // list order, while this thread hands the made ones to the grid one at a time, in order. The
+    // helpers end with the range or the working state, and are joined before the thread parks,
+    // so nobody touches the list once a pause is acknowledged.
+    std::atomic<std::size_t> next{first};
+    const auto make = [&] {
+        for (std::size_t index = next++; index < end && state_ == Working; index = next++) {
+            PictureItem& item = items_[index];
+            if (!item.made) {
+                MakeThumbnail(item);
+                item.made = true;
+            }
         }
-        if (!item.shown) {
+    };
+    std::vector<std::thread> helpers;
+    const unsigned wanted = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < wanted; ++i) {
+        try {
+            helpers.emplace_back(make);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    if (helpers.empty()) {
+        make();
+    }
+    for (std::size_t index = first; index < end && state_ == Working; ++index) {
+        PictureItem& item = items_[index];
+        while (!item.made && state_ == Working) {
+            Sleep(kMadeItemPauseMs);
+        }
+        if (item.made && !item.shown) {
             PostMessage(window_, WM_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&item), 0);
             while (!item.shown && state_ == Working) {
                 Sleep(kShownPollMs);
             }
         }
+    }
+    for (std::thread& helper : helpers) {
+        helper.join();
     }
 }
 
