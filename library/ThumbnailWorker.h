@@ -1,6 +1,7 @@
 // The thumbnail worker: one thread for the life of the main window that makes the thumbnails
-// of the grid's visible items and hands each finished item to the UI thread (WM_THUMBNAIL_READY)
-// one at a time, waiting until the grid shows it before going on.
+// of the grid's visible items (with helper threads, one per processor, making a range's
+// thumbnails ahead while it works on that range) and hands each finished item to the UI thread
+// (WM_THUMBNAIL_READY) one at a time, in list order, waiting until the grid shows it.
 //
 // Its state word lives under its own lock:
 //   0 no thread, 1 working on the visible range, 2 parked, 3 stop requested,
