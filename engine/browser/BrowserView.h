@@ -124,7 +124,6 @@ private:
     std::uint32_t nextDocumentId_ = 1;
     std::uint64_t changeSeq_ = 0;
     std::map<WindowKey, WindowPlacement> windows_;  // in creation order of their keys
-    WindowKey activeWindow_ = 0;
 
     std::mutex answersMutex_;
     std::condition_variable answered_;
