@@ -5,14 +5,19 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "app/AppContext.h"
 #include "app/TextConvert.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
+#include "engine/EventDispatcher.h"
+#include "engine/InputRouter.h"
 #include "platform/ScratchFolder.h"
+#include "upload/CommonScrollList.h"
 #include "upload/SpeedMeter.h"
 #include "upload/UploadFilePreparer.h"
+#include "upload/UploadMessages.h"
 #include "upload/UploadQueueHtml.h"
 
 namespace tavopix::test {
@@ -58,6 +63,48 @@ TEST(UploadQueueHtmlTest, PathsKeepTheirExactValueWhateverTheyHold) {
     EXPECT_EQ(*list->FirstChild()->FindFirst("a.txt_link")->GetAttribute("url"),
               u"http://h/p?a=1&b=\"2\"");
     EXPECT_EQ(*list->FirstChild()->FindFirst("picture")->GetAttribute("src"), u"/t/a\".jpg");
+}
+
+// The queue's behaviour speaks up for wheel turns, arrow keys and scrolls, and for nothing
+// else, without taking any of them from the page.
+TEST(CommonScrollListTest, WheelArrowsAndScrollsRaiseTheListEvent) {
+    ASSERT_EQ(Behavior::Find("common_scroll_list"), &commonScrollList);
+    std::unique_ptr<Document> page = Document::FromHtml(
+        "<style>#list { behavior: common_scroll_list }</style><div #list tabindex=0></div>", u"");
+    EventDispatcher events(*page);
+    struct Listener : EventHandler {
+        Listener() : EventHandler(HANDLE_BEHAVIOR_EVENT) {}
+        bool OnBehaviorEvent(Element*, Element*, std::uint32_t code, std::uintptr_t) override {
+            if (code == SCROLL_LIST_EVENT)
+                ++raised;
+            return false;
+        }
+        int raised = 0;
+    } listener;
+    events.AttachWindowHandler(listener, HANDLE_BEHAVIOR_EVENT);
+    Element* list = page->Root()->FindById(u"list");
+    const auto deliver = [&] {
+        while (events.DeliverPostedEvent()) {
+        }
+        return std::exchange(listener.raised, 0);
+    };
+    MouseInput wheel;
+    wheel.cmd = MOUSE_WHEEL;
+    wheel.target = list->GetUid();
+    EXPECT_TRUE(events.Input().Mouse(wheel));
+    EXPECT_EQ(deliver(), 1);
+    ASSERT_TRUE(events.Input().FocusMoved(list->GetUid()));
+    for (std::uint32_t key : {36u, 37u, 38u, 39u, 40u, 41u}) {
+        KeyInput press;
+        press.keyCode = key;
+        events.Input().Key(press);
+    }
+    EXPECT_EQ(deliver(), 4);  // the arrows only
+    ScrollInput scroll;
+    scroll.target = list->GetUid();
+    scroll.pos = 84;
+    EXPECT_TRUE(events.Input().Scroll(scroll));
+    EXPECT_EQ(deliver(), 1);
 }
 
 class ScratchFileTest : public ::testing::Test {
