@@ -6,8 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <string_view>
 
