@@ -101,7 +101,8 @@ async function startAlbumd(bin, dataDir) {
 // ovkCfg.ini instead), settings (more tavopix.ini keys), cwd (the working folder to start the
 // program in; its program folder by default), beforeStart (with a service: runs
 // with {albumdCommand(words), albumdAddress, home, programDir} before the program starts; home
-// is the user's home folder the program sees, with an empty Pictures folder).
+// is the user's home folder the program sees, with an empty Pictures folder). The result's
+// restart() starts the program again on the same folders.
 export async function startProgram(options = {}) {
   const bin = path.join(buildDir(), 'bin');
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tavopix-e2e-'));
@@ -138,33 +139,45 @@ export async function startProgram(options = {}) {
     const sdkConfig = options.sdkConfig ?? (albumd ? sdkConfigText(albumd.address) : null);
     if (sdkConfig !== null) fs.writeFileSync(path.join(programDir, 'ovkCfg.ini'), sdkConfig);
 
-    const child = spawn(path.join(programDir, 'tavopix'), [], {
-      cwd: options.cwd ?? programDir,
-      stdio: ['ignore', 'pipe', 'pipe'],
-      // The special folders of a user with nothing in them, so no test reads the real home.
-      env: {
-        ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
-        XDG_CACHE_HOME: path.join(home, '.cache'),
-      },
-    });
-    const program = { child, exited: exitOf(child) };
-    processes.push(program);
-    const stderr = collect(child.stderr);
-    let url;
-    try {
-      url = (await firstMatch(child.stdout, /^Tavopix UI: (http:\/\/\S+)$/, 'Tavopix UI', child))[1];
-    } catch (error) {
-      throw new Error(`${error.message}\n${stderr()}`);
-    }
-    child.stdout.resume();
+    // Starts the program in its folder and waits for the address of its interface.
+    const launch = async () => {
+      const child = spawn(path.join(programDir, 'tavopix'), [], {
+        cwd: options.cwd ?? programDir,
+        stdio: ['ignore', 'pipe', 'pipe'],
+        // The special folders of a user with nothing in them, so no test reads the real home.
+        env: {
+          ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, '.config'),
+          XDG_CACHE_HOME: path.join(home, '.cache'),
+        },
+      });
+      const run = { child, exited: exitOf(child) };
+      processes.push(run);
+      const stderr = collect(child.stderr);
+      let url;
+      try {
+        url = (await firstMatch(child.stdout, /^Tavopix UI: (http:\/\/\S+)$/, 'Tavopix UI', child))[1];
+      } catch (error) {
+        throw new Error(`${error.message}\n${stderr()}`);
+      }
+      child.stdout.resume();
+      return {
+        url,
+        pid: child.pid,
+        // Resolves with {code, signal} once the program has ended.
+        exited: run.exited,
+        stderr,
+        kill: (signal = 'SIGKILL') => child.kill(signal),
+      };
+    };
+    const first = await launch();
     return {
-      url,
+      ...first,
       programDir,
       home,
       albumdAddress: albumd?.address ?? null,
-      // Resolves with {code, signal} once the program has ended.
-      exited: program.exited,
-      stderr,
+      // The program once more in the same program folder and home, as a user starts it again
+      // (after the last run ended): {url, pid, exited, stderr, kill}. stop() ends it too.
+      restart: launch,
       stop,
     };
   } catch (error) {
