@@ -137,17 +137,27 @@ std::optional<ParsedTarget> ParseTarget(std::string_view target) {
 }
 
 std::optional<std::uint64_t> ParseContentLength(std::string_view text) {
-    if (text.empty())
-        return std::nullopt;
     constexpr std::uint64_t kLargest = std::numeric_limits<std::uint64_t>::max();
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
+    std::optional<std::uint64_t> agreed;
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = Trim(text.substr(0, comma));
+        if (item.empty())
             return std::nullopt;
-        const auto digit = static_cast<std::uint64_t>(c - '0');
-        value = value > (kLargest - digit) / 10 ? kLargest : value * 10 + digit;
+        std::uint64_t value = 0;
+        for (char c : item) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            const auto digit = static_cast<std::uint64_t>(c - '0');
+            value = value > (kLargest - digit) / 10 ? kLargest : value * 10 + digit;
+        }
+        if (agreed && *agreed != value)
+            return std::nullopt;
+        agreed = value;
+        if (comma == std::string_view::npos)
+            return agreed;
+        text.remove_prefix(comma + 1);
     }
-    return value;
 }
 
 std::string CookieValue(const HttpRequest& request, std::string_view name) {

@@ -56,9 +56,9 @@ struct ParsedTarget {
 // Parses "a=1&b=2" (form bodies and queries); later keys do not replace earlier ones.
 [[nodiscard]] std::optional<std::map<std::string, std::string>> ParseForm(std::string_view text);
 
-// A Content-Length value: decimal digits, leading zeros and any number of them allowed, as the
-// parser that frames the body reads them. A value beyond 64 bits comes back as the largest one,
-// which every limit refuses; nullopt when it is no number.
+// A Content-Length value as the parser that frames the body reads it: decimal digits, leading
+// zeros and any number of them allowed, or a comma-separated list of equal values. A value beyond
+// 64 bits comes back as the largest one, which every limit refuses; nullopt when it is no number.
 [[nodiscard]] std::optional<std::uint64_t> ParseContentLength(std::string_view text);
 
 // The value of cookie `name` in the request's Cookie headers; empty when absent.

@@ -78,5 +78,14 @@ TEST(SniffPictureTest, KnowsThePictureFormatsByTheirFirstBytes) {
     EXPECT_FALSE(SniffPicture(""));
 }
 
+TEST(ContentLengthTest, ReadsWhatTheBodysFramingReads) {
+    EXPECT_EQ(ParseContentLength("00000000000000000000204800"), 204800u);
+    EXPECT_EQ(ParseContentLength("12, 12"), 12u);
+    EXPECT_EQ(ParseContentLength("99999999999999999999999"), UINT64_MAX);
+    for (const char* bad : {"", "12, 13", "12,", "-1", "0x10", "1 2"}) {
+        EXPECT_FALSE(ParseContentLength(bad)) << bad;
+    }
+}
+
 }  // namespace
 }  // namespace albumd
