@@ -11,6 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { test } from 'node:test';
 import { exitWithin, openBrowser, windowFrame } from '../lib/browser.js';
+import { utf16File } from '../lib/flows.js';
 import { buildDir, startProgram } from '../lib/program.js';
 
 const TIMEOUT = { timeout: 120_000 };
@@ -120,7 +121,11 @@ test('a newer version is offered at start, downloaded with progress and installe
 });
 
 test('with nothing newer published the menu check says the program is current', TIMEOUT, async () => {
-  const program = await startProgram({ service: true });
+  // Folders already chosen, so no first-start folder dialog stands over the main window.
+  const program = await startProgram({
+    service: true,
+    beforeStart: ({ programDir }) => fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n')),
+  });
   let browser;
   try {
     browser = await openBrowser();
