@@ -39,7 +39,7 @@ constexpr auto kShutdownGrace = std::chrono::milliseconds(500);
 // The page needs a handful of connections (a browser opens six per server, plus the socket);
 // beyond this, idle connections that never showed the capability make room or are refused.
 constexpr std::size_t kMaxConnections = 48;
-constexpr std::size_t kMinConnectionLimit = 8;
+constexpr auto kLimitRecovery = std::chrono::seconds(10);
 // Descriptors kept free after running out, for the files the accepted connections ask for.
 constexpr std::size_t kSpareDescriptors = 2;
 // How long accepting pauses when the process is out of descriptors, so it does not spin.
@@ -307,14 +307,19 @@ private:
                 // before accepting again instead of trying at once, which would only spin.
                 for (std::size_t i = 0; i <= kSpareDescriptors && DropIdleStranger(); ++i) {
                 }
-                connectionLimit_ = std::max(kMinConnectionLimit,
-                                            std::min(connectionLimit_, connections_.size() + 1));
+                connectionLimit_ = std::min(connectionLimit_, connections_.size() + 1);
+                lastOutOfDescriptors_ = std::chrono::steady_clock::now();
                 backOff_.expires_after(kAcceptBackOff);
                 backOff_.async_wait([this](beast::error_code waitError) {
                     if (!waitError && acceptor_.is_open())
                         DoAccept();
                 });
                 return;
+            }
+            // Long after running out, the limit grows back a connection at a time.
+            if (!ec && connectionLimit_ < kMaxConnections &&
+                std::chrono::steady_clock::now() - lastOutOfDescriptors_ > kLimitRecovery) {
+                ++connectionLimit_;
             }
             if (!ec && (connections_.size() < connectionLimit_ || DropIdleStranger()))
                 std::make_shared<HttpSession>(std::move(s), *this)->Run();
@@ -338,6 +343,7 @@ private:
 
     Handlers handlers_;
     std::size_t connectionLimit_ = kMaxConnections;  // lowered when descriptors run out
+    std::chrono::steady_clock::time_point lastOutOfDescriptors_;
     std::list<Connection*> connections_;  // network thread; outlives the sessions io_ holds
     asio::io_context io_{1};
     tcp::acceptor acceptor_;
