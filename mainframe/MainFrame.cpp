@@ -14,6 +14,7 @@
 #include "engine/EventDispatcher.h"
 #include "engine/controls/Control.h"
 #include "image/PictureDetails.h"
+#include "library/CollectFolderPictures.h"
 #include "library/FillItemFileInfo.h"
 #include "library/GridCell.h"
 #include "library/GridEvents.h"
@@ -25,8 +26,12 @@
 #include "platform/MessageQueue.h"
 #include "platform/SystemMetrics.h"
 #include "platform/Window.h"
+#include "service/AlbumDlg.h"
+#include "service/SessionHelper.h"
+#include "ui/MsgBox.h"
 #include "ui/PageHost.h"
 #include "update/UpdateMessages.h"
+#include "upload/UploadDlg.h"
 
 namespace tavopix {
 namespace {
@@ -36,6 +41,8 @@ std::u16string SettingsFile() {
 }
 
 constexpr WPARAM VK_F5 = 0x74;
+// A folder upload of more pictures than this asks first.
+constexpr std::size_t kFolderUploadQuestionAbove = 100;
 
 std::u16string Pixels(int value) {
     char buffer[24];
@@ -56,6 +63,11 @@ std::vector<Element*> GridCells(const Element& grid) {
             cells.push_back(child);
     }
     return cells;
+}
+
+bool HasId(const Element* element, std::u16string_view id) {
+    const std::u16string* value = element ? element->GetAttribute("id") : nullptr;
+    return value && *value == id;
 }
 
 void SetSelected(Element* element, bool selected) {
@@ -109,6 +121,7 @@ int CMainFrame::Create() {
     sortMenu_ = ElementRef(root->FindById(u"sort_menu"));
     markedEntry_ = ElementRef(root->FindById(u"op_mark"));
     uploadedEntry_ = ElementRef(root->FindById(u"op_uped"));
+    mainMenu_.Bind(*root);
 
     folderPane_ = std::make_unique<FolderPane>(
         hwnd, items_, marked_, registry_,
@@ -149,6 +162,7 @@ int CMainFrame::Create() {
     registry_.Load();
     folderPane_->Start();
     updateCheck_.StartIfWanted(hwnd);
+    mainMenu_.AddCommand(u"menu_check_update", [this] { updateCheck_.CheckFromMenu(hwnd); });
     return 0;
 }
 
@@ -333,10 +347,21 @@ bool CMainFrame::OnBehaviorEvent(Element* element, Element* target, std::uint32_
                                  std::uintptr_t reason) {
     if (CHskFrame::OnBehaviorEvent(element, target, code, reason))
         return true;
+    if (code == BUTTON_CLICK && HasId(target, u"btn_upload")) {
+        UploadChosenPictures();
+        return true;
+    }
+    if (code == MENU_ITEM_CLICK && element && HasId(element, u"tvmu_upload") &&
+        HasId(element->Parent(), u"tv_cmenu")) {
+        UploadSelectedFolder();
+        return true;
+    }
     if (code == SELECTION_CHANGED_EVENT) {
         UpdateStatusLine();
         return true;
     }
+    if (mainMenu_.OnBehaviorEvent(element, target, code, reason))
+        return true;
     if (folderPane_ && folderPane_->OnBehaviorEvent(element, target, code, reason))
         return true;
     return photoPane_ && photoPane_->OnBehaviorEvent(element, target, code, reason);
@@ -384,6 +409,119 @@ void CMainFrame::ShowSpecialView(SpecialView view) {
     }
     if (!items_.empty())
         SendMessage(hwnd, WM_BUILD_GRID, 0, 0);
+}
+
+void CMainFrame::UploadChosenPictures() {
+    if (!photoPane_ || !photoList_)
+        return;
+    std::vector<ElementRef> cells;
+    if (photoPane_->DetailShown()) {
+        if (Element* cell = photoPane_->DetailCell())
+            cells.emplace_back(cell);
+    } else {
+        for (Element* cell : GridCells(*photoList_)) {
+            if (IsSelected(*cell))
+                cells.emplace_back(cell);
+        }
+    }
+    std::vector<std::u16string> paths;
+    for (const ElementRef& cell : cells) {
+        if (const std::u16string* path = cell->GetAttribute("path"))
+            paths.push_back(*path);
+    }
+    if (paths.empty()) {
+        HskMessageBox(u"请选择图片", u"提示", MB_HSK_OK, hwnd);
+        return;
+    }
+    if (!RunUpload(paths))
+        return;
+    const int side = photoPane_->ThumbSize();
+    for (const ElementRef& cell : cells) {
+        const PictureItem* item = items_.FindById(CellItemId(*cell));
+        // A cell that shows its flag already keeps the one it has.
+        if (!item || !registry_.Contains(item->path) || cell->FindFirst("p.uped"))
+            continue;
+        std::string flag = "<p .uped />";
+        if (item->width > 0 && item->height > 0) {
+            const CellPlacement place = PlaceInCell(item->width, item->height, side);
+            char html[80];
+            std::snprintf(html, sizeof html, "<p .uped style=\"left:%dpx;top:%dpx;\" />",
+                          place.uploaded.x, place.uploaded.y);
+            flag = html;
+        }
+        (void)cell->SetHtml(flag, SIH_APPEND_AFTER_LAST);
+    }
+}
+
+void CMainFrame::UploadSelectedFolder() {
+    if (!folderPane_)
+        return;
+    const std::u16string folder = folderPane_->SelectedFolder();
+    if (folder.empty())
+        return;
+    std::vector<std::u16string> paths;
+    CollectFolderPictures(folder, folderPane_->Filter(), paths);
+    if (paths.empty()) {
+        HskMessageBox(u"所选目录没有符合条件的图片!", u"", MB_HSK_OK, hwnd);
+        return;
+    }
+    if (paths.size() > kFolderUploadQuestionAbove &&
+        HskMessageBox(u"所选目录图片超过100张, 确定要一次性上传这些图片吗?", u"提示",
+                      MB_HSK_OK | MB_HSK_CANCEL, hwnd) != static_cast<int>(MB_HSK_OK)) {
+        return;
+    }
+    if (!RunUpload(paths))
+        return;
+    // The folder is listed again, so its cells show their new flags.
+    folderPane_->ForgetCurrentFolder();
+    if (Element* tree = Page()->Root()->FindById(u"tree_view"))
+        Page()->Events().PostEvent(*tree, FOLDER_OPENED_EVENT);
+}
+
+bool CMainFrame::RunUpload(const std::vector<std::u16string>& paths) {
+    if (!mainMenu_.Session().EnsureLoggedIn(hwnd))
+        return false;
+    mainMenu_.RefreshLoginHint();
+    CAlbumDlg albums(hwnd);
+    if (albums.Run(SW_SHOWNORMAL) != FRAME_RESULT_OK)
+        return false;
+    CUploadDlg upload(registry_, albums.AlbumId(), albums.FullSize(), paths, hwnd);
+    if (upload.Run(SW_SHOWNORMAL) != FRAME_RESULT_OK)
+        return false;
+    registry_.Save(UploadedRegistry::Write::On);
+    return true;
+}
+
+void CMainFrame::UpdateStatusLine() {
+    if (!statusLine_ || !photoList_)
+        return;
+    unsigned count = 0;
+    const Element* lastSelected = nullptr;
+    for (const Element* child = photoList_->FirstChild(); child; child = child->NextSibling()) {
+        if (IsSelected(*child)) {
+            ++count;
+            lastSelected = child;
+        }
+    }
+    std::u16string text = u"已就绪";
+    if (count == 1) {
+        const std::u16string* path = lastSelected->GetAttribute("path");
+        PictureDetails details;
+        details.realPath = path ? ExpandPath(*path) : std::u16string();
+        if (!details.realPath.empty() && ReadPictureDetails(details)) {
+            std::u16string time;
+            FormatFileTime(details.lastWriteTime, time);
+            char facts[160];
+            std::snprintf(facts, sizeof facts, " 尺寸：%dx%d， 文件大小：%0.1fKB， 修改时间：",
+                          details.width, details.height, details.size / 1024.0);
+            text = details.name + FromUtf8(facts) + time;
+        }
+    } else if (count > 1) {
+        char chosen[64];
+        std::snprintf(chosen, sizeof chosen, "已选择 %u 张图片", count);
+        text = FromUtf8(chosen);
+    }
+    statusLine_->SetText(text);
 }
 
 }  // namespace tavopix

@@ -18,6 +18,7 @@
 #include "library/ItemList.h"
 #include "library/MarkedSet.h"
 #include "library/UploadedRegistry.h"
+#include "mainframe/MainMenu.h"
 #include "ui/HskFrame.h"
 #include "update/SilentUpdateCheck.h"
 
@@ -59,6 +60,8 @@ public:
     ItemList& Items() { return items_; }
     MarkedSet& Marked() { return marked_; }
     UploadedRegistry& Registry() { return registry_; }
+    // The main menu, and through it the login (Menu().Session()).
+    MainMenu& Menu() { return mainMenu_; }
     int SortType() const { return sortType_; }
     void SetSortType(int sortType) { sortType_ = sortType; }
 
@@ -76,6 +79,13 @@ private:
     enum class SpecialView { Marked, Uploaded };
     void ShowSpecialView(SpecialView view);
 
+    // "btn_upload": the selected pictures, or the viewer's; "tvmu_upload": the selected folder's.
+    void UploadChosenPictures();
+    void UploadSelectedFolder();
+    // Login, album choice and the upload dialog for `paths`; true when the dialog ended with 1
+    // and the registry was written.
+    bool RunUpload(const std::vector<std::u16string>& paths);
+
     // The splitter between the left pane and the grid.
     bool OnSplitterMouse(const MouseParams& params);
     // Keys the window answers wherever the focus is: arrows and Enter in the grid, Escape in
@@ -92,6 +102,7 @@ private:
     std::unique_ptr<FolderPane> folderPane_;
     std::unique_ptr<PhotoPane> photoPane_;
     SilentUpdateCheck updateCheck_;
+    MainMenu mainMenu_{*this};
 
     int sortType_ = 0;
     bool splitterDragging_ = false;
