@@ -48,13 +48,22 @@ void OpenUserInterface(const BrowserView& view) {
         browser == u"none") {
         return;
     }
-    OpenBrowserWindow(url, Utf8(appContext.programDir) + ".browser-profile");
+    // The app window is the main window, so it opens at the main window's size for the
+    // display (Chromium's own size where the display is unknown).
+    POINT size{0, 0};
+    int displayWidth = 0;
+    int displayHeight = 0;
+    if (ConnectedDisplaySize(displayWidth, displayHeight))
+        size = CMainFrame::InitialSize(displayWidth, displayHeight);
+    OpenBrowserWindow(url, Utf8(appContext.programDir) + ".browser-profile", size.x, size.y);
 }
 
 }  // namespace
 
 int RunProgram(int showCommand) {
     ResolveAppContext(ProgramFolder());
+    // An update cut off by a crash or a power loss is finished before anything reads the folder.
+    FinishInterruptedUpdate(Utf8(appContext.programDir));
 
     if (RegisterFrameClass() != 0) {
         std::fprintf(stderr, "初始化错误: 初始化界面错误\n");
