@@ -17,20 +17,14 @@ namespace {
 
 // The JPEG with an Exif segment (little-endian TIFF, one entry) saying `orientation`.
 Bytes WithExifOrientation(const Bytes& jpeg, int orientation) {
-    const Bytes payload = {'E', 'x',  'i',  'f', 0,
-                           0,   'I',  'I',  42,  0,
-                           8,   0,    0,    0,   1,
-                           0,   0x12, 0x01, 3,   0,
-                           1,   0,    0,    0,   static_cast<std::uint8_t>(orientation),
-                           0,   0,    0,    0,   0,
-                           0,   0};
-    Bytes out(jpeg.begin(), jpeg.begin() + 2);
-    const std::size_t length = payload.size() + 2;
-    out.insert(out.end(), {0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
-                           static_cast<std::uint8_t>(length & 0xFF)});
-    out.insert(out.end(), payload.begin(), payload.end());
-    out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
-    return out;
+    const char payload[] = {'E', 'x',  'i',  'f', 0,
+                            0,   'I',  'I',  42,  0,
+                            8,   0,    0,    0,   1,
+                            0,   0x12, 0x01, 3,   0,
+                            1,   0,    0,    0,   static_cast<char>(orientation),
+                            0,   0,    0,    0,   0,
+                            0,   0};
+    return WithApp1(jpeg, std::string_view(payload, sizeof payload));
 }
 
 TEST(ExifOrientationTest, TransformsComposeAsPicturesDo) {

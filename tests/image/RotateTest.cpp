@@ -34,14 +34,7 @@ protected:
 // buffer of the final size: GCC 12 at -O2 and above misreads range inserts into a short vector
 // as writing out of bounds.
 Bytes WithExif(const Bytes& jpeg) {
-    static constexpr std::string_view kExif("Exif\0\0tavopix-test-marker", 26);
-    static constexpr std::uint8_t kSegment[4] = {0xFF, 0xE1, 0, kExif.size() + 2};
-    Bytes out(jpeg.size() + sizeof kSegment + kExif.size());
-    auto at = std::copy_n(jpeg.begin(), 2, out.begin());
-    at = std::copy(std::begin(kSegment), std::end(kSegment), at);
-    at = std::copy(kExif.begin(), kExif.end(), at);
-    std::copy(jpeg.begin() + 2, jpeg.end(), at);
-    return out;
+    return test::WithApp1(jpeg, std::string_view("Exif\0\0tavopix-test-marker", 26));
 }
 
 bool Contains(const Bytes& bytes, std::string_view text) {

@@ -146,6 +146,19 @@ Bytes Truncated(const Bytes& bytes, std::size_t count) {
                  bytes.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes.size())));
 }
 
+Bytes WithApp1(const Bytes& jpeg, std::string_view payload) {
+    const std::size_t length = payload.size() + 2;
+    const std::uint8_t marker[4] = {0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
+                                    static_cast<std::uint8_t>(length & 0xFF)};
+    // Sized once and copied into: GCC 12 misreads range inserts into a short vector at -O3.
+    Bytes out(jpeg.size() + sizeof marker + payload.size());
+    auto at = std::copy_n(jpeg.begin(), 2, out.begin());
+    at = std::copy(std::begin(marker), std::end(marker), at);
+    at = std::copy(payload.begin(), payload.end(), at);
+    std::copy(jpeg.begin() + 2, jpeg.end(), at);
+    return out;
+}
+
 void PictureFolder::SetUp() {
     std::random_device random;
     folder_ =

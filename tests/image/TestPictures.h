@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "image/Bitmap.h"
@@ -45,6 +46,9 @@ double Psnr(const Bitmap& a, const Bitmap& b);
 
 // The first `count` bytes of `bytes`.
 Bytes Truncated(const Bytes& bytes, std::size_t count);
+
+// `jpeg` with an APP1 segment holding `payload` right after its start marker.
+Bytes WithApp1(const Bytes& jpeg, std::string_view payload);
 
 // A folder of its own under the system's temporary folder, removed afterwards; the program's
 // thumbnail cache and error picture point into it meanwhile.
