@@ -51,6 +51,7 @@ export class WindowManager {
   // box (a new one when the window has no page).
   place(state, page) {
     let w = this.windows.get(state.id);
+    const wasActive = w?.state.active ?? false;
     if (!w) {
       const { box, iframe } = page || this.createBox();
       w = { box, iframe, state };
@@ -60,6 +61,11 @@ export class WindowManager {
     this.layout(w);
     this.restack();
     this.refreshTaskbar();
+    // Keys go to the active window: a dialog that opens takes the keyboard, and its owner gets
+    // it back once the dialog has gone.
+    if (state.active && state.visible && !wasActive && document.activeElement !== w.iframe) {
+      w.iframe.focus();
+    }
     return w;
   }
 
