@@ -241,6 +241,18 @@ test('a program folder that cannot hold the thumbnail cache leaves the working f
   }
 });
 
-test('message box answers: 确定 gives 16, 取消 gives 32, closing gives 2', TIMEOUT, (t) => {
-  t.skip('nothing in the main window opens a message box of style 16 or 48 yet');
+test('an upload with nothing chosen says so in a message box whose one button closes it', TIMEOUT, async () => {
+  await withProgram(WITH_FOLDERS, async (program, page) => {
+    const main = await windowFrame(page, 'Tavopix');
+    await main.locator('#btn_upload').click();
+    const box = await windowFrame(page, '提示');
+    assert.equal((await box.locator('#text_div').textContent()).trim(), '请选择图片');
+    const buttons = box.locator('button.hsk_btn');
+    assert.equal(await buttons.count(), 1);
+    assert.equal(await buttons.first().getAttribute('btn_id'), '16');
+    await buttons.first().click();
+    await until(async () => box.isDetached(), (gone) => gone, 'the box closed');
+    await main.locator('#hsk_btn_close').click();
+    assert.deepEqual(await exitWithin(program.exited), { code: 2, signal: null });
+  });
 });
