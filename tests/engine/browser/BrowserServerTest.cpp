@@ -364,6 +364,9 @@ extern "C" __attribute__((weak)) void __ubsan_handle_dynamic_type_cache_miss();
 TEST_F(BrowserServerTest, OutOfDescriptorsThePageIsStillAnswered) {
     if (&__ubsan_handle_dynamic_type_cache_miss != nullptr)
         GTEST_SKIP() << "the type checks of this build need descriptors of their own";
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the thread sanitizer's runtime needs descriptors of its own";
+#endif
     const std::string shell = Capability() + "web/shell.js";
     std::vector<tcp::socket> idle;
     {
