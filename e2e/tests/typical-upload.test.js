@@ -248,7 +248,7 @@ test('kill -9 during the search, the thumbnails and an upload leaves files the n
     // The next start works: the tree, the registry's count, a clean close.
     const stored = fs.existsSync(path.join(program.programDir, 'uploadedImg.dat')) ? registryPaths(program.programDir) : [];
     for (const entry of stored) assert.match(entry, /^%mypic%Big\/p\d{3}\.jpe?g$/);
-    assert.equal(await main.locator('#op_uped .num').textContent(), stored.length ? `(${stored.length})` : '');
+    assert.equal(await main.locator('#op_uped .num').textContent(), `(${stored.length})`);
     await main.locator('#hsk_btn_close').click();
     assert.equal((await exitWithin(run.exited)).code, 2);
     assertDataFilesWhole(program.programDir);
