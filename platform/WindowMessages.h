@@ -109,6 +109,10 @@ inline constexpr LRESULT HTCLOSE = 20;
 
 // Key data of WM_KEYDOWN / WM_CHAR / WM_SYS*: bit 29 of lParam is set while Alt is held.
 inline constexpr LPARAM KEY_DATA_ALT_DOWN = LPARAM{1} << 29;
+// Key data of WM_KEYDOWN / WM_KEYUP from the view: Ctrl and Shift as they were when the key was
+// pressed (there is no desktop keyboard state to ask afterwards).
+inline constexpr LPARAM KEY_DATA_CTRL_DOWN = LPARAM{1} << 25;
+inline constexpr LPARAM KEY_DATA_SHIFT_DOWN = LPARAM{1} << 26;
 
 // Virtual keys the view reports (printable keys use their upper-case character code).
 inline constexpr WPARAM VK_BACK = 0x08;

@@ -17,7 +17,9 @@ std::unordered_map<HWND, std::unique_ptr<PageHost>>& Pages() {
 }
 
 std::uint32_t KeyStates(LPARAM lParam) {
-    return (lParam & KEY_DATA_ALT_DOWN) != 0 ? ALT_KEY_PRESSED : 0;
+    return ((lParam & KEY_DATA_ALT_DOWN) != 0 ? ALT_KEY_PRESSED : 0) |
+           ((lParam & KEY_DATA_CTRL_DOWN) != 0 ? CONTROL_KEY_PRESSED : 0) |
+           ((lParam & KEY_DATA_SHIFT_DOWN) != 0 ? SHIFT_KEY_PRESSED : 0);
 }
 
 }  // namespace

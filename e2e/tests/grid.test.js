@@ -136,6 +136,14 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
     await page.mouse.up();
     await until(selected, (s) => s.join() === '1,2', 'the band selection');
 
+    // Ctrl+A and Ctrl+D reach the grid from the browser's keyboard; the page's text stays unselected.
+    await page.keyboard.press('Control+A');
+    await until(selected, (s) => s.length === count, 'every cell selected');
+    await until(status, (t) => t === `已选择 ${count} 张图片`, 'the count of all');
+    assert.equal(await main.evaluate(() => String(getSelection())), '');
+    await page.keyboard.press('Control+D');
+    await until(selected, (s) => s.length === 0, 'no cell selected');
+
     // The hostile name in the status line, as text.
     await cell(HOSTILE).locator('picture').click();
     await until(status, (t) => t.startsWith(`${HOSTILE} 尺寸：`), 'the hostile name as text');

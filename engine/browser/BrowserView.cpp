@@ -291,7 +291,10 @@ void BrowserView::HandlePageInput(const PageInput& input) {
         const bool down = input.kind == PageInputKind::KeyDown;
         const UINT message =
             alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
-        PostMessage(hwnd, message, input.keyCode, alt ? KEY_DATA_ALT_DOWN : 0);
+        const LPARAM keyData = (alt ? KEY_DATA_ALT_DOWN : 0) |
+                               ((input.keys & CONTROL_KEY_PRESSED) != 0 ? KEY_DATA_CTRL_DOWN : 0) |
+                               ((input.keys & SHIFT_KEY_PRESSED) != 0 ? KEY_DATA_SHIFT_DOWN : 0);
+        PostMessage(hwnd, message, input.keyCode, keyData);
         return;
     }
 

@@ -150,8 +150,8 @@ protected:
     Element& Grid() const { return *frame().ById(u"photo_list"); }
     Element* Cell(std::size_t index) const { return Grid().Child(index); }
     Element* Picture(std::size_t index) const { return Cell(index)->FindFirst("picture"); }
-    LRESULT Send(UINT message, WPARAM wParam = 0) {
-        return SendMessage(frame().GetHwnd(), message, wParam, 0);
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return SendMessage(frame().GetHwnd(), message, wParam, lParam);
     }
     static void Pump() {
         MSG msg;
@@ -178,11 +178,11 @@ protected:
         Mouse(MOUSE_DOWN, *Picture(index), {at.x + 5, at.y + 5}, button, keys);
         Mouse(MOUSE_UP, *Picture(index), {at.x + 5, at.y + 5}, button, keys);
     }
+    // A key as the view reports it, its modifiers in the key data.
     void Key(std::uint32_t code, std::uint32_t keys) {
-        KeyInput input;
-        input.keyCode = code;
-        input.altState = keys;
-        Input().Key(input);
+        const LPARAM data = ((keys & CONTROL_KEY_PRESSED) != 0 ? KEY_DATA_CTRL_DOWN : 0) |
+                            ((keys & SHIFT_KEY_PRESSED) != 0 ? KEY_DATA_SHIFT_DOWN : 0);
+        Send(WM_KEYDOWN, code, data);
         Pump();
     }
 
