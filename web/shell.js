@@ -109,6 +109,10 @@ function attachInput(page) {
         u: mirror.uidOf(e.target), code: e.keyCode, key: e.key, m: keysOf(e) });
       // The program's keys, not the browser's: F5 refreshes the program's view, not the shell.
       if ((e.altKey && (e.key === '?' || e.key === '/')) || e.key === 'F5') e.preventDefault();
+      // Ctrl+A and Ctrl+D select in the program's grid: not the browser's select-all (a text
+      // field keeps it) nor its bookmark.
+      const editable = e.target.isContentEditable || /^(INPUT|TEXTAREA)$/.test(e.target.tagName);
+      if (e.ctrlKey && !e.altKey && (e.keyCode === 68 || (e.keyCode === 65 && !editable))) e.preventDefault();
     }, true);
   }
   d.addEventListener('keypress', (e) => {
