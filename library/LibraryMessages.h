@@ -41,5 +41,8 @@ inline constexpr std::uint32_t FOLDER_OPENED_EVENT = FIRST_APPLICATION_EVENT_COD
 // starts over on the new visible range.
 inline constexpr UINT_PTR THUMB_RESUME_TIMER = 1000200;
 inline constexpr UINT kThumbResumeDelayMs = 50;
+// Armed after each slice of folder results the main window applies while more wait; on expiry
+// the next slice goes in (library/FolderResultFeed.h).
+inline constexpr UINT_PTR FOLDER_RESULTS_TIMER = 1000201;
 
 }  // namespace tavopix

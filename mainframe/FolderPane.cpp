@@ -1,6 +1,5 @@
 #include "mainframe/FolderPane.h"
 
-#include <memory>
 #include <utility>
 
 #include "app/AppContext.h"
@@ -56,6 +55,14 @@ FolderPane::FolderPane(HWND window, ItemList& items, const MarkedSet& marked,
                       return !listing_.Running() && hooks_.visibleRange &&
                              hooks_.visibleRange(first, last);
                   }),
+      results_(FolderResultFeed::Setup{
+          window,
+          [this](const FolderResult& result) { AddFolderResult(result.path, result.count); },
+          // The open folder's count goes in at once: the grid shows that folder, and a delete
+          // there sets its count, which an older one applied later would undo.
+          [this](const FolderResult& result) {
+              return !currentFolder_.empty() && result.path == currentFolder_;
+          }}),
       search_(PictureSearch::Setup{
           window, DataFile(kFolderListFileName), DataFile(kPictureFilterFileName), &filter_,
           [this] { return listing_.Running(); }, [this] { return thumbnails_.IsWorking(); }}),
@@ -111,16 +118,30 @@ void FolderPane::Start() {
 
 void FolderPane::Close() {
     if (!search_.Running()) {
+        // A search that ended has all it found in the tree before the cache is written from it.
+        results_.ApplyAll();
         static_cast<void>(tree_.SaveCache(DataFile(kSearchPathCacheFileName)));
     }
-    search_.Stop();
+    StopSearch();
     listing_.Stop();
     thumbnails_.Pause(ThumbResume::No);
     thumbnails_.Stop();
 }
 
 bool FolderPane::StartSearch() {
+    StopSearch();
     return search_.Start();
+}
+
+void FolderPane::StopSearch() {
+    search_.Stop();
+    results_.Drop();
+}
+
+bool FolderPane::SearchUnfinished() const {
+    MSG msg;
+    return search_.Running() || results_.DoneWaiting() ||
+           PeekMessage(&msg, window_, WM_SEARCH_DONE, WM_SEARCH_DONE, PM_NOREMOVE);
 }
 
 void FolderPane::Research() {
@@ -169,15 +190,15 @@ bool FolderPane::OnWindowMessage(UINT message, WPARAM wParam, LPARAM) {
             RunFolderDialog();
             search_.EndWaitingForFolders();
             return true;
-        case WM_FOLDER_RESULT: {
-            const std::unique_ptr<FolderResult> result(reinterpret_cast<FolderResult*>(wParam));
-            if (result) {
-                AddFolderResult(result->path, result->count);
-            }
+        case WM_FOLDER_RESULT:
+            results_.OnFolderResult(wParam);
             return true;
-        }
+        case WM_TIMER:
+            return results_.OnTimer(wParam);
         case WM_SEARCH_DONE:
-            static_cast<void>(tree_.SaveCache(DataFile(kSearchPathCacheFileName)));
+            // The cache is written whole: after the last of the search's results is applied.
+            results_.WhenApplied(
+                [this] { static_cast<void>(tree_.SaveCache(DataFile(kSearchPathCacheFileName))); });
             return true;
         case WM_CACHE_LOADED:
             return true;
@@ -187,7 +208,10 @@ bool FolderPane::OnWindowMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 void FolderPane::SwitchView(bool list) {
-    const bool searching = search_.Running();
+    // A search whose results are still coming in starts over in the new presentation; results
+    // of anything else are dropped with the tree, which the cache rebuilds.
+    const bool searching = SearchUnfinished();
+    results_.Drop();
     listView_ = list;
     SetSelected(viewList_, list);
     SetSelected(viewTree_, !list);
@@ -222,6 +246,9 @@ void FolderPane::OpenFolder(Element& span) {
     }
     search_.ClearStarted();
     currentFolder_ = *path;
+    // Starting the listing stops the one before, which drops every queued folder result: the
+    // search's are taken first.
+    results_.TakeQueued();
     listing_.Start(currentFolder_);
     if (hooks_.hideDetail) {
         hooks_.hideDetail();
@@ -278,7 +305,7 @@ bool FolderPane::OnBehaviorEvent(Element* element, Element* target, std::uint32_
             } else if (HasId(element, u"tvmu_refresh")) {
                 Research();
             } else if (HasId(element, u"tvmu_stop")) {
-                search_.Stop();
+                StopSearch();
             }
             return false;
         case CONTEXT_MENU_SETUP:

@@ -17,6 +17,7 @@
 #include "engine/ElementRef.h"
 #include "library/FolderList.h"
 #include "library/FolderListing.h"
+#include "library/FolderResultFeed.h"
 #include "library/FolderTree.h"
 #include "library/PictureSearch.h"
 #include "library/SharedPictureFilter.h"
@@ -56,7 +57,8 @@ public:
     // search, the listing and the thumbnail worker.
     void Close();
 
-    // The search's messages (folder request, folder results, end) and the cache's end message.
+    // The search's messages (folder request, folder results, end), the timer of the next slice
+    // of results, and the cache's end message.
     bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // The pane's buttons, the folder-open event, the tree's context menu and its set-up.
     bool OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
@@ -77,13 +79,17 @@ public:
     std::u16string SelectedFolder() const;
 
     bool StartSearch();
-    void StopSearch() { search_.Stop(); }
+    // Ends the search and drops its results, queued or waiting to be applied.
+    void StopSearch();
     // Empties the tree and searches again (after the folder dialog, "tvmu_refresh").
     void Research();
     // Runs the folder dialog; true when it ended with OK.
     bool RunFolderDialog();
 
 private:
+    // The search has not yet put all it found into the tree: it runs, or its end message waits
+    // in the queue or for the last results to be applied.
+    bool SearchUnfinished() const;
     void SwitchView(bool list);
     void OpenFolder(Element& span);
     void SetUpContextMenu(Element& menu);
@@ -106,6 +112,7 @@ private:
     ElementRef viewTree_;
     ElementRef setDir_;
     ThumbnailWorker thumbnails_;
+    FolderResultFeed results_;
     PictureSearch search_;
     FolderListing listing_;
 };
