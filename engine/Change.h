@@ -27,7 +27,8 @@ struct NodeSnapshot {
 [[nodiscard]] NodeSnapshot SnapshotOf(const Element& element);
 
 enum class ChangeKind : std::uint8_t {
-    Reset,      // `node` is the whole tree from the root; forget everything before
+    Reset,      // the whole tree as the document holds it now; forget everything before
+                // (nothing follows it in its batch)
     Insert,     // `node` becomes child `index` of `target`
     Remove,     // `target` leaves its parent, with its tail
     Attribute,  // attribute `name` of `target` becomes `value` (std::nullopt: removed)

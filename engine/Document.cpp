@@ -150,15 +150,12 @@ void Document::AttachView(View* view) {
     if (view_) {
         Change reset;
         reset.kind = ChangeKind::Reset;
-        if (root_) {
-            reset.node = std::make_unique<NodeSnapshot>(SnapshotOf(*root_));
-        }
         Record(std::move(reset));
     }
 }
 
 void Document::Record(Change change) {
-    if (!view_) {
+    if (!IsRecording()) {
         return;
     }
     if (!queued_) {

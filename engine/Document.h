@@ -63,11 +63,13 @@ public:
     Element* ContextMenuOf(const Element& element) const;
 
     // ---- Change recording ---------------------------------------------------------------------
-    // Attaches `view` (null detaches). The whole tree is recorded as a Reset change. The view
-    // must outlive the document or be detached first.
+    // Attaches `view` (null detaches). The whole tree is recorded as a Reset change, which the
+    // view reads from the document when the batch is handed over: edits made until then are
+    // part of it and are not recorded one by one (a page filled before it is first shown goes
+    // out as one tree). The view must outlive the document or be detached first.
     void AttachView(View* view);
     View* GetView() const { return view_; }
-    bool IsRecording() const { return view_ != nullptr; }
+    bool IsRecording() const { return view_ != nullptr && !ResetPending(); }
     void Record(Change change);
     bool HasPendingChanges() const { return !pending_.empty(); }
     // Hands the pending changes to the view in one batch.
@@ -83,6 +85,9 @@ private:
     void CollectStyleSheets();
     void Register(Element& element) { byUid_[element.GetUid()] = &element; }
     void Unregister(const Element& element) { byUid_.erase(element.GetUid()); }
+    bool ResetPending() const {
+        return !pending_.empty() && pending_.front().kind == ChangeKind::Reset;
+    }
 
     std::u16string url_;
     ElementRef root_;

@@ -111,9 +111,9 @@ void HeadlessView::ApplyChanges(const Document& document, const std::vector<Chan
     for (const Change& change : changes) {
         if (change.kind == ChangeKind::Reset) {
             mirror = Mirror{};
-            if (change.node) {
-                mirror.root = change.node->uid;
-                mirror.Add(*change.node, 0);
+            if (const Element* root = document.Root()) {
+                mirror.root = root->GetUid();
+                mirror.Add(SnapshotOf(*root), 0);
             }
             continue;
         }

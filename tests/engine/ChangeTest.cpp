@@ -73,6 +73,28 @@ TEST(ChangeRecording, EveryKindOfEditIsRecordedAndFlushedOncePerMessage) {
     EXPECT_EQ(DumpTreeOf(*page), view.MirrorDump(*page));
 }
 
+// A page filled before its first batch goes out whole in the reset: the view reads it from
+// the document then, and the edits are not recorded one by one.
+TEST(ChangeRecording, EditsBeforeTheFirstBatchAreInTheReset) {
+    BatchLog view;  // outlives the page
+    auto page = Page();
+    page->AttachView(&view);
+    Element* box = page->Root()->FindById(u"box");
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(box->SetHtml("<i>n</i>", SIH_APPEND_AFTER_LAST));
+    }
+    box->LastChild()->SetAttribute("sel", u"true");
+    page->Root()->FindById(u"p")->Detach();
+    Document::FlushAllChanges();
+    ASSERT_EQ(std::vector<std::string>{"reset"}, view.batches);
+    EXPECT_EQ(DumpTreeOf(*page), view.MirrorDump(*page));
+
+    box->FirstChild()->SetText(u"after");  // recorded again once the reset went out
+    Document::FlushAllChanges();
+    EXPECT_EQ("text", view.batches.back());
+    EXPECT_EQ(DumpTreeOf(*page), view.MirrorDump(*page));
+}
+
 TEST(ChangeRecording, DetachedElementsChangeSilentlyAndArriveWhole) {
     BatchLog view;  // outlives the page
     auto page = Page();
