@@ -29,15 +29,46 @@ export function isUnsafeAttribute(name, value) {
   return false;
 }
 
-// Pages use few distinct names; each is checked once.
-const nameChecks = new Map();
-function validName(name) {
-  let ok = nameChecks.get(name);
-  if (ok === undefined) {
-    ok = /^[A-Za-z_][A-Za-z0-9_:.-]*$/.test(name);
-    if (nameChecks.size < 4096) nameChecks.set(name, ok);
+// What the page dialect means and a browser does not know: pictures show their source, popups
+// stay hidden until the program opens one at its anchor.
+const MIRROR_STYLE = 'picture{display:inline-block;background:center/contain no-repeat}' +
+  'popup:not([hl-popup]),menu.popup:not([hl-popup]),menu.context:not([hl-popup]){display:none}' +
+  '[hl-popup]{display:block;position:absolute;z-index:1000}';
+
+// `text` (a style sheet) with its relative url() references resolved against `base`; addresses
+// with a scheme (data:, http:) and fragments stay as they are.
+function withAbsoluteUrls(text, base) {
+  return text.replace(/url\(\s*(?:"([^"]*)"|'([^']*)'|([^"'()\s]*))\s*\)/g, (whole, dq, sq, bare) => {
+    const reference = dq ?? sq ?? bare;
+    if (reference === '' || reference.startsWith('#') || /^[a-z][a-z0-9+.-]*:/i.test(reference)) return whole;
+    return `url("${new URL(reference, base).href}")`;
+  });
+}
+
+// Pages use few distinct names (and tens of thousands of elements): each name is judged once.
+const NOT_A_NAME = 0, PLAIN = 1, ADDRESS = 2, NEVER = 3;
+const nameKinds = new Map();
+function nameKind(name) {
+  let kind = nameKinds.get(name);
+  if (kind === undefined) {
+    if (!/^[A-Za-z_][A-Za-z0-9_:.-]*$/.test(name)) kind = NOT_A_NAME;
+    else if (isUnsafeAttribute(name, null)) kind = NEVER;
+    else kind = URL_ATTRIBUTES.has(name.toLowerCase()) ? ADDRESS : PLAIN;
+    if (nameKinds.size < 4096) nameKinds.set(name, kind);
   }
-  return ok;
+  return kind;
+}
+
+// The element name to create for a snapshot's tag.
+const tagNames = new Map();
+function tagOf(g) {
+  let tag = tagNames.get(g);
+  if (tag === undefined) {
+    tag = String(g || 'div').toLowerCase();
+    if (nameKind(tag) === NOT_A_NAME) tag = 'tvx-unknown';
+    if (tagNames.size < 4096) tagNames.set(g, tag);
+  }
+  return tag;
 }
 
 export class PageMirror {
@@ -45,6 +76,10 @@ export class PageMirror {
     this.iframe = iframe;
     this.docId = doc;
     this.nodes = new Map();  // uid -> Element (or a detached stand-in for skipped elements)
+    // Element -> uid, and element -> the text node of its tail: kept beside the elements, as
+    // properties added to tens of thousands of elements cost more than the maps.
+    this.uids = new WeakMap();
+    this.tails = new WeakMap();
     this.runtimeStyles = new Map();  // uid -> Map(property -> value)
     this.onReady = onReady;
   }
@@ -54,30 +89,26 @@ export class PageMirror {
   // Builds the whole page from a snapshot of its root.
   reset(root, sheets) {
     const d = this.document;
+    this.doc = d;
     this.nodes.clear();
     this.runtimeStyles.clear();
     d.open();
     d.write('<!doctype html><html><head><meta charset="utf-8"></head><body></body></html>');
     d.close();
-    for (const sheet of sheets) {
-      if (sheet.href) {
-        const link = d.createElement('link');
-        link.rel = 'stylesheet';
-        link.href = sheet.href;
-        d.head.appendChild(link);
-      } else if (sheet.text) {
-        const style = d.createElement('style');
-        style.textContent = sheet.text;
-        d.head.appendChild(style);
-      }
-    }
-    const mirrorStyle = d.createElement('style');
-    // What the page dialect means and a browser does not know: pictures show their source,
-    // popups stay hidden until the program opens one at its anchor.
-    mirrorStyle.textContent = 'picture{display:inline-block;background:center/contain no-repeat}' +
-      'popup:not([hl-popup]),menu.popup:not([hl-popup]),menu.context:not([hl-popup]){display:none}' +
-      '[hl-popup]{display:block;position:absolute;z-index:1000}';
-    d.head.appendChild(mirrorStyle);
+    // The sheets come with their text and apply at once, in page order, the mirror's own last:
+    // the page is never laid out unstyled, and the program's first questions about its
+    // geometry are answered from the styled page. The addresses inside a sheet are made
+    // absolute against the sheet's own address, as a linked sheet would resolve them.
+    const view = d.defaultView;
+    const sheetOf = (text, href) => {
+      const sheet = new view.CSSStyleSheet();
+      sheet.replaceSync(href ? withAbsoluteUrls(text, new URL(href, d.baseURI).href) : text);
+      return sheet;
+    };
+    d.adoptedStyleSheets = [
+      ...sheets.filter((sheet) => typeof sheet.text === 'string').map((sheet) => sheetOf(sheet.text, sheet.href)),
+      sheetOf(MIRROR_STYLE),
+    ];
     if (!root) return;
     this.adopt(root, d.documentElement);
     const body = root.c ? root.c.find((c) => c.g === 'body') : null;
@@ -98,34 +129,37 @@ export class PageMirror {
   // Records an existing element (html, body) for a snapshot and gives it the attributes.
   adopt(snap, el) {
     this.nodes.set(snap.u, el);
-    el.__tvxUid = snap.u;
+    this.uids.set(el, snap.u);
     for (const [name, value] of snap.a || []) this.setAttribute(el, snap.u, name, value);
     this.applyState(el, snap.st || 0);
   }
 
   registerDetached(snap) {
-    const stand = this.document.createElement('tvx-skipped');
-    stand.__tvxUid = snap.u;
+    const stand = this.doc.createElement('tvx-skipped');
+    this.uids.set(stand, snap.u);
     this.nodes.set(snap.u, stand);
     for (const c of snap.c || []) this.registerDetached(c);
   }
 
   fillChildren(el, snap) {
-    if (snap.x) el.appendChild(this.document.createTextNode(snap.x));
+    if (snap.x) el.appendChild(this.doc.createTextNode(snap.x));
     for (const child of snap.c || []) this.appendBuilt(el, child);
   }
 
   appendBuilt(parent, snap, before = null) {
     const el = this.build(snap);
     parent.insertBefore(el, before);
-    if (snap.l) this.tailOf(el).data = snap.l;
+    if (snap.l) {
+      const tail = this.doc.createTextNode(snap.l);
+      this.tails.set(el, tail);
+      parent.insertBefore(tail, before);
+    }
     return el;
   }
 
   build(snap) {
-    const d = this.document;
-    let tag = String(snap.g || 'div').toLowerCase();
-    if (!validName(tag)) tag = 'tvx-unknown';
+    const d = this.doc;
+    const tag = tagOf(snap.g);
     if (BLOCKED_TAGS.has(tag)) {
       this.registerDetached(snap);
       return d.createElement('tvx-skipped');
@@ -137,7 +171,7 @@ export class PageMirror {
     const richOption = tag === 'option' && (snap.c || []).some((child) => child && child.g);
     const el = d.createElement(tag === 'select' ? 'tvx-select' : richOption ? 'tvx-option' : tag);
     this.nodes.set(snap.u, el);
-    el.__tvxUid = snap.u;
+    this.uids.set(el, snap.u);
     for (const [name, value] of snap.a || []) this.setAttribute(el, snap.u, name, value);
     for (const [name, value] of snap.s || []) this.setStyle(el, snap.u, name, value);
     if (snap.st) this.applyState(el, snap.st);
@@ -162,7 +196,8 @@ export class PageMirror {
   }
 
   setAttribute(el, uid, name, value) {
-    if (!validName(name) || isUnsafeAttribute(name, value)) return;
+    const kind = nameKind(name);
+    if (kind === NOT_A_NAME || kind === NEVER || (kind === ADDRESS && isUnsafeAttribute(name, value))) return;
     if (value == null) el.removeAttribute(name);
     else el.setAttribute(name, value);
     if (name === 'style') this.reapplyRuntimeStyles(el, uid);
@@ -207,23 +242,26 @@ export class PageMirror {
 
   // The text node after `el` that holds its tail, made when the element first has one.
   tailOf(el) {
-    if (!el.__tvxTail) {
-      el.__tvxTail = this.document.createTextNode('');
-      el.after(el.__tvxTail);
+    let tail = this.tails.get(el);
+    if (!tail) {
+      tail = this.doc.createTextNode('');
+      this.tails.set(el, tail);
+      el.after(tail);
     }
-    return el.__tvxTail;
+    return tail;
   }
 
   leadingText(el) {
     const first = el.firstChild;
     if (first && first.nodeType === Node.TEXT_NODE) return first;
-    const text = this.document.createTextNode('');
+    const text = this.doc.createTextNode('');
     el.insertBefore(text, first);
     return text;
   }
 
   // Applies one batch of changes, each [kind, uid, ...].
   apply(ops) {
+    this.doc = this.document;
     for (let i = 0; i < ops.length; ++i) {
       const op = ops[i];
       const [kind, uid] = op;
@@ -236,7 +274,7 @@ export class PageMirror {
           // built apart and go into the page at once. Skipped elements keep their slot, so
           // indexes match the program's.
           const index = op[2];
-          const block = this.document.createDocumentFragment();
+          const block = this.doc.createDocumentFragment();
           let next = i;
           while (next < ops.length && ops[next][0] === 'ins' && ops[next][1] === uid &&
                  ops[next][2] === index + (next - i)) {
@@ -248,7 +286,7 @@ export class PageMirror {
           break;
         }
         case 'rm':
-          el.__tvxTail?.remove();
+          this.tails.get(el)?.remove();
           el.remove();
           this.forget(el);
           break;
@@ -267,9 +305,10 @@ export class PageMirror {
   // Forgets a removed element and everything below it.
   forget(el) {
     for (const node of [el, ...el.querySelectorAll('*')]) {
-      if (node.__tvxUid !== undefined && this.nodes.get(node.__tvxUid) === node) {
-        this.nodes.delete(node.__tvxUid);
-        this.runtimeStyles.delete(node.__tvxUid);
+      const uid = this.uids.get(node);
+      if (uid !== undefined && this.nodes.get(uid) === node) {
+        this.nodes.delete(uid);
+        this.runtimeStyles.delete(uid);
       }
     }
   }
@@ -277,7 +316,8 @@ export class PageMirror {
   // The uid of the innermost program element at or above `node`; 0 for none.
   uidOf(node) {
     for (let n = node; n; n = n.parentNode) {
-      if (n.__tvxUid !== undefined && this.nodes.get(n.__tvxUid) === n) return n.__tvxUid;
+      const uid = this.uids.get(n);
+      if (uid !== undefined && this.nodes.get(uid) === n) return uid;
     }
     return 0;
   }
@@ -308,21 +348,22 @@ export class PageMirror {
     return [Math.round(left), Math.round(top), Math.round(right), Math.round(bottom)];
   }
 
-  // The widest word and the whole text on one line, measured on a hidden copy.
+  // The widest word and the whole text on one line, measured on one hidden copy (a page's
+  // copy can be tens of thousands of elements).
   intrinsicWidths(uid) {
     const el = this.nodes.get(uid);
     if (!el || !el.isConnected) return [0, 0];
+    const clone = el.cloneNode(true);
+    Object.assign(clone.style, { position: 'absolute', visibility: 'hidden', left: '-10000px',
+      top: '0', display: 'block' });
+    el.parentNode.appendChild(clone);
     const measure = (whiteSpace, width) => {
-      const clone = el.cloneNode(true);
-      Object.assign(clone.style, { position: 'absolute', visibility: 'hidden', left: '-10000px',
-        top: '0', width, whiteSpace, display: 'block' });
-      el.parentNode.appendChild(clone);
-      const w = clone.getBoundingClientRect().width;
-      const scroll = clone.scrollWidth;
-      clone.remove();
-      return Math.ceil(Math.max(w, scroll));
+      Object.assign(clone.style, { width, whiteSpace });
+      return Math.ceil(Math.max(clone.getBoundingClientRect().width, clone.scrollWidth));
     };
-    return [measure('normal', 'min-content'), measure('nowrap', 'max-content')];
+    const widths = [measure('normal', 'min-content'), measure('nowrap', 'max-content')];
+    clone.remove();
+    return widths;
   }
 
   intrinsicHeight(uid, width) {

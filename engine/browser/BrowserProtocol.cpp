@@ -1,6 +1,7 @@
 #include "engine/browser/BrowserProtocol.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -54,36 +55,140 @@ std::string ToString(const std::u16string& s) {
     return Utf16ToUtf8(s);
 }
 
-json NodeJson(const Document& document, const NodeSnapshot& node) {
-    json a = json::array();
-    for (const auto& attribute : node.attributes) {
-        std::u16string value = attribute.value;
-        if (IsUrlAttribute(attribute.name))
-            value = ServerAddressOf(document, value);
-        if (attribute.name == "style")
-            value = ServerStyleValue(document, "", value);
-        a.push_back(json::array({attribute.name, ToString(value)}));
+// Node JSON is written straight into the message: a page's first state can be tens of
+// thousands of elements, and building a json value of each first costs several times the
+// writing. Empty fields are left out; the mirror reads a missing one as empty.
+class NodeWriter {
+public:
+    NodeWriter(const Document& document, std::string& out) : document_(document), out_(out) {}
+
+    template <typename Node>
+    void Write(const Node& node) {
+        const NodeFields fields = FieldsOf(node);
+        out_ += "{\"u\":";
+        Number(fields.uid);
+        out_ += ",\"g\":";
+        Quoted(fields.tag);
+        if (!fields.attributes.empty()) {
+            out_ += ",\"a\":[";
+            for (const ElementAttribute& attribute : fields.attributes) {
+                out_ += &attribute == &fields.attributes.front() ? "[" : ",[";
+                Quoted(attribute.name);
+                out_ += ',';
+                if (IsUrlAttribute(attribute.name))
+                    Quoted(ServerAddressOf(document_, attribute.value));
+                else if (attribute.name == "style")
+                    Quoted(ServerStyleValue(document_, "", attribute.value));
+                else
+                    Quoted(attribute.value);
+                out_ += ']';
+            }
+            out_ += ']';
+        }
+        if (!fields.style.empty()) {
+            out_ += ",\"s\":[";
+            for (const StyleProperty& property : fields.style) {
+                out_ += &property == &fields.style.front() ? "[" : ",[";
+                Quoted(property.name);
+                out_ += ',';
+                Quoted(ServerStyleValue(document_, property.name, property.value));
+                out_ += ']';
+            }
+            out_ += ']';
+        }
+        if (fields.state != 0) {
+            out_ += ",\"st\":";
+            Number(fields.state);
+        }
+        Field(",\"x\":", fields.text);
+        Field(",\"l\":", fields.tail);
+        Field(",\"v\":", fields.value);
+        if (const std::size_t count = ChildCountOf(node); count > 0) {
+            out_ += ",\"c\":[";
+            for (std::size_t i = 0; i < count; ++i) {
+                if (i > 0)
+                    out_ += ',';
+                Write(ChildOf(node, i));
+            }
+            out_ += ']';
+        }
+        out_ += '}';
     }
-    json s = json::array();
-    for (const auto& property : node.style) {
-        s.push_back(json::array(
-            {property.name, ToString(ServerStyleValue(document, property.name, property.value))}));
+
+private:
+    struct NodeFields {
+        Element::Uid uid;
+        const std::string& tag;
+        const std::vector<ElementAttribute>& attributes;
+        const std::vector<StyleProperty>& style;
+        ElementStateBits state;
+        const std::u16string& text;
+        const std::u16string& tail;
+        const std::u16string& value;
+    };
+    static NodeFields FieldsOf(const Element& e) {
+        return {e.GetUid(), e.Tag(),  e.Attributes(), e.StyleProperties(),
+                e.State(),  e.Text(), e.Tail(),       e.Value()};
     }
-    json c = json::array();
-    for (const auto& child : node.children)
-        c.push_back(NodeJson(document, child));
-    json out = {{"u", node.uid},
-                {"g", node.tag},
-                {"a", std::move(a)},
-                {"s", std::move(s)},
-                {"st", node.state},
-                {"x", ToString(node.text)},
-                {"l", ToString(node.tail)},
-                {"c", std::move(c)}};
-    if (!node.value.empty())
-        out["v"] = ToString(node.value);
-    return out;
-}
+    static NodeFields FieldsOf(const NodeSnapshot& n) {
+        return {n.uid, n.tag, n.attributes, n.style, n.state, n.text, n.tail, n.value};
+    }
+    static std::size_t ChildCountOf(const Element& e) { return e.ChildCount(); }
+    static std::size_t ChildCountOf(const NodeSnapshot& n) { return n.children.size(); }
+    static const Element& ChildOf(const Element& e, std::size_t i) { return *e.Child(i); }
+    static const NodeSnapshot& ChildOf(const NodeSnapshot& n, std::size_t i) {
+        return n.children[i];
+    }
+
+    void Number(std::uint32_t value) {
+        char digits[10];
+        out_.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+    void Field(std::string_view key, const std::u16string& text) {
+        if (!text.empty()) {
+            out_ += key;
+            Quoted(text);
+        }
+    }
+    void Quoted(std::u16string_view text) {
+        utf8_.clear();
+        AppendUtf8(text, utf8_);
+        QuotedUtf8(utf8_);
+    }
+    // Names come from page files: anything but plain ASCII goes through the codec, which
+    // mends what is not UTF-8.
+    void Quoted(std::string_view name) {
+        if (std::all_of(name.begin(), name.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            QuotedUtf8(name);
+        } else {
+            Quoted(Utf8ToUtf16(name));
+        }
+    }
+    void QuotedUtf8(std::string_view utf8) {
+        out_ += '"';
+        for (const char c : utf8) {
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += c;
+            } else if (c == '\n') {
+                out_ += "\\n";  // the markup's line breaks, short
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                out_ += "\\u00";
+                out_ += kHex[static_cast<unsigned char>(c) >> 4];
+                out_ += kHex[c & 0xF];
+            } else {
+                out_ += c;
+            }
+        }
+        out_ += '"';
+    }
+
+    const Document& document_;
+    std::string& out_;
+    std::string utf8_;
+};
 
 json OptionalText(const std::optional<std::u16string>& value) {
     return value ? json(ToString(*value)) : json(nullptr);
@@ -203,35 +308,55 @@ std::string EncodeWindowClosed(WindowKey window) {
 }
 
 std::string EncodeDocument(std::uint32_t docId, const Document& document) {
+    // A sheet's text goes along, so the page is styled as it is built: measuring it before a
+    // fetched sheet arrived would lay out every element unstyled, and answer with that. Its
+    // address is the base of the addresses inside it.
     json sheets = json::array();
     for (const auto& sheet : document.StyleSheets()) {
         if (sheet.url.empty()) {
             sheets.push_back({{"text", sheet.text}});
         } else {
-            sheets.push_back({{"href", ToString(ServerAddressOf(document, sheet.url))}});
+            sheets.push_back(
+                {{"href", ToString(ServerAddressOf(document, sheet.url))}, {"text", sheet.text}});
         }
     }
-    json j = {{"t", "doc"}, {"doc", docId}, {"sheets", std::move(sheets)}, {"root", nullptr}};
+    std::string out = "{\"t\":\"doc\",\"doc\":" + std::to_string(docId) +
+                      ",\"sheets\":" + Text(sheets) + ",\"root\":";
     if (const Element* root = document.Root())
-        j["root"] = NodeJson(document, SnapshotOf(*root));
-    return Text(j);
+        NodeWriter(document, out).Write(*root);
+    else
+        out += "null";
+    out += '}';
+    return out;
 }
 
 std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document& document,
                           const std::vector<Change>& changes) {
-    json ops = json::array();
+    // Small operations go through json values; inserted nodes are written in place.
+    std::string out = "{\"t\":\"ops\",\"doc\":" + std::to_string(docId) +
+                      ",\"seq\":" + std::to_string(seq) + ",\"ops\":[";
+    NodeWriter nodes(document, out);
+    const std::size_t opsStart = out.size();
     for (const Change& change : changes) {
+        if (change.kind == ChangeKind::Reset)
+            continue;  // a reset replaces the page: the caller sends the whole document instead
+        if (out.size() > opsStart)
+            out += ',';
+        json op;
         switch (change.kind) {
             case ChangeKind::Reset:
-                // A reset replaces the page: the caller sends the whole document instead.
                 break;
             case ChangeKind::Insert:
-                ops.push_back(
-                    json::array({"ins", change.target, change.index,
-                                 change.node ? NodeJson(document, *change.node) : json(nullptr)}));
-                break;
+                out += "[\"ins\"," + std::to_string(change.target) + "," +
+                       std::to_string(change.index) + ",";
+                if (change.node)
+                    nodes.Write(*change.node);
+                else
+                    out += "null";
+                out += ']';
+                continue;
             case ChangeKind::Remove:
-                ops.push_back(json::array({"rm", change.target}));
+                op = json::array({"rm", change.target});
                 break;
             case ChangeKind::Attribute: {
                 std::optional<std::u16string> value = change.value;
@@ -240,33 +365,33 @@ std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document
                 }
                 if (value && change.name == "style")
                     value = ServerStyleValue(document, "", *value);
-                ops.push_back(
-                    json::array({"attr", change.target, change.name, OptionalText(value)}));
+                op = json::array({"attr", change.target, change.name, OptionalText(value)});
                 break;
             }
             case ChangeKind::Style: {
                 std::optional<std::u16string> value = change.value;
                 if (value)
                     value = ServerStyleValue(document, change.name, *value);
-                ops.push_back(
-                    json::array({"style", change.target, change.name, OptionalText(value)}));
+                op = json::array({"style", change.target, change.name, OptionalText(value)});
                 break;
             }
             case ChangeKind::State:
-                ops.push_back(json::array({"state", change.target, change.state}));
+                op = json::array({"state", change.target, change.state});
                 break;
             case ChangeKind::Text:
-                ops.push_back(json::array({"text", change.target, OptionalText(change.value)}));
+                op = json::array({"text", change.target, OptionalText(change.value)});
                 break;
             case ChangeKind::Tail:
-                ops.push_back(json::array({"tail", change.target, OptionalText(change.value)}));
+                op = json::array({"tail", change.target, OptionalText(change.value)});
                 break;
             case ChangeKind::Value:
-                ops.push_back(json::array({"value", change.target, OptionalText(change.value)}));
+                op = json::array({"value", change.target, OptionalText(change.value)});
                 break;
         }
+        out += Text(op);
     }
-    return Text({{"t", "ops"}, {"doc", docId}, {"seq", seq}, {"ops", std::move(ops)}});
+    out += "]}";
+    return out;
 }
 
 std::string EncodeDocumentClosed(std::uint32_t docId) {

@@ -9,7 +9,8 @@
 //   win        {id, owner, doc, title, x, y, w, h, minW, minH, maxW, maxH, workW, workH,
 //               visible, enabled, show: normal|min|max, active, fill}
 //   winclose   {id}
-//   doc        {doc, sheets: [{href}|{text}], root: node}    a page from scratch
+//   doc        {doc, sheets: [{href?, text}], root: node}    a page from scratch; href is
+//                                                           where a sheet's file is served
 //   ops        {doc, seq, ops: [[kind, uid, ...]]}           kind: ins rm attr style state text
 //                                                           tail value
 //   docclose   {doc}
@@ -22,7 +23,8 @@
 //   clip       {text}
 //   open       {url}                   an address of the web in a tab of its own
 //   takeover, quit
-// A node is {u, g, a: [[name, value]], s: [[name, value]], st, x, l, v?, c: [node]}.
+// A node is {u, g, a: [[name, value]], s: [[name, value]], st, x, l, v, c: [node]}; a field that
+// would be empty (or 0) is left out.
 //
 // Page -> program:
 //   a          {id, r: null | [n...] | [[n...]...]}

@@ -231,6 +231,7 @@ public:
     }
 
     bool IsConnected() const override { return connected_; }
+    std::uint64_t PageNumber() const override { return pageNumber_; }
 
     void AllowFolder(const std::filesystem::path& folder) override {
         // A relative folder would be whatever the working folder happens to be, and the root
@@ -273,6 +274,7 @@ public:
     void Activate(const std::shared_ptr<SocketSession>& session) {
         if (active_)
             active_->Close(std::make_shared<const std::string>(EncodeTakeover()));
+        ++pageNumber_;
         active_ = session;
         connected_ = true;
         if (handlers_.connected)
@@ -357,6 +359,7 @@ private:
     std::condition_variable stoppedChanged_;
     bool stopped_ = false;
     std::atomic<bool> connected_{false};
+    std::atomic<std::uint64_t> pageNumber_{0};
 };
 
 Connection::Connection(Server& server) : server_(server), at_(server.Register(this)) {}
@@ -476,6 +479,11 @@ void HttpSession::OnRead(beast::error_code ec, std::size_t) {
 void SocketSession::Run(http::request<http::string_body> request) {
     ws_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
     ws_.read_message_max(kMaxFrameBytes);
+    // A page's first state is one message of megabytes, and the geometry questions that follow
+    // it are small ones the UI thread waits on: each goes out whole and at once.
+    ws_.auto_fragment(false);
+    beast::error_code noDelayError;
+    beast::get_lowest_layer(ws_).socket().set_option(tcp::no_delay(true), noDelayError);
     ws_.async_accept(request, [self = shared_from_this()](beast::error_code ec) {
         if (ec)
             return;

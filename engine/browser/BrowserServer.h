@@ -6,6 +6,7 @@
 // before its socket is closed.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -33,6 +34,10 @@ public:
     // Sends a text frame to the active page; dropped when none is connected. Any thread.
     virtual void Send(std::string text) = 0;
     virtual bool IsConnected() const = 0;
+    // The number of the active page: 1 for the first page that connected, one more for each
+    // page after it, 0 before any. A frame sent after reading N goes to page N or none. Any
+    // thread.
+    virtual std::uint64_t PageNumber() const = 0;
     // Lets pictures and pages under `folder` be fetched; a relative folder or the root is
     // ignored. Any thread.
     virtual void AllowFolder(const std::filesystem::path& folder) = 0;

@@ -368,8 +368,18 @@ void BrowserView::SendFullState() {
     server_->Send(EncodeHello());
     for (const auto& [key, placement] : windows_)
         PlaceWindow(key, placement);
-    for (const auto& [document, id] : documentIds_)
-        server_->Send(EncodeDocument(id, *document));
+    // A page that connected while the program was busy starting has had the documents sent
+    // since (the notice of its connection waits behind that work): they are not sent again.
+    const std::uint64_t page = server_->PageNumber();
+    for (const auto& [document, id] : documentIds_) {
+        if (documentPages_[document] != page)
+            SendDocument(id, *document);
+    }
+}
+
+void BrowserView::SendDocument(std::uint32_t id, const Document& document) {
+    documentPages_[&document] = server_->PageNumber();
+    server_->Send(EncodeDocument(id, document));
 }
 
 void BrowserView::CloseAllWindows() {
@@ -435,8 +445,10 @@ void BrowserView::ApplyChanges(const Document& document, const std::vector<Chang
     const bool reset = std::any_of(changes.begin(), changes.end(),
                                    [](const Change& c) { return c.kind == ChangeKind::Reset; });
     // A reset is sent as the whole page as it is now, which holds every change of the batch.
-    server_->Send(reset ? EncodeDocument(id, document)
-                        : EncodeChanges(id, ++changeSeq_, document, changes));
+    if (reset)
+        SendDocument(id, document);
+    else
+        server_->Send(EncodeChanges(id, ++changeSeq_, document, changes));
 }
 
 void BrowserView::DocumentClosed(const Document& document) {
@@ -446,6 +458,7 @@ void BrowserView::DocumentClosed(const Document& document) {
         return;
     server_->Send(EncodeDocumentClosed(it->second));
     documentIds_.erase(it);
+    documentPages_.erase(&document);
     for (auto& [key, placement] : windows_) {
         if (placement.document == &document)
             placement.document = nullptr;

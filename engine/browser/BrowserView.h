@@ -108,6 +108,7 @@ private:
     void HandlePageInput(const PageInput& input);
     void DeliverTypedRun();
     void SendFullState();
+    void SendDocument(std::uint32_t id, const Document& document);
     void CloseAllWindows();
     std::uint32_t DocumentId(const Document& document);
     // The id of the page `element` is in, when this view shows that page; 0 otherwise.
@@ -121,6 +122,8 @@ private:
     std::unique_ptr<BrowserServer> server_;
     HWND inputWindow_;
     std::unordered_map<const Document*, std::uint32_t> documentIds_;
+    // The page (BrowserServer::PageNumber) each document was last sent whole to.
+    std::unordered_map<const Document*, std::uint64_t> documentPages_;
     std::uint32_t nextDocumentId_ = 1;
     std::uint64_t changeSeq_ = 0;
     std::map<WindowKey, WindowPlacement> windows_;  // in creation order of their keys

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 #include <chrono>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -17,6 +19,7 @@
 #include "PageClient.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
+#include "platform/MessageQueue.h"
 
 namespace tavopix {
 namespace {
@@ -174,6 +177,96 @@ TEST_F(BrowserViewTest, SameQuestionIsAskedOnceUntilThePageChanges) {
     page_->FlushChanges();
     EXPECT_EQ(view_->ElementIntrinsicWidths(*text_).maxWidth, 90);
     EXPECT_EQ(page.Questions(), 2);
+}
+// What one page's socket hears, kept as the "t" of each message ("doc:<id>" for a page).
+class PageLog {
+public:
+    PageLog(unsigned short port, const std::string& capability) {
+        beast::error_code ec;
+        ws_ = test::OpenPageSocket(io_, port, capability, ec);
+        EXPECT_FALSE(ec) << ec.message();
+        reader_ = std::thread([this] {
+            for (;;) {
+                beast::flat_buffer buffer;
+                beast::error_code readError;
+                ws_->read(buffer, readError);
+                if (readError)
+                    return;
+                const json message = json::parse(beast::buffers_to_string(buffer.data()));
+                std::string kind = message.value("t", "");
+                if (kind == "doc")
+                    kind += ":" + std::to_string(message["doc"].get<int>());
+                const std::lock_guard lock(mutex_);
+                heard_.push_back(kind);
+            }
+        });
+    }
+    ~PageLog() {
+        beast::error_code ec;
+        ws_->next_layer().shutdown(tcp::socket::shutdown_both, ec);
+        reader_.join();
+    }
+    // Everything heard, once the last thing heard is `last`.
+    std::vector<std::string> HeardUntil(std::string_view last) {
+        for (int i = 0; i < 500; ++i) {
+            {
+                const std::lock_guard lock(mutex_);
+                if (!heard_.empty() && heard_.back() == last)
+                    return heard_;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        ADD_FAILURE() << "the page never heard " << last;
+        return {};
+    }
+
+private:
+    asio::io_context io_;
+    std::unique_ptr<test::PageSocket> ws_;
+    std::mutex mutex_;
+    std::vector<std::string> heard_;
+    std::thread reader_;
+};
+
+void Pump() {
+    MSG msg;
+    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessage(&msg);
+}
+
+// At start the page connects while the program is still building its first window, whose page
+// goes out as soon as it is made; when the program gets to the connection it sends what that
+// page has not had (the page made before it connected), not the big first page a second time.
+// A page that takes over later gets everything.
+TEST_F(BrowserViewTest, EachPageIsSentOnceToThePageThatConnected) {
+    const unsigned short port = test::ParseLaunchUrl(view_->Url()).port;
+    const std::string capability = test::Launch(view_->Url());
+    PageLog first(port, capability);
+    WaitConnected();
+    auto later = Document::FromHtml("<html><body><p>made after</p></body></html>",
+                                    u"/opt/tavopix/skin/later.htm");
+    later->AttachView(view_.get());
+    later->FlushChanges();  // page 1 was sent to nobody, page 2 to the connected page
+    // Until the connection's notice has been handled.
+    const auto heardAfterPumping = [&](PageLog& log) {
+        std::vector<std::string> heard;
+        for (int i = 0; i < 100 && std::count(heard.begin(), heard.end(), "hello") == 0; ++i) {
+            Pump();
+            view_->CopyToClipboard(u"end");
+            heard = log.HeardUntil("clip");
+        }
+        return heard;
+    };
+    std::vector<std::string> heard = heardAfterPumping(first);
+    heard.erase(std::remove(heard.begin(), heard.end(), "clip"), heard.end());
+    EXPECT_EQ(heard, (std::vector<std::string>{"doc:2", "hello", "doc:1"}));
+
+    PageLog second(port, capability);
+    first.HeardUntil("takeover");
+    heard = heardAfterPumping(second);
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "doc:1"), 1);
+    EXPECT_EQ(std::count(heard.begin(), heard.end(), "doc:2"), 1);
+    later.reset();
 }
 }  // namespace
 }  // namespace tavopix
