@@ -15,7 +15,9 @@ namespace tavopix {
 namespace {
 
 constexpr std::uint32_t kMadeItemPauseMs = 1;
-constexpr std::uint32_t kShownPollMs = 10;
+// The grid shows an item within a millisecond or two of its message; every hand-over waits for
+// that, so a longer look would add itself once per cell of the first screen.
+constexpr std::uint32_t kShownPollMs = 1;
 
 }  // namespace
 
