@@ -69,10 +69,19 @@ async function cacheStart() {
     try {
       const start = Date.now();
       await browser.page.goto(program.url);
-      const main = await windowFrame(browser.page, 'Tavopix', 30_000);
-      // Every folder and the 50 albums above them and 图片收藏 itself.
-      await waitFor(() => main.locator('#tree_view caption').count(), (n) => n === FOLDERS + 51);
-      samples.push(Date.now() - start);
+      // Every folder and the 50 albums above them and 图片收藏 itself, looked for in the page once
+      // a frame: asking from here every few milliseconds ran a query over the 25,000 elements
+      // in the page's own thread each time, and added itself to what it measured. The page says
+      // when it saw them (its clock reads the same time as this one).
+      const seen = await browser.page.waitForFunction((n) => {
+        for (const frame of document.querySelectorAll('iframe')) {
+          if (frame.contentDocument?.querySelectorAll('#tree_view caption').length === n) {
+            return performance.timeOrigin + performance.now();
+          }
+        }
+        return false;
+      }, FOLDERS + 51, { polling: 'raf', timeout: 60_000 });
+      samples.push(Math.round((await seen.jsonValue()) - start));
     } finally {
       await browser.close();
       await program.stop();
