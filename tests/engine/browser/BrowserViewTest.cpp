@@ -178,7 +178,8 @@ TEST_F(BrowserViewTest, SameQuestionIsAskedOnceUntilThePageChanges) {
     EXPECT_EQ(view_->ElementIntrinsicWidths(*text_).maxWidth, 90);
     EXPECT_EQ(page.Questions(), 2);
 }
-// What one page's socket hears, kept as the "t" of each message ("doc:<id>" for a page).
+// What one page's socket hears, kept as the "t" of each message ("doc:<id>" for a page). Only the
+// reader's thread touches the socket: the server may close it (a takeover) while the test ends.
 class PageLog {
 public:
     PageLog(unsigned short port, const std::string& capability) {
@@ -186,24 +187,15 @@ public:
         ws_ = test::OpenPageSocket(io_, port, capability, ec);
         EXPECT_FALSE(ec) << ec.message();
         reader_ = std::thread([this] {
-            for (;;) {
-                beast::flat_buffer buffer;
-                beast::error_code readError;
-                ws_->read(buffer, readError);
-                if (readError)
-                    return;
-                const json message = json::parse(beast::buffers_to_string(buffer.data()));
-                std::string kind = message.value("t", "");
-                if (kind == "doc")
-                    kind += ":" + std::to_string(message["doc"].get<int>());
-                const std::lock_guard lock(mutex_);
-                heard_.push_back(kind);
-            }
+            ReadNext();
+            io_.run();
         });
     }
     ~PageLog() {
-        beast::error_code ec;
-        ws_->next_layer().shutdown(tcp::socket::shutdown_both, ec);
+        asio::post(io_, [this] {
+            beast::error_code ec;
+            ws_->next_layer().shutdown(tcp::socket::shutdown_both, ec);
+        });
         reader_.join();
     }
     // Everything heard, once the last thing heard is `last`.
@@ -221,8 +213,26 @@ public:
     }
 
 private:
+    void ReadNext() {
+        ws_->async_read(buffer_, [this](beast::error_code error, std::size_t) {
+            if (error)
+                return;
+            const json message = json::parse(beast::buffers_to_string(buffer_.data()));
+            buffer_.clear();
+            std::string kind = message.value("t", "");
+            if (kind == "doc")
+                kind += ":" + std::to_string(message["doc"].get<int>());
+            {
+                const std::lock_guard lock(mutex_);
+                heard_.push_back(kind);
+            }
+            ReadNext();
+        });
+    }
+
     asio::io_context io_;
     std::unique_ptr<test::PageSocket> ws_;
+    beast::flat_buffer buffer_;
     std::mutex mutex_;
     std::vector<std::string> heard_;
     std::thread reader_;
