@@ -28,11 +28,8 @@ const RUNS = 9;
 
 const { openBrowser, windowFrame } = await import('../e2e/lib/browser.js');
 const { startProgram } = await import('../e2e/lib/program.js');
+const { percentile } = await import('./percentile.mjs');
 const { node, openMirrorPage } = await import('../e2e/lib/mirrorPage.js');
-
-function percentile(sorted, p) {
-  return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
-}
 
 function summary(label, samples) {
   const s = [...samples].sort((a, b) => a - b);

@@ -30,10 +30,7 @@ if (!PHOTOS) throw new Error('TAVOPIX_PHOTOS must name the folder scripts/get-ph
 
 const { openBrowser, windowFrame } = await import('../e2e/lib/browser.js');
 const { startProgram } = await import('../e2e/lib/program.js');
-
-function percentile(sorted, p) {
-  return sorted[Math.min(sorted.length - 1, Math.ceil((p / 100) * sorted.length) - 1)];
-}
+const { percentile } = await import('./percentile.mjs');
 
 function progress(what, run, samples) {
   console.error(`${what} ${run + 1}/${RUNS}: ${samples.at(-1).toFixed(1)} ms`);

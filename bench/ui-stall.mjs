@@ -23,6 +23,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { percentile } from './percentile.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const repo = path.resolve(here, '..');
@@ -111,7 +112,7 @@ function report(label, waits) {
     return;
   }
   const sorted = [...waits].sort((a, b) => a - b);
-  const at = (p) => sorted[Math.min(sorted.length - 1, Math.ceil(p * sorted.length) - 1)];
+  const at = (p) => percentile(sorted, p * 100);
   console.log(`${label.padEnd(8)} presses ${String(sorted.length).padStart(4)}  p50 ${at(0.5).toFixed(1).padStart(7)} ms` +
     `  p99 ${at(0.99).toFixed(1).padStart(7)} ms  longest ${sorted[sorted.length - 1].toFixed(1).padStart(7)} ms` +
     `  (answers ${waits.answered}; page loop longest gap ${waits.pageGap.toFixed(1)} ms; ${waits.lasted} ms)`);
