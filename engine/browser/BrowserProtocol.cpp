@@ -69,33 +69,17 @@ public:
         Number(fields.uid);
         out_ += ",\"g\":";
         Quoted(fields.tag);
-        if (!fields.attributes.empty()) {
-            out_ += ",\"a\":[";
-            for (const ElementAttribute& attribute : fields.attributes) {
-                out_ += &attribute == &fields.attributes.front() ? "[" : ",[";
-                Quoted(attribute.name);
-                out_ += ',';
-                if (IsUrlAttribute(attribute.name))
-                    Quoted(ServerAddressOf(document_, attribute.value));
-                else if (attribute.name == "style")
-                    Quoted(ServerStyleValue(document_, "", attribute.value));
-                else
-                    Quoted(attribute.value);
-                out_ += ']';
-            }
-            out_ += ']';
-        }
-        if (!fields.style.empty()) {
-            out_ += ",\"s\":[";
-            for (const StyleProperty& property : fields.style) {
-                out_ += &property == &fields.style.front() ? "[" : ",[";
-                Quoted(property.name);
-                out_ += ',';
-                Quoted(ServerStyleValue(document_, property.name, property.value));
-                out_ += ']';
-            }
-            out_ += ']';
-        }
+        Pairs(",\"a\":[", fields.attributes, [&](const ElementAttribute& attribute) {
+            if (IsUrlAttribute(attribute.name))
+                Quoted(ServerAddressOf(document_, attribute.value));
+            else if (attribute.name == "style")
+                Quoted(ServerStyleValue(document_, "", attribute.value));
+            else
+                Quoted(attribute.value);
+        });
+        Pairs(",\"s\":[", fields.style, [&](const StyleProperty& property) {
+            Quoted(ServerStyleValue(document_, property.name, property.value));
+        });
         if (fields.state != 0) {
             out_ += ",\"st\":";
             Number(fields.state);
@@ -138,6 +122,23 @@ private:
     static const Element& ChildOf(const Element& e, std::size_t i) { return *e.Child(i); }
     static const NodeSnapshot& ChildOf(const NodeSnapshot& n, std::size_t i) {
         return n.children[i];
+    }
+
+    // `key` and [[name, value]...] of `items`, each value written by `writeValue`; nothing when
+    // there are none.
+    template <typename Item, typename WriteValue>
+    void Pairs(std::string_view key, const std::vector<Item>& items, WriteValue writeValue) {
+        if (items.empty())
+            return;
+        out_ += key;
+        for (const Item& item : items) {
+            out_ += &item == &items.front() ? "[" : ",[";
+            Quoted(item.name);
+            out_ += ',';
+            writeValue(item);
+            out_ += ']';
+        }
+        out_ += ']';
     }
 
     void Number(std::uint32_t value) {
