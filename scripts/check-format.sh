@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 git ls-files -co --exclude-standard -- '*.cpp' '*.h' | grep -v '^build' |
-  xargs -r clang-format --dry-run --Werror
+  xargs -r -P "$(nproc)" -n 50 clang-format --dry-run --Werror

@@ -22,4 +22,7 @@ done
 cd "$src/e2e"
 # playwright-core drives the system's Chromium; it never downloads a browser of its own.
 PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
-TAVOPIX_BUILD="$build" node --test --test-concurrency=1 tests/
+# Each test file runs in a process of its own with its own program folder, home, browser profile
+# and albumd data, and every server listens on a free port, so the files run side by side, one
+# per core (TAVOPIX_E2E_JOBS to change).
+TAVOPIX_BUILD="$build" node --test --test-concurrency="${TAVOPIX_E2E_JOBS:-$(nproc)}" tests/

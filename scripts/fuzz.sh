@@ -38,55 +38,84 @@ if [[ ! -f $build/build.ninja ]] ||
     -DTAVOPIX_FUZZ=ON -DTAVOPIX_TESTS=OFF -DTAVOPIX_BENCH=OFF -DTAVOPIX_SANITIZE=$sanitize \
     -DTAVOPIX_WERROR=ON
 fi
-cmake --build $build -j"$(nproc)"
 # The configure step lists the targets fuzz/CMakeLists.txt declares, so a new target is run
-# without any change here and a removed one's old binary is not.
+# without any change here and a removed one's old binary is not; build.ninja is brought up to date
+# first so the list is the current one. Only the fuzz targets are built, not the whole tree.
+cmake --build $build --target build.ninja
 read -r -a targets <<<"${TAVOPIX_FUZZ_TARGETS:-$(tr '\n' ' ' <$build/fuzz/targets.txt)}"
+cmake --build $build -j"$(nproc)" --target "${targets[@]}"
 
 # A unit over 5 s or over 2 GB is a fault of its own: no input of a few kilobytes may cost that.
 limits=(-timeout=5 -rss_limit_mb=2048)
 mkdir -p $build/artifacts
-fail() {
-  cat "$1"
-  echo "FAIL: $2"
-  echo "Fix it, then commit the input as fuzz/regressions/${name#fuzz_}/<what it shows>."
-  exit 1
-}
-for name in "${targets[@]}"; do
-  target=$build/bin/$name
-  seeds=fuzz/seeds/${name#fuzz_}
-  regressions=fuzz/regressions/${name#fuzz_}
-  if [[ ! -d $seeds ]]; then
-    echo "FAIL: $name has no seeds; add a few valid inputs in $seeds/"
-    exit 1
-  fi
-  inputs=("$seeds")
-  [[ -d $regressions ]] && inputs+=("$regressions")
-  log=$build/$name.log
 
+# Runs one target and writes its verdict to $build/<name>.result: "ok <summary>" or
+# "fail <what failed>"; the fuzzer's own output stays in $build/<name>.log.
+run_target() {
+  local name=$1 target=$build/bin/$1 seeds=fuzz/seeds/${1#fuzz_} regressions=fuzz/regressions/${1#fuzz_}
+  local result=$build/$name.result log=$build/$name.log corpus random files=() replayed=
+  if [[ ! -d $seeds ]]; then
+    echo "fail $name has no seeds; add a few valid inputs in $seeds/" >"$result"
+    return
+  fi
+  local inputs=("$seeds")
+  [[ -d $regressions ]] && inputs+=("$regressions")
   if [[ $mode == check ]]; then
     # Replay: each committed input once, named in the report if it fails.
     mapfile -t files < <(find "${inputs[@]}" -type f | sort)
     if ! "$target" "${limits[@]}" -artifact_prefix=$build/artifacts/ "${files[@]}" >"$log" 2>&1; then
-      fail "$log" "$name fails on a committed input"
+      echo "fail $name fails on a committed input" >"$result"
+      return
     fi
+    replayed="${#files[@]} committed inputs replayed, "
     # Explore from the committed inputs alone, into a corpus emptied first, with a fixed seed.
     corpus=$build/check-corpus/$name
     rm -rf "$corpus"
-    mkdir -p "$corpus"
     random=-seed=${TAVOPIX_FUZZ_SEED:-1}
   else
     corpus=$build/corpus/$name
-    mkdir -p "$corpus"
     random=-seed=0
   fi
+  mkdir -p "$corpus"
   if ! "$target" "${limits[@]}" "$random" -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix=$build/artifacts/ "$corpus" "${inputs[@]}" >"$log" 2>&1; then
-    fail "$log" "$name found a fault ($(grep -m1 -o 'Seed: [0-9]*' "$log"))"
+    echo "fail $name found a fault ($(grep -m1 -o 'Seed: [0-9]*' "$log"))" >"$result"
+    return
   fi
-  runs=$(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}')
-  replayed=
-  [[ $mode == check ]] && replayed="${#files[@]} committed inputs replayed, "
-  echo "fuzz $name: $replayed${runs:-?} executions in ${seconds}s" \
-    "($(grep -m1 -o 'Seed: [0-9]*' "$log")), no fault"
+  local runs
+  runs=$(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}') || true
+  echo "ok $replayed${runs:-?} executions in ${seconds}s ($(grep -m1 -o 'Seed: [0-9]*' "$log")), no fault" \
+    >"$result"
+}
+
+# The targets share nothing (each its own corpus, log and single-threaded fuzzer), so they run
+# side by side, one per core (TAVOPIX_FUZZ_JOBS to change). Each keeps its fixed seed and its
+# time, so a run gives the same verdicts as one target after another.
+jobs=${TAVOPIX_FUZZ_JOBS:-$(nproc)}
+running=0
+for name in "${targets[@]}"; do
+  rm -f "$build/$name.result"
+  if ((running >= jobs)); then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  run_target "$name" &
+  running=$((running + 1))
 done
+wait
+
+# The verdicts in the targets' order; every fault is shown with the fuzzer's report.
+failed=0
+for name in "${targets[@]}"; do
+  verdict=fail text="$name ended without a verdict"
+  [[ -s $build/$name.result ]] && read -r verdict text <"$build/$name.result"
+  if [[ $verdict == ok ]]; then
+    echo "fuzz $name: $text"
+    continue
+  fi
+  [[ -f $build/$name.log ]] && cat "$build/$name.log"
+  echo "FAIL: $text"
+  echo "Fix it, then commit the input as fuzz/regressions/${name#fuzz_}/<what it shows>."
+  failed=1
+done
+exit $failed

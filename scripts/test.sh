@@ -2,8 +2,9 @@
 # Installs what is missing, builds and runs every test: the address+undefined sanitizer build with
 # all tests, the thread-sanitizer build with the tests of threads and queues, an optimised build
 # with all tests (as a packager builds it), deterministic fuzz runs, the end-to-end browser tests,
-# and the formatting check. Every build of the test command treats warnings as errors. Each
-# stage's time and the total are printed at the end, also when a stage fails.
+# and the formatting check. Every build of the test command treats warnings as errors. Every
+# stage keeps both cores busy and builds only what it runs. Each stage's time is printed as it
+# ends, and all of them with the total at the end, also when a stage fails.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 cd "$src"
@@ -13,7 +14,10 @@ started=$SECONDS
 stage_started=$SECONDS
 current=
 stage() {
-  [[ -n $current ]] && stages+=("$(printf '%-40s %4ds' "$current" $((SECONDS - stage_started)))")
+  if [[ -n $current ]]; then
+    stages+=("$(printf '%-40s %4ds' "$current" $((SECONDS - stage_started)))")
+    echo "== ${stages[-1]}"
+  fi
   current=$1
   stage_started=$SECONDS
   echo "== $current"
@@ -48,9 +52,10 @@ if [[ ! -f $TAVOPIX_PHOTOS/.complete ]]; then
   touch "$TAVOPIX_PHOTOS/.complete"
 fi
 
+# The benchmarks are built once, in the optimised build they are meant to run from.
 stage "address+undefined sanitizers: all tests"
 ./scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DTAVOPIX_SANITIZE=address,undefined \
-  -DTAVOPIX_WERROR=ON
+  -DTAVOPIX_WERROR=ON -DTAVOPIX_BENCH=OFF
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 (cd build/asan && ctest --output-on-failure -j"$(nproc)" --timeout 300)
@@ -63,7 +68,8 @@ fi
 cmake --build build/tsan -j"$(nproc)" --target tavopix_tsan_tests
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 # Newer kernels randomise mmap more than this TSan runtime expects; setarch -R turns it off.
-(cd build/tsan && setarch "$(uname -m)" -R ctest --output-on-failure -L threads --timeout 300)
+(cd build/tsan && setarch "$(uname -m)" -R ctest --output-on-failure -L threads -j"$(nproc)" \
+  --timeout 300)
 
 # The optimised build a packager makes, tests and benchmarks included: GCC's warnings at -O3
 # differ from the debug builds' (array bounds, overflow), and the tests run without sanitizers.
