@@ -8,6 +8,7 @@
 
 #include "platform/LastError.h"
 #include "sdk/OvkErrors.h"
+#include "sdk/SecureAddress.h"
 
 namespace tavopix::sdk {
 
@@ -49,6 +50,29 @@ std::uint32_t ErrorForCurlCode(CURLcode code) {
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
            strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+std::string_view HeaderValue(std::string_view line, std::size_t nameLength) {
+    line.remove_prefix(nameLength);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) {
+        line.remove_suffix(1);
+    }
+    while (!line.empty() && line.front() == ' ') {
+        line.remove_prefix(1);
+    }
+    return line;
+}
+
+// Whether a redirect to `location` may be followed. A relative location stays with the address
+// already taken; one naming a scheme or a host of its own must pass the secure-address rule.
+bool MayRedirectTo(std::string_view location) {
+    const std::size_t colon = location.find(':');
+    const bool namesScheme =
+        colon != std::string_view::npos && colon < location.find_first_of("/?#");
+    if (namesScheme || location.starts_with("//") || location.starts_with("\\")) {
+        return IsSecureDownloadAddress(location);
+    }
+    return true;
 }
 
 }  // namespace
@@ -150,6 +174,8 @@ TransferOutcome Transfer::Finish(CURLcode code) {
         outcome.contentDisposition = std::move(contentDisposition_);
     } else if ((code == CURLE_READ_ERROR || code == CURLE_WRITE_ERROR) && fileErrno_ != 0) {
         outcome.error = ErrorFromErrno(fileErrno_);
+    } else if (code == CURLE_WRITE_ERROR && redirectRefused_) {
+        outcome.error = OVK_ERROR_BAD_ADDRESS;
     } else if (code == CURLE_WRITE_ERROR && replyTooLarge_) {
         outcome.error = OVK_ERROR_BAD_REPLY;
     } else {
@@ -208,14 +234,20 @@ std::size_t Transfer::OnHeader(char* data, std::size_t size, std::size_t count, 
     auto* transfer = static_cast<Transfer*>(self);
     std::string_view line(data, size * count);
     constexpr std::string_view kDisposition = "content-disposition:";
+    constexpr std::string_view kLocation = "location:";
     if (StartsWithNoCase(line, "HTTP/")) {
         transfer->contentDisposition_.clear();  // a new answer after a redirect
+        const std::size_t space = line.find(' ');
+        transfer->redirecting_ =
+            space != std::string_view::npos && space + 1 < line.size() && line[space + 1] == '3';
     } else if (StartsWithNoCase(line, kDisposition)) {
-        line.remove_prefix(kDisposition.size());
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
-            line.remove_suffix(1);
-        }
-        transfer->contentDisposition_ = line;
+        transfer->contentDisposition_ = HeaderValue(line, kDisposition.size());
+    } else if (transfer->redirecting_ && transfer->request_.followRedirects &&
+               StartsWithNoCase(line, kLocation) &&
+               !MayRedirectTo(HeaderValue(line, kLocation.size()))) {
+        // Refused before libcurl follows it: the other address is never asked.
+        transfer->redirectRefused_ = true;
+        return 0;
     }
     return size * count;
 }

@@ -39,6 +39,9 @@ struct TransferRequest {
     std::uint32_t timeoutMs = kDefaultTimeoutMs;
     TimeoutKind timeoutKind = TimeoutKind::WholeExchange;
     std::uint32_t connectTimeoutMs = 10000;
+    // Up to five redirects are followed, each only to an address that passes
+    // IsSecureDownloadAddress (sdk/SecureAddress.h) or a relative one; any other ends the
+    // exchange with OVK_ERROR_BAD_ADDRESS before the other address is asked.
     bool followRedirects = false;
 };
 
@@ -105,6 +108,8 @@ private:
     std::string contentDisposition_;
     int fileErrno_ = 0;  // errno of a failed read of the body or write of the answer
     bool replyTooLarge_ = false;
+    bool redirecting_ = false;  // the answer being read is a redirect (3xx)
+    bool redirectRefused_ = false;
     curl_off_t lastSent_ = -1;
     curl_off_t lastReceived_ = -1;
     std::chrono::steady_clock::time_point lastActivity_ = std::chrono::steady_clock::now();
