@@ -19,9 +19,10 @@ constexpr const char* kUsage =
     "  limits [--space SIZE] [--pictures N] [--user NAME]\n"
     "                         show or set the space per user and the pictures per album;\n"
     "                         with --user, for that user (\"default\" returns to the default)\n"
-    "  update set VERSION FILE --base-url URL\n"
-    "                         publish FILE as the update package of VERSION\n"
+    "  update set VERSION FILE --base-url URL [--signing-key KEYFILE]\n"
+    "                         publish FILE, signed, as the update package of VERSION\n"
     "  update show | update clear\n"
+    "  update key             show the public key that packages are signed with\n"
     "  feedback list          show the feedback users sent\n";
 
 }  // namespace
@@ -194,8 +195,19 @@ int UpdateCommand(const std::vector<std::string>& words, DataStore& data, std::o
         out << "update withdrawn\n";
         return 0;
     }
-    if (words[1] == "set" && words.size() == 6 && words[4] == "--base-url") {
-        if (!data.updates.Publish(words[2], words[3], words[5], error)) {
+    if (words[1] == "key" && words.size() == 2) {
+        const std::optional<std::string> key = data.updates.SigningPublicKey(error);
+        if (!key) {
+            err << "albumd: " << error << "\n";
+            return 1;
+        }
+        out << *key << "\n";
+        return 0;
+    }
+    const bool ownKey = words.size() == 8 && words[6] == "--signing-key";
+    if (words[1] == "set" && (words.size() == 6 || ownKey) && words[4] == "--base-url") {
+        if (!data.updates.Publish(words[2], words[3], words[5], error,
+                                  ownKey ? words[7] : std::string())) {
             err << "albumd: " << error << "\n";
             return 1;
         }

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "PhotoFiles.h"
+#include "UpdateSigning.h"
 
 namespace albumd {
 
@@ -79,7 +80,8 @@ std::string UpdateFiles::PackagePath(std::string_view name) const {
 }
 
 bool UpdateFiles::Publish(std::string_view version, const std::string& sourceFile,
-                          std::string_view baseAddress, std::string& error) {
+                          std::string_view baseAddress, std::string& error,
+                          const std::string& signingKeyFile) {
     if (!IsValidVersion(version)) {
         error = "the version must be dotted decimal, e.g. 0.1.2.0";
         return false;
@@ -104,6 +106,12 @@ bool UpdateFiles::Publish(std::string_view version, const std::string& sourceFil
         return false;
     }
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::optional<UpdateSigningKey> key =
+        signingKeyFile.empty() ? UpdateSigningKey::OfDataFolder(dataDir_, error)
+                               : UpdateSigningKey::FromFile(signingKeyFile, error);
+    if (!key)
+        return false;
+    content += key->SignatureTrailer(content);
     std::error_code ec;
     fs::create_directories(dataDir_ + "packages", ec);
     if (ec || !ReplaceFile(PackagePath(name), content)) {
@@ -116,6 +124,11 @@ bool UpdateFiles::Publish(std::string_view version, const std::string& sourceFil
         return false;
     }
     return true;
+}
+
+std::optional<std::string> UpdateFiles::SigningPublicKey(std::string& error) const {
+    const std::optional<UpdateSigningKey> key = UpdateSigningKey::OfDataFolder(dataDir_, error);
+    return key ? std::optional<std::string>(key->PublicKeyHex()) : std::nullopt;
 }
 
 bool UpdateFiles::Withdraw(std::string& error) {

@@ -1,6 +1,7 @@
 #include "update/DownloadWorker.h"
 
 #include <chrono>
+#include <system_error>
 #include <utility>
 
 #include "platform/MessageQueue.h"
@@ -18,13 +19,19 @@ DownloadWorker::~DownloadWorker() {
     Halt();
 }
 
-void DownloadWorker::Launch(std::function<void()> body) {
+bool DownloadWorker::Launch(std::function<void()> body) {
     Halt();
     running_ = true;
-    thread_ = std::thread([this, body = std::move(body)] {
-        body();
+    try {
+        thread_ = std::thread([this, body = std::move(body)] {
+            body();
+            running_ = false;
+        });
+    } catch (const std::system_error&) {
         running_ = false;
-    });
+        return false;
+    }
+    return true;
 }
 
 void DownloadWorker::Halt() {

@@ -28,8 +28,9 @@ public:
     bool IsRunning() const { return running_.load(); }
 
 protected:
-    // Stops a running thread of this worker, then runs `body` on a new one.
-    void Launch(std::function<void()> body);
+    // Stops a running thread of this worker, then runs `body` on a new one; false when no
+    // thread could be started (the worker is then not running and `body` never runs).
+    [[nodiscard]] bool Launch(std::function<void()> body);
     // Asks the thread to stop and waits until it has ended. UI thread.
     void Halt();
     bool StopRequested() const { return stopRequest_.load(); }

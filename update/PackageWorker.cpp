@@ -8,6 +8,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/Utf8.h"
 #include "update/PackageAddress.h"
+#include "update/PackageSignature.h"
 #include "update/UpdateFolders.h"
 #include "update/UpdateMessages.h"
 
@@ -33,6 +34,19 @@ bool PrepareDownloadFolder(const std::string& folder) {
     return !error && std::filesystem::create_directories(folder, error) && !error;
 }
 
+// Sets AppContext::updateFilePath to the downloaded package when it is signed with the update
+// key; a package that is not is removed, and the download counts as failed.
+void TakeSignedPackage(const UpdateFolders& folders, const std::u16string& path) {
+    std::string error;
+    const std::string programDir = Utf16ToUtf8(appContext.programDir);
+    if (VerifyPackageSignature(programDir, Utf16ToUtf8(path), error)) {
+        appContext.updateFilePath = path;
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folders.download, ignored);
+}
+
 }  // namespace
 
 PackageWorker::~PackageWorker() {
@@ -42,7 +56,9 @@ PackageWorker::~PackageWorker() {
 void PackageWorker::Start(HWND dialog, std::u16string address) {
     Stop();
     dialog_ = dialog;
-    Launch([this, dialog, address = std::move(address)] { Download(dialog, address); });
+    // Without a thread the download ends at once as a failed one.
+    if (!Launch([this, dialog, address = std::move(address)] { Download(dialog, address); }))
+        PostMessage(dialog, WM_UPDATE_DONE, 0, 0);
 }
 
 void PackageWorker::Stop() {
@@ -65,10 +81,10 @@ void PackageWorker::Download(HWND dialog, const std::u16string& address) {
         params.targetKind = OVK_DOWNLOAD_INTO_DIRECTORY;
         params.progressIntervalMs = kProgressIntervalMs;
         params.replaceExisting = 1;
-        RunDownload(params, dialog, [](OvkHandle handle) {
+        RunDownload(params, dialog, [&folders](OvkHandle handle) {
             char16_t* path = nullptr;
             if (ovkDownloadGetInfo(handle, 0, &path, 0) && path)
-                appContext.updateFilePath = path;
+                TakeSignedPackage(folders, path);
             ovkReleaseBuffer(&path);
         });
     }

@@ -1,6 +1,7 @@
 // The package download of the update dialog: fetches the update package named by the version
 // file into the program folder's update area, sets AppContext::updateFilePath when it is
-// complete, and posts WM_UPDATE_PROGRESS while it runs and WM_UPDATE_DONE as it ends.
+// complete and signed with the update key (a package that is not counts as a failed download),
+// and posts WM_UPDATE_PROGRESS while it runs and WM_UPDATE_DONE as it ends.
 #pragma once
 
 #include <string>

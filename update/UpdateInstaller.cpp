@@ -6,14 +6,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "update/PackageSignature.h"
 #include "update/UpdateFolders.h"
 
 namespace tavopix {
@@ -25,14 +29,14 @@ constexpr std::uint64_t kMaxUnpackedBytes = std::uint64_t{2} << 30;
 constexpr int kMaxEntries = 20000;
 constexpr std::string_view kProgramName = "tavopix";
 
-// Names at the top of the program folder that belong to the user or to the running program's
-// own bookkeeping; a package that names one is refused.
-constexpr std::array<std::string_view, 14> kUserFiles = {
+// Names at the top of the program folder that belong to the user, the operator or the running
+// program's own bookkeeping; a package that names one is refused.
+constexpr std::array<std::string_view, 15> kUserFiles = {
     "tavopix.ini",      "UserInfo.dat",        "SetPathCfg.dat",
     "ImgFilterCfg.dat", "searchPathCache.dat", "uploadedImg.dat",
     "ovkCfg.ini",       "version.txt",         "iconsdb",
     ".update",          ".browser-profile",    "~uploadtmp.jpg",
-    "~bmptojpg.jpg",    "albumd-data",
+    "~bmptojpg.jpg",    "albumd-data",         kUpdateKeyFileName,
 };
 
 struct ArchiveCloser {
@@ -108,12 +112,50 @@ bool WriteEntry(archive* reader, const std::string& path, mode_t mode, std::uint
     return ok;
 }
 
-// Unpacks every entry of the package into `staging` after checking it.
-bool Unpack(const std::string& packagePath, const std::string& staging, std::string& error) {
+// The archive at the start of a signed package, handed to libarchive without the signature.
+class ArchiveBytes {
+public:
+    ArchiveBytes(const std::string& path, std::uint64_t size)
+        : fd_(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC)), left_(size) {}
+    ~ArchiveBytes() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ArchiveBytes(const ArchiveBytes&) = delete;
+    ArchiveBytes& operator=(const ArchiveBytes&) = delete;
+
+    bool IsOpen() const { return fd_ >= 0; }
+
+    static la_ssize_t Read(archive* reader, void* self, const void** data) {
+        auto* bytes = static_cast<ArchiveBytes*>(self);
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bytes->buffer_.size(), bytes->left_));
+        const ssize_t got = want == 0 ? 0 : ::read(bytes->fd_, bytes->buffer_.data(), want);
+        if (got < 0) {
+            archive_set_error(reader, errno, "cannot read the package");
+            return -1;
+        }
+        bytes->left_ -= static_cast<std::uint64_t>(got);
+        *data = bytes->buffer_.data();
+        return got;
+    }
+
+private:
+    int fd_;
+    std::uint64_t left_;
+    std::array<char, 64 * 1024> buffer_{};
+};
+
+// Unpacks every entry of the archive (the first `archiveBytes` of the package) into `staging`
+// after checking it.
+bool Unpack(const std::string& packagePath, std::uint64_t archiveBytes, const std::string& staging,
+            std::string& error) {
+    ArchiveBytes bytes(packagePath, archiveBytes);
     std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
     archive_read_support_filter_all(reader.get());
     archive_read_support_format_tar(reader.get());
-    if (archive_read_open_filename(reader.get(), packagePath.c_str(), 64 * 1024) != ARCHIVE_OK) {
+    if (!bytes.IsOpen() || archive_read_open(reader.get(), &bytes, nullptr, &ArchiveBytes::Read,
+                                             nullptr) != ARCHIVE_OK) {
         error = archive_error_string(reader.get()) ? archive_error_string(reader.get())
                                                    : "cannot open the package";
         return false;
@@ -252,7 +294,9 @@ InstallResult InstallUpdatePackage(const std::string& programDir, const std::str
         RemoveUpdateArea(folders);
         return InstallResult::Failed;
     }
-    if (!Unpack(packagePath, folders.staging, error) ||
+    const std::optional<std::uint64_t> archiveBytes =
+        VerifyPackageSignature(programDir, packagePath, error);
+    if (!archiveBytes || !Unpack(packagePath, *archiveBytes, folders.staging, error) ||
         !FitsProgramFolder(programDir, folders.staging, error)) {
         RemoveUpdateArea(folders);
         return InstallResult::Refused;

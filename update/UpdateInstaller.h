@@ -4,7 +4,8 @@
 // program folder's own files: the program "tavopix" at its top, and folders such as skin/ and
 // web/. scripts/make-update-package.sh makes one from a build.
 //
-// The install runs after every window has closed. It unpacks the package into the update area
+// The install runs after every window has closed. It takes only a package signed with the
+// program's update key (PackageSignature.h). It unpacks the package into the update area
 // and checks every entry before anything in the program folder changes: only plain files and
 // folders, relative names that stay inside the folder, none of the user's files (settings, the
 // remembered login, the library's data files, the thumbnail cache, the service configuration),

@@ -27,7 +27,9 @@ VersionCheckWorker::~VersionCheckWorker() {
 void VersionCheckWorker::Start(HWND owner) {
     Stop();
     owner_ = owner;
-    Launch([this, owner] { Check(owner); });
+    // Without a thread the check ends at once, as one that fetched nothing.
+    if (!Launch([this, owner] { Check(owner); }) && report_ == Report::EveryEnd)
+        PostLine(owner, {});
 }
 
 void VersionCheckWorker::Stop() {
@@ -51,6 +53,10 @@ void VersionCheckWorker::Check(HWND owner) {
         RunDownload(params, nullptr, [&](OvkHandle) { line = ReadFirstVersionLine(target); });
     if (StopRequested() || (report_ == Report::SuccessOnly && !downloaded))
         return;
+    PostLine(owner, std::move(line));
+}
+
+void VersionCheckWorker::PostLine(HWND owner, std::u16string line) {
     auto* record = new std::u16string(std::move(line));
     if (!PostMessage(owner, message_, reinterpret_cast<WPARAM>(record), 0))
         delete record;

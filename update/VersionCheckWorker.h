@@ -6,6 +6,8 @@
 // (WM_SILENT_VERSION_LINE).
 #pragma once
 
+#include <string>
+
 #include "platform/WinTypes.h"
 #include "platform/WindowHandle.h"
 #include "update/DownloadWorker.h"
@@ -27,6 +29,7 @@ public:
 
 private:
     void Check(HWND owner);
+    void PostLine(HWND owner, std::u16string line);
 
     const UINT message_;
     const Report report_;

@@ -30,11 +30,12 @@ function makePackage(dir) {
   return file;
 }
 
-// Serves `file` on loopback spread over about `seconds`, so the download shows its progress.
+// Serves the file `file()` names on loopback spread over about `seconds`, so the download shows
+// its progress.
 async function slowHost(file, seconds) {
-  const bytes = fs.readFileSync(file);
-  const bytesPerSecond = Math.ceil(bytes.length / seconds);
   const server = http.createServer((request, response) => {
+    const bytes = fs.readFileSync(file());
+    const bytesPerSecond = Math.ceil(bytes.length / seconds);
     response.writeHead(200, { 'Content-Type': 'application/octet-stream', 'Content-Length': bytes.length });
     let sent = 0;
     const chunk = Math.ceil(bytesPerSecond / 10);
@@ -69,12 +70,19 @@ function endRestartedPrograms(programDir) {
 test('a newer version is offered at start, downloaded with progress and installed after exit', TIMEOUT, async () => {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tavopix-update-'));
   const pkg = makePackage(dir);
-  const host = await slowHost(pkg, 3);
+  // The slow host serves the package as albumd signed it into its data folder.
+  let signedPackage;
+  const host = await slowHost(() => signedPackage, 3);
   // The version file names the package on the slow host: albumd publishes "<base>/tavopix/packages/<name>".
   const program = await startProgram({
     service: true,
     settings: { auto_check_update: 'true' },
-    beforeStart: ({ albumdCommand }) => albumdCommand(['update', 'set', '0.1.1.1', pkg, '--base-url', host.base]),
+    beforeStart: ({ albumdCommand, programDir }) => {
+      albumdCommand(['update', 'set', '0.1.1.1', pkg, '--base-url', host.base]);
+      signedPackage = path.join(programDir, '..', 'albumd-data', 'packages', path.basename(pkg));
+      // The operator's service signs with its own key, which the program is given.
+      fs.writeFileSync(path.join(programDir, 'update-signing.pub'), albumdCommand(['update', 'key']));
+    },
   });
   let browser;
   try {

@@ -59,6 +59,7 @@ void LoopbackServer::Run() {
         if (connection < 0) {
             continue;
         }
+        ++accepted_;
         if (!answers_) {
             connections_.push_back(connection);  // held open, never read
             continue;

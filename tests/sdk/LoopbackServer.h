@@ -3,6 +3,7 @@
 // example a download whose file name is hostile).
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +23,8 @@ public:
 
     // "http://127.0.0.1:PORT/"
     std::string BaseAddress() const;
+    // How many connections it has accepted so far.
+    int Connections() const { return accepted_.load(); }
 
 private:
     LoopbackServer(bool answers, std::string reply);
@@ -33,6 +36,7 @@ private:
     int stopFds_[2] = {-1, -1};
     int port_ = 0;
     std::vector<int> connections_;  // server thread only
+    std::atomic<int> accepted_{0};
     std::thread thread_;
 };
 

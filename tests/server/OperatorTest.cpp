@@ -1,6 +1,7 @@
 // The operator's commands on a data folder: accounts, limits and the published update.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -73,6 +74,17 @@ TEST_F(OperatorTest, PublishesAndWithdrawsTheUpdate) {
     EXPECT_EQ(out_.str(),
               "version 0.1.3.0 http://127.0.0.1:9000/tavopix/packages/tavopix-0.1.3.0.tar.gz\n");
     EXPECT_EQ(Send("GET", "/tavopix/update.dat").status, 200);
+    // The key made for the first package is kept, private to albumd, and shown on demand.
+    std::ostringstream publicKey;
+    publicKey << std::ifstream(dir_.Path() + "data/update-signing.pub").rdbuf();
+    EXPECT_EQ(std::filesystem::status(dir_.Path() + "data/update-signing.key").permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(Run({"update", "key"}), 0);
+    EXPECT_EQ(out_.str(), publicKey.str());
+    EXPECT_EQ(out_.str().size(), 65u);
+    EXPECT_EQ(Run({"update", "set", "0.1.3.0", package, "--base-url", "http://h", "--signing-key",
+                   dir_.Path() + "missing.key"}),
+              1);
     EXPECT_EQ(Run({"update", "set", "v2", package, "--base-url", "http://h"}), 1);
     EXPECT_EQ(Run({"update", "clear"}), 0);
     EXPECT_EQ(Send("GET", "/tavopix/update.dat").status, 404);

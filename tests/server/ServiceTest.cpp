@@ -327,7 +327,11 @@ TEST_F(ApiTest, UpdateFilesAreServedAsPublished) {
     EXPECT_EQ(ReadAll(version.filePath), expected);
     HttpResponse served = Send("GET", "/tavopix/packages/tavopix-0.1.2.0.tar.gz");
     ASSERT_EQ(served.status, 200);
-    EXPECT_EQ(ReadAll(served.filePath), "package bytes");
+    // Served signed: the bytes as given, then the signature and its 16-byte mark.
+    const std::string servedBytes = ReadAll(served.filePath);
+    EXPECT_EQ(servedBytes.substr(0, 13), "package bytes");
+    EXPECT_EQ(servedBytes.size(), 13u + 64u + 16u);
+    EXPECT_TRUE(servedBytes.ends_with("tavopix-signed-1"));
     EXPECT_EQ(Send("GET", "/tavopix/packages/other.tar.gz").status, 404);
 
     EXPECT_FALSE(service_->Data().updates.Publish("0.1.x", package, "http://h", error));

@@ -1,6 +1,7 @@
 // The update dialog and the main window's silent check against a real albumd on loopback (and a
 // loopback host that never answers), over the real skin page and a headless view.
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 #include <filesystem>
 #include <functional>
@@ -70,6 +71,27 @@ public:
     void Close() { PostMessage(GetHwnd(), WM_CLOSE, 0, 0); }
 };
 
+// A loopback host's answer: `package` as a download named p.tar.gz.
+std::string PackageReply(const std::string& package) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(package.size()) +
+           "\r\nContent-Disposition: attachment; filename=\"p.tar.gz\"\r\n\r\n" + package;
+}
+
+// `archive` signed as albumd signs a package, with a key of its own.
+std::string SignedByAnotherKey(const std::string& archive) {
+    unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
+    unsigned char secretKey[crypto_sign_SECRETKEYBYTES];
+    crypto_sign_keypair(publicKey, secretKey);
+    crypto_sign_state state;
+    crypto_sign_init(&state);
+    crypto_sign_update(&state, reinterpret_cast<const unsigned char*>(archive.data()),
+                       archive.size());
+    std::string signature(crypto_sign_BYTES, '\0');
+    crypto_sign_final_create(&state, reinterpret_cast<unsigned char*>(signature.data()), nullptr,
+                             secretKey);
+    return archive + signature + "tavopix-signed-1";
+}
+
 class UpdateDialogTest : public UiTest {
 protected:
     static void SetUpTestSuite() {
@@ -88,8 +110,13 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(albumd);
+        ASSERT_GE(sodium_init(), 0);
         UiTest::SetUp();
         appContext.updateFilePath.clear();
+        // The program trusts the packages of this albumd, as an operator of a service of their
+        // own sets it up.
+        fs::copy_file(albumd->DataFolder() + "/update-signing.pub",
+                      folder_.Path("update-signing.pub"));
     }
     void TearDown() override {
         appContext.updateFilePath.clear();
@@ -124,7 +151,7 @@ TEST_F(UpdateDialogTest, ChecksOffersDownloadsAndEndsWithThePackage) {
                                         "正在下载更新(0%)... | cancel ", "正在下载更新(100%)..."}));
     const std::string path = Utf16ToUtf8(appContext.updateFilePath);
     EXPECT_EQ(path, folder_.Path(".update/download/tavopix-0.1.1.1.tar.gz"));
-    EXPECT_EQ(fs::file_size(path), packageBytes);
+    EXPECT_EQ(fs::file_size(path), packageBytes + crypto_sign_BYTES + 16);  // with the signature
     std::u16string autoCheck;
     EXPECT_TRUE(SettingsStore::Get(appContext.programDir + u"tavopix.ini", u"auto_check_update",
                                    autoCheck));
@@ -134,9 +161,21 @@ TEST_F(UpdateDialogTest, ChecksOffersDownloadsAndEndsWithThePackage) {
 TEST_F(UpdateDialogTest, FailedOrRefusedDownloadsOfferTheStartAgain) {
     SdkSession sdk(albumd->BaseAddress());
     appContext.serviceSession = sdk.Session();
+    const std::string archive = "\x1f\x8b an archive of the program";
+    LoopbackServer unsignedHost(PackageReply(archive));
+    LoopbackServer otherKeyHost(PackageReply(SignedByAnotherKey(archive)));
+    // A redirect from a loopback host to an address the package rule refuses.
+    LoopbackServer redirectTarget(PackageReply(SignedByAnotherKey(archive)));
+    const std::string refusedAddress =
+        "http://127.1:" + redirectTarget.BaseAddress().substr(17) + "p.tar.gz";
+    LoopbackServer redirecting("HTTP/1.1 302 Found\r\nLocation: " + refusedAddress +
+                               "\r\nContent-Length: 0\r\n\r\n");
     for (const std::u16string& address :
          {Utf8ToUtf16(albumd->BaseAddress() + "tavopix/packages/missing.tar.gz"),
-          std::u16string(u"http://albums.example/tavopix-0.1.1.1.tar.gz")}) {
+          std::u16string(u"http://albums.example/tavopix-0.1.1.1.tar.gz"),
+          Utf8ToUtf16(redirecting.BaseAddress() + "p.tar.gz"),
+          Utf8ToUtf16(unsignedHost.BaseAddress() + "p.tar.gz"),
+          Utf8ToUtf16(otherKeyHost.BaseAddress() + "p.tar.gz")}) {
         ScriptedDialog dialog(u"0.1.1.1", address, nullptr);
         std::string before;
         std::string after;
@@ -151,9 +190,14 @@ TEST_F(UpdateDialogTest, FailedOrRefusedDownloadsOfferTheStartAgain) {
         };
         EXPECT_EQ(dialog.Run(SW_SHOWNORMAL), FRAME_RESULT_CLOSED);
         EXPECT_EQ(before, "发现新版本V0.1.1.1,请确定开始更新! | start cancel ");
-        EXPECT_EQ(after, "下载更新失败,请稍后再试! | start cancel ");
+        EXPECT_EQ(after, "下载更新失败,请稍后再试! | start cancel ") << Utf16ToUtf8(address);
         EXPECT_TRUE(appContext.updateFilePath.empty());
+        EXPECT_FALSE(fs::exists(folder_.Path(".update/download/p.tar.gz")));
     }
+    EXPECT_EQ(redirecting.Connections(), 1);
+    EXPECT_EQ(redirectTarget.Connections(), 0);
+    EXPECT_EQ(unsignedHost.Connections(), 1);
+    EXPECT_EQ(otherKeyHost.Connections(), 1);
 }
 
 // Closing while the package host is silent abandons the download at once: the run ends, no path

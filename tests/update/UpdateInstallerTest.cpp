@@ -1,9 +1,10 @@
-// Installing update packages made here with libarchive: what a good package replaces and keeps,
-// every kind of entry that makes a package refused (and then nothing changes), and installs cut
-// off before and after the unpacked files were complete.
+// Installing update packages made and signed here with libarchive and libsodium: what a good
+// package replaces and keeps, every kind of entry or signature that makes a package refused (and
+// then nothing changes), and installs cut off before and after the unpacked files were complete.
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
+#include <sodium.h>
 
 #include <filesystem>
 #include <string>
@@ -51,6 +52,28 @@ void WritePackage(const std::string& path, const std::vector<Entry>& entries) {
     archive_write_free(writer);
 }
 
+// A signing key, and the signature trailer albumd appends to a package.
+struct SigningKey {
+    SigningKey() { crypto_sign_keypair(publicKey, secretKey); }
+    std::string PublicHex() const {
+        char hex[2 * crypto_sign_PUBLICKEYBYTES + 1];
+        sodium_bin2hex(hex, sizeof hex, publicKey, sizeof publicKey);
+        return std::string(hex) + "\n";
+    }
+    std::string Sign(const std::string& tarball) const {
+        crypto_sign_state state;
+        crypto_sign_init(&state);
+        crypto_sign_update(&state, reinterpret_cast<const unsigned char*>(tarball.data()),
+                           tarball.size());
+        std::string signature(crypto_sign_BYTES, '\0');
+        crypto_sign_final_create(&state, reinterpret_cast<unsigned char*>(signature.data()),
+                                 nullptr, secretKey);
+        return tarball + signature + "tavopix-signed-1";
+    }
+    unsigned char publicKey[crypto_sign_PUBLICKEYBYTES];
+    unsigned char secretKey[crypto_sign_SECRETKEYBYTES];
+};
+
 const std::vector<Entry> kGoodPackage = {
     {"./tavopix", "new program", AE_IFREG, 0755},
     {"skin/", "", AE_IFDIR, 0755},
@@ -61,6 +84,8 @@ const std::vector<Entry> kGoodPackage = {
 class UpdateInstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        ASSERT_GE(sodium_init(), 0);
+        program_.Write("update-signing.pub", key_.PublicHex());
         fs::create_directories(program_.Path("skin"));
         fs::create_directories(program_.Path("iconsdb"));
         program_.Write("tavopix", "old program");
@@ -72,8 +97,18 @@ protected:
     }
 
     InstallResult Install(const std::vector<Entry>& entries) {
-        const std::string package = packages_.Path("update.tar.gz");
-        WritePackage(package, entries);
+        return InstallSigned(entries,
+                             [&](const std::string& tarball) { return key_.Sign(tarball); });
+    }
+    // Installs the archive of `entries` as `sign` turns it into a package.
+    template <typename Sign>
+    InstallResult InstallSigned(const std::vector<Entry>& entries, Sign sign) {
+        const std::string archivePath = packages_.Path("update.tar");
+        WritePackage(archivePath, entries);
+        return InstallBytes(sign(packages_.Read("update.tar")));
+    }
+    InstallResult InstallBytes(const std::string& bytes) {
+        const std::string package = packages_.Write("update.tar.gz", bytes);
         error_.clear();
         return InstallUpdatePackage(program_.Path(), package, error_);
     }
@@ -86,6 +121,7 @@ protected:
         EXPECT_FALSE(fs::exists(program_.Path(".update")));
     }
 
+    SigningKey key_;
     ScratchFolder program_;
     ScratchFolder packages_;
     std::string error_;
@@ -127,8 +163,33 @@ TEST_F(UpdateInstallerTest, RefusesPackagesThatReachOutsideOrTouchTheUsersFiles)
         ExpectOldProgram();
     }
     EXPECT_FALSE(fs::exists(program_.Path("../escaped")));
-    const std::string damaged = packages_.Write("damaged.tar.gz", "\x1f\x8b not really gzip");
-    EXPECT_EQ(InstallUpdatePackage(program_.Path(), damaged, error_), InstallResult::Refused);
+    EXPECT_EQ(InstallBytes(key_.Sign("\x1f\x8b not really gzip")), InstallResult::Refused);
+    ExpectOldProgram();
+}
+
+TEST_F(UpdateInstallerTest, OnlyAPackageSignedWithTheUpdateKeyIsInstalled) {
+    const SigningKey other;
+    const auto asIs = [](const std::string& tarball) { return tarball; };
+    const auto byOther = [&](const std::string& tarball) { return other.Sign(tarball); };
+    const auto changedAfterSigning = [&](const std::string& tarball) {
+        std::string bytes = key_.Sign(tarball);
+        bytes[bytes.size() / 3] ^= 1;
+        return bytes;
+    };
+    EXPECT_EQ(InstallSigned(kGoodPackage, asIs), InstallResult::Refused);
+    EXPECT_EQ(error_, "the package is not signed");
+    ExpectOldProgram();
+    EXPECT_EQ(InstallSigned(kGoodPackage, byOther), InstallResult::Refused);
+    EXPECT_EQ(error_, "the package's signature does not match the update key");
+    ExpectOldProgram();
+    EXPECT_EQ(InstallSigned(kGoodPackage, changedAfterSigning), InstallResult::Refused);
+    ExpectOldProgram();
+    // Without the operator's key file only the built-in release key is trusted; a damaged key
+    // file trusts nothing.
+    fs::remove(program_.Path("update-signing.pub"));
+    EXPECT_EQ(Install(kGoodPackage), InstallResult::Refused);
+    program_.Write("update-signing.pub", "not a key");
+    EXPECT_EQ(Install(kGoodPackage), InstallResult::Refused);
     ExpectOldProgram();
 }
 
