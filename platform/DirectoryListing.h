@@ -1,5 +1,8 @@
-// Lists the entries of one folder, the "." and ".." entries left out, in the order the file
-// system gives them.
+// Lists the entries of one folder, the "." and ".." entries left out, in name order: names
+// compared as UTF-16 code units after folding to upper case, as a case-insensitive file system
+// orders its folders (so "a" comes before "B", "Day1" before "Day2"), the same at every listing
+// whatever order the directory keeps; names that fold alike keep their byte order. The whole
+// folder is read when the listing opens.
 //
 // Names and the folder flag come from the directory itself; the file system is asked for more
 // (size, last-write time, or the kind of an entry the directory does not type) only when the

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "platform/FileTime.h"
 #include "platform/LastError.h"
@@ -79,6 +80,23 @@ TEST_F(DirectoryListingTest, AcceptsTheFolderWithOrWithoutTrailingSeparator) {
     EXPECT_EQ(ListAll(withSeparator, EntryDetails::NameAndKind).size(), 1u);
     EXPECT_EQ(ListAll(folder.Path("sub"), EntryDetails::NameAndKind).size(), 1u);
     EXPECT_TRUE(ListAll(folder.Path("link-to-sub"), EntryDetails::NameAndKind).count("x"));
+}
+
+TEST(DirectoryListing, NamesComeInCaseInsensitiveOrder) {
+    ScratchFolder folder;
+    // Made in an order that is neither the name order nor its reverse.
+    for (const char* name : {"Day2", "b", "_x", "Ärger", "day10", "Day1", "a", "B", "ärmel", "A"}) {
+        std::filesystem::create_directory(folder.Path(name));
+    }
+    std::vector<std::string> names;
+    DirectoryListing listing(folder.Path());
+    DirectoryEntry entry;
+    while (listing.Next(entry)) {
+        names.push_back(entry.name);
+    }
+    // Upper-case folding puts "_" after the letters; names that fold alike keep byte order.
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "a", "B", "b", "Day1", "day10", "Day2", "_x",
+                                               "Ärger", "ärmel"}));
 }
 
 TEST(DirectoryListing, FolderThatCannotBeOpened) {
