@@ -58,29 +58,35 @@ void AppendHtml(Element& parent, const std::u16string& html) {
     static_cast<void>(parent.SetHtml(utf8, SIH_APPEND_AFTER_LAST));
 }
 
-// One cache line: the path in double quotes, a blank, the count. A path holding a double quote
-// cannot be quoted; written bare it still reads back whole as long as it holds no blank, and
-// otherwise it is left out (the next search finds it again) rather than read back as another
-// path.
+// One cache line: the path in double quotes, a blank, the count. The path is written as it is,
+// double quotes and blanks included; ReadCacheLine takes it back by the line's last blank.
 bool AppendCacheLine(std::u16string_view path, unsigned count, std::u16string& text) {
     if (!IsLineSafe(path)) {
         return false;
     }
-    if (path.find(u'"') == std::u16string_view::npos) {
-        text += u'"';
-        text += path;
-        text += u'"';
-    } else {
-        for (const char16_t c : path) {
-            if (IsBlank(c)) {
-                return false;
-            }
-        }
-        text += path;
-    }
-    text += u' ';
+    text += u'"';
+    text += path;
+    text += u"\" ";
     text += Number(count);
     text += u"\r\n";
+    return true;
+}
+
+// Reads a cache line back: the count is the text after the last blank, the path what the
+// double quotes enclose before it. Reading by the last blank, not up to the next quote, takes
+// back any path, one holding quotes and blanks too. A path before the blank that is not quoted
+// is taken as it stands. False for a line without a blank.
+bool ReadCacheLine(std::u16string_view line, std::u16string& path, unsigned& count) {
+    const std::size_t blank = line.rfind(u' ');
+    if (blank == std::u16string_view::npos) {
+        return false;
+    }
+    std::u16string_view quoted = line.substr(0, blank);
+    if (quoted.size() >= 2 && quoted.front() == u'"' && quoted.back() == u'"') {
+        quoted = quoted.substr(1, quoted.size() - 2);
+    }
+    path.assign(quoted);
+    count = ParseCount(line.substr(blank + 1));
     return true;
 }
 
@@ -280,13 +286,11 @@ bool FolderTree::LoadCache(const std::u16string& file) {
     }
     std::u16string line;
     std::u16string path;
-    std::u16string count;
+    unsigned count = 0;
     for (int next = ReadLine(text, line, 0); next >= 0; next = ReadLine(text, line, next)) {
-        const int afterPath = ReadToken(line, path, 0);
-        if (afterPath < 0 || ReadToken(line, count, afterPath) < 0) {
-            continue;
+        if (ReadCacheLine(line, path, count)) {
+            AddFolderResult(path, count);
         }
-        AddFolderResult(path, ParseCount(count));
     }
     return true;
 }
