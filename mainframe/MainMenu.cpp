@@ -6,6 +6,7 @@
 #include "engine/EventCodes.h"
 #include "platform/Window.h"
 #include "service/AboutDlg.h"
+#include "service/AccountLinks.h"
 #include "service/AdviceDlg.h"
 #include "ui/HskFrame.h"
 
@@ -29,6 +30,7 @@ MainMenu::MainMenu(CHskFrame& frame) : frame_(frame) {
     AddCommand(u"menu_login", [this] { Login(); });
     AddCommand(u"menu_change", [this] { ChangeUser(); });
     AddCommand(u"menu_logout", [this] { Logout(); });
+    AddCommand(u"menu_home_url", [] { OpenInUserBrowser(HomePageAddress()); });
     AddCommand(u"menu_about", [this] {
         CAboutDlg about(frame_.GetHwnd());
         about.Run(SW_SHOWNORMAL);

@@ -32,6 +32,10 @@ bool IsWebAddress(std::string_view address) {
 
 }  // namespace
 
+std::u16string HomePageAddress() {
+    return ConfiguredAddress(OvkAddress::HomePage);
+}
+
 std::u16string RegisterPageAddress() {
     std::u16string page = ConfiguredAddress(OvkAddress::RegisterPage);
     if (page.empty()) {
@@ -39,8 +43,7 @@ std::u16string RegisterPageAddress() {
     }
     page += page.find(u'?') == std::u16string::npos ? u'?' : u'&';
     page += u"appid=2&returnurl=";
-    AppendPercentEncoded(Utf8(ConfiguredAddress(OvkAddress::HomePage) + u"login"), StaysInQuery,
-                         page);
+    AppendPercentEncoded(Utf8(HomePageAddress() + u"login"), StaysInQuery, page);
     page += u"&style=album";
     return page;
 }

@@ -1,5 +1,6 @@
-// The account service's pages that the login dialog's links open in the user's web browser:
-// registration and lost password. Addresses come from the SDK's configuration ("ovkCfg.ini").
+// The service's pages that the program opens in the user's web browser: the album service's
+// home page (the main menu), registration and lost password (the login dialog's links). Addresses
+// come from the SDK's configuration ("ovkCfg.ini").
 #pragma once
 
 #include <string>
@@ -7,6 +8,8 @@
 
 namespace tavopix {
 
+// The album service's home page; empty when none is configured.
+std::u16string HomePageAddress();
 // The registration page with the query keys "appid" (2), "returnurl" (the album service's home
 // address followed by "login") and "style" ("album"), in this order; empty when the
 // configuration names no registration page.
