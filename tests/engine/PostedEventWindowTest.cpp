@@ -11,6 +11,7 @@
 #include "EventTestSupport.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
+#include "support/MessagePump.h"
 
 namespace tavopix::test {
 namespace {
@@ -50,13 +51,6 @@ protected:
         DestroyWindow(hwnd);
         page.reset();
         EXPECT_TRUE(UnregisterClass(kClassName));
-    }
-
-    static void Pump() {
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessage(&msg);
-        }
     }
 
     struct Handler : EventHandler {

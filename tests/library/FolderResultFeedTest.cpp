@@ -13,6 +13,8 @@
 #include "library/LibraryMessages.h"
 #include "library/PictureSearch.h"
 #include "library/SharedPictureFilter.h"
+#include "support/MessagePump.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix::test {
 namespace {
@@ -138,9 +140,7 @@ TEST_F(FolderResultFeedTest, TheSearchsEndFollowsItsLastResultAndAStopDropsWhatW
     tree.Clear();
     applied_.clear();
     ASSERT_TRUE(search.Start());
-    while (search.Running()) {
-        Sleep(1);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return !search.Running(); }));
     MSG msg;
     ASSERT_TRUE(PeekMessage(&msg, window_.Hwnd(), 0, 0, PM_REMOVE));
     ASSERT_EQ(msg.message, WM_FOLDER_RESULT);
@@ -149,7 +149,7 @@ TEST_F(FolderResultFeedTest, TheSearchsEndFollowsItsLastResultAndAStopDropsWhatW
     const std::size_t nodes = tree.NodeCount();
     search.Stop();
     feed_.Drop();
-    window_.Pump();
+    Pump();
     EXPECT_EQ(applied_.size(), 1u);
     EXPECT_FALSE(feed_.Pending());
     EXPECT_EQ(tree.NodeCount(), nodes);

@@ -16,7 +16,6 @@
 #include <string_view>
 
 #include "app/TextConvert.h"
-#include "platform/Clock.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 
@@ -106,31 +105,6 @@ public:
     TestWindow& operator=(const TestWindow&) = delete;
 
     HWND Hwnd() const { return hwnd_; }
-
-    // Dispatches posted messages until `done` holds; false when it still does not after a
-    // minute (a hang, reported rather than waited on for ever).
-    bool PumpUntil(const std::function<bool()>& done) const {
-        const std::uint32_t start = GetTickCount();
-        MSG msg;
-        while (!done()) {
-            if (GetTickCount() - start > 60'000) {
-                return false;
-            }
-            if (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                DispatchMessage(&msg);
-            } else {
-                Sleep(1);
-            }
-        }
-        return true;
-    }
-    // Dispatches what is queued now.
-    void Pump() const {
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessage(&msg);
-        }
-    }
 
     Handler handler;
 

@@ -19,6 +19,8 @@
 #include "library/PictureSearch.h"
 #include "library/SharedPictureFilter.h"
 #include "library/UploadedRegistry.h"
+#include "support/MessagePump.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix::test {
 namespace {
@@ -93,7 +95,7 @@ TEST_F(SearchAndListingTest, SearchGrowsTheTreeAndItsCacheRebuildsIt) {
     PictureSearch search(SearchSetup());
     ASSERT_TRUE(search.Start());
     EXPECT_TRUE(search.Started());
-    ASSERT_TRUE(window_.PumpUntil([&] { return searchesDone_ == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return searchesDone_ == 1; }));
     search.Stop();
     EXPECT_FALSE(search.Running());
     // Without a filter file the search's own default holds: middle-sized JPEGs.
@@ -123,15 +125,13 @@ TEST_F(SearchAndListingTest, StoppingDropsQueuedResultsAndLeavesTheCacheUnwritte
     listingRunning_ = [&] { return ++looks > 30; };
     PictureSearch search(SearchSetup());
     ASSERT_TRUE(search.Start());
-    while (looks < 40) {
-        Sleep(1);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return looks >= 40; }));
     MSG msg;
     EXPECT_TRUE(PeekMessage(&msg, window_.Hwnd(), WM_FOLDER_RESULT, WM_FOLDER_RESULT, PM_NOREMOVE));
     search.Stop();
     EXPECT_FALSE(search.Running());
     EXPECT_FALSE(PeekMessage(&msg, window_.Hwnd(), WM_FOLDER_RESULT, WM_SEARCH_DONE, PM_NOREMOVE));
-    window_.Pump();
+    Pump();
     EXPECT_EQ(tree_.NodeCount(), 0u);
     EXPECT_EQ(searchesDone_, 0);
     std::u16string cache;
@@ -152,7 +152,7 @@ TEST_F(SearchAndListingTest, OpeningAFolderWhileTheSearchRunsListsItsPicturesFir
     ASSERT_TRUE(search.Start());
     ASSERT_TRUE(listing.Start(folder));
     // The grid was emptied before the listing thread could add anything.
-    ASSERT_TRUE(window_.PumpUntil([&] { return gridsBuilt_ == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return gridsBuilt_ == 1; }));
     ASSERT_EQ(items_.size(), 3u);
     for (std::size_t i = 0; i < items_.size(); ++i) {
         const PictureItem& item = items_[i];
@@ -161,12 +161,12 @@ TEST_F(SearchAndListingTest, OpeningAFolderWhileTheSearchRunsListsItsPicturesFir
         EXPECT_EQ(item.marked, item.name == u"p1.jpg");
         EXPECT_EQ(item.uploaded, item.name == u"p2.jpg");
     }
-    ASSERT_TRUE(window_.PumpUntil([&] { return searchesDone_ == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return searchesDone_ == 1; }));
     EXPECT_EQ(*tree_.NodeOf(folder)->FirstChild()->GetAttribute("ns"), u"3");
 
     // A folder outside the chosen ones lists nothing in the tree view.
     ASSERT_TRUE(listing.Start(disk_.Stored("program/")));
-    ASSERT_TRUE(window_.PumpUntil([&] { return gridsBuilt_ == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return gridsBuilt_ == 2; }));
     EXPECT_TRUE(items_.empty());
 }
 

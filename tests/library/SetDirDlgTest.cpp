@@ -14,6 +14,7 @@
 #include "library/FolderList.h"
 #include "library/SelectTreeBehavior.h"
 #include "library/SetDirDlg.h"
+#include "platform/Clock.h"
 #include "platform/SystemMetrics.h"
 #include "ui/PageHost.h"
 

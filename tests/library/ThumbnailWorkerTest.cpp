@@ -10,6 +10,8 @@
 #include "library/ItemList.h"
 #include "library/LibraryMessages.h"
 #include "library/ThumbnailWorker.h"
+#include "support/MessagePump.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix::test {
 namespace {
@@ -87,7 +89,7 @@ TEST_F(ThumbnailWorkerTest, EachVisibleItemIsHandedOverOnceInOrder) {
     ASSERT_TRUE(worker_.Start());
     EXPECT_TRUE(Parked());
     ShowRange(0, 11);
-    ASSERT_TRUE(window_.PumpUntil([&] { return handed_.size() == 12 && Parked(); }));
+    ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 12 && Parked(); }));
     EXPECT_EQ(handed_, Ids(0, 11));
     for (std::size_t i = 0; i < kItems; ++i) {
         EXPECT_EQ(items_[i].made.load(), i <= 11) << i;
@@ -98,7 +100,7 @@ TEST_F(ThumbnailWorkerTest, EachVisibleItemIsHandedOverOnceInOrder) {
     // Scrolled on: only the new range, and shown items are passed over.
     handed_.clear();
     ShowRange(6, 30);
-    ASSERT_TRUE(window_.PumpUntil([&] { return handed_.size() == 19 && Parked(); }));
+    ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 19 && Parked(); }));
     EXPECT_EQ(handed_, Ids(12, 30));
 
     // A rebuilt grid clears the shown flags: every visible item comes back once more.
@@ -108,7 +110,7 @@ TEST_F(ThumbnailWorkerTest, EachVisibleItemIsHandedOverOnceInOrder) {
         items_[i].shown = false;
     }
     ShowRange(0, 11);
-    ASSERT_TRUE(window_.PumpUntil([&] { return handed_.size() == 12 && Parked(); }));
+    ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 12 && Parked(); }));
     EXPECT_EQ(handed_, Ids(0, 11));
     worker_.Pause(ThumbResume::No);
     worker_.Stop();
@@ -119,21 +121,21 @@ TEST_F(ThumbnailWorkerTest, NothingHandedOverBeforeAPauseArrivesAfterIt) {
     ASSERT_TRUE(worker_.Start());
     ShowRange(0, 40);
     // The worker has handed item 0 over and waits for the grid, which has not looked yet.
-    MSG msg;
-    while (
-        !PeekMessage(&msg, window_.Hwnd(), WM_THUMBNAIL_READY, WM_THUMBNAIL_READY, PM_NOREMOVE)) {
-        Sleep(1);
-    }
+    ASSERT_TRUE(WaitUntil([&] {
+        MSG msg;
+        return PeekMessage(&msg, window_.Hwnd(), WM_THUMBNAIL_READY, WM_THUMBNAIL_READY,
+                           PM_NOREMOVE);
+    }));
     worker_.Pause(ThumbResume::No);
     EXPECT_TRUE(Parked());
-    window_.Pump();
+    Pump();
     EXPECT_TRUE(handed_.empty());
 
     // The list may change now; the new items are handed over, the made one again.
     EXPECT_TRUE(items_[0].made);
     items_.Remove(&items_[1]);
     ShowRange(0, 3);
-    ASSERT_TRUE(window_.PumpUntil([&] { return handed_.size() == 4 && Parked(); }));
+    ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 4 && Parked(); }));
     EXPECT_EQ(handed_, Ids(0, 3));
 }
 
@@ -141,11 +143,11 @@ TEST_F(ThumbnailWorkerTest, StoppingWhileTheWorkerWaitsForTheGridEndsAtOnce) {
     showHanded_ = false;
     ASSERT_TRUE(worker_.Start());
     ShowRange(0, 11);
-    ASSERT_TRUE(window_.PumpUntil([&] { return handed_.size() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 1; }));
     EXPECT_TRUE(worker_.IsWorking());
     worker_.Stop();
     EXPECT_EQ(worker_.CurrentState(), ThumbnailWorker::NoThread);
-    window_.Pump();
+    Pump();
     EXPECT_EQ(handed_.size(), 1u);
 }
 
@@ -167,7 +169,7 @@ TEST_F(ThumbnailWorkerTest, ManyPausesAndResumesWhileTheGridScrolls) {
         ShowRange(first, first + 23);
         // The grid takes a few items, then scrolls on (or, every fifth step, is rebuilt).
         const std::size_t before = handed_.size();
-        window_.PumpUntil([&] { return handed_.size() >= before + 3 || Parked(); });
+        PumpUntil([&] { return handed_.size() >= before + 3 || Parked(); });
         if (step % 5 == 4) {
             worker_.Pause(ThumbResume::No);
             for (std::size_t i = 0; i < items_.size(); ++i) {
@@ -176,7 +178,7 @@ TEST_F(ThumbnailWorkerTest, ManyPausesAndResumesWhileTheGridScrolls) {
         }
     }
     ShowRange(kItems - 24, kItems - 1);
-    ASSERT_TRUE(window_.PumpUntil([&] { return Parked(); }));
+    ASSERT_TRUE(PumpUntil([&] { return Parked(); }));
     for (std::size_t i = kItems - 24; i < kItems; ++i) {
         EXPECT_TRUE(items_[i].shown) << i;
     }

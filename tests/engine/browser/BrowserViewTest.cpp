@@ -20,6 +20,8 @@
 #include "engine/Document.h"
 #include "engine/Element.h"
 #include "platform/MessageQueue.h"
+#include "support/MessagePump.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix {
 namespace {
@@ -96,9 +98,7 @@ protected:
     }
 
     void WaitConnected() {
-        for (int i = 0; i < 500 && !view_->IsConnected(); ++i)
-            std::this_thread::sleep_for(10ms);
-        ASSERT_TRUE(view_->IsConnected());
+        ASSERT_TRUE(test::WaitUntil([&] { return view_->IsConnected(); }));
     }
 
     test::TempFolder folder_;
@@ -238,12 +238,6 @@ private:
     std::thread reader_;
 };
 
-void Pump() {
-    MSG msg;
-    while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessage(&msg);
-}
-
 // At start the page connects while the program is still building its first window, whose page
 // goes out as soon as it is made; when the program gets to the connection it sends what that
 // page has not had (the page made before it connected), not the big first page a second time.
@@ -261,7 +255,7 @@ TEST_F(BrowserViewTest, EachPageIsSentOnceToThePageThatConnected) {
     const auto heardAfterPumping = [&](PageLog& log) {
         std::vector<std::string> heard;
         for (int i = 0; i < 100 && std::count(heard.begin(), heard.end(), "hello") == 0; ++i) {
-            Pump();
+            test::Pump();
             view_->CopyToClipboard(u"end");
             heard = log.HeardUntil("clip");
         }

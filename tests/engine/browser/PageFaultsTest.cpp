@@ -16,6 +16,7 @@
 #include "engine/browser/BrowserView.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
+#include "support/MessagePump.h"
 
 namespace tavopix {
 namespace {
@@ -74,7 +75,7 @@ protected:
         events_.reset();
         view_.reset();
         DestroyWindow(hwnd_);
-        Pump();
+        test::Pump();
         UnregisterClass(kClassName);
     }
 
@@ -86,21 +87,10 @@ protected:
         Send(json{{"t", "in"}, {"win", Key()}, {"k", "char"}, {"u", 0}, {"ch", ch}}.dump());
     }
 
-    static void Pump() {
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessage(&msg);
-    }
-
     // Runs the UI thread until the window has been typed `mark` (sent last), so everything sent
     // before has been handled.
     void PumpUntilTyped(char16_t mark) {
-        for (int i = 0; i < 2000 && (typed_.empty() || typed_.back() != mark); ++i) {
-            Pump();
-            std::this_thread::sleep_for(5ms);
-        }
-        ASSERT_FALSE(typed_.empty());
-        ASSERT_EQ(typed_.back(), mark);
+        ASSERT_TRUE(test::PumpUntil([&] { return !typed_.empty() && typed_.back() == mark; }));
     }
 
     RECT WindowRect() const {
