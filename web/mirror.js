@@ -81,8 +81,26 @@ export class PageMirror {
     this.uids = new WeakMap();
     this.tails = new WeakMap();
     this.runtimeStyles = new Map();  // uid -> Map(property -> value)
+    // Fields: the number of the user's last edit sent to the program, and those in the middle
+    // of a composition.
+    this.edits = new WeakMap();
+    this.composed = new WeakSet();
     this.onReady = onReady;
   }
+
+  // Numbers a new edit of field `el` by the user; returns its number.
+  noteEdit(el) {
+    const n = (this.edits.get(el) || 0) + 1;
+    this.edits.set(el, n);
+    return n;
+  }
+
+  composing(el, on) {
+    if (on) this.composed.add(el);
+    else this.composed.delete(el);
+  }
+
+  isComposing(el) { return this.composed.has(el); }
 
   get document() { return this.iframe.contentDocument; }
 
@@ -232,10 +250,14 @@ export class PageMirror {
     if ('disabled' in el) el.disabled = (bits & STATE_BITS.disabled) !== 0;
   }
 
-  setValue(el, value) {
+  // The program's value for `el`, made after it had taken the user's edit `seen` of it: shown
+  // unless the user has edited the field since (the program's next answer includes that edit)
+  // or is composing in it.
+  setValue(el, value, seen = 0) {
     if (el.localName === 'progress' || el.localName === 'input' || el.localName === 'textarea' ||
         el.localName === 'select') {
       if (el.type === 'checkbox' || el.type === 'radio') return;
+      if (seen < (this.edits.get(el) || 0) || this.composed.has(el)) return;
       if (el.value !== value) el.value = value;
     }
   }
@@ -293,11 +315,15 @@ export class PageMirror {
         case 'attr': this.setAttribute(el, uid, op[2], op[3]); break;
         case 'style': this.setStyle(el, uid, op[2], op[3]); break;
         case 'state': this.applyState(el, op[2]); break;
-        case 'text': this.leadingText(el).data = op[2] || ''; break;
+        case 'text':
+          this.leadingText(el).data = op[2] || '';
+          // A text area shows its text as its value once the user has typed in it.
+          if (el.localName === 'textarea') this.setValue(el, op[2] || '', op[3] || 0);
+          break;
         case 'tail':
           this.tailOf(el).data = op[2] || '';
           break;
-        case 'value': this.setValue(el, op[2] || ''); break;
+        case 'value': this.setValue(el, op[2] || '', op[3] || 0); break;
       }
     }
   }
@@ -370,8 +396,10 @@ export class PageMirror {
     const el = this.nodes.get(uid);
     if (!el || !el.isConnected) return 0;
     const clone = el.cloneNode(true);
+    // The height the content needs, whatever its style caps it at (a text that scrolls).
     Object.assign(clone.style, { position: 'absolute', visibility: 'hidden', left: '-10000px',
-      top: '0', width: width + 'px', height: 'auto', boxSizing: 'border-box', display: 'block' });
+      top: '0', width: width + 'px', height: 'auto', maxHeight: 'none', boxSizing: 'border-box',
+      display: 'block' });
     el.parentNode.appendChild(clone);
     const h = clone.getBoundingClientRect().height;
     clone.remove();

@@ -60,7 +60,8 @@ std::string ToString(const std::u16string& s) {
 // writing. Empty fields are left out; the mirror reads a missing one as empty.
 class NodeWriter {
 public:
-    NodeWriter(const Document& document, std::string& out) : document_(document), out_(out) {}
+    NodeWriter(const Document& document, std::string& out, const FilePlacer* placer)
+        : document_(document), out_(out), placer_(placer) {}
 
     template <typename Node>
     void Write(const Node& node) {
@@ -71,14 +72,14 @@ public:
         Quoted(fields.tag);
         Pairs(",\"a\":[", fields.attributes, [&](const ElementAttribute& attribute) {
             if (IsUrlAttribute(attribute.name))
-                Quoted(ServerAddressOf(document_, attribute.value));
+                Quoted(ServerAddressOf(document_, attribute.value, placer_));
             else if (attribute.name == "style")
-                Quoted(ServerStyleValue(document_, "", attribute.value));
+                Quoted(ServerStyleValue(document_, "", attribute.value, placer_));
             else
                 Quoted(attribute.value);
         });
         Pairs(",\"s\":[", fields.style, [&](const StyleProperty& property) {
-            Quoted(ServerStyleValue(document_, property.name, property.value));
+            Quoted(ServerStyleValue(document_, property.name, property.value, placer_));
         });
         if (fields.state != 0) {
             out_ += ",\"st\":";
@@ -188,6 +189,7 @@ private:
 
     const Document& document_;
     std::string& out_;
+    const FilePlacer* placer_;
     std::string utf8_;
 };
 
@@ -197,24 +199,28 @@ json OptionalText(const std::optional<std::u16string>& value) {
 
 }  // namespace
 
-std::u16string ServerAddressOf(const Document& document, std::u16string_view reference) {
+std::u16string ServerAddressOf(const Document& document, std::u16string_view reference,
+                               const FilePlacer* placer) {
     if (reference.empty() || reference.front() == u'#' || HasScheme(reference)) {
         return std::u16string(reference);
     }
     const std::u16string_view version = VersionQuery(reference);
     reference.remove_suffix(version.size());
-    // Paths come percent-escaped (non-ASCII bytes as %XX): undo that to find the file.
+    // Paths come percent-escaped (non-ASCII bytes and "%", "#", "?" as %XX): undo that, once,
+    // to find the file. A "%" that starts no escape can only come from a hand-written page.
     std::string decoded;
     PercentDecode(Utf16ToUtf8(reference), decoded, BadEscape::KeepLiteral);
-    const std::u16string path = document.ResolveUrl(Utf8ToUtf16(decoded));
+    const std::string path = Utf16ToUtf8(document.ResolveUrl(Utf8ToUtf16(decoded)));
+    if (placer && *placer)
+        (*placer)(path);
     // Relative to the shell page, whose address holds the capability (RequestPolicy.h).
     std::string address(kFilePrefix.substr(1));
-    AppendPercentEncoded(Utf16ToUtf8(path), PlainInPath, address);
+    AppendPercentEncoded(path, PlainInPath, address);
     return Utf8ToUtf16(address) + std::u16string(version);
 }
 
 std::u16string ServerStyleValue(const Document& document, std::string_view property,
-                                std::u16string_view value) {
+                                std::u16string_view value, const FilePlacer* placer) {
     std::u16string out;
     std::size_t pos = 0;
     bool sawUrl = false;
@@ -236,7 +242,7 @@ std::u16string ServerStyleValue(const Document& document, std::string_view prope
         }
         out.append(value.substr(pos, open - pos));
         out += u"url(\"";
-        for (char16_t c : ServerAddressOf(document, inner)) {
+        for (char16_t c : ServerAddressOf(document, inner, placer)) {
             if (c != u'"' && c != u'\\' && c != u'\n')
                 out.push_back(c);
         }
@@ -308,7 +314,8 @@ std::string EncodeWindowClosed(WindowKey window) {
     return Text({{"t", "winclose"}, {"id", window}});
 }
 
-std::string EncodeDocument(std::uint32_t docId, const Document& document) {
+std::string EncodeDocument(std::uint32_t docId, const Document& document,
+                           const FilePlacer* placer) {
     // A sheet's text goes along, so the page is styled as it is built: measuring it before a
     // fetched sheet arrived would lay out every element unstyled, and answer with that. Its
     // address is the base of the addresses inside it.
@@ -317,14 +324,14 @@ std::string EncodeDocument(std::uint32_t docId, const Document& document) {
         if (sheet.url.empty()) {
             sheets.push_back({{"text", sheet.text}});
         } else {
-            sheets.push_back(
-                {{"href", ToString(ServerAddressOf(document, sheet.url))}, {"text", sheet.text}});
+            sheets.push_back({{"href", ToString(ServerAddressOf(document, sheet.url, placer))},
+                              {"text", sheet.text}});
         }
     }
     std::string out = "{\"t\":\"doc\",\"doc\":" + std::to_string(docId) +
                       ",\"sheets\":" + Text(sheets) + ",\"root\":";
     if (const Element* root = document.Root())
-        NodeWriter(document, out).Write(*root);
+        NodeWriter(document, out, placer).Write(*root);
     else
         out += "null";
     out += '}';
@@ -332,11 +339,18 @@ std::string EncodeDocument(std::uint32_t docId, const Document& document) {
 }
 
 std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document& document,
-                          const std::vector<Change>& changes) {
+                          const std::vector<Change>& changes, const EditAcknowledgements* edits,
+                          const FilePlacer* placer) {
+    const auto lastEdit = [edits](Element::Uid uid) -> std::uint64_t {
+        if (!edits)
+            return 0;
+        const auto it = edits->find(uid);
+        return it == edits->end() ? 0 : it->second;
+    };
     // Small operations go through json values; inserted nodes are written in place.
     std::string out = "{\"t\":\"ops\",\"doc\":" + std::to_string(docId) +
                       ",\"seq\":" + std::to_string(seq) + ",\"ops\":[";
-    NodeWriter nodes(document, out);
+    NodeWriter nodes(document, out, placer);
     const std::size_t opsStart = out.size();
     for (const Change& change : changes) {
         if (change.kind == ChangeKind::Reset)
@@ -362,17 +376,17 @@ std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document
             case ChangeKind::Attribute: {
                 std::optional<std::u16string> value = change.value;
                 if (value && IsUrlAttribute(change.name)) {
-                    value = ServerAddressOf(document, *value);
+                    value = ServerAddressOf(document, *value, placer);
                 }
                 if (value && change.name == "style")
-                    value = ServerStyleValue(document, "", *value);
+                    value = ServerStyleValue(document, "", *value, placer);
                 op = json::array({"attr", change.target, change.name, OptionalText(value)});
                 break;
             }
             case ChangeKind::Style: {
                 std::optional<std::u16string> value = change.value;
                 if (value)
-                    value = ServerStyleValue(document, change.name, *value);
+                    value = ServerStyleValue(document, change.name, *value, placer);
                 op = json::array({"style", change.target, change.name, OptionalText(value)});
                 break;
             }
@@ -381,12 +395,17 @@ std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document
                 break;
             case ChangeKind::Text:
                 op = json::array({"text", change.target, OptionalText(change.value)});
+                // A text area's text is its value: the page weighs it against its edits.
+                if (const std::uint64_t edit = lastEdit(change.target))
+                    op.push_back(edit);
                 break;
             case ChangeKind::Tail:
                 op = json::array({"tail", change.target, OptionalText(change.value)});
                 break;
             case ChangeKind::Value:
                 op = json::array({"value", change.target, OptionalText(change.value)});
+                if (const std::uint64_t edit = lastEdit(change.target))
+                    op.push_back(edit);
                 break;
         }
         out += Text(op);
@@ -667,8 +686,10 @@ PageInput DecodeInput(Fields& fields) {
     input.keyCode = fields.Integer<std::uint32_t>("code", 0, UINT16_MAX);
     if (input.kind == PageInputKind::Char)
         input.text = fields.String("ch", kMaxTypedUnits);
-    if (input.kind == PageInputKind::Value)
+    if (input.kind == PageInputKind::Value) {
         input.text = fields.String("v", kMaxValueUnits);
+        input.edit = fields.Integer<std::uint64_t>("n", 0, std::int64_t{1} << 53);
+    }
     return input;
 }
 

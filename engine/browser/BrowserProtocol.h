@@ -13,6 +13,9 @@
 //                                                           where a sheet's file is served
 //   ops        {doc, seq, ops: [[kind, uid, ...]]}           kind: ins rm attr style state text
 //                                                           tail value
+//              ["value", uid, text, n] and a text area's ["text", uid, text, n]: n is the
+//              page's last edit of that field the program had taken (0 or left out: none);
+//              the page keeps its own text while it has later edits
 //   docclose   {doc}
 //   q          {id, what: loc|iw|ih|scroll, doc, u, area, width}, or
 //              {id, what: locs, area, items: [[doc, u]]}     answered by "a"
@@ -28,8 +31,9 @@
 //
 // Page -> program:
 //   a          {id, r: null | [n...] | [[n...]...]}
-//   in         {win, k, u, x, y, ex, ey, sx, sy, b, m, i, dy, code, ch, v}   k: move over down up
-//              dblclick leave wheel context keydown keyup char value focus scroll
+//   in         {win, k, u, x, y, ex, ey, sx, sy, b, m, i, dy, code, ch, v, n}   k: move over down
+//              up dblclick leave wheel context keydown keyup char value focus scroll; a value
+//              carries n, the number of the page's edit of that field (1, 2, ...)
 //   move       {win, x, y, w, h}
 //   sys        {win, cmd: restore|minimize|maximize|close}
 //   screen     {w, h}
@@ -40,8 +44,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -65,17 +71,24 @@ inline constexpr int kMaxPageCoordinate = 1 << 24;
 
 // ---- Program -> page ---------------------------------------------------------------------------
 
+// Told of every file a page is given the address of (its absolute path in UTF-8), before the
+// page can ask for it: the local server serves the files placed into pages, and no others
+// beside the skin and the shell.
+using FilePlacer = std::function<void(const std::string& path)>;
+
 // Turns a page's reference to a file (absolute, relative to the page, or percent-escaped as the
-// program writes paths into pages) into an address of the local server, relative to the shell
-// page; other references (http:, data:, #fragments) stay as they are. A trailing "?v=<digits>"
-// (a picture's version, changed when the picture is) stays a query, so the browser fetches the
+// program writes paths into pages: PercentEscape, so it is decoded exactly once) into an
+// address of the local server, relative to the shell page, and tells `placer` of the file;
+// other references (http:, data:, #fragments) stay as they are. A trailing "?v=<digits>" (a
+// picture's version, changed when the picture is) stays a query, so the browser fetches the
 // new picture instead of showing the one it keeps.
-std::u16string ServerAddressOf(const Document& document, std::u16string_view reference);
+std::u16string ServerAddressOf(const Document& document, std::u16string_view reference,
+                               const FilePlacer* placer = nullptr);
 
 // Rewrites every url(...) in a style value as ServerAddressOf, and gives a "cursor" value that
 // names only a picture the fallback a browser requires.
 std::u16string ServerStyleValue(const Document& document, std::string_view property,
-                                std::u16string_view value);
+                                std::u16string_view value, const FilePlacer* placer = nullptr);
 
 enum class GeometryWhat { Location, IntrinsicWidths, IntrinsicHeight, Scroll, Locations };
 
@@ -98,9 +111,16 @@ std::string EncodeTakeover();
 std::string EncodeWindow(WindowKey window, std::uint32_t docId, const WindowPlacement& placement,
                          bool active, Rect workArea);
 std::string EncodeWindowClosed(WindowKey window);
-std::string EncodeDocument(std::uint32_t docId, const Document& document);
+// The two that carry a page's elements tell `placer` of every file they give an address of.
+std::string EncodeDocument(std::uint32_t docId, const Document& document,
+                           const FilePlacer* placer = nullptr);
+// By element: the number of the page's last edit of that field the program has taken.
+using EditAcknowledgements = std::unordered_map<Element::Uid, std::uint64_t>;
+
 std::string EncodeChanges(std::uint32_t docId, std::uint64_t seq, const Document& document,
-                          const std::vector<Change>& changes);
+                          const std::vector<Change>& changes,
+                          const EditAcknowledgements* edits = nullptr,
+                          const FilePlacer* placer = nullptr);
 std::string EncodeDocumentClosed(std::uint32_t docId);
 // With id 0 the text names the question alone, fit to look answers up by.
 std::string EncodeQuestion(std::uint64_t id, const GeometryQuestion& question);
@@ -148,7 +168,8 @@ struct PageInput {
     bool onIcon = false;     // i: the press is left of the target's content, on its icon
     int wheel = 0;
     std::uint32_t keyCode = 0;
-    std::u16string text;  // Char, Value
+    std::u16string text;     // Char, Value
+    std::uint64_t edit = 0;  // Value: the number of the page's edit of the field
 };
 
 struct PageMove {

@@ -250,6 +250,11 @@ public:
         identity_.allowedRoots.push_back(std::move(canonical));
     }
 
+    void AllowFile(const std::string& path) override {
+        std::lock_guard lock(identityMutex_);
+        identity_.placedFiles.insert(path);
+    }
+
     // Decides a request; the launch token is good for one page only.
     RequestDecision Decide(const RequestFacts& facts) {
         std::lock_guard lock(identityMutex_);
@@ -508,8 +513,17 @@ void SocketSession::OnRead(beast::error_code ec, std::size_t) {
 }
 
 void SocketSession::Send(std::shared_ptr<const std::string> text) {
-    if (closeAfterQueue_ || queue_.size() >= kMaxQueuedFrames)
+    if (closeAfterQueue_)
         return;
+    if (queue_.size() >= kMaxQueuedFrames) {
+        // The page is too far behind to catch up, and a frame left out would leave its copy of
+        // a page out of step for good: it is cut off instead, and the page it connects again
+        // gets the whole state afresh.
+        closeAfterQueue_ = true;
+        server_.Ended(this);
+        CloseSocket();
+        return;
+    }
     queue_.push_back(std::move(text));
     if (queue_.size() == 1)
         DoWrite();

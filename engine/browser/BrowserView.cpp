@@ -22,9 +22,11 @@ constexpr std::u16string_view kInputWindowClass = u"tavopix.browser-view";
 constexpr UINT_PTR kGraceTimer = 1;
 // Records the page's input may have on their way to the UI thread, and runs of typed text
 // waiting there; a page that sends faster than the program handles loses the excess instead of
-// growing the queue without end.
-constexpr int kMaxInputsInFlight = 4096;
-constexpr std::size_t kMaxTypedRuns = 64;
+// growing the queue without end. Mouse moves are the first to go (the next one says where the
+// mouse is); what the user typed or pressed is kept far longer, so no typist outruns it.
+constexpr int kMaxMovesInFlight = 4096;
+constexpr int kMaxInputsInFlight = 64 * 1024;
+constexpr std::size_t kMaxTypedRuns = 16 * 1024;
 constexpr std::size_t kMaxTypedRunUnits = 1024;
 // Part of a window the page moves that stays on the screen, so it can be taken back.
 constexpr int kVisibleGrip = 16;
@@ -131,6 +133,8 @@ bool BrowserView::Open(std::filesystem::path webDir, std::string& error) {
     handlers.disconnected = [this] { Post(InputKind::Disconnected, PageNotice{}); };
     handlers.received = [this](std::string text) { OnReceived(text); };
     server_ = BrowserServer::Start(std::move(webDir), std::move(handlers), error);
+    // The server serves the files the pages are given, told as each page is written.
+    placer_ = [server = server_.get()](const std::string& path) { server->AllowFile(path); };
     return server_ != nullptr;
 }
 
@@ -146,7 +150,10 @@ BrowserView::~BrowserView() {
 
 bool BrowserView::Post(InputKind kind, PageMessage message) {
     const bool control = kind == InputKind::Connected || kind == InputKind::Disconnected;
-    if (!control && inputsInFlight_ >= kMaxInputsInFlight)
+    const auto* pageInput = std::get_if<PageInput>(&message);
+    const int limit = pageInput && pageInput->kind == PageInputKind::MouseMove ? kMaxMovesInFlight
+                                                                               : kMaxInputsInFlight;
+    if (!control && inputsInFlight_ >= limit)
         return false;
     auto input = std::make_unique<Input>();
     input->kind = kind;
@@ -209,6 +216,24 @@ void BrowserView::OnReceived(std::string_view text) {
         return;
     }
     typingRunOpen_ = false;
+    if (input && input->kind == PageInputKind::Value) {
+        // A newer value of a field whose value still waits replaces it there: the record
+        // already on its way delivers the newest.
+        const EditedField field{input->window, input->uid};
+        if (auto it = pendingEdits_.find(field); it != pendingEdits_.end()) {
+            if (input->edit >= it->second.edit)
+                it->second = {input->text, input->edit};
+            return;
+        }
+        pendingEdits_[field] = {input->text, input->edit};
+        PageInput notice;
+        notice.kind = PageInputKind::Value;
+        notice.window = input->window;
+        notice.uid = input->uid;
+        if (!Post(InputKind::Edited, notice))
+            pendingEdits_.erase(field);
+        return;
+    }
     Post(InputKind::Page, std::move(message));
 }
 
@@ -234,6 +259,7 @@ void BrowserView::HandleInput(const Input& input) {
     switch (input.kind) {
         case InputKind::Connected:
             answerCache_.clear();
+            edits_.clear();  // a new page counts its edits from the start
             KillTimer(inputWindow_, kGraceTimer);
             SendFullState();
             return;
@@ -244,6 +270,10 @@ void BrowserView::HandleInput(const Input& input) {
         case InputKind::Typed:
             DeliverTypedRun();
             return;
+        case InputKind::Edited:
+            if (const auto* field = std::get_if<PageInput>(&input.message))
+                DeliverEdit(*field);
+            return;
         case InputKind::Page:
             break;
     }
@@ -252,8 +282,7 @@ void BrowserView::HandleInput(const Input& input) {
         const int w = screenWidth_;
         const int h = screenHeight_;
         SetScreenMetrics(w, h, w, h);
-        for (const auto& [key, placement] : windows_)
-            PlaceWindow(key, placement);
+        LayOutWindows();
         return;
     }
     if (const auto* move = std::get_if<PageMove>(&input.message)) {
@@ -311,7 +340,11 @@ void BrowserView::HandlePageInput(const PageInput& input) {
                             MAKELPARAM(PositionWord(input.screen.x), PositionWord(input.screen.y)));
             if (hit == HTCLIENT)
                 break;
-            if (input.kind == PageInputKind::MouseDown && hit != HTSYSMENU) {
+            // A window that fills the view has nowhere to go: its caption and borders only
+            // keep the double click.
+            const auto placed = windows_.find(input.window);
+            const bool fills = placed != windows_.end() && placed->second.fillsView;
+            if (input.kind == PageInputKind::MouseDown && hit != HTSYSMENU && !fills) {
                 server_->Send(EncodeDrag(input.window, static_cast<long>(hit), input.screen));
             } else if (input.kind == PageInputKind::DoubleClick && hit == HTCAPTION) {
                 // A double click on the caption maximises or restores, as on a desktop.
@@ -321,9 +354,6 @@ void BrowserView::HandlePageInput(const PageInput& input) {
         }
         case PageInputKind::Context:
             router.ContextMenu(input.uid, input.page);
-            return;
-        case PageInputKind::Value:
-            router.ControlChanged(input.uid, input.text);
             return;
         case PageInputKind::Focus:
             router.FocusMoved(input.uid);
@@ -361,6 +391,50 @@ void BrowserView::DeliverTypedRun() {
         PostMessage(hwnd, run.alt ? WM_SYSCHAR : WM_CHAR, unit, run.alt ? KEY_DATA_ALT_DOWN : 0);
 }
 
+void BrowserView::DeliverEdit(const PageInput& field) {
+    PendingEdit edit;
+    {
+        std::lock_guard lock(typedMutex_);
+        auto it = pendingEdits_.find({field.window, field.uid});
+        if (it == pendingEdits_.end())
+            return;
+        edit = std::move(it->second);
+        pendingEdits_.erase(it);
+    }
+    const HWND hwnd = HWND::FromValue(field.window);
+    const Document* document = DocumentOfWindow(field.window);
+    EventDispatcher* events = document ? EventDispatcher::Of(*document) : nullptr;
+    if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd) || !events)
+        return;
+    answerCache_.clear();
+    // Taken before the control stores the value, so the change it records goes back with it.
+    EditAcknowledgements& edits = edits_[DocumentId(*document)];
+    edits[field.uid] = std::max(edits[field.uid], edit.edit);
+    events->Input().ControlChanged(field.uid, edit.value);
+}
+
+void BrowserView::LayOutWindows() {
+    const Size view = ScreenSize();
+    // In creation order, owners before the windows they own; a window that fills the view is
+    // laid out by the page.
+    for (const auto& [key, placement] : std::map<WindowKey, WindowPlacement>(windows_)) {
+        const HWND hwnd = HWND::FromValue(key);
+        if (placement.fillsView || !IsWindow(hwnd)) {
+            PlaceWindow(key, placement);
+            continue;
+        }
+        const int w = std::min(placement.bounds.Width(), view.cx);
+        const int h = std::min(placement.bounds.Height(), view.cy);
+        const int x = std::max((view.cx - w) / 2, 0);
+        const int y = std::max((view.cy - h) / 2, 0);
+        const Rect& b = placement.bounds;
+        if (b.left == x && b.top == y && b.Width() == w && b.Height() == h)
+            PlaceWindow(key, placement);
+        else
+            MoveWindow(hwnd, x, y, w, h, true);  // the window's observer places it anew
+    }
+}
+
 void BrowserView::SendFullState() {
     // What is still pending goes out first, so the snapshots below are not followed by changes
     // they already hold.
@@ -379,7 +453,7 @@ void BrowserView::SendFullState() {
 
 void BrowserView::SendDocument(std::uint32_t id, const Document& document) {
     documentPages_[&document] = server_->PageNumber();
-    server_->Send(EncodeDocument(id, document));
+    server_->Send(EncodeDocument(id, document, &placer_));
 }
 
 void BrowserView::CloseAllWindows() {
@@ -445,10 +519,13 @@ void BrowserView::ApplyChanges(const Document& document, const std::vector<Chang
     const bool reset = std::any_of(changes.begin(), changes.end(),
                                    [](const Change& c) { return c.kind == ChangeKind::Reset; });
     // A reset is sent as the whole page as it is now, which holds every change of the batch.
-    if (reset)
+    if (reset) {
         SendDocument(id, document);
-    else
-        server_->Send(EncodeChanges(id, ++changeSeq_, document, changes));
+        return;
+    }
+    const auto edits = edits_.find(id);
+    server_->Send(EncodeChanges(id, ++changeSeq_, document, changes,
+                                edits == edits_.end() ? nullptr : &edits->second, &placer_));
 }
 
 void BrowserView::DocumentClosed(const Document& document) {
@@ -457,6 +534,7 @@ void BrowserView::DocumentClosed(const Document& document) {
     if (it == documentIds_.end())
         return;
     server_->Send(EncodeDocumentClosed(it->second));
+    edits_.erase(it->second);
     documentIds_.erase(it);
     documentPages_.erase(&document);
     for (auto& [key, placement] : windows_) {

@@ -15,6 +15,15 @@
 // hold until anything changes (the page, a window, input), so the questions one handler asks
 // again and again (a hit test on every press) cross the socket once.
 //
+// Typed text: the page's field is the truth while the user types. Each value the page reports
+// carries the number of the page's edit of that field; the program's changes of a field's value
+// go out with the number of the last edit it has taken, and the page keeps its own text while
+// it has edits the program has not seen yet. Values of one field waiting for the UI thread are
+// merged into the newest, so a fast typist's values never pile up, and keys are never dropped.
+//
+// Layout: once the page tells its real size, and whenever it changes, every window that does
+// not fill the view is centred in it again, no larger than the view.
+//
 // When the page goes away and no page connects again within the grace period (a reload comes
 // back well within it), every window is asked to close, owned windows first: closing the
 // browser window closes the program.
@@ -50,7 +59,8 @@ public:
 
     std::string Url() const { return server_->Url(); }
     bool IsConnected() const { return server_->IsConnected(); }
-    // Pictures and pages under `folder` may be shown. Any thread.
+    // Every file under `folder` may be fetched (the skin); other files only once a page was
+    // given their address. Any thread.
     void AllowFolder(const std::filesystem::path& folder) override { server_->AllowFolder(folder); }
     // Puts `text` on the clipboard of the browser's machine.
     void CopyToClipboard(std::u16string_view text) override;
@@ -86,13 +96,28 @@ public:
 private:
     // What a record for the UI thread holds: the page came or went, a message of the page, or
     // the next run of typed text.
-    enum class InputKind { Connected, Disconnected, Page, Typed };
+    enum class InputKind { Connected, Disconnected, Page, Typed, Edited };
     struct Input;
     // Characters typed into one window, waiting for the UI thread.
     struct TypedRun {
         WindowKey window = 0;
         bool alt = false;
         std::u16string text;
+    };
+    // The newest value the page reported for one field, waiting for the UI thread.
+    struct EditedField {
+        WindowKey window = 0;
+        Element::Uid uid = 0;
+        bool operator==(const EditedField&) const = default;
+    };
+    struct EditedFieldHash {
+        std::size_t operator()(const EditedField& f) const {
+            return std::hash<WindowKey>()(f.window) * 31 + f.uid;
+        }
+    };
+    struct PendingEdit {
+        std::u16string value;
+        std::uint64_t edit = 0;
     };
 
     BrowserView() = default;
@@ -107,6 +132,9 @@ private:
     void HandleInput(const Input& input);
     void HandlePageInput(const PageInput& input);
     void DeliverTypedRun();
+    void DeliverEdit(const PageInput& field);
+    // Centres every window that does not fill the view in the view, no larger than it.
+    void LayOutWindows();
     void SendFullState();
     void SendDocument(std::uint32_t id, const Document& document);
     void CloseAllWindows();
@@ -120,6 +148,7 @@ private:
     std::vector<int> AskNumbers(const GeometryQuestion& question, std::size_t count);
 
     std::unique_ptr<BrowserServer> server_;
+    FilePlacer placer_;  // lets the server serve each file a page is given
     HWND inputWindow_;
     std::unordered_map<const Document*, std::uint32_t> documentIds_;
     // The page (BrowserServer::PageNumber) each document was last sent whole to.
@@ -139,6 +168,9 @@ private:
     std::mutex typedMutex_;
     std::deque<TypedRun> typedRuns_;
     bool typingRunOpen_ = false;  // the last record posted was the newest typed run
+    std::unordered_map<EditedField, PendingEdit, EditedFieldHash> pendingEdits_;
+    // By document id: the page's last edit of each field the program has taken. UI thread.
+    std::unordered_map<std::uint32_t, EditAcknowledgements> edits_;
 
     std::atomic<int> screenWidth_{0};
     std::atomic<int> screenHeight_{0};

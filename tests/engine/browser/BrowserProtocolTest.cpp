@@ -205,6 +205,35 @@ TEST(EncodeTest, ChangesKeepTheirOrderAndShape) {
     EXPECT_EQ(ops[8], json::array({"rm", uid}));
 }
 
+// The page keeps the text the user typed after the edit the program's value answers.
+TEST(EncodeTest, AFieldsValueNamesThePagesLastEditTheProgramTook) {
+    auto page =
+        Page("<html><body><input #name><textarea #note></textarea><p #info/></body></html>");
+    const auto name = page->Root()->FindById(u"name")->GetUid();
+    const auto note = page->Root()->FindById(u"note")->GetUid();
+    const auto info = page->Root()->FindById(u"info")->GetUid();
+    std::vector<Change> changes;
+    changes.push_back({ChangeKind::Value, name, 0, 0, "", u"abc", nullptr});
+    changes.push_back({ChangeKind::Text, note, 0, 0, "", u"line", nullptr});
+    changes.push_back({ChangeKind::Text, info, 0, 0, "", u"done", nullptr});
+    const EditAcknowledgements edits{{name, 3}, {note, 7}};
+    const json ops = json::parse(EncodeChanges(1, 1, *page, changes, &edits))["ops"];
+    EXPECT_EQ(ops[0], json::array({"value", name, "abc", 3}));
+    EXPECT_EQ(ops[1], json::array({"text", note, "line", 7}));
+    EXPECT_EQ(ops[2], json::array({"text", info, "done"}));
+
+    PageMessage message;
+    std::string error;
+    ASSERT_TRUE(DecodePageMessage(R"({"t":"in","win":5,"k":"value","u":9,"v":"abcd","n":4})",
+                                  message, error))
+        << error;
+    const auto& input = std::get<PageInput>(message);
+    EXPECT_EQ(input.text, u"abcd");
+    EXPECT_EQ(input.edit, 4u);
+    EXPECT_FALSE(DecodePageMessage(R"({"t":"in","win":5,"k":"value","u":9,"v":"x","n":-1})",
+                                   message, error));
+}
+
 TEST(EncodeTest, BrokenTextStillMakesValidJson) {
     auto page = Page();
     std::vector<Change> changes;
