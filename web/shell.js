@@ -1,6 +1,7 @@
 // The desktop shell: one socket to the program, the window manager, a mirror per page, the
 // input the user gives those pages, and the answers to the program's geometry questions.
 
+import { cycleFocus } from './focus.js';
 import { PageMirror } from './mirror.js';
 import { WindowManager } from './wm.js';
 
@@ -54,16 +55,16 @@ function attachInput(page) {
   const view = d.defaultView;
   let pendingMove = null;
   // Positions: in the page (x, y), in the target's border box (ex, ey), and on the desktop
-  // (sx, sy), which is where the program's windows live.
+  // (sx, sy), which is where the program's windows live: the desktop scrolled under a main
+  // window larger than the view keeps its own coordinates.
   const mouse = (kind, e, button) => {
-    const box = wm.get(page.win)?.box.getBoundingClientRect() || { left: 0, top: 0 };
+    const [sx, sy] = wm.desktopPoint(wm.get(page.win)?.box, e.clientX, e.clientY);
     const target = e.target.nodeType === Node.ELEMENT_NODE ? e.target : e.target.parentElement;
     const r = target?.getBoundingClientRect() || { left: 0, top: 0 };
     const message = {
       t: 'in', win: page.win, k: kind, u: mirror.uidOf(e.target), x: Math.round(e.pageX),
       y: Math.round(e.pageY), ex: Math.round(e.clientX - r.left), ey: Math.round(e.clientY - r.top),
-      sx: Math.round(box.left + e.clientX), sy: Math.round(box.top + e.clientY),
-      b: button ?? buttonsOf(e), m: keysOf(e),
+      sx, sy, b: button ?? buttonsOf(e), m: keysOf(e),
     };
     // A press left of the target's content lands on the icon the skin draws in its padding
     // (a tree's expander, a check box drawn as a picture).
@@ -75,8 +76,8 @@ function attachInput(page) {
     return message;
   };
   d.addEventListener('mousemove', (e) => {
-    const box = wm.get(page.win)?.box.getBoundingClientRect() || { left: 0, top: 0 };
-    if (wm.onDragMove(box.left + e.clientX, box.top + e.clientY)) return;
+    const [sx, sy] = wm.desktopPoint(wm.get(page.win)?.box, e.clientX, e.clientY);
+    if (wm.onDragMove(sx, sy, e.buttons)) return;
     // Coalesced: the latest position once per frame, so a fast mouse cannot flood the program.
     if (!pendingMove) view.requestAnimationFrame(() => { send(pendingMove); pendingMove = null; });
     pendingMove = mouse('move', e);
@@ -84,9 +85,13 @@ function attachInput(page) {
   // A second press in quick succession is the double click itself, as the program expects
   // (down, up, double click, up); the browser's own dblclick event then adds nothing.
   d.addEventListener('mousedown', (e) => {
+    if (e.button === 0) wm.notePress(true);
     send(mouse(e.detail === 2 ? 'dblclick' : 'down', e, buttonOf(e)));
   }, true);
-  d.addEventListener('mouseup', (e) => { wm.endDrag(); send(mouse('up', e, buttonOf(e))); }, true);
+  d.addEventListener('mouseup', (e) => {
+    if (e.button === 0) wm.notePress(false);
+    send(mouse('up', e, buttonOf(e)));
+  }, true);
   d.addEventListener('mouseover', (e) => send(mouse('over', e)), true);
   d.addEventListener('mouseleave', (e) => send(mouse('leave', e)), true);
   d.addEventListener('wheel', (e) => {
@@ -113,18 +118,41 @@ function attachInput(page) {
       // field keeps it) nor its bookmark.
       const editable = e.target.isContentEditable || /^(INPUT|TEXTAREA)$/.test(e.target.tagName);
       if (e.ctrlKey && !e.altKey && (e.keyCode === 68 || (e.keyCode === 65 && !editable))) e.preventDefault();
+      // Tab goes round the window's own controls: it never reaches the shell, the window under
+      // a dialog or the browser's own bar.
+      if (kind === 'keydown' && e.key === 'Tab' && !e.ctrlKey && !e.altKey) {
+        e.preventDefault();
+        cycleFocus(d, e.shiftKey);
+      }
     }, true);
   }
   d.addEventListener('keypress', (e) => {
     send({ t: 'in', win: page.win, k: 'char', u: mirror.uidOf(e.target), ch: e.key, m: keysOf(e) });
   }, true);
+  // Each value the user makes is numbered per field; the program's answers name the last
+  // number they saw, so an answer older than the field's text never replaces it. A value in
+  // the middle of a composition (an input method's unfinished syllables) is not one: the
+  // composed text goes when the composition ends.
+  const sendValue = (el) => {
+    // The program takes at most 64 Ki characters of a value.
+    send({ t: 'in', win: page.win, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '').slice(0, 65536),
+      n: mirror.noteEdit(el) });
+  };
   d.addEventListener('input', (e) => {
     const el = e.target;
     if (el.type === 'checkbox' || el.type === 'radio') return;
-    // The program takes at most 64 Ki characters of a value.
-    send({ t: 'in', win: page.win, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '').slice(0, 65536) });
+    if (e.isComposing || mirror.isComposing(el)) return;
+    sendValue(el);
   }, true);
-  d.addEventListener('focusin', (e) => send({ t: 'in', win: page.win, k: 'focus', u: mirror.uidOf(e.target) }), true);
+  d.addEventListener('compositionstart', (e) => mirror.composing(e.target, true), true);
+  d.addEventListener('compositionend', (e) => {
+    mirror.composing(e.target, false);
+    if ('value' in e.target) sendValue(e.target);
+  }, true);
+  d.addEventListener('focusin', (e) => {
+    wm.noteFocus(page.win, e.target);
+    send({ t: 'in', win: page.win, k: 'focus', u: mirror.uidOf(e.target) });
+  }, true);
   d.addEventListener('scroll', (e) => {
     const el = e.target === d ? d.scrollingElement : e.target;
     send({ t: 'in', win: page.win, k: 'scroll', u: mirror.uidOf(el), x: el.scrollLeft, y: el.scrollTop });
@@ -142,6 +170,11 @@ function resetDocument(message) {
   const page = pageOf(message.doc);
   page.mirror.reset(message.root, message.sheets || []);
   attachInput(page);
+  const w = wm.get(page.win);
+  if (w) {
+    wm.refreshTaskbar();  // its caption may be new
+    wm.focusWindow(w);
+  }
 }
 
 function closeDocument(docId) {
@@ -229,6 +262,11 @@ function connect() {
   });
   socket.addEventListener('close', () => {
     if (closing) return;
+    // The program sends its whole state to the next socket: what this page holds is dropped,
+    // so nothing it missed (a window closed meanwhile, changes it never got) stays on screen.
+    wm.clear();
+    for (const page of pages.values()) page.box.remove();
+    pages.clear();
     notice.textContent = '正在重新连接…';
     notice.hidden = false;
     setTimeout(connect, 500);

@@ -1,7 +1,14 @@
 // The window manager: every program window is an in-page window (a positioned box holding an
 // iframe with its page). The program decides where windows are and what state they have; the
 // window manager only shows that, and lets the user drag and resize a window where the
-// program's hit test says so, reporting the result back.
+// program's hit test says so, reporting the result back. Positions are desktop pixels: the
+// desktop's own, scrolled or not, which is where the program's windows live.
+//
+// A modal dialog that is minimised takes the windows under it along (they wait for it and
+// take no input): each has its taskbar button, labelled with the caption its page shows, and
+// any of them brings the whole chain back. The keyboard follows the active window: a dialog
+// opens with its first field or default button focused, and a window that becomes active again
+// gets back the element it had focused.
 //
 // The main window is the browser window itself (its state says "fill"): its box covers the whole
 // view, never smaller than the window's minimum size (the view scrolls then), and the program is
@@ -9,6 +16,8 @@
 // window (an app window); its dialogs float over it, centred, as the program places them.
 
 // Hit-test codes the program answers a mouse press with.
+import { canFocus, firstFocus } from './focus.js';
+
 const HTCAPTION = 2;
 const RESIZE_EDGES = {
   10: 'w', 11: 'e', 12: 'n', 13: 'nw', 14: 'ne', 15: 's', 16: 'sw', 17: 'se',
@@ -23,16 +32,64 @@ export class WindowManager {
     this.taskbar.id = 'taskbar';
     document.body.appendChild(this.taskbar);
     this.drag = null;
+    // Whether the main button is down: a drag the program starts after the release (its answer
+    // came late) never begins.
+    this.pressed = false;
     // The browser window's size before the main window maximised it, to go back to.
     this.restoreSize = null;
-    window.addEventListener('mousemove', (e) => this.onDragMove(e.clientX, e.clientY));
-    window.addEventListener('mouseup', () => this.endDrag());
+    window.addEventListener('mousedown', () => { this.pressed = true; }, true);
+    window.addEventListener('mousemove', (e) => {
+      const [x, y] = this.desktopPoint(null, e.clientX, e.clientY);
+      this.onDragMove(x, y, e.buttons);
+    });
+    window.addEventListener('mouseup', () => { this.pressed = false; this.endDrag(); });
     window.addEventListener('resize', () => {
       for (const w of this.windows.values()) if (w.state.fill) this.layout(w);
     });
   }
 
   get(id) { return this.windows.get(id); }
+
+  // A point of the browser's viewport, or of the iframe in `box`, in desktop pixels.
+  desktopPoint(box, clientX, clientY) {
+    const origin = box ? box.getBoundingClientRect() : { left: 0, top: 0 };
+    const desk = this.desktop.getBoundingClientRect();
+    return [Math.round(origin.left - desk.left + this.desktop.scrollLeft + clientX),
+      Math.round(origin.top - desk.top + this.desktop.scrollTop + clientY)];
+  }
+
+  // A press or release in any window's page.
+  notePress(down) {
+    this.pressed = down;
+    if (!down) this.endDrag();
+  }
+
+  // The element of window `id` that has the focus, given back when the window is active again.
+  noteFocus(id, el) {
+    const w = this.windows.get(id);
+    if (w) w.lastFocus = el;
+  }
+
+  // Puts the keyboard in window `w`: on the element it had, or, for a dialog, on its first
+  // field or default button. Its page may not be there yet; it calls again once it is.
+  focusWindow(w) {
+    const d = w.iframe.contentDocument;
+    if (!d || !w.state.active || !w.state.visible) return;
+    const inside = d.activeElement && d.activeElement !== d.body;
+    if (document.activeElement === w.iframe && inside) return;
+    const target = canFocus(w.lastFocus) && w.lastFocus.ownerDocument === d ? w.lastFocus
+      : w.state.owner && d.body ? firstFocus(d) : null;
+    if (document.activeElement !== w.iframe) w.iframe.focus();
+    target?.focus({ preventScroll: true });
+  }
+
+  // Forgets every window: the page starts again from the program's whole state.
+  clear() {
+    this.endDrag();
+    for (const w of this.windows.values()) w.box.remove();
+    this.windows.clear();
+    this.refreshTaskbar();
+  }
 
   // A hidden box with an iframe for a page; a page is built (and measured) in it before the
   // program shows its window.
@@ -57,16 +114,50 @@ export class WindowManager {
       w = { box, iframe, state };
       this.windows.set(state.id, w);
     }
+    const wasShownMinimised = this.shownMinimised(w);
     w.state = state;
-    this.layout(w);
+    // A change of a window's minimised state shows or hides the windows under it.
+    if (wasShownMinimised !== this.shownMinimised(w)) {
+      for (const other of this.windows.values()) this.layout(other);
+    } else {
+      this.layout(w);
+    }
     this.restack();
     this.refreshTaskbar();
     // Keys go to the active window: a dialog that opens takes the keyboard, and its owner gets
     // it back once the dialog has gone.
-    if (state.active && state.visible && !wasActive && document.activeElement !== w.iframe) {
-      w.iframe.focus();
-    }
+    if (state.active && state.visible && !wasActive) this.focusWindow(w);
     return w;
+  }
+
+  // True for a window the desktop shows minimised: it is, or a window it owns (a modal dialog
+  // running over it) is.
+  shownMinimised(w) {
+    if (!w.state.visible) return false;
+    if (w.state.show === 'min') return true;
+    for (const other of this.windows.values()) {
+      if (other !== w && other.state.owner === w.state.id && this.shownMinimised(other)) return true;
+    }
+    return false;
+  }
+
+  // The windows related to `w` by ownership, the owners first.
+  chainOf(w) {
+    let top = w;
+    while (top.state.owner && this.windows.has(top.state.owner)) top = this.windows.get(top.state.owner);
+    const chain = [];
+    const visit = (x) => {
+      chain.push(x);
+      for (const other of this.windows.values()) if (other.state.owner === x.state.id) visit(other);
+    };
+    visit(top);
+    return chain;
+  }
+
+  // The caption a window's page shows (what the user knows it by), else its title.
+  captionOf(w) {
+    const caption = w.iframe.contentDocument?.getElementById('hsk_cp')?.textContent.trim();
+    return caption || w.state.title?.trim() || 'Tavopix';
   }
 
   layout(w) {
@@ -79,7 +170,7 @@ export class WindowManager {
     const maximized = s.show === 'max';
     box.classList.toggle('maximized', maximized);
     box.classList.toggle('disabled', !s.enabled);
-    box.toggleAttribute('data-hidden', !s.visible || s.show === 'min');
+    box.toggleAttribute('data-hidden', !s.visible || this.shownMinimised(w));
     const r = maximized ? [0, 0, s.workW, s.workH] : [s.x, s.y, s.x + s.w, s.y + s.h];
     Object.assign(box.style, {
       left: r[0] + 'px', top: r[1] + 'px', width: (r[2] - r[0]) + 'px', height: (r[3] - r[1]) + 'px',
@@ -99,7 +190,7 @@ export class WindowManager {
     }
     box.classList.add('filling');
     box.classList.toggle('disabled', !s.enabled);
-    box.toggleAttribute('data-hidden', !s.visible || s.show === 'min');
+    box.toggleAttribute('data-hidden', !s.visible || this.shownMinimised(w));
     const width = Math.max(window.innerWidth, s.minW || 0);
     const height = Math.max(window.innerHeight, s.minH || 0);
     Object.assign(box.style, { left: '0px', top: '0px', width: width + 'px', height: height + 'px' });
@@ -152,19 +243,26 @@ export class WindowManager {
 
   refreshTaskbar() {
     this.taskbar.replaceChildren();
-    for (const [id, w] of this.windows) {
-      if (w.state.show !== 'min' || !w.state.visible) continue;
+    for (const w of this.windows.values()) {
+      if (!this.shownMinimised(w)) continue;
       const b = document.createElement('button');
-      b.textContent = w.state.title?.trim() || 'Tavopix';
-      b.addEventListener('click', () => this.send({ t: 'sys', win: id, cmd: 'restore' }));
+      b.textContent = this.captionOf(w);
+      b.title = b.textContent;
+      // Any window of a minimised chain brings the chain back, owners first.
+      b.addEventListener('click', () => {
+        for (const x of this.chainOf(w)) {
+          if (x.state.show === 'min') this.send({ t: 'sys', win: x.state.id, cmd: 'restore' });
+        }
+      });
       this.taskbar.appendChild(b);
     }
   }
 
-  // The program answered a press with a non-client code: drag or resize from here.
+  // The program answered a press with a non-client code: drag or resize from here, while the
+  // button is still down. A window that fills the view is never dragged.
   beginDrag(id, code, screenX, screenY) {
     const w = this.windows.get(id);
-    if (!w || w.state.show === 'max') return;
+    if (!w || w.state.show === 'max' || w.state.fill || !this.pressed) return;
     const edge = RESIZE_EDGES[code];
     if (code !== HTCAPTION && !edge) return;
     const s = w.state;
@@ -175,9 +273,14 @@ export class WindowManager {
 
   // Positions are desktop pixels (the shell's viewport); moves inside a window's iframe arrive
   // here too, converted.
-  onDragMove(screenX, screenY) {
+  onDragMove(screenX, screenY, buttons = 1) {
     const d = this.drag;
     if (!d) return false;
+    // The release happened where this page did not see it (outside the browser window).
+    if ((buttons & 1) === 0) {
+      this.endDrag();
+      return true;
+    }
     const s = d.w.state;
     const dx = screenX - d.startX;
     const dy = screenY - d.startY;
