@@ -1,4 +1,4 @@
-#include "service/DialogKeys.h"
+#include "ui/DialogKeys.h"
 
 #include "engine/Element.h"
 #include "engine/EventDispatcher.h"

@@ -1,5 +1,6 @@
 #include "ui/MsgBox.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "app/AppContext.h"
@@ -9,6 +10,7 @@
 #include "platform/SystemMetrics.h"
 #include "platform/Utf8.h"
 #include "platform/Window.h"
+#include "ui/DialogKeys.h"
 #include "ui/PageHost.h"
 
 namespace tavopix {
@@ -31,6 +33,12 @@ constexpr ButtonTemplate kButtons[] = {
 
 constexpr int kMinWidth = 160;
 constexpr int kMinHeight = 130;
+// A text whose one line fits this box width is shown on one line.
+constexpr int kOneLineWidth = 420;
+// Room kept between the box and the edges of the view.
+constexpr int kViewMargin = 16;
+// The buttons that answer no, in the order Escape looks for them.
+constexpr unsigned kCancelBits[] = {MB_HSK_CANCEL, MB_HSK_CANCEL_LATIN, MB_HSK_NO};
 
 }  // namespace
 
@@ -53,11 +61,39 @@ int CMsgBox::Create() {
         caption->SetInnerText(title);
     if (text)
         text->SetInnerText(text_);
-    if (Element* buttons = root->FindById(u"btns_div"))
+    Element* buttons = root->FindById(u"btns_div");
+    if (buttons)
         AddButtons(*buttons);
     if (text && caption)
-        FitToText(*text, *caption);
+        FitToText(*text, *caption, buttons);
     return 0;
+}
+
+std::vector<Element*> CMsgBox::Buttons() const {
+    std::vector<Element*> buttons;
+    if (Element* body = parts[PART_BODY].get()) {
+        body->SelectElements("button.hsk_btn", [&](Element& button) {
+            buttons.push_back(&button);
+            return Walk::Continue;
+        });
+    }
+    return buttons;
+}
+
+bool CMsgBox::OnKey(Element&, KeyParams& params) {
+    const std::vector<Element*> buttons = Buttons();
+    Element* cancel = nullptr;
+    for (unsigned bit : kCancelBits) {
+        for (Element* button : buttons) {
+            const std::u16string* id = button->GetAttribute("btn_id");
+            if (!cancel && id && *id == Utf8ToUtf16(std::to_string(bit)))
+                cancel = button;
+        }
+    }
+    // Without a button that says no, Escape closes the box as its close button does.
+    if (!cancel)
+        cancel = parts[PART_CLOSE].get();
+    return HandleDialogKey(params, buttons.empty() ? nullptr : buttons.front(), cancel);
 }
 
 void CMsgBox::AddButtons(Element& container) const {
@@ -70,19 +106,28 @@ void CMsgBox::AddButtons(Element& container) const {
     }
 }
 
-void CMsgBox::FitToText(Element& text, Element& caption) {
+void CMsgBox::FitToText(Element& text, Element& caption, Element* buttons) {
     const IntrinsicWidths textWidths = text.GetIntrinsicWidths();
     const IntrinsicWidths captionWidths = caption.GetIntrinsicWidths();
     const int w1 = (textWidths.minWidth + textWidths.maxWidth) / 2 + 35;
     const int w2 = (captionWidths.minWidth + captionWidths.maxWidth) / 2 + 50;
-    const int w = w1 > w2 ? w1 : w2;
-    const int h = text.IntrinsicHeight(w) + 50;
+    int w = w1 > w2 ? w1 : w2;
+    // A short text is not broken into lines, and the buttons stay inside the box.
+    const int oneLine = textWidths.maxWidth + 35;
+    if (oneLine > w && oneLine <= kOneLineWidth)
+        w = oneLine;
+    if (buttons)
+        w = std::max(w, buttons->GetIntrinsicWidths().maxWidth);
+    const int viewWidth = GetSystemMetrics(SM_CXMAXIMIZED);
+    const int viewHeight = GetSystemMetrics(SM_CYMAXIMIZED);
+    w = std::min(w, viewWidth - 2 * kViewMargin);
+    const int h = std::min(text.IntrinsicHeight(w) + 50, viewHeight - 2 * kViewMargin);
     if (w > width)
         width = w;
     if (h > height)
         height = h;
-    x = (GetSystemMetrics(SM_CXMAXIMIZED) - width) / 2;
-    y = (GetSystemMetrics(SM_CYMAXIMIZED) - height) / 2;
+    x = (viewWidth - width) / 2;
+    y = (viewHeight - height) / 2;
     MoveWindow(hwnd, x, y, width, height, true);
 }
 

@@ -1,11 +1,18 @@
 // CMsgBox: the program's own message box. It shows a caption, a text and a row of buttons
 // chosen by a style bit set, sizes itself to the text, runs modally over its owner and returns
-// the id of the pressed button (the button's bit), or 2 when it is closed otherwise.
+// the id of the pressed button (the button's bit), or 2 when it is closed otherwise. Enter
+// presses its first button, Escape its cancel button (取消, Cancel or 否), or closes a box that
+// has none.
+//
+// Its size: the text's half-way width (between its narrowest and its widest line) as the base,
+// wide enough for a short text on one line and for the row of buttons, never wider or taller
+// than the view; a text taller than that scrolls inside the box.
 //
 // Styles the program uses: 16, one "确定" button; 48, "确定" and "取消" (16 means yes).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ui/HskFrame.h"
 
@@ -26,10 +33,13 @@ public:
     int Create() override;
     bool OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
                          std::uintptr_t reason) override;
+    bool OnKey(Element& element, KeyParams& params) override;
 
 private:
     void AddButtons(Element& container) const;
-    void FitToText(Element& text, Element& caption);
+    void FitToText(Element& text, Element& caption, Element* buttons);
+    // The box's buttons in page order.
+    std::vector<Element*> Buttons() const;
 
     std::u16string text_;
     unsigned style_;

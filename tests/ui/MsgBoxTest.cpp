@@ -186,12 +186,15 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{{120, 600}, {40, 80}, 395, 200, {762, 395, 1157, 645}},
         // A long caption sets the width: (300 + 500) / 2 + 50 = 450.
         SizeCase{{100, 140}, {300, 500}, 450, 90, {735, 450, 1185, 590}},
-        // Equal widths: (110 + 111) / 2 + 35 = 145 = (90 + 100) / 2 + 50.
-        SizeCase{{110, 111}, {90, 100}, 145, 100, {880, 445, 1040, 595}},
+        // Equal widths: (300 + 700) / 2 + 35 = 535 = (385 + 585) / 2 + 50.
+        SizeCase{{300, 700}, {385, 585}, 535, 100, {692, 445, 1227, 595}},
+        // A short sentence stays on one line: 300 + 35 wide, not (60 + 300) / 2 + 35.
+        SizeCase{{60, 300}, {8, 8}, 335, 16, {792, 455, 1127, 585}},
         // Short text keeps the smallest box.
-        SizeCase{{40, 80}, {8, 8}, 95, 16, {880, 455, 1040, 585}},
-        // Narrow but tall: the height is the text's at its own width, not the window's.
-        SizeCase{{40, 80}, {8, 8}, 95, 300, {880, 345, 1040, 695}}));
+        SizeCase{{40, 80}, {8, 8}, 115, 16, {880, 455, 1040, 585}},
+        // Narrow but tall: the height is the text's at its own width (one line, 80 + 35), not
+        // the window's.
+        SizeCase{{40, 80}, {8, 8}, 115, 300, {880, 345, 1040, 695}}));
 
 // Centred in the area a maximised window covers, not on the whole screen.
 TEST_F(MsgBoxTest, CentresInTheWorkArea) {
