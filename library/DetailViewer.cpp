@@ -49,6 +49,13 @@ DetailFit FitDetail(int w, int h, int aw, int ah) {
     return fit;
 }
 
+DetailFit CentreDetail(int w, int h, int aw, int ah) {
+    if (w > aw || h > ah) {
+        return FitDetail(w, h, aw, ah);
+    }
+    return DetailFit{w, h, (aw - w) / 2 + 20, (ah - h) / 2 + 15};
+}
+
 std::u16string DetailFacts(int width, int height, std::uint32_t length,
                            std::uint64_t lastWriteTime) {
     std::u16string time;
@@ -107,6 +114,7 @@ bool DetailViewer::ShowCell(std::size_t index) {
         return false;
     }
     const bool decoded = details.width >= 1 && details.height >= 1;
+    errorPicture_ = !decoded;
     viewer->SetAttribute("w", decoded ? FromUtf8(std::to_string(details.width)) : u"160");
     viewer->SetAttribute("h", decoded ? FromUtf8(std::to_string(details.height)) : u"115");
     if (Element* name = viewer->FindFirst("#tt_filename")) {
@@ -162,7 +170,9 @@ void DetailViewer::LayOut() {
     const std::u16string* h = viewer->GetAttribute("h");
     const int width = w ? std::atoi(Utf8(*w).c_str()) : 0;
     const int height = h ? std::atoi(Utf8(*h).c_str()) : 0;
-    const DetailFit fit = FitDetail(width, height, aw, ah);
+    // The error picture is a small drawing, not a photo: enlarged it would only blur.
+    const DetailFit fit =
+        errorPicture_ ? CentreDetail(width, height, aw, ah) : FitDetail(width, height, aw, ah);
     Element* border = viewer->FindById(u"dtl_img_border");
     if (border == nullptr) {
         return;
@@ -243,13 +253,27 @@ void DetailViewer::Step(bool next) {
         }
     }
     index_ = std::min(index_, count - 1);
+    MovedTo(index_);
+}
+
+void DetailViewer::JumpTo(std::size_t index) {
+    const std::size_t count = CellCount();
+    if (count == 0) {
+        Hide();
+        return;
+    }
+    index_ = static_cast<int>(std::min(index, count - 1));
+    MovedTo(index_);
+}
+
+void DetailViewer::MovedTo(int index) {
     if (firstHint_ || lastHint_) {
         firstHint_ = false;
         lastHint_ = false;
         KillTimer(window_, DETAIL_HINT_TIMER);
         ClearHints();
     }
-    if (ShowCell(static_cast<std::size_t>(index_))) {
+    if (ShowCell(static_cast<std::size_t>(index))) {
         LayOut();
     }
 }

@@ -28,6 +28,10 @@ struct DetailFit {
 // viewer's margins of 20 on the left and 15 at the top.
 [[nodiscard]] DetailFit FitDetail(int w, int h, int aw, int ah);
 
+// A w x h picture at its own size, centred in the area as FitDetail centres; fitted like a
+// photo when it is larger than the area.
+[[nodiscard]] DetailFit CentreDetail(int w, int h, int aw, int ah);
+
 // The facts line: "尺寸： 640x480， 文件长度： 2.0KB， 修改时间： 2008-03-02 08:05:09".
 [[nodiscard]] std::u16string DetailFacts(int width, int height, std::uint32_t length,
                                          std::uint64_t lastWriteTime);
@@ -52,6 +56,9 @@ public:
     void Hide();
     // Steps to the previous or the next cell (DETAIL_STEP_EVENT's reason).
     void Step(bool next);
+    // Shows the cell at `index` (the last one when it lies beyond), with no end hint and no
+    // wrap: the first or the last picture at once.
+    void JumpTo(std::size_t index);
     // The hint's time is up: it goes.
     void HintTimeout();
     // The window changed its size: a shown viewer follows.
@@ -65,6 +72,8 @@ private:
     std::size_t CellCount() const;
     void AddHint(std::u16string_view id);
     void ClearHints();
+    // The move to `index` is made: any end hint goes, the cell is shown and laid out.
+    void MovedTo(int index);
 
     Element& root_;
     HWND window_;
@@ -73,6 +82,7 @@ private:
     bool firstHint_ = false;
     bool lastHint_ = false;
     unsigned bmpVersion_ = 0;
+    bool errorPicture_ = false;  // the shown cell could not be decoded
 };
 
 }  // namespace tavopix

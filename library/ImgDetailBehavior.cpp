@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "engine/EventDispatcher.h"
 #include "library/GridEvents.h"
+#include "platform/Clock.h"
 
 namespace tavopix {
 
@@ -52,6 +53,10 @@ bool ImgDetailBehavior::OnMouse(Element& he, MouseParams& params) {
     if (cmd == MOUSE_MOVE) {
         lastMouse_ = params.posDocument;
     }
+    if (cmd == MOUSE_WHEEL) {
+        WheelStep(he, params.wheelDelta);
+        return false;
+    }
     Element* border = he.FindById(u"dtl_img_border");
     if (border == nullptr || !border->HasState(STATE_HOVER)) {
         return false;
@@ -90,6 +95,20 @@ bool ImgDetailBehavior::OnMouse(Element& he, MouseParams& params) {
             break;
     }
     return false;
+}
+
+void ImgDetailBehavior::WheelStep(Element& he, int wheelDelta) {
+    // A touchpad sends a burst of wheel events for one swipe: at most one step per gap.
+    const std::uint32_t now = GetTickCount();
+    if (wheelDelta == 0 || (lastWheelStep_ && now - *lastWheelStep_ < kWheelStepGapMs)) {
+        return;
+    }
+    lastWheelStep_ = now;
+    if (EventDispatcher* events = EventDispatcher::Of(he)) {
+        // Rolling away from the user goes back, towards the user goes on, as in a list.
+        events->PostEvent(he, DETAIL_STEP_EVENT, nullptr,
+                          wheelDelta > 0 ? kStepPrevious : kStepNext);
+    }
 }
 
 bool ImgDetailBehavior::OnScroll(Element&, ScrollParams&) {

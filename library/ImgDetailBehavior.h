@@ -2,9 +2,11 @@
 // thirds: a press on the left third asks for the previous picture and on the right third for the
 // next one (DETAIL_STEP_EVENT with kStepPrevious / kStepNext); a double click in the middle third
 // clicks the close button "idt_btn_close"; moving over the picture shows the stepping cursor of
-// the third it is over. It never marks an event handled.
+// the third it is over. The wheel steps too, anywhere over the viewer: rolled away from the user
+// to the previous picture, towards the user to the next. It never marks an event handled.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "engine/Behavior.h"
@@ -25,8 +27,13 @@ public:
 
 private:
     ImgDetailBehavior();
+    void WheelStep(Element& he, int wheelDelta);
+
+    // Wheel events closer together than this belong to one roll and step once.
+    static constexpr std::uint32_t kWheelStepGapMs = 200;
 
     std::optional<Point> lastMouse_;
+    std::optional<std::uint32_t> lastWheelStep_;  // tick count of the last wheel step
 };
 
 enum class PictureThird { Outside, Left, Middle, Right };

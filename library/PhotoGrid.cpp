@@ -30,6 +30,36 @@ void PhotoGrid::Clear() {
         grid_->RemoveContent();
         grid_->SetScrollPos({0, 0}, false);
     }
+    SetEmptyState(u"busy");
+}
+
+void PhotoGrid::SetEmptyState(std::u16string_view state) {
+    if (grid_) {
+        grid_->SetAttribute("empty", std::u16string(state));
+    }
+}
+
+void PhotoGrid::SelectOnly(Element& cell) {
+    if (!grid_ || cell.Parent() != grid_.get()) {
+        return;
+    }
+    for (Element* child = grid_->FirstChild(); child; child = child->NextSibling()) {
+        if (child != &cell && child->GetAttribute("sel") != nullptr) {
+            child->SetAttribute("sel", std::nullopt);
+        }
+    }
+    cell.SetAttribute("sel", u"true");
+    const ScrollInfo scroll = grid_->GetScrollInfo();
+    const Rect box = cell.Location(ROOT_RELATIVE | BORDER_BOX);
+    int top = scroll.scrollPos.y;
+    if (box.top < scroll.viewRect.top) {
+        top -= scroll.viewRect.top - box.top;
+    } else if (box.bottom > scroll.viewRect.bottom) {
+        top += box.bottom - scroll.viewRect.bottom;
+    }
+    if (top != scroll.scrollPos.y) {
+        grid_->SetScrollPos({scroll.scrollPos.x, top}, false);
+    }
 }
 
 void PhotoGrid::Build(int sortType) {

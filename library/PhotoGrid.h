@@ -27,6 +27,10 @@ public:
 
     // The list and the grid emptied, the grid scrolled to its start.
     void Clear();
+    // The grid's empty-state text follows what it shows: "busy" while it is being filled (no
+    // text), "folder", "marked" or "uploaded" (the page words each); no state before anything
+    // was opened.
+    void SetEmptyState(std::u16string_view state);
     // Sorts the list by `sortType` (0 keeps the listing's order) and builds every cell afresh,
     // without pictures; every item's shown flag is cleared.
     void Build(int sortType);
@@ -42,6 +46,9 @@ public:
     void ShowMarkCount();
     // Removes the item and its cell.
     void Remove(PictureItem& item);
+    // Makes `cell` the one selected cell and scrolls the grid, as little as it must, to show
+    // it whole.
+    void SelectOnly(Element& cell);
 
     // The item a cell shows; null when it is not in the list.
     PictureItem* ItemOf(const Element& cell) const;

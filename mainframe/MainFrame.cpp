@@ -271,6 +271,22 @@ bool CMainFrame::OnShortcutKey(const KeyParams& params) {
                 MoveGridSelection(params.keyCode == VK_RIGHT ? 1 : -1);
             }
             return true;
+        // The viewer's other stepping keys, as a picture viewer's users expect them; they step
+        // as a press on the picture's thirds does, end hints included.
+        case VK_PRIOR:
+        case VK_NEXT:
+        case VK_SPACE:
+            if (!detailShown)
+                return false;
+            events.PostEvent(*imgDetail_, DETAIL_STEP_EVENT, nullptr,
+                             params.keyCode == VK_PRIOR ? kStepPrevious : kStepNext);
+            return true;
+        case VK_HOME:
+        case VK_END:
+            if (!detailShown)
+                return false;
+            photoPane_->JumpDetail(params.keyCode == VK_END);
+            return true;
         case VK_UP:
         case VK_DOWN:
             if (detailShown)
@@ -324,22 +340,7 @@ void CMainFrame::MoveGridSelection(int step) {
     }
     const int last = static_cast<int>(cells.size()) - 1;
     const int next = current < 0 ? 0 : std::clamp(current + step, 0, last);
-    for (Element* cell : cells) {
-        if (IsSelected(*cell))
-            cell->SetAttribute("sel", std::nullopt);
-    }
-    Element* chosen = cells[static_cast<std::size_t>(next)];
-    chosen->SetAttribute("sel", u"true");
-
-    const ScrollInfo scroll = photoList_->GetScrollInfo();
-    const Rect box = chosen->Location(ROOT_RELATIVE | BORDER_BOX);
-    int top = scroll.scrollPos.y;
-    if (box.top < scroll.viewRect.top)
-        top -= scroll.viewRect.top - box.top;
-    else if (box.bottom > scroll.viewRect.bottom)
-        top += box.bottom - scroll.viewRect.bottom;
-    if (top != scroll.scrollPos.y)
-        photoList_->SetScrollPos({scroll.scrollPos.x, top}, false);
+    photoPane_->Grid().SelectOnly(*cells[static_cast<std::size_t>(next)]);
     UpdateStatusLine();
 }
 
@@ -409,6 +410,8 @@ void CMainFrame::ShowSpecialView(SpecialView view) {
     }
     if (!items_.empty())
         SendMessage(hwnd, WM_BUILD_GRID, 0, 0);
+    else
+        photoPane_->Grid().SetEmptyState(marked ? u"marked" : u"uploaded");
 }
 
 void CMainFrame::UploadChosenPictures() {
@@ -497,10 +500,16 @@ void CMainFrame::UpdateStatusLine() {
         return;
     unsigned count = 0;
     const Element* lastSelected = nullptr;
-    for (const Element* child = photoList_->FirstChild(); child; child = child->NextSibling()) {
-        if (IsSelected(*child)) {
-            ++count;
-            lastSelected = child;
+    if (const Element* viewed = photoPane_ ? photoPane_->DetailCell() : nullptr) {
+        // While the viewer is open the line describes the picture it shows.
+        count = 1;
+        lastSelected = viewed;
+    } else {
+        for (const Element* child = photoList_->FirstChild(); child; child = child->NextSibling()) {
+            if (IsSelected(*child)) {
+                ++count;
+                lastSelected = child;
+            }
         }
     }
     std::u16string text = u"已就绪";

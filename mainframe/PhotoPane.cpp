@@ -142,7 +142,10 @@ bool PhotoPane::OnBehaviorEvent(Element* element, Element* target, std::uint32_t
             } else if (HasId(target, u"btn_mark")) {
                 MarkTargets();
             } else if (HasId(target, u"idt_btn_close")) {
-                viewer_.Hide();
+                CloseDetail();
+            } else if (HasId(target, u"dtl_prev") || HasId(target, u"dtl_next")) {
+                viewer_.Step(HasId(target, u"dtl_next"));
+                StatusChanged();
             } else {
                 return false;
             }
@@ -177,10 +180,12 @@ bool PhotoPane::OnBehaviorEvent(Element* element, Element* target, std::uint32_t
             if (element != nullptr && element->Parent() == grid_.GridElement() &&
                 element->Index() >= 0) {
                 viewer_.Open(static_cast<std::size_t>(element->Index()));
+                StatusChanged();
             }
             return true;
         case DETAIL_STEP_EVENT:
             viewer_.Step(reason != kStepPrevious);
+            StatusChanged();
             return true;
         default:
             return false;
@@ -215,7 +220,46 @@ std::vector<ElementRef> PhotoPane::Targets() const {
 
 void PhotoPane::BuildGrid() {
     grid_.Build(hooks_.sortType ? hooks_.sortType() : 0);
+    grid_.SetEmptyState(ShownView());
     PauseThumbnails(true);
+}
+
+std::u16string_view PhotoPane::ShownView() const {
+    const auto chosen = [this](std::u16string_view entry) {
+        Element* element = Find(entry);
+        Element* caption = element ? element->FindFirst(".cp") : nullptr;
+        const std::u16string* sel = caption ? caption->GetAttribute("sel") : nullptr;
+        return sel != nullptr && *sel == u"true";
+    };
+    if (chosen(u"op_mark")) {
+        return u"marked";
+    }
+    return chosen(u"op_uped") ? u"uploaded" : u"folder";
+}
+
+void PhotoPane::JumpDetail(bool toLast) {
+    if (!viewer_.IsShown()) {
+        return;
+    }
+    const Element* grid = grid_.GridElement();
+    const std::size_t count = grid ? grid->ChildCount() : 0;
+    viewer_.JumpTo(toLast && count > 0 ? count - 1 : 0);
+    StatusChanged();
+}
+
+void PhotoPane::CloseDetail() {
+    // The picture last viewed is where the user comes back to in the grid.
+    if (Element* cell = DetailCell()) {
+        grid_.SelectOnly(*cell);
+    }
+    viewer_.Hide();
+    StatusChanged();
+}
+
+void PhotoPane::StatusChanged() {
+    if (hooks_.selectionChanged) {
+        hooks_.selectionChanged();
+    }
 }
 
 void PhotoPane::PauseThumbnails(bool resume) {
@@ -270,6 +314,8 @@ void PhotoPane::RotateTargets(bool left) {
         viewer_.LayOut();
     }
     PauseThumbnails(true);
+    // The status line shows the turned picture's new size and length.
+    StatusChanged();
 }
 
 void PhotoPane::DeleteTargets() {
@@ -312,9 +358,7 @@ void PhotoPane::DeleteTargets() {
         viewer_.AfterDelete();
     }
     PauseThumbnails(true);
-    if (hooks_.selectionChanged) {
-        hooks_.selectionChanged();
-    }
+    StatusChanged();
 }
 
 void PhotoPane::ChangeSort(Element& item) {

@@ -37,7 +37,8 @@ public:
         // The window's sort order (0-8), and its change by the sort menu.
         std::function<int()> sortType;
         std::function<void(int)> setSortType;
-        // The selection changed without a grid event (a delete): the status line follows.
+        // The status line's subject changed without a grid event (a delete, a rotation, the
+        // viewer's picture): the status line follows.
         std::function<void()> selectionChanged;
         // Asks the user a delete question; returns the pressed button (16: 确定). The message box
         // by default.
@@ -60,6 +61,8 @@ public:
     // The cell the viewer shows; null when it is hidden.
     Element* DetailCell() const;
     void HideDetail() { viewer_.Hide(); }
+    // The viewer shows the first or the last picture at once (Home and End).
+    void JumpDetail(bool toLast);
     // The item indexes in view for the thumbnail worker; false when the list is empty.
     bool VisibleRange(std::size_t& first, std::size_t& last) const {
         return grid_.VisibleRange(first, last);
@@ -72,6 +75,11 @@ private:
     // The cells a command works on: the selected ones, or the viewer's picture when it is shown.
     std::vector<ElementRef> Targets() const;
     void BuildGrid();
+    // "marked" or "uploaded" when the left pane has that view chosen, else "folder".
+    std::u16string_view ShownView() const;
+    // The viewer closes with its picture selected in the grid.
+    void CloseDetail();
+    void StatusChanged();
     void Zoom();
     void MarkTargets();
     void RotateTargets(bool left);

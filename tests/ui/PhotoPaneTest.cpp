@@ -16,6 +16,7 @@
 #include "library/GridEvents.h"
 #include "library/LibraryMessages.h"
 #include "mainframe/PhotoPane.h"
+#include "support/MessagePump.h"
 #include "ui/MsgBox.h"
 
 namespace tavopix::test {
@@ -152,12 +153,6 @@ protected:
     Element* Picture(std::size_t index) const { return Cell(index)->FindFirst("picture"); }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return SendMessage(frame().GetHwnd(), message, wParam, lParam);
-    }
-    static void Pump() {
-        MSG msg;
-        while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessage(&msg);
-        }
     }
     InputRouter& Input() const { return frame().Page()->Events().Input(); }
 
@@ -409,9 +404,21 @@ TEST_F(PhotoPaneTest, ViewerFitsStepsHintsAndWraps) {
     EXPECT_EQ(*picture.GetStyleAttribute("cursor"), appContext.prevCursorStyle);
     Mouse(MOUSE_DOWN, picture, {390, 100}, MAIN_MOUSE_BUTTON);
     EXPECT_NE(frame().ById(u"dtl_last"), nullptr);
+    const int changesBeforeClose = selectionChanges_;
     Mouse(MOUSE_DCLICK, *frame().ById(u"pic"), {250, 100}, MAIN_MOUSE_BUTTON);
     EXPECT_FALSE(pane_->DetailShown());
     EXPECT_EQ(Utf8(*frame().ById(u"img_size")->GetStyleAttribute("display")), "block");
+    // The picture last viewed is the grid's one selection, and the status line is told.
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(Cell(i)->GetAttribute("sel") != nullptr, i == 4) << i;
+    }
+    EXPECT_EQ(selectionChanges_, changesBeforeClose + 1);
+
+    // The error picture keeps its own size, centred; one larger than the area is fitted.
+    const DetailFit error = CentreDetail(160, 115, 600, 400);
+    EXPECT_EQ((std::vector{error.width, error.height, error.left, error.top}),
+              (std::vector{160, 115, 240, 157}));
+    EXPECT_EQ(CentreDetail(1200, 800, 600, 400).width, 600);
 }
 
 TEST_F(PhotoPaneTest, HostileNamesStayText) {
