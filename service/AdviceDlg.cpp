@@ -72,6 +72,11 @@ bool CAdviceDlg::OnKey(Element&, KeyParams& params) {
 }
 
 void CAdviceDlg::Send() {
+    // One request at a time: a second press (or Enter) while one runs would store the message
+    // twice. The send button is disabled for exactly that time.
+    if (btnSend && btnSend->HasState(STATE_DISABLED)) {
+        return;
+    }
     ControlValue value;
     std::u16string text;
     if (advMsg && ControlGetValue(*advMsg, &value)) {
@@ -126,11 +131,16 @@ LRESULT CAdviceDlg::OnWindowMessage(HWND window, UINT msg, WPARAM wParam, LPARAM
 }
 
 void CAdviceDlg::ShowInfo(std::u16string_view text, bool sending) {
-    if (!info) {
-        return;
+    const auto setDisabled = [sending](Element& element) {
+        element.SetState(sending ? STATE_DISABLED : 0, sending ? 0 : STATE_DISABLED);
+    };
+    if (btnSend) {
+        setDisabled(*btnSend);
     }
-    info->SetInnerText(text);
-    info->SetState(sending ? STATE_DISABLED : 0, sending ? 0 : STATE_DISABLED);
+    if (info) {
+        info->SetInnerText(text);
+        setDisabled(*info);
+    }
 }
 
 void CAdviceDlg::FitMessage(int clientHeight) {

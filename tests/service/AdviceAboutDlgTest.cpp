@@ -37,6 +37,9 @@ TEST_F(AdviceAboutDlgTest, FeedbackIsSentAsTypedAndTheBoxFollowsTheWindow) {
                         d.Click(u"btn_send");
                         sending = d.Text(u"req_info");
                         EXPECT_TRUE(d.Disabled(u"req_info"));
+                        // A second press while the request runs sends nothing more.
+                        EXPECT_TRUE(d.Disabled(u"btn_send"));
+                        d.Click(u"btn_send");
                         return true;
                     },
                     [&](AdviceDialog& d) {
@@ -44,6 +47,7 @@ TEST_F(AdviceAboutDlgTest, FeedbackIsSentAsTypedAndTheBoxFollowsTheWindow) {
                             return false;
                         }
                         accepted = d.Text(u"req_info");
+                        EXPECT_FALSE(d.Disabled(u"btn_send"));
                         d.Key(VK_ESCAPE);
                         return true;
                     }};
@@ -58,6 +62,7 @@ TEST_F(AdviceAboutDlgTest, FeedbackIsSentAsTypedAndTheBoxFollowsTheWindow) {
     // The list shows a backslash doubled and a carriage return as \x0d.
     EXPECT_NE(list.find(R"(界面很好 "赞" \\ <b>&amp;</b>)"), std::string::npos) << list;
     EXPECT_NE(list.find(R"(第二行\x0d)"), std::string::npos) << list;
+    EXPECT_EQ(list.find(R"(第二行\x0d)"), list.rfind(R"(第二行\x0d)")) << "stored twice: " << list;
 }
 
 TEST_F(AdviceAboutDlgTest, ARefusalShowsItsCodeAndTheAboutLinkOpensFeedback) {
