@@ -428,11 +428,30 @@ void BrowserView::LayOutWindows() {
         const int x = std::max((view.cx - w) / 2, 0);
         const int y = std::max((view.cy - h) / 2, 0);
         const Rect& b = placement.bounds;
-        if (b.left == x && b.top == y && b.Width() == w && b.Height() == h)
+        if (placement.show != WindowShow::Normal ||
+            (b.left == x && b.top == y && b.Width() == w && b.Height() == h))
             PlaceWindow(key, placement);
         else
             MoveWindow(hwnd, x, y, w, h, true);  // the window's observer places it anew
     }
+}
+
+bool BrowserView::MoveIntoView(WindowKey window, const WindowPlacement& placement) {
+    const HWND hwnd = HWND::FromValue(window);
+    if (placement.fillsView || !placement.visible || placement.show != WindowShow::Normal ||
+        !IsWindow(hwnd)) {
+        return false;
+    }
+    const Size view = ScreenSize();
+    const Rect& b = placement.bounds;
+    const int w = std::min(b.Width(), view.cx);
+    const int h = std::min(b.Height(), view.cy);
+    const int x = std::clamp(b.left, 0, view.cx - w);
+    const int y = std::clamp(b.top, 0, view.cy - h);
+    if (x == b.left && y == b.top && w == b.Width() && h == b.Height())
+        return false;
+    MoveWindow(hwnd, x, y, w, h, true);
+    return true;
 }
 
 void BrowserView::SendFullState() {
@@ -678,7 +697,16 @@ Rect BrowserView::WorkArea() {
 
 void BrowserView::PlaceWindow(WindowKey window, const WindowPlacement& placement) {
     answerCache_.clear();
+    const auto previous = windows_.find(window);
+    const bool newlyShown = previous == windows_.end() || !previous->second.visible;
+    const bool resized = previous == windows_.end() ||
+                         previous->second.bounds.Width() != placement.bounds.Width() ||
+                         previous->second.bounds.Height() != placement.bounds.Height();
     windows_[window] = placement;
+    // A window that appears or grows (a dialog showing more of itself) stays inside the view;
+    // moved, it is placed again by the window's observer.
+    if ((newlyShown || resized) && MoveIntoView(window, placement))
+        return;
     const std::uint32_t docId = placement.document ? DocumentId(*placement.document) : 0;
     const bool active = GetActiveWindow().Value() == window;
     server_->Send(EncodeWindow(window, docId, placement, active, WorkArea()));

@@ -22,7 +22,8 @@
 // merged into the newest, so a fast typist's values never pile up, and keys are never dropped.
 //
 // Layout: once the page tells its real size, and whenever it changes, every window that does
-// not fill the view is centred in it again, no larger than the view.
+// not fill the view is centred in it again, no larger than the view; a window that appears or
+// grows past the view's edges is moved back inside.
 //
 // When the page goes away and no page connects again within the grace period (a reload comes
 // back well within it), every window is asked to close, owned windows first: closing the
@@ -135,6 +136,9 @@ private:
     void DeliverEdit(const PageInput& field);
     // Centres every window that does not fill the view in the view, no larger than it.
     void LayOutWindows();
+    // Moves a shown window that reaches outside the view into it, shrunk to the view where it
+    // is larger; false when it was inside.
+    bool MoveIntoView(WindowKey window, const WindowPlacement& placement);
     void SendFullState();
     void SendDocument(std::uint32_t id, const Document& document);
     void CloseAllWindows();
