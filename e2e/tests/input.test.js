@@ -1,0 +1,124 @@
+// Typing as fast as a keyboard can send it, in headless Chromium against the real program: the
+// login dialog's user name and password and the feedback text area get 2,000 characters each
+// with no delay between keys, CJK text through an input method's composition, and a paste.
+// What the page shows must be what was typed, and so must what the program holds: a reload of
+// the page rebuilds every window from the program's own state, and the feedback reaches albumd.
+
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import path from 'node:path';
+import { test } from 'node:test';
+import { openBrowser, windowFrame } from '../lib/browser.js';
+import { addAlbumdUser, until, windowGone } from '../lib/flows.js';
+import { buildDir, startProgram } from '../lib/program.js';
+
+const TIMEOUT = { timeout: 240_000 };
+const USER = 'fast_typist';
+const PASSWORD = 'correct horse 1';
+
+// 2,000 characters a typist could make: words, digits, punctuation, capitals.
+function typedText(seed) {
+  const words = ['the', 'quick', 'brown', 'fox', 'jumps', 'over', 'lazy', 'dog', 'correct', 'horse',
+    'battery', 'staple', 'Tavopix', '2024', 'x-y', 'a.b', 'QR'];
+  let text = '';
+  for (let i = 0; text.length < 2000; i++) text += words[(i * 7 + seed) % words.length] + ' ';
+  return text.slice(0, 2000);
+}
+
+async function openMenu(main, id) {
+  await main.locator('#hsk_btn_menu').click();
+  const entry = main.locator(`#main_menu #${id}`);
+  await entry.waitFor({ state: 'visible', timeout: 5000 });
+  await entry.click();
+}
+
+// The main window once it is up, with the first start's folder dialog cancelled.
+async function mainWindow(page) {
+  const main = await windowFrame(page, 'Tavopix');
+  const folders = await windowFrame(page, '设置目录', 5000).catch(() => null);
+  if (folders) {
+    await folders.locator('#btn_cancel').click();
+    await windowGone(page, folders);
+  }
+  return main;
+}
+
+const focusedId = (frame) => frame.evaluate(() => document.activeElement?.id ?? '');
+
+test('fast typing, composition and paste arrive whole in the page and in the program', TIMEOUT, async () => {
+  const program = await startProgram({ service: true });
+  addAlbumdUser(program.programDir, USER, PASSWORD);
+  const browser = await openBrowser();
+  try {
+    const { page, context } = browser;
+    await page.goto(program.url);
+    let main = await mainWindow(page);
+
+    // The login dialog opens with the user name focused; Tab goes on to the password.
+    await openMenu(main, 'menu_login');
+    let login = await windowFrame(page, '用户登入');
+    await until(() => focusedId(login), (id) => id === 'username', 'the focus on opening');
+    const name = typedText(1);
+    const password = typedText(5);
+    await page.keyboard.type(name);
+    await page.keyboard.press('Tab');
+    assert.equal(await focusedId(login), 'pswd');
+    await page.keyboard.type(password);
+    assert.equal(await login.locator('#username').inputValue(), name, 'the user name in the page');
+    assert.equal(await login.locator('#pswd').inputValue(), password, 'the password in the page');
+
+    // The page again, built from what the program holds.
+    await page.waitForTimeout(1500);
+    await page.reload();
+    login = await windowFrame(page, '用户登入');
+    await until(() => login.locator('#username').inputValue(), (v) => v === name, 'the user name in the program');
+    assert.equal(await login.locator('#pswd').inputValue(), password, 'the password in the program');
+
+    // The real account, typed over what is there, logs in with Enter.
+    await login.locator('#username').focus();
+    await page.keyboard.press('Control+A');
+    await page.keyboard.type(USER);
+    await page.keyboard.press('Tab');
+    await page.keyboard.press('Control+A');
+    await page.keyboard.type(PASSWORD);
+    await page.keyboard.press('Enter');
+    await windowGone(page, login);
+
+    // The feedback text area: typed text with new lines, a composition, a paste.
+    main = await windowFrame(page, 'Tavopix');
+    await openMenu(main, 'menu_advice');
+    let advice = await windowFrame(page, '意见与反馈');
+    await until(() => focusedId(advice), (id) => id === 'adv_msg', 'the text area focused');
+    const typed = typedText(3).replace(/ (?=fox)/g, '\n');
+    await page.keyboard.type(typed);
+    // An input method composes 你好 from keys and commits it; then 世界 the same way.
+    const cdp = await context.newCDPSession(page);
+    for (const [steps, committed] of [[['n', 'ni', 'nih', 'niha', 'nihao'], '你好'], [['s', 'sh', 'shi', 'shij', 'shijie'], '世界']]) {
+      for (const step of steps) {
+        await cdp.send('Input.imeSetComposition', { text: step, selectionStart: step.length, selectionEnd: step.length });
+      }
+      await cdp.send('Input.insertText', { text: committed });
+    }
+    // A paste of text with CJK and Latin words.
+    const pasted = '粘贴的文字 pasted words 一二三';
+    await context.grantPermissions(['clipboard-read', 'clipboard-write']);
+    await page.evaluate((text) => navigator.clipboard.writeText(text), pasted);
+    await page.keyboard.press('Control+V');
+    const expected = typed + '你好世界' + pasted;
+    assert.equal(await advice.locator('#adv_msg').inputValue(), expected, 'the feedback in the page');
+
+    await page.waitForTimeout(1500);
+    await page.reload();
+    advice = await windowFrame(page, '意见与反馈');
+    await until(() => advice.locator('#adv_msg').inputValue(), (v) => v === expected, 'the feedback in the program');
+    // Sent, albumd keeps it as the program had it.
+    await advice.locator('#btn_send').click();
+    const albumd = process.env.TAVOPIX_ALBUMD ?? path.join(buildDir(), 'bin', 'albumd');
+    const data = path.join(path.dirname(program.programDir), 'albumd-data');
+    await until(() => execFileSync(albumd, ['--data', data, 'feedback', 'list'], { encoding: 'utf8' }),
+      (list) => list.includes('你好世界' + pasted), 'the feedback at albumd');
+  } finally {
+    await browser.close();
+    await program.stop();
+  }
+});
