@@ -5,22 +5,19 @@
 #include <fstream>
 #include <random>
 
+#include "platform/RegularFile.h"
+
 namespace tavopix {
 
 namespace fs = std::filesystem;
 
 bool ReadWholeFile(const std::string& path, Bytes& bytes) {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file) {
+    const RegularFile file(path);
+    if (!file.IsOpen() || file.Size() == 0 || file.Size() > kMaxPictureFileBytes) {
         return false;
     }
-    const std::streamoff size = file.tellg();
-    if (size <= 0 || static_cast<std::uint64_t>(size) > kMaxPictureFileBytes) {
-        return false;
-    }
-    Bytes content(static_cast<std::size_t>(size));
-    file.seekg(0);
-    if (!file.read(reinterpret_cast<char*>(content.data()), size)) {
+    Bytes content(static_cast<std::size_t>(file.Size()));
+    if (file.ReadAt(0, content.data(), content.size()) != static_cast<std::int64_t>(file.Size())) {
         return false;
     }
     bytes = std::move(content);

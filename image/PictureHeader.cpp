@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "image/ExifOrientation.h"
+#include "platform/RegularFile.h"
 
 namespace tavopix {
 
@@ -38,8 +38,8 @@ private:
 // most of them inside the first block.
 class FileSource final : public ByteSource {
 public:
-    explicit FileSource(const std::string& path) : file_(path, std::ios::binary) {}
-    [[nodiscard]] bool IsOpen() const { return file_.is_open(); }
+    explicit FileSource(const std::string& path) : file_(path) {}
+    [[nodiscard]] bool IsOpen() const { return file_.IsOpen(); }
 
     bool Read(std::uint64_t offset, void* to, std::size_t count) override {
         auto* out = static_cast<std::uint8_t*>(to);
@@ -66,19 +66,14 @@ private:
     static constexpr std::size_t kBlockSize = 16384;
 
     bool LoadBlock(std::uint64_t start) {
-        file_.clear();
-        file_.seekg(static_cast<std::streamoff>(start));
-        if (!file_) {
-            return false;
-        }
         block_.resize(kBlockSize);
-        file_.read(reinterpret_cast<char*>(block_.data()), kBlockSize);
-        block_.resize(static_cast<std::size_t>(file_.gcount()));
+        const std::int64_t got = file_.ReadAt(start, block_.data(), kBlockSize);
+        block_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
         blockStart_ = start;
         return !block_.empty();
     }
 
-    std::ifstream file_;
+    RegularFile file_;
     std::vector<std::uint8_t> block_;
     std::uint64_t blockStart_ = 0;
 };

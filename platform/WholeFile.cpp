@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/LastError.h"
+#include "platform/RegularFile.h"
 
 namespace tavopix {
 
@@ -68,31 +69,16 @@ void SyncFolder(const std::string& folder) {
 }  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    // Non-blocking, so that a pipe of that name cannot hang the caller.
-    Descriptor file(path.empty() ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (file.get() < 0) {
-        SetLastError(path.empty() ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) {
-        SetLastErrorFromErrno();
-        return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        SetLastError(ERROR_ACCESS_DENIED);
+    const RegularFile file(path);
+    if (!file.IsOpen()) {
         return false;
     }
     std::string content;
-    content.reserve(static_cast<size_t>(info.st_size));
+    content.reserve(static_cast<size_t>(file.Size()));
     char buffer[65536];
     for (;;) {
-        ssize_t got = ::read(file.get(), buffer, sizeof buffer);
+        const std::int64_t got = file.ReadAt(content.size(), buffer, sizeof buffer);
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            SetLastErrorFromErrno();
             return false;
         }
         if (got == 0) {

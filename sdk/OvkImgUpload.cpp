@@ -64,7 +64,7 @@ public:
             SetLastError(ERROR_BUSY);
             return false;
         }
-        fd_ = open(filePath_.c_str(), O_RDONLY | O_CLOEXEC);
+        fd_ = open(filePath_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         struct stat info {};
         if (fd_ < 0 || fstat(fd_, &info) != 0) {
             return FailStart(SetLastErrorFromErrno());
