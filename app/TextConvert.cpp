@@ -37,8 +37,12 @@ void PercentEscape(std::u16string& text) {
         return;
     }
     std::u16string escaped;
+    // "%", "#" and "?" too, so that the page's address decodes back to exactly this path: a
+    // file named "%41.png" is not "A.png", and "a#b.jpg" holds no fragment.
     AppendPercentEncoded(
-        Utf8(text), [](unsigned char byte) { return byte < 0x80; }, escaped);
+        Utf8(text),
+        [](unsigned char byte) { return byte < 0x80 && byte != '%' && byte != '#' && byte != '?'; },
+        escaped);
     text = std::move(escaped);
 }
 

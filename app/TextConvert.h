@@ -19,8 +19,9 @@ int ToAnsi(std::u16string_view text, std::string& narrow);
 std::string Utf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view utf8);
 
-// Replaces `text` by its UTF-8 form with every byte of 0x80 or more written as "%" and two
-// upper-case hexadecimal digits; the form used for every path put into a page.
+// Replaces `text` by its UTF-8 form with every byte of 0x80 or more, and "%", "#" and "?",
+// written as "%" and two upper-case hexadecimal digits; the form used for every path put into a
+// page, which the view decodes exactly once.
 void PercentEscape(std::u16string& text);
 
 }  // namespace tavopix

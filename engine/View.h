@@ -69,8 +69,8 @@ public:
     virtual Rect WorkArea() = 0;
 
     // ---- Files --------------------------------------------------------------------------------
-    // The pages may show pictures from files under `folder` (the user's pictures, which the
-    // grid and the viewer show as they are). A view that fetches no files ignores it.
+    // The pages may fetch every file under `folder` (the skin); any other file only once a page
+    // was given its address. A view that fetches no files ignores it.
     virtual void AllowFolder(const std::filesystem::path& /*folder*/) {}
 
     // ---- Popups -------------------------------------------------------------------------------

@@ -1,13 +1,7 @@
 #include "library/PhotoGrid.h"
 
-#include <set>
-
-#include "app/PathTokens.h"
-#include "app/TextConvert.h"
-#include "engine/View.h"
 #include "library/GridCell.h"
 #include "library/ImgViewBehavior.h"
-#include "ui/PageHost.h"
 
 namespace tavopix {
 
@@ -71,7 +65,6 @@ void PhotoGrid::Build(int sortType) {
         return;
     }
     grid_->RemoveContent();
-    AllowShownFolders();
     // One fragment for all cells: the page takes them in one insertion.
     std::string html;
     html.reserve(items_.size() * 240);
@@ -83,23 +76,6 @@ void PhotoGrid::Build(int sortType) {
     (void)grid_->SetHtml(html, SIH_APPEND_AFTER_LAST);
     for (std::size_t i = 0; i < items_.size() && i < grid_->ChildCount(); ++i) {
         cells_[items_[i].id] = ElementRef(grid_->Child(i));
-    }
-}
-
-void PhotoGrid::AllowShownFolders() const {
-    View* view = PageHost::CurrentView();
-    if (view == nullptr) {
-        return;
-    }
-    std::set<std::u16string_view> folders;
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        const std::u16string_view path = items_[i].path;
-        folders.insert(path.substr(0, path.find_last_of(u'/') + 1));
-    }
-    for (const std::u16string_view folder : folders) {
-        if (const std::u16string real = ExpandPath(folder); !real.empty()) {
-            view->AllowFolder(Utf8(real));
-        }
     }
 }
 

@@ -57,10 +57,6 @@ public:
     bool VisibleRange(std::size_t& first, std::size_t& last) const;
 
 private:
-    // The page may fetch the pictures of the listed folders: small pictures are their own
-    // thumbnails, and the viewer shows every picture as it is.
-    void AllowShownFolders() const;
-
     Element& root_;
     ElementRef grid_;
     ItemList& items_;

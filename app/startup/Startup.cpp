@@ -78,9 +78,8 @@ int RunProgram(int showCommand) {
         return 2;
     }
     // The pages and their resources, not the program folder as a whole: it also holds the
-    // remembered login.
+    // remembered login. Pictures and thumbnails are served one by one as the pages show them.
     view->AllowFolder(Utf8(appContext.programDir) + "skin");
-    view->AllowFolder(Utf8(appContext.iconCacheDir));
     PageHost::SetView(view.get());
     int exitCode = 0;
     {

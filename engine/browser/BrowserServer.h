@@ -38,9 +38,12 @@ public:
     // page after it, 0 before any. A frame sent after reading N goes to page N or none. Any
     // thread.
     virtual std::uint64_t PageNumber() const = 0;
-    // Lets pictures and pages under `folder` be fetched; a relative folder or the root is
-    // ignored. Any thread.
+    // Lets every file under `folder` be fetched (the skin's pages, sheets and pictures); a
+    // relative folder or the root is ignored. Any thread.
     virtual void AllowFolder(const std::filesystem::path& folder) = 0;
+    // Lets the one file at the absolute path `path` (UTF-8, as a page was given its address)
+    // be fetched. Any thread.
+    virtual void AllowFile(const std::string& path) = 0;
 };
 
 }  // namespace tavopix

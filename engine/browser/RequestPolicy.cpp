@@ -150,13 +150,16 @@ RequestDecision DecideRequest(const RequestFacts& request, const ServerIdentity&
             if (part == "..")
                 return decision;
         }
-        auto real = InsideRoots(file, server.allowedRoots);
-        if (real.empty()) {
+        if (server.placedFiles.contains(decoded)) {
             std::error_code ec;
-            return {std::filesystem::exists(file, ec) ? RequestAnswer::Refused
-                                                      : RequestAnswer::NotFound,
-                    {}};
+            auto real = std::filesystem::canonical(file, ec);
+            if (ec || !std::filesystem::is_regular_file(real, ec))
+                return {RequestAnswer::NotFound, {}};
+            return {RequestAnswer::File, std::move(real)};
         }
+        auto real = InsideRoots(file, server.allowedRoots);
+        if (real.empty())
+            return decision;
         return {RequestAnswer::File, std::move(real)};
     }
     return {RequestAnswer::NotFound, {}};

@@ -6,13 +6,16 @@
 // addresses, which a browser sends nowhere else (a cookie would reach every port of 127.0.0.1),
 // and the token that may be seen on a command line opens nothing once the page has used it.
 // Every request also needs a Host naming the server itself and, where the browser sends one, an
-// Origin of the server itself. Files are served only from the folders the program allows, never
-// as listings, and never through "..", symbolic-link or percent-encoding tricks.
+// Origin of the server itself. Files are served only when the program placed them into a page
+// (each picture and thumbnail by its own path, as FilePlacer tells of it) or lie in a folder the
+// program opens whole (its skin), never as listings, and never through "..", symbolic-link or
+// percent-encoding tricks; a file beside a shown picture is refused.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace tavopix {
@@ -30,11 +33,12 @@ struct ServerIdentity {
     std::string secret;       // the capability path's segment
     unsigned short port = 0;
     std::filesystem::path webDir;                     // the shell's own files
-    std::vector<std::filesystem::path> allowedRoots;  // canonical folders pictures may come from
+    std::vector<std::filesystem::path> allowedRoots;  // canonical folders served whole (the skin)
+    std::unordered_set<std::string> placedFiles;      // absolute paths the pages were given
 };
 
 enum class RequestAnswer {
-    Refused,    // 403: no capability, foreign host or origin, or a file outside the allowed folders
+    Refused,    // 403: no capability, foreign host or origin, or a file the pages were not given
     NotFound,   // 404
     BadMethod,  // 405
     Launch,     // the launch token: use it up and redirect to the capability path

@@ -25,10 +25,13 @@ TEST(ToUtf8, EmptyOrUnconvertibleTextLeavesTheOutput) {
     EXPECT_EQ(narrow, "kept");
 }
 
-TEST(PercentEscape, EscapesEveryByteAbove0x7F) {
+TEST(PercentEscape, EscapesEveryByteAbove0x7FAndTheEscapeCharacters) {
     std::u16string path = u"/home/me/桌面/a b%.jpg";
     PercentEscape(path);
-    EXPECT_EQ(path, u"/home/me/%E6%A1%8C%E9%9D%A2/a b%.jpg");
+    EXPECT_EQ(path, u"/home/me/%E6%A1%8C%E9%9D%A2/a b%25.jpg");
+    std::u16string reserved = u"/p/%41#1?v=2.png";
+    PercentEscape(reserved);
+    EXPECT_EQ(reserved, u"/p/%2541%231%3Fv=2.png");
     std::u16string folder = u"url(/opt/相册/skin/res/view_prev.ani)";
     PercentEscape(folder);
     EXPECT_EQ(folder, u"url(/opt/%E7%9B%B8%E5%86%8C/skin/res/view_prev.ani)");

@@ -33,6 +33,29 @@ TEST(ServerAddressTest, FileReferencesBecomeAddressesOfTheServer) {
     EXPECT_EQ(ServerAddressOf(*page, u"/p/a b\"<&>'?#.jpg"), u"f/p/a%20b%22%3C%26%3E%27%3F%23.jpg");
 }
 
+// A path escaped by the program is decoded exactly once, and the file it names is the one the
+// server is told of: "%41.png" stays itself, not "A.png", and an escaped "/" stays in the name.
+TEST(ServerAddressTest, AnEscapedPathIsDecodedOnceAndItsFilePlaced) {
+    auto page = Page();
+    std::vector<std::string> placed;
+    const FilePlacer placer = [&](const std::string& path) { placed.push_back(path); };
+    // As PercentEscape writes them: "%", "#" and "?" escaped.
+    for (const auto& [escaped, path] :
+         {std::pair{u"/p/%2541.png", "/p/%41.png"},
+          std::pair{u"/p/inner/%252e%252e%252fA.jpg", "/p/inner/%2e%2e%2fA.jpg"},
+          std::pair{u"/p/a%23b%3F.jpg", "/p/a#b?.jpg"}}) {
+        ServerAddressOf(*page, escaped, &placer);
+        EXPECT_EQ(placed.back(), path);
+    }
+    EXPECT_EQ(ServerAddressOf(*page, u"/p/%2541.png?v=3", &placer), u"f/p/%2541.png?v=3");
+    EXPECT_EQ(placed.back(), "/p/%41.png");
+    EXPECT_EQ(ServerStyleValue(*page, "", u"background:url(/p/%25.png)", &placer),
+              u"background:url(\"f/p/%25.png\")");
+    EXPECT_EQ(placed.back(), "/p/%.png");
+    ServerAddressOf(*page, u"#top", &placer);
+    EXPECT_EQ(placed.size(), 5u);  // a fragment names no file
+}
+
 TEST(ServerAddressTest, OtherReferencesStayAsTheyAre) {
     auto page = Page();
     for (std::u16string_view reference :

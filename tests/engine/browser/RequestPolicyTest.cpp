@@ -167,8 +167,29 @@ TEST_F(RequestPolicyTest, FilesOnlyFromInsideTheAllowedFolders) {
          }) {
         EXPECT_EQ(Get(target).answer, RequestAnswer::Refused) << target;
     }
-    EXPECT_EQ(Get(FileTarget("allowed/missing.jpg")).answer, RequestAnswer::NotFound);
+    // Whether a file exists outside what is served is not told either.
+    EXPECT_EQ(Get(FileTarget("allowed/missing.jpg")).answer, RequestAnswer::Refused);
     EXPECT_EQ(Get(Cap("/f")).answer, RequestAnswer::NotFound);
+}
+
+TEST_F(RequestPolicyTest, APlacedFileIsServedByItsOwnPathAndNothingBesideIt) {
+    folder_.Write("pictures/shown.jpg", "jpeg");
+    folder_.Write("pictures/%41.png", "png");
+    folder_.Write("pictures/A.png", "png");
+    folder_.Write("pictures/.ssh/id_ed25519", "secret");
+    server_.placedFiles = {folder_.Path("pictures/shown.jpg").string(),
+                           folder_.Path("pictures/%41.png").string(),
+                           folder_.Path("pictures/gone.jpg").string()};
+    EXPECT_EQ(Get(FileTarget("pictures/shown.jpg")).answer, RequestAnswer::File);
+    const std::string pictures = Cap("/f" + folder_.Path("pictures").string());
+    RequestDecision escaped = Get(pictures + "/%2541.png");
+    EXPECT_EQ(escaped.answer, RequestAnswer::File);
+    EXPECT_EQ(escaped.file.filename(), "%41.png");
+    for (const std::string& target : {pictures + "/A.png", pictures + "/.ssh/id_ed25519",
+                                      pictures + "/%41.png", pictures + "/shown.jpg/.."}) {
+        EXPECT_EQ(Get(target).answer, RequestAnswer::Refused) << target;
+    }
+    EXPECT_EQ(Get(FileTarget("pictures/gone.jpg")).answer, RequestAnswer::NotFound);
 }
 
 TEST_F(RequestPolicyTest, OnlyGetIsAnswered) {
