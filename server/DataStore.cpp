@@ -29,6 +29,7 @@ DataStore::DataStore(std::string dir, HashCost cost, std::unique_ptr<Database> d
       db(std::move(database)),
       accounts(*db, cost, ticketLifetimeSeconds),
       albums(*db),
+      hashes(*db),
       feedback(*db),
       files(dataDir),
       updates(dataDir) {}

@@ -9,6 +9,7 @@
 
 #include "Accounts.h"
 #include "AlbumStore.h"
+#include "ContentHashIndex.h"
 #include "Database.h"
 #include "Feedback.h"
 #include "PhotoFiles.h"
@@ -28,6 +29,7 @@ public:
     std::unique_ptr<Database> db;
     Accounts accounts;
     AlbumStore albums;
+    ContentHashIndex hashes;
     FeedbackStore feedback;
     PhotoFiles files;
     UpdateFiles updates;

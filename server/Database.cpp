@@ -52,6 +52,24 @@ const char* const kSchema[] = {
     " address TEXT NOT NULL,"
     " created INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+    // The content hashes of stored pictures, by album (ContentHashIndex.h).
+    "CREATE TABLE IF NOT EXISTS photo_hashes("
+    " photo_id INTEGER PRIMARY KEY REFERENCES photos(id) ON DELETE CASCADE,"
+    " album_id INTEGER NOT NULL,"
+    " content_hash TEXT NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS photo_hashes_album ON photo_hashes(album_id, content_hash)",
+    // Resumable uploads in progress or just finished (ResumableUploads.h).
+    "CREATE TABLE IF NOT EXISTS resumable_uploads("
+    " id TEXT PRIMARY KEY,"
+    " user_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
+    " album_id INTEGER NOT NULL,"
+    " length INTEGER NOT NULL,"
+    " title TEXT NOT NULL,"
+    " content_hash TEXT NOT NULL,"
+    " allow_duplicate INTEGER NOT NULL,"
+    " expires INTEGER NOT NULL,"
+    " result_status INTEGER,"
+    " result_body TEXT)",
 };
 
 }  // namespace

@@ -186,9 +186,20 @@ private:
                 fileParser_.emplace(std::move(*headParser_));
                 fileParser_->body_limit(plan.limit);
                 uploadPath_ = plan.filePath;
+                appendUpload_ = plan.append;
+                bodyHold_ = std::move(plan.hold);
                 beast::error_code openError;
-                fileParser_->get().body().open(uploadPath_.c_str(), beast::file_mode::write_new,
-                                               openError);
+                fileParser_->get().body().open(
+                    uploadPath_.c_str(),
+                    appendUpload_ ? beast::file_mode::append_existing : beast::file_mode::write_new,
+                    openError);
+                if (appendUpload_ && !openError) {
+                    // Not every Beast opens an appended file at its end.
+                    auto& file = fileParser_->get().body().file();
+                    const std::uint64_t end = file.size(openError);
+                    if (!openError)
+                        file.seek(end, openError);
+                }
                 if (openError) {
                     uploadPath_.clear();
                     HttpResponse fault = TextResponse(500, "Internal Server Error");
@@ -260,6 +271,7 @@ private:
             uploadPath_.clear();  // the Service owns the file from here on
         }
         Respond(shared_.service.Handle(request_));
+        bodyHold_.reset();
     }
 
     template <class Message>
@@ -356,9 +368,13 @@ private:
             beast::error_code ec;
             fileParser_->get().body().file().close(ec);
         }
-        std::error_code ec;
-        std::filesystem::remove(uploadPath_, ec);
+        // An appended body keeps what arrived: a resumable upload goes on from there.
+        if (!appendUpload_) {
+            std::error_code ec;
+            std::filesystem::remove(uploadPath_, ec);
+        }
         uploadPath_.clear();
+        bodyHold_.reset();
     }
 
     beast::tcp_stream stream_;
@@ -371,6 +387,8 @@ private:
     std::optional<http::request_parser<http::file_body>> fileParser_;
     HttpRequest request_;
     std::string uploadPath_;  // a streamed body not yet handed to the Service
+    bool appendUpload_ = false;       // uploadPath_ is appended to and kept when the body breaks
+    std::shared_ptr<void> bodyHold_;  // the body plan's hold, until the request ends
     bool keepAlive_ = false;
     bool expectContinue_ = false;
     bool isHead_ = false;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "ClientJson.h"
+#include "ResumableUploads.h"
 #include "WebPages.h"
 
 namespace albumd {
@@ -161,6 +162,9 @@ std::unique_ptr<Service> Service::Open(ServiceConfig config, std::string& error)
     store.files.SweepOrphans(
         [&](const std::string& file) { return store.albums.IsKnownFile(file); });
     std::unique_ptr<Service> service(new Service(std::move(config), std::move(data)));
+    if (!service->resumable_->Prepare(error))
+        return nullptr;
+    service->resumable_->Sweep(service->Now());
     service->data_->accounts.PurgeExpiredTickets(service->Now());
     return service;
 }
@@ -169,7 +173,44 @@ Service::Service(ServiceConfig config, std::unique_ptr<DataStore> data)
     : config_(std::move(config)),
       data_(std::move(data)),
       authenticator_(data_->accounts, config_.loginRules),
-      pages_(std::make_unique<WebPages>(*data_, authenticator_)) {}
+      pages_(std::make_unique<WebPages>(*data_, authenticator_)) {
+    ResumableUploads::Policy policy;
+    policy.admit = [this](const HttpRequest& request, const UserRecord& user,
+                          const std::map<std::string, std::string>& metadata,
+                          ResumableUpload& upload) -> std::optional<HttpResponse> {
+        const auto value = [&](const char* key) {
+            auto found = metadata.find(key);
+            return found == metadata.end() ? std::string() : found->second;
+        };
+        const auto album = ParseId(value("album_id"));
+        if (!album)
+            return MessageResponse(400, "缺少相册编号");
+        // tus clients commonly name the file as "filename"; our own client sends the title.
+        const auto title = CleanTitle(metadata.count("name") ? value("name") : value("filename"));
+        if (!title)
+            return MessageResponse(400, "图片标题无效");
+        upload.contentHash = value("content_hash");
+        if (!upload.contentHash.empty() && !IsContentHash(upload.contentHash))
+            return MessageResponse(400, "内容摘要无效");
+        upload.albumId = *album;
+        upload.title = *title;
+        upload.allowDuplicate = value("allow_duplicate") == "1";
+        if (auto existing =
+                ExistingPicture(request, upload.albumId, upload.contentHash, upload.allowDuplicate))
+            return existing;
+        return PlaceRefusal(data_->albums.CheckUpload(user.id, upload.albumId, upload.length));
+    };
+    policy.store = [this](const HttpRequest& request, const ResumableUpload& upload,
+                          std::string& file) {
+        if (auto existing =
+                ExistingPicture(request, upload.albumId, upload.contentHash, upload.allowDuplicate))
+            return *existing;
+        return StorePicture(request, upload.userId, upload.albumId, upload.title,
+                            upload.contentHash, file);
+    };
+    resumable_ = std::make_unique<ResumableUploads>(*data_->db, data_->dataDir,
+                                                    config_.uploadBodyLimit, std::move(policy));
+}
 
 Service::~Service() = default;
 
@@ -204,6 +245,16 @@ StoreResult Service::Authorise(const HttpRequest& request, UserRecord& user) {
 BodyPlan Service::PlanBody(const HttpRequest& head) {
     BodyPlan plan;
     auto target = ParseTarget(head.target);
+    if (target && head.method == "PATCH" && ResumableUploads::IsRoute(*target)) {
+        UserRecord user;
+        if (Authorise(head, user) == StoreResult::Ok)
+            return resumable_->PlanPatch(head, *target, user, Now());
+        plan.kind = BodyPlan::Kind::Reject;
+        plan.rejection = MessageResponse(401, kNotLoggedIn);
+        AddTusHeaders(plan.rejection);
+        plan.rejection.closeConnection = true;
+        return plan;
+    }
     bool isUpload = target && head.method == "POST" && target->segments.size() == 2 &&
                     target->segments[0] == "api" && target->segments[1] == "upload";
     if (!isUpload) {
@@ -263,6 +314,15 @@ std::optional<HttpResponse> Service::UploadPrecheck(const HttpRequest& request,
         return MessageResponse(400, "图片文件为空");
     if (length > config_.uploadBodyLimit)
         return MessageResponse(400, "图片文件过大");
+    const auto hash = target.query.find("content_hash");
+    const std::string contentHash = hash == target.query.end() ? "" : hash->second;
+    if (!contentHash.empty() && !IsContentHash(contentHash))
+        return MessageResponse(400, "内容摘要无效");
+    const auto allow = target.query.find("allow_duplicate");
+    if (auto existing = ExistingPicture(request, albumId, contentHash,
+                                        allow != target.query.end() && allow->second == "1")) {
+        return existing;
+    }
     if (auto refusal = PlaceRefusal(data_->albums.CheckUpload(user.id, albumId, length))) {
         return refusal;
     }
@@ -316,6 +376,8 @@ HttpResponse Service::HandleApi(HttpRequest& request, const ParsedTarget& target
     if (segments.size() == 2 && action == "upload") {
         return post ? Upload(request, target) : MessageResponse(405, "Method Not Allowed");
     }
+    if (ResumableUploads::IsRoute(target))
+        return Resumable(request, target);
     return MessageResponse(404, "未知的接口");
 }
 
@@ -541,40 +603,104 @@ HttpResponse Service::Upload(HttpRequest& request, const ParsedTarget& target) {
         if (!out)
             return MessageResponse(500, kServerFault);
     }
+    const auto hash = target.query.find("content_hash");
+    return StorePicture(request, user.id, albumId, std::move(title),
+                        hash == target.query.end() ? "" : hash->second, request.bodyFile);
+}
+
+HttpResponse Service::StorePicture(const HttpRequest& request, std::int64_t userId,
+                                   std::int64_t albumId, std::string title,
+                                   const std::string& contentHash, std::string& file) {
     std::error_code ec;
-    auto size = static_cast<std::int64_t>(fs::file_size(request.bodyFile, ec));
+    auto size = static_cast<std::int64_t>(fs::file_size(file, ec));
     if (ec)
         return MessageResponse(500, kServerFault);
     if (size == 0)
         return MessageResponse(400, "图片文件为空");
-    auto type = SniffPictureFile(request.bodyFile);
+    auto type = SniffPictureFile(file);
     if (!type)
         return MessageResponse(415, "不支持的图片格式");
-    if (!PhotoFiles::SyncFile(request.bodyFile))
+    if (!PhotoFiles::SyncFile(file))
         return MessageResponse(500, kServerFault);
 
     PhotoRecord photo;
     photo.albumId = albumId;
-    photo.userId = user.id;
+    photo.userId = userId;
     photo.title = std::move(title);
-    photo.file = PhotoFiles::RelativePath(user.id, albumId, PhotoFiles::NewStoredName(*type));
+    photo.file = PhotoFiles::RelativePath(userId, albumId, PhotoFiles::NewStoredName(*type));
     photo.mime = type->mime;
     photo.size = size;
     photo.created = Now();
     bool moved = false;
     PlaceResult placed = data_->albums.AddPhoto(
-        photo,
-        [&](const std::string& file) { return data_->files.MoveIntoPlace(request.bodyFile, file); },
+        photo, [&](const std::string& stored) { return data_->files.MoveIntoPlace(file, stored); },
         moved);
     if (placed != PlaceResult::Ok && moved)
         data_->files.Remove(photo.file);
     if (auto refusal = PlaceRefusal(placed))
         return *refusal;
+    // Without its hash the picture is only not recognised again: the upload itself stands.
+    if (!contentHash.empty())
+        (void)data_->hashes.Record(photo.id, albumId, contentHash);
+    return PhotoReply(request, photo, "上传成功", PhotoKind::New);
+}
+
+std::optional<HttpResponse> Service::ExistingPicture(const HttpRequest& request,
+                                                     std::int64_t albumId,
+                                                     const std::string& contentHash,
+                                                     bool allowDuplicate) {
+    if (contentHash.empty() || allowDuplicate)
+        return std::nullopt;
+    PhotoRecord photo;
+    switch (data_->hashes.Find(albumId, contentHash, photo)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::NotFound:
+            return std::nullopt;
+        default:
+            return MessageResponse(500, kServerFault);
+    }
+    return PhotoReply(request, photo, "图片已在相册中", PhotoKind::Existing);
+}
+
+HttpResponse Service::PhotoReply(const HttpRequest& request, const PhotoRecord& photo,
+                                 const std::string& message, PhotoKind kind) {
     json reply;
     reply["file_url"] = BaseAddress(request) + "/photos/" + photo.file;
-    reply["msg"] = "上传成功";
+    reply["msg"] = message;
     reply["photo_id"] = std::to_string(photo.id);
+    if (kind == PhotoKind::Existing)
+        reply["duplicate"] = true;
     return JsonResponse(200, DumpJson(reply));
+}
+
+HttpResponse Service::Resumable(HttpRequest& request, const ParsedTarget& target) {
+    if (request.method == "OPTIONS") {
+        HttpResponse options;
+        options.status = 204;
+        options.headers = {{"Tus-Resumable", "1.0.0"},
+                           {"Tus-Version", "1.0.0"},
+                           {"Tus-Extension", "creation,termination,expiration"},
+                           {"Tus-Max-Size", std::to_string(config_.uploadBodyLimit)}};
+        return options;
+    }
+    if (auto status = config_.faults.StatusFor("upload")) {
+        HttpResponse fault = MessageResponse(*status, kServerFault);
+        AddTusHeaders(fault);
+        return fault;
+    }
+    UserRecord user;
+    switch (Authorise(request, user)) {
+        case StoreResult::Ok:
+            return resumable_->Handle(request, target, user, BaseAddress(request), Now());
+        case StoreResult::NotFound: {
+            HttpResponse refusal = MessageResponse(401, kNotLoggedIn);
+            AddTusHeaders(refusal);
+            return refusal;
+        }
+        default:
+            return MessageResponse(500, kServerFault);
+    }
 }
 
 HttpResponse Service::Download(const ParsedTarget& target) {

@@ -21,6 +21,8 @@
 
 namespace albumd {
 
+class ResumableUploads;
+struct ResumableUpload;
 class WebPages;
 
 // Test-only answers: a kind of request ("login", "ticket-login", "logout", "openapi", "upload",
@@ -54,6 +56,10 @@ struct BodyPlan {
     std::size_t limit = 0;   // the most body bytes to accept
     std::string filePath;    // ToFile: where to stream the body
     HttpResponse rejection;  // Reject: the reply, sent without reading the body
+    // ToFile: append to the existing file, and keep what arrived when the body breaks off.
+    bool append = false;
+    // Kept by the server until the request has been answered or has broken off.
+    std::shared_ptr<void> hold;
 };
 
 class Service {
@@ -89,6 +95,20 @@ private:
     [[nodiscard]] HttpResponse AddFeedback(const HttpRequest& request, const UserRecord& user,
                                            const nlohmann::json& body);
     [[nodiscard]] HttpResponse Upload(HttpRequest& request, const ParsedTarget& target);
+    [[nodiscard]] HttpResponse Resumable(HttpRequest& request, const ParsedTarget& target);
+    // Stores the picture in `file` (consumed) into the album and gives the upload's reply.
+    [[nodiscard]] HttpResponse StorePicture(const HttpRequest& request, std::int64_t userId,
+                                            std::int64_t albumId, std::string title,
+                                            const std::string& contentHash, std::string& file);
+    // The reply naming a picture the album holds already, when the upload carries the hash of
+    // one and does not ask for a second copy.
+    [[nodiscard]] std::optional<HttpResponse> ExistingPicture(const HttpRequest& request,
+                                                              std::int64_t albumId,
+                                                              const std::string& contentHash,
+                                                              bool allowDuplicate);
+    enum class PhotoKind { New, Existing };
+    [[nodiscard]] HttpResponse PhotoReply(const HttpRequest& request, const PhotoRecord& photo,
+                                          const std::string& message, PhotoKind kind);
     [[nodiscard]] HttpResponse Download(const ParsedTarget& target);
     [[nodiscard]] HttpResponse Photo(const ParsedTarget& target);
 
@@ -105,6 +125,7 @@ private:
     std::unique_ptr<DataStore> data_;
     Authenticator authenticator_;
     std::unique_ptr<WebPages> pages_;
+    std::unique_ptr<ResumableUploads> resumable_;
     std::string listenAddress_ = "127.0.0.1";
 };
 
