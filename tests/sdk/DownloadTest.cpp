@@ -10,6 +10,7 @@
 #include "sdk/OvkSdk.h"
 #include "sdk/SdkTestSupport.h"
 #include "support/AlbumdProcess.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix::test {
 namespace {
@@ -221,12 +222,13 @@ TEST(DownloadNoAnswerTest, ClosingDropsTheTemporaryFileAndEveryEvent) {
     params.context = &recorder;
     OvkHandle handle = ovkDownloadCreate(&params);
     ASSERT_TRUE(ovkDownloadStart(handle, 1000));
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() == 1; }));  // asked, never answered
     EXPECT_TRUE(ovkCloseHandle(handle));
     recorder.CloseGate();
-    std::this_thread::sleep_for(2000ms);
+    // Once the SDK lets go of the connection, neither the time-out nor an answer can come.
+    ASSERT_TRUE(WaitUntil([&] { return silent.ClosedByClient() == 1; }));
     EXPECT_EQ(recorder.LateEvents(), 0);
-    EXPECT_TRUE(FolderNames(sdk.Folder() + "in").empty());
+    EXPECT_TRUE(WaitUntil([&] { return FolderNames(sdk.Folder() + "in").empty(); }));
 }
 
 }  // namespace

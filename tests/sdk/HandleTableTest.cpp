@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include "support/WaitUntil.h"
+
 namespace tavopix::sdk {
 namespace {
 
@@ -44,9 +46,7 @@ TEST(HandleTableTest, RemoveWaitsForARunningDeliveryAndNoneRunsAfterIt) {
             deliveryDone = true;
         });
     });
-    while (!delivering) {
-        std::this_thread::yield();
-    }
+    ASSERT_TRUE(test::WaitUntil([&] { return delivering.load(); }));
     EXPECT_TRUE(table.Remove(handle));
     EXPECT_TRUE(deliveryDone);  // the close returned only after the callback had ended
     deliverer.join();

@@ -11,6 +11,7 @@
 #include "sdk/OvkSdk.h"
 #include "sdk/SdkTestSupport.h"
 #include "support/AlbumdProcess.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix::test {
 namespace {
@@ -160,9 +161,9 @@ TEST(LoginNoAnswerTest, ASilentServiceGivesStatusZeroAfterTheTimeOut) {
     params.completion = &EventRecorder::OnCompletion;
     params.context = &recorder;
     auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(ovkLoginStart(sdk.Session(), &params, 1000));
+    ASSERT_TRUE(ovkLoginStart(sdk.Session(), &params, 100));
     ASSERT_TRUE(recorder.WaitForEnd(20s));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 90ms);
     EXPECT_EQ(recorder.Events().at(0).event, 0u);
     EXPECT_EQ(recorder.Events().at(0).lastError, OVK_ERROR_TIMEOUT);
     EXPECT_EQ(LastStatus(sdk.Session()), 0u);
@@ -193,12 +194,15 @@ TEST(LoginNoAnswerTest, StoppedLoginsNeverComplete) {
     params.completion = &EventRecorder::OnCompletion;
     params.context = &first;
     ASSERT_TRUE(ovkLoginStart(sdk.Session(), &params, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() == 1; }));
     first.CloseGate();  // the next start abandons it
     OvkTicketParams ticket{u"2", u"key", u"ticket", &EventRecorder::OnCompletion, &second};
     ASSERT_TRUE(ovkTicketLoginStart(sdk.Session(), &ticket, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() == 2; }));
     EXPECT_TRUE(ovkLoginStop(sdk.Session()));  // either stop ends either kind
     second.CloseGate();
-    std::this_thread::sleep_for(2500ms);  // well past both time-outs
+    // Once the SDK lets go of both connections, neither time-out nor an answer can come.
+    ASSERT_TRUE(WaitUntil([&] { return silent.ClosedByClient() == 2; }));
     EXPECT_TRUE(first.Events().empty());
     EXPECT_TRUE(second.Events().empty());
 }

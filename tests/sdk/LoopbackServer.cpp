@@ -51,9 +51,24 @@ std::string LoopbackServer::BaseAddress() const {
 
 void LoopbackServer::Run() {
     for (;;) {
-        pollfd ready[2] = {{listenFd_, POLLIN, 0}, {stopFds_[0], POLLIN, 0}};
-        if (poll(ready, 2, -1) < 0 || (ready[1].revents & POLLIN)) {
+        // The held connections are watched for the client's close alone; their requests stay
+        // unread, so an upload's body fills the socket and stalls.
+        std::vector<pollfd> ready = {{listenFd_, POLLIN, 0}, {stopFds_[0], POLLIN, 0}};
+        for (int held : connections_) {
+            ready.push_back({held, POLLRDHUP, 0});
+        }
+        if (poll(ready.data(), ready.size(), -1) < 0 || (ready[1].revents & POLLIN)) {
             break;
+        }
+        for (std::size_t i = 2; i < ready.size(); ++i) {
+            if (ready[i].revents & (POLLRDHUP | POLLHUP | POLLERR)) {
+                close(ready[i].fd);
+                std::erase(connections_, ready[i].fd);
+                ++closedByClient_;
+            }
+        }
+        if (!(ready[0].revents & POLLIN)) {
+            continue;
         }
         int connection = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0) {

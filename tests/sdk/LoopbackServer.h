@@ -25,6 +25,10 @@ public:
     std::string BaseAddress() const;
     // How many connections it has accepted so far.
     int Connections() const { return accepted_.load(); }
+    // How many of the connections it holds without answering the client has closed: the SDK
+    // lets go of a request's connection only once the request is dropped, so after that no
+    // time-out or answer can bring it back.
+    int ClosedByClient() const { return closedByClient_.load(); }
 
 private:
     LoopbackServer(bool answers, std::string reply);
@@ -37,6 +41,7 @@ private:
     int port_ = 0;
     std::vector<int> connections_;  // server thread only
     std::atomic<int> accepted_{0};
+    std::atomic<int> closedByClient_{0};
     std::thread thread_;
 };
 

@@ -6,6 +6,7 @@
 #include "sdk/OvkSdk.h"
 #include "sdk/SdkTestSupport.h"
 #include "support/AlbumdProcess.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix::test {
 namespace {
@@ -115,7 +116,7 @@ TEST(OpenApiFaultTest, AServerFaultIsStatus500) {
 TEST(OpenApiNoAnswerTest, ASilentServiceGivesStatusZero) {
     LoopbackServer silent;
     SdkSession sdk(silent.BaseAddress());
-    ApiReply reply = CallOpenApi(sdk.Session(), OVK_API_ALBUM_LIST, u"{}", u"", 1000);
+    ApiReply reply = CallOpenApi(sdk.Session(), OVK_API_ALBUM_LIST, u"{}", u"", 100);
     EXPECT_EQ(reply.result, 0u);
     EXPECT_EQ(reply.status, 0u);
     EXPECT_TRUE(reply.text.empty());
@@ -129,9 +130,11 @@ TEST(OpenApiNoAnswerTest, AClosedRequestNeverCompletes) {
     EventRecorder recorder;
     OvkCallbackSpec callback{&recorder, &EventRecorder::OnCompletion};
     ASSERT_TRUE(ovkOpenApiAsynCall(handle, &callback));
+    ASSERT_TRUE(WaitUntil([&] { return silent.Connections() == 1; }));
     EXPECT_TRUE(ovkCloseHandle(handle));
     recorder.CloseGate();
-    std::this_thread::sleep_for(2000ms);
+    // Once the SDK lets go of the connection, neither the time-out nor an answer can come.
+    ASSERT_TRUE(WaitUntil([&] { return silent.ClosedByClient() == 1; }));
     EXPECT_TRUE(recorder.Events().empty());
 }
 
