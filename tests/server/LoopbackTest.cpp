@@ -14,6 +14,7 @@
 #include "ServiceFixture.h"
 #include "support/AlbumdProcess.h"
 #include "support/RawHttp.h"
+#include "support/WaitUntil.h"
 
 namespace albumd::test {
 namespace {
@@ -97,8 +98,9 @@ TEST_F(LoopbackTest, TicketsExpireAndAreRevokedByLogout) {
 
     std::string second = Login("alice", "alice-password");
     EXPECT_EQ(Call("GET", "/api/user", "", second).status, 200);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
-    EXPECT_EQ(Call("GET", "/api/user", "", second).status, 401);
+    EXPECT_TRUE(
+        tavopix::test::WaitUntil([&] { return Call("GET", "/api/user", "", second).status == 401; },
+                                 std::chrono::seconds(10), std::chrono::milliseconds(50)));
 }
 
 TEST_F(LoopbackTest, AlbumsAndFeedbackOverTheWire) {
@@ -122,14 +124,14 @@ TEST_F(LoopbackTest, AlbumsAndFeedbackOverTheWire) {
     // Requests follow each other on one kept-alive connection.
     RawConnection connection(server_->Port());
     const std::string keepAlive =
-        "GET /api/user HTTP/1.1\r\nHost: h\r\nAuthorization: Ticket " + ticket + "\r\n\r\n";
+        "GET /api/user HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Ticket " + ticket + "\r\n\r\n";
     ASSERT_TRUE(connection.Send(keepAlive + keepAlive));
     EXPECT_EQ(connection.Read().status, 200);
     RawReply second = connection.Read();
     EXPECT_EQ(second.status, 200);
     EXPECT_EQ(json::parse(second.body)["username"], "alice");
     ASSERT_TRUE(connection.Send(
-        "HEAD /static/albumd.css HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n"));
+        "HEAD /static/albumd.css HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"));
     RawReply head = connection.Read();
     EXPECT_EQ(head.status, 200);
     EXPECT_NE(head.Header("Content-Length"), "0");
@@ -149,9 +151,15 @@ TEST_F(LoopbackTest, UploadWaitsForContinueAndTheStoredPictureIsServed) {
     RawReply stored = connection.Read();
     ASSERT_EQ(stored.status, 200) << stored.body;
     std::string url = json::parse(stored.body)["file_url"];
-    ASSERT_EQ(url.rfind("http://127.0.0.1/photos/", 0), 0u) << url;
+    ASSERT_EQ(url.rfind("http://127.0.0.1/u/alice/" + album + "/", 0), 0u) << url;
 
-    RawReply served = Call("GET", url.substr(std::string("http://127.0.0.1").size()), "");
+    // The address is the picture's page, which links the original.
+    RawReply page = Call("GET", url.substr(std::string("http://127.0.0.1").size()), "");
+    ASSERT_EQ(page.status, 200);
+    const std::size_t original = page.body.find("href=\"/photos/");
+    ASSERT_NE(original, std::string::npos) << page.body;
+    const std::size_t start = original + 6;
+    RawReply served = Call("GET", page.body.substr(start, page.body.find('"', start) - start), "");
     EXPECT_EQ(served.status, 200);
     EXPECT_EQ(served.Header("Content-Type"), "image/jpeg");
     EXPECT_EQ(served.Header("X-Content-Type-Options"), "nosniff");
@@ -193,10 +201,11 @@ TEST_F(LoopbackTest, BadInputIsRefused) {
     std::string ticket = Login("alice", "alice-password");
     std::string bobAlbum = CreateAlbum(Login("bob", "bob-password"), "b");
 
-    EXPECT_EQ(Call("POST", "/api/openapi/133", std::string(70000, 'x'), ticket).status, 413);
+    EXPECT_EQ(Call("POST", "/api/openapi/133", "{" + std::string(70000, 'x'), ticket).status, 413);
     EXPECT_EQ(
         Exchange(server_->Port(),
-                 "POST /api/openapi/133 HTTP/1.1\r\nHost: h\r\n"
+                 "POST /api/openapi/133 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                 "Content-Type: application/json\r\n"
                  "Transfer-Encoding: chunked\r\nAuthorization: Ticket " +
                      ticket + "\r\n\r\n20000\r\n" + std::string(0x20000, 'x') + "\r\n0\r\n\r\n")
             .status,
@@ -211,7 +220,7 @@ TEST_F(LoopbackTest, BadInputIsRefused) {
               400);
     EXPECT_EQ(Call("GET", "/photos/../albumd.db", "").status, 400);
     EXPECT_EQ(Call("GET", "/tavopix/packages/%2e%2e%2falbumd.db", "").status, 400);
-    EXPECT_EQ(Exchange(server_->Port(), "GET / HTTP/1.1\r\nHost: h\r\nX-Big: " +
+    EXPECT_EQ(Exchange(server_->Port(), "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " +
                                             std::string(20000, 'a') + "\r\n\r\n")
                   .status,
               400);
@@ -266,6 +275,18 @@ int CountFiles(const std::string& folder) {
     return count;
 }
 
+std::uintmax_t LargestFileSize(const std::string& folder) {
+    std::uintmax_t largest = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::error_code sizeError;
+        const std::uintmax_t size = entry.file_size(sizeError);
+        if (!sizeError && size > largest)
+            largest = size;
+    }
+    return largest;
+}
+
 TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHalfPicture) {
     ASSERT_TRUE(server_->Listen());
     std::string ticket = Login("alice", "alice-password");
@@ -288,8 +309,8 @@ TEST_F(LoopbackTest, KilledDuringAnUploadItLosesNothingAcknowledgedAndListsNoHal
     });
     RawConnection halfSent(server_->Port());
     ASSERT_TRUE(halfSent.Send(UploadRequest(ticket, album, 4 * 1024 * 1024) + FakeJpeg(1 << 20)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    ASSERT_GT(CountFiles(data_ + "/tmp"), 0);  // the half-sent body is on its way to disk
+    // The half-sent body is on its way to disk: a temporary file larger than any whole upload.
+    ASSERT_TRUE(tavopix::test::WaitUntil([&] { return LargestFileSize(data_ + "/tmp") > 300000; }));
     (void)server_->Stop(SIGKILL);
     stop = true;
     uploader.join();
