@@ -68,7 +68,11 @@ StoreResult Accounts::SetPassword(std::string_view name, std::string_view passwo
                      "UPDATE tickets SET revoked = 1 WHERE user_id = "
                      "(SELECT id FROM users WHERE name = ?1)");
     revoke.Bind(1, name);
-    if (!revoke.Run()) {
+    Statement endSessions(db_,
+                          "DELETE FROM web_sessions WHERE user_id = "
+                          "(SELECT id FROM users WHERE name = ?1)");
+    endSessions.Bind(1, name);
+    if (!revoke.Run() || !endSessions.Run()) {
         db_.Rollback();
         return StoreResult::Fault;
     }
@@ -94,6 +98,13 @@ StoreResult Accounts::FindUser(std::string_view name, UserRecord& user) {
     auto lock = db_.Lock();
     Statement select(db_, "SELECT id, name, created FROM users WHERE name = ?1");
     select.Bind(1, name);
+    return select.FindOne([&] { user = {select.Int(0), select.Text(1), select.Int(2)}; });
+}
+
+StoreResult Accounts::FindUserById(std::int64_t id, UserRecord& user) {
+    auto lock = db_.Lock();
+    Statement select(db_, "SELECT id, name, created FROM users WHERE id = ?1");
+    select.Bind(1, id);
     return select.FindOne([&] { user = {select.Int(0), select.Text(1), select.Int(2)}; });
 }
 

@@ -39,11 +39,12 @@ public:
     // Invalid for a bad name or password, Exists when the name is taken.
     [[nodiscard]] StoreResult CreateUser(std::string_view name, std::string_view password,
                                          std::int64_t now, UserRecord* created = nullptr);
-    // Sets a new password and revokes every ticket of the user.
+    // Sets a new password and ends every ticket and web session of the user.
     [[nodiscard]] StoreResult SetPassword(std::string_view name, std::string_view password);
     // Removes the user with albums, pictures and tickets (rows only; files are the caller's).
     [[nodiscard]] StoreResult DeleteUser(std::string_view name, UserRecord* deleted = nullptr);
     [[nodiscard]] StoreResult FindUser(std::string_view name, UserRecord& user);
+    [[nodiscard]] StoreResult FindUserById(std::int64_t id, UserRecord& user);
     [[nodiscard]] StoreResult ListUsers(std::vector<UserRecord>& users);
 
     enum class PasswordCheck { Ok, UnknownUser, WrongPassword, Fault };

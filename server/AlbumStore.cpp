@@ -6,6 +6,8 @@ namespace {
 
 constexpr const char* kSpaceKey = "space_per_user";
 constexpr const char* kPicturesKey = "pictures_per_album";
+constexpr const char* kAlbumsKey = "albums_per_user";
+constexpr const char* kFeedbackKey = "feedback_per_day";
 
 AlbumRecord AlbumFromRow(const Statement& row) {
     AlbumRecord album;
@@ -56,6 +58,17 @@ StoreResult ReadInt(Statement& statement, std::int64_t& value, bool& found) {
 StoreResult AlbumStore::CreateAlbum(std::int64_t userId, const NewAlbum& album, std::int64_t now,
                                     std::int64_t& albumId) {
     auto lock = db_.Lock();
+    Limits limits;
+    if (DefaultLimitsLocked(limits) != StoreResult::Ok)
+        return StoreResult::Fault;
+    Statement count(db_, "SELECT COUNT(*) FROM albums WHERE user_id = ?1");
+    count.Bind(1, userId);
+    std::int64_t albums = 0;
+    bool found = false;
+    if (ReadInt(count, albums, found) != StoreResult::Ok)
+        return StoreResult::Fault;
+    if (albums >= limits.albumsPerUser)
+        return StoreResult::Invalid;
     Statement insert(db_,
                      "INSERT INTO albums(user_id, name, description, privacy, question, "
                      "answer_hash, created) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
@@ -108,6 +121,76 @@ StoreResult AlbumStore::FindPhoto(const std::string& file, PhotoRecord& photo) {
     return select.FindOne([&] { photo = PhotoFromRow(select); });
 }
 
+StoreResult AlbumStore::FindPhotoById(std::int64_t photoId, PhotoRecord& photo) {
+    auto lock = db_.Lock();
+    std::string sql = std::string(kPhotoColumns) + "WHERE id = ?1";
+    Statement select(db_, sql.c_str());
+    select.Bind(1, photoId);
+    return select.FindOne([&] { photo = PhotoFromRow(select); });
+}
+
+StoreResult AlbumStore::ListAllAlbums(std::size_t limit, std::vector<AlbumRecord>& albums) {
+    auto lock = db_.Lock();
+    std::string sql =
+        std::string(kAlbumColumns) + ", users u WHERE u.id = a.user_id ORDER BY a.id DESC LIMIT ?1";
+    sql.replace(sql.find(" FROM albums a"), 0, ", u.name");
+    Statement select(db_, sql.c_str());
+    select.Bind(1, static_cast<std::int64_t>(limit));
+    albums.clear();
+    const bool read = select.ForEachRow([&] {
+        albums.push_back(AlbumFromRow(select));
+        albums.back().ownerName = select.Text(8);
+    });
+    return read ? StoreResult::Ok : StoreResult::Fault;
+}
+
+StoreResult AlbumStore::UpdateAlbum(std::int64_t albumId, const NewAlbum& album) {
+    auto lock = db_.Lock();
+    Statement update(
+        db_,
+        "UPDATE albums SET name = ?1, description = ?2, privacy = ?3, "
+        "question = CASE WHEN ?3 = 3 THEN ?4 ELSE NULL END, "
+        "answer_hash = CASE WHEN ?3 = 3 THEN COALESCE(?5, answer_hash) ELSE NULL "
+        "END WHERE id = ?6 AND (?3 <> 3 OR ?5 IS NOT NULL OR answer_hash IS NOT NULL)");
+    update.Bind(1, album.name).Bind(2, album.description).Bind(3, album.privacy);
+    update.Bind(4, album.question);
+    if (album.answerHash.empty()) {
+        update.BindNull(5);
+    } else {
+        update.Bind(5, album.answerHash);
+    }
+    update.Bind(6, albumId);
+    if (!update.Run())
+        return StoreResult::Fault;
+    return db_.Changes() == 1 ? StoreResult::Ok : StoreResult::Invalid;
+}
+
+StoreResult AlbumStore::DeleteAlbum(std::int64_t albumId) {
+    auto lock = db_.Lock();
+    Statement remove(db_, "DELETE FROM albums WHERE id = ?1");
+    remove.Bind(1, albumId);
+    if (!remove.Run())
+        return StoreResult::Fault;
+    return db_.Changes() == 1 ? StoreResult::Ok : StoreResult::NotFound;
+}
+
+StoreResult AlbumStore::DeletePhoto(std::int64_t photoId) {
+    auto lock = db_.Lock();
+    Statement remove(db_, "DELETE FROM photos WHERE id = ?1");
+    remove.Bind(1, photoId);
+    if (!remove.Run())
+        return StoreResult::Fault;
+    return db_.Changes() == 1 ? StoreResult::Ok : StoreResult::NotFound;
+}
+
+StoreResult AlbumStore::AnswerHash(std::int64_t albumId, std::string& hash) {
+    auto lock = db_.Lock();
+    Statement select(db_,
+                     "SELECT answer_hash FROM albums WHERE id = ?1 AND answer_hash IS NOT NULL");
+    select.Bind(1, albumId);
+    return select.FindOne([&] { hash = select.Text(0); });
+}
+
 bool AlbumStore::IsKnownFile(const std::string& file) {
     PhotoRecord photo;
     // On a database fault the file is kept: better an orphan than a lost picture.
@@ -115,12 +198,18 @@ bool AlbumStore::IsKnownFile(const std::string& file) {
 }
 
 StoreResult AlbumStore::DefaultLimitsLocked(Limits& limits) {
-    limits = {kDefaultSpacePerUser, kDefaultPicturesPerAlbum};
-    Statement select(db_, "SELECT key, value FROM settings WHERE key IN (?1, ?2)");
-    select.Bind(1, std::string_view(kSpaceKey)).Bind(2, std::string_view(kPicturesKey));
+    limits = {kDefaultSpacePerUser, kDefaultPicturesPerAlbum, kDefaultAlbumsPerUser,
+              kDefaultFeedbackPerDay};
+    const std::pair<const char*, std::int64_t*> keys[] = {{kSpaceKey, &limits.spacePerUser},
+                                                          {kPicturesKey, &limits.picturesPerAlbum},
+                                                          {kAlbumsKey, &limits.albumsPerUser},
+                                                          {kFeedbackKey, &limits.feedbackPerDay}};
+    Statement select(db_, "SELECT key, value FROM settings");
     const bool read = select.ForEachRow([&] {
-        (select.Text(0) == kSpaceKey ? limits.spacePerUser : limits.picturesPerAlbum) =
-            select.Int(1);
+        for (const auto& [key, value] : keys) {
+            if (select.Text(0) == key)
+                *value = select.Int(1);
+        }
     });
     return read ? StoreResult::Ok : StoreResult::Fault;
 }
@@ -130,10 +219,13 @@ StoreResult AlbumStore::DefaultLimits(Limits& limits) {
     return DefaultLimitsLocked(limits);
 }
 
-StoreResult AlbumStore::SetDefaultLimits(LimitChange space, LimitChange pictures) {
+StoreResult AlbumStore::SetDefaultLimits(LimitChange space, LimitChange pictures,
+                                         LimitChange albums, LimitChange feedbackPerDay) {
     auto lock = db_.Lock();
     const std::pair<const char*, LimitChange> changes[] = {{kSpaceKey, space},
-                                                           {kPicturesKey, pictures}};
+                                                           {kPicturesKey, pictures},
+                                                           {kAlbumsKey, albums},
+                                                           {kFeedbackKey, feedbackPerDay}};
     for (const auto& [key, change] : changes) {
         if (!change)
             continue;

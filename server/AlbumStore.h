@@ -31,6 +31,7 @@ struct AlbumRecord {
     std::string question;
     std::int64_t created = 0;
     std::int64_t photoCount = 0;
+    std::string ownerName;  // filled by ListAllAlbums only
 };
 
 struct NewAlbum {
@@ -55,6 +56,8 @@ struct PhotoRecord {
 struct Limits {
     std::int64_t spacePerUser = 0;  // bytes
     std::int64_t picturesPerAlbum = 0;
+    std::int64_t albumsPerUser = 0;   // server-wide only
+    std::int64_t feedbackPerDay = 0;  // per user, server-wide only
 };
 
 // A change of one limit: nullopt keeps it, a value sets it; for a user's limits
@@ -68,20 +71,36 @@ class AlbumStore {
 public:
     static constexpr std::int64_t kDefaultSpacePerUser = 1LL << 30;
     static constexpr std::int64_t kDefaultPicturesPerAlbum = 1000;
+    static constexpr std::int64_t kDefaultAlbumsPerUser = 100;
+    static constexpr std::int64_t kDefaultFeedbackPerDay = 20;
 
     explicit AlbumStore(Database& db) : db_(db) {}
 
+    // Invalid when the user already has as many albums as the limit allows.
     [[nodiscard]] StoreResult CreateAlbum(std::int64_t userId, const NewAlbum& album,
                                           std::int64_t now, std::int64_t& albumId);
+    // Renames, describes and sets the privacy of an album. An empty `answerHash` keeps the
+    // stored answer, which a question album must then already have (else Invalid).
+    [[nodiscard]] StoreResult UpdateAlbum(std::int64_t albumId, const NewAlbum& album);
+    // Removes the album's rows; its files are the caller's.
+    [[nodiscard]] StoreResult DeleteAlbum(std::int64_t albumId);
+    [[nodiscard]] StoreResult DeletePhoto(std::int64_t photoId);
+    // The stored answer hash of a question album; NotFound when it has none.
+    [[nodiscard]] StoreResult AnswerHash(std::int64_t albumId, std::string& hash);
+    // Every album with its owner's name, newest first, at most `limit`.
+    [[nodiscard]] StoreResult ListAllAlbums(std::size_t limit, std::vector<AlbumRecord>& albums);
     // The user's albums in creation order, with their picture counts.
     [[nodiscard]] StoreResult ListAlbums(std::int64_t userId, std::vector<AlbumRecord>& albums);
     [[nodiscard]] StoreResult FindAlbum(std::int64_t albumId, AlbumRecord& album);
     [[nodiscard]] StoreResult ListPhotos(std::int64_t albumId, std::vector<PhotoRecord>& photos);
     [[nodiscard]] StoreResult FindPhoto(const std::string& file, PhotoRecord& photo);
+    [[nodiscard]] StoreResult FindPhotoById(std::int64_t photoId, PhotoRecord& photo);
     [[nodiscard]] bool IsKnownFile(const std::string& file);
 
     [[nodiscard]] StoreResult DefaultLimits(Limits& limits);
-    [[nodiscard]] StoreResult SetDefaultLimits(LimitChange space, LimitChange pictures);
+    [[nodiscard]] StoreResult SetDefaultLimits(LimitChange space, LimitChange pictures,
+                                               LimitChange albums = std::nullopt,
+                                               LimitChange feedbackPerDay = std::nullopt);
     [[nodiscard]] StoreResult EffectiveLimits(std::int64_t userId, Limits& limits);
     [[nodiscard]] StoreResult SetUserLimits(std::int64_t userId, LimitChange space,
                                             LimitChange pictures);

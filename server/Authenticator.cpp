@@ -2,28 +2,26 @@
 
 namespace albumd {
 
-Authenticator::Result Authenticator::PasswordLogin(std::string_view name, std::string_view password,
-                                                   const std::string& address,
-                                                   std::string_view machineKey, std::int64_t now) {
+Authenticator::Result Authenticator::CheckLogin(std::string_view name, std::string_view password,
+                                                const std::string& address, std::int64_t now) {
     Result result;
-    const std::string accountKey(name);
-    // Both keys let the attempt begin before the slow password check, which it then counts in.
-    std::int64_t locked = accountThrottle_.Begin(accountKey, now);
-    if (locked == 0) {
-        locked = addressThrottle_.Begin(address, now);
-        if (locked > 0)
-            accountThrottle_.End(accountKey, now, false);
-    }
-    if (locked > 0) {
+    UserRecord known;
+    const StoreResult found = accounts_.FindUser(name, known);
+    if (found != StoreResult::Ok && found != StoreResult::NotFound)
+        return result;
+    const bool exists = found == StoreResult::Ok;
+    LoginThrottle& throttle = exists ? accountThrottle_ : addressThrottle_;
+    const std::string key = exists ? std::string(name) : address;
+    // The attempt begins before the slow password check, which then counts it in.
+    if (const std::int64_t locked = throttle.Begin(key, now); locked > 0) {
         result.outcome = Outcome::Locked;
         result.retryAfter = locked;
         return result;
     }
     const Accounts::PasswordCheck check = accounts_.CheckPassword(name, password, result.user);
-    const bool wrongPassword = check == Accounts::PasswordCheck::WrongPassword;
-    accountThrottle_.End(accountKey, now, wrongPassword);
-    addressThrottle_.End(address, now,
-                         wrongPassword || check == Accounts::PasswordCheck::UnknownUser);
+    throttle.End(key, now,
+                 check == Accounts::PasswordCheck::WrongPassword ||
+                     check == Accounts::PasswordCheck::UnknownUser);
     switch (check) {
         case Accounts::PasswordCheck::UnknownUser:
             result.outcome = Outcome::UnknownUser;
@@ -37,14 +35,24 @@ Authenticator::Result Authenticator::PasswordLogin(std::string_view name, std::s
         case Accounts::PasswordCheck::Ok:
             break;
     }
-    accountThrottle_.Clear(accountKey);
+    if (exists)
+        accountThrottle_.Clear(key);
+    result.outcome = Outcome::Ok;
+    return result;
+}
+
+Authenticator::Result Authenticator::PasswordLogin(std::string_view name, std::string_view password,
+                                                   const std::string& address,
+                                                   std::string_view machineKey, std::int64_t now) {
+    Result result = CheckLogin(name, password, address, now);
+    if (result.outcome != Outcome::Ok)
+        return result;
     auto ticket = accounts_.IssueTicket(result.user.id, machineKey, now);
     if (!ticket) {
         result.outcome = Outcome::Fault;
         return result;
     }
     result.ticket = std::move(*ticket);
-    result.outcome = Outcome::Ok;
     return result;
 }
 

@@ -12,8 +12,10 @@
 #include "ContentHashIndex.h"
 #include "Database.h"
 #include "Feedback.h"
+#include "Friends.h"
 #include "PhotoFiles.h"
 #include "UpdateFiles.h"
+#include "WebSessions.h"
 
 namespace albumd {
 
@@ -31,6 +33,8 @@ public:
     AlbumStore albums;
     ContentHashIndex hashes;
     FeedbackStore feedback;
+    FriendStore friends;
+    WebSessions sessions;
     PhotoFiles files;
     UpdateFiles updates;
 

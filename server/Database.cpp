@@ -1,6 +1,12 @@
 #include "Database.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace albumd {
 
@@ -52,6 +58,21 @@ const char* const kSchema[] = {
     " address TEXT NOT NULL,"
     " created INTEGER NOT NULL)",
     "CREATE TABLE IF NOT EXISTS settings(key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+    // Who may see an owner's albums kept for friends.
+    "CREATE TABLE IF NOT EXISTS friends("
+    " owner_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
+    " friend_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
+    " created INTEGER NOT NULL,"
+    " PRIMARY KEY(owner_id, friend_id))",
+    // Logins of the web pages, apart from the client's tickets: a page's cookie never opens the
+    // API. Only digests are stored, as for tickets.
+    "CREATE TABLE IF NOT EXISTS web_sessions("
+    " digest BLOB PRIMARY KEY,"
+    " user_id INTEGER NOT NULL REFERENCES users(id) ON DELETE CASCADE,"
+    " created INTEGER NOT NULL,"
+    " expires INTEGER NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS web_sessions_user ON web_sessions(user_id)",
+    "CREATE INDEX IF NOT EXISTS feedback_user ON feedback(user_id, created)",
     // The content hashes of stored pictures, by album (ContentHashIndex.h).
     "CREATE TABLE IF NOT EXISTS photo_hashes("
     " photo_id INTEGER PRIMARY KEY REFERENCES photos(id) ON DELETE CASCADE,"
@@ -75,6 +96,16 @@ const char* const kSchema[] = {
 }  // namespace
 
 std::unique_ptr<Database> Database::Open(const std::string& path, std::string& error) {
+    // The file is made readable by its owner alone before SQLite opens it, whatever the umask;
+    // SQLite gives its journal and WAL files the same mode.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 || ::fchmod(fd, 0600) != 0) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    ::close(fd);
     sqlite3* handle = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &handle,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,

@@ -4,8 +4,15 @@ namespace albumd {
 
 StoreResult FeedbackStore::Add(std::int64_t userId, const std::string& contact,
                                const std::string& content, const std::string& address,
-                               std::int64_t now, std::int64_t& id) {
+                               std::int64_t now, std::int64_t maxPerDay, std::int64_t& id) {
     auto lock = db_.Lock();
+    Statement count(db_, "SELECT COUNT(*) FROM feedback WHERE user_id = ?1 AND created > ?2");
+    count.Bind(1, userId).Bind(2, now - 24 * 3600);
+    std::int64_t sent = 0;
+    if (count.FindOne([&] { sent = count.Int(0); }) != StoreResult::Ok)
+        return StoreResult::Fault;
+    if (sent >= maxPerDay)
+        return StoreResult::Invalid;
     Statement insert(db_,
                      "INSERT INTO feedback(user_id, contact, content, address, created) "
                      "VALUES(?1, ?2, ?3, ?4, ?5)");

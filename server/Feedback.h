@@ -23,9 +23,10 @@ class FeedbackStore {
 public:
     explicit FeedbackStore(Database& db) : db_(db) {}
 
+    // Invalid when the user sent `maxPerDay` texts within the last 24 hours already.
     [[nodiscard]] StoreResult Add(std::int64_t userId, const std::string& contact,
                                   const std::string& content, const std::string& address,
-                                  std::int64_t now, std::int64_t& id);
+                                  std::int64_t now, std::int64_t maxPerDay, std::int64_t& id);
     [[nodiscard]] StoreResult List(std::vector<FeedbackRecord>& records);
 
 private:

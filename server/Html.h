@@ -17,6 +17,8 @@ namespace albumd {
                                      std::string_view userName, std::string_view formToken);
 
 [[nodiscard]] const std::string& StyleSheet();
+// The pages' one script: the arrow keys of a photo page follow its previous and next links.
+[[nodiscard]] const std::string& PageScript();
 
 // "2026-12-07" for Unix seconds, in UTC.
 [[nodiscard]] std::string FormatDate(std::int64_t seconds);

@@ -34,9 +34,12 @@ struct Shared {
     Service& service;
     ServerOptions options;
     std::atomic<int> connections{0};
-    // Connections waiting on their client, longest first.
+    // Connections waiting on their client, under waitingMutex: those idle or sending a header,
+    // longest waiting first, and those receiving a body, the one that received nothing for the
+    // longest first. A new connection takes the place of an idle one before any body's.
     std::mutex waitingMutex;
-    std::list<std::weak_ptr<HttpSession>> waiting;
+    std::list<std::weak_ptr<HttpSession>> idle;
+    std::list<std::weak_ptr<HttpSession>> receiving;
 };
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
@@ -70,15 +73,18 @@ public:
         });
     }
 
-    // The connection that has waited longest on its client, taken off the list; nullptr when none.
-    // Entries of connections being destroyed are left for their destructor to remove.
+    // The connection to make room with, taken off its list: the idle one that has waited
+    // longest, else the body that has stalled longest; nullptr when none. Entries of connections
+    // being destroyed are left for their destructor to remove.
     static std::shared_ptr<HttpSession> TakeLongestWaiting(Shared& shared) {
         std::lock_guard lock(shared.waitingMutex);
-        for (auto it = shared.waiting.begin(); it != shared.waiting.end(); ++it) {
-            if (std::shared_ptr<HttpSession> session = it->lock()) {
-                shared.waiting.erase(it);
-                session->waitingEntry_.reset();
-                return session;
+        for (auto* list : {&shared.idle, &shared.receiving}) {
+            for (auto it = list->begin(); it != list->end(); ++it) {
+                if (std::shared_ptr<HttpSession> session = it->lock()) {
+                    list->erase(it);
+                    session->waitingList_ = nullptr;
+                    return session;
+                }
             }
         }
         return nullptr;
@@ -86,17 +92,24 @@ public:
 
 private:
     // From accepting, and from the end of each reply, until a request is complete, the connection
-    // waits on its client and may be evicted.
-    void StartWaiting() {
+    // waits on its client and may be evicted: first on the idle list, then, once its header is
+    // read, on the receiving list, where each piece of body that arrives moves it to the end.
+    void StartWaiting() { Enlist(shared_.idle, false); }
+    void StillReceiving() { Enlist(shared_.receiving, true); }
+    void Enlist(std::list<std::weak_ptr<HttpSession>>& list, bool moveToEnd) {
         std::lock_guard lock(shared_.waitingMutex);
-        if (!waitingEntry_)
-            waitingEntry_ = shared_.waiting.insert(shared_.waiting.end(), weak_from_this());
+        if (waitingList_ == &list && !moveToEnd)
+            return;
+        if (waitingList_)
+            waitingList_->erase(waitingEntry_);
+        waitingList_ = &list;
+        waitingEntry_ = list.insert(list.end(), weak_from_this());
     }
     void StopWaiting() {
         std::lock_guard lock(shared_.waitingMutex);
-        if (waitingEntry_) {
-            shared_.waiting.erase(*waitingEntry_);
-            waitingEntry_.reset();
+        if (waitingList_) {
+            waitingList_->erase(waitingEntry_);
+            waitingList_ = nullptr;
         }
     }
 
@@ -233,6 +246,7 @@ private:
     // deadline.
     template <class Parser>
     void ReadBody(Parser& parser) {
+        StillReceiving();
         stream_.expires_at(std::min(std::chrono::steady_clock::now() + shared_.options.readTimeout,
                                     bodyDeadline_));
         http::async_read_some(
@@ -346,6 +360,9 @@ private:
         if (ec)
             return;
         lingerUntil_ = std::chrono::steady_clock::now() + kLinger;
+        // Draining only waits on the client: the place may go to a new connection.
+        handling_ = false;
+        StartWaiting();
         Drain();
     }
 
@@ -386,14 +403,16 @@ private:
     std::optional<http::request_parser<http::string_body>> stringParser_;
     std::optional<http::request_parser<http::file_body>> fileParser_;
     HttpRequest request_;
-    std::string uploadPath_;  // a streamed body not yet handed to the Service
+    std::string uploadPath_;          // a streamed body not yet handed to the Service
     bool appendUpload_ = false;       // uploadPath_ is appended to and kept when the body breaks
     std::shared_ptr<void> bodyHold_;  // the body plan's hold, until the request ends
     bool keepAlive_ = false;
     bool expectContinue_ = false;
     bool isHead_ = false;
     bool handling_ = false;  // a complete request is being answered: not to be evicted
-    std::optional<std::list<std::weak_ptr<HttpSession>>::iterator> waitingEntry_;  // waitingMutex
+    // The list the connection waits on (nullptr: none) and its entry there; under waitingMutex.
+    std::list<std::weak_ptr<HttpSession>>* waitingList_ = nullptr;
+    std::list<std::weak_ptr<HttpSession>>::iterator waitingEntry_;
     std::chrono::steady_clock::time_point bodyDeadline_;
     std::chrono::steady_clock::time_point lingerUntil_;
     std::array<char, 16 * 1024> drain_;

@@ -2,8 +2,10 @@
 // lets the Service plan its body (into memory, streamed to a file, or refused before it is sent),
 // and writes the Service's reply. One strand per connection; explicit header, body and idle
 // limits; a bounded number of connections. When every connection is taken, a new one takes the
-// place of the one that has waited longest on its client (idle, or sending a header or body):
-// connections that only hold a place, however many, cannot keep a working client out.
+// place of one that waits on its client: an idle one (or one sending its header) that has waited
+// longest, and only when there is none, the one receiving a body that has stalled longest, so
+// idle sockets, however many, neither keep a working client out nor cut off an upload that is
+// arriving.
 #pragma once
 
 #include <chrono>

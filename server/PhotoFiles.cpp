@@ -1,13 +1,16 @@
 #include "PhotoFiles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "Secrets.h"
+#include "Thumbnails.h"
 
 namespace albumd {
 
@@ -59,9 +62,12 @@ std::optional<PictureType> SniffPictureFile(const std::string& path) {
 
 bool PhotoFiles::Prepare(std::string& error) {
     std::error_code ec;
-    fs::create_directories(dataDir_ + "tmp", ec);
-    if (!ec)
-        fs::create_directories(dataDir_ + "photos", ec);
+    for (const char* folder : {"tmp", "photos", "thumbs"}) {
+        if (!ec)
+            fs::create_directories(dataDir_ + folder, ec);
+        if (!ec)
+            fs::permissions(dataDir_ + folder, fs::perms::owner_all, ec);
+    }
     if (ec) {
         error = "cannot create folders in " + dataDir_ + ": " + ec.message();
         return false;
@@ -108,9 +114,7 @@ bool PhotoFiles::SyncFile(const std::string& path) {
 
 bool PhotoFiles::MoveIntoPlace(const std::string& tempPath, std::string_view relative) {
     fs::path target = FullPath(relative);
-    std::error_code ec;
-    fs::create_directories(target.parent_path(), ec);
-    if (ec)
+    if (!MakeFolders(target.parent_path()) || ::chmod(tempPath.c_str(), 0600) != 0)
         return false;
     if (::rename(tempPath.c_str(), target.c_str()) != 0)
         return false;
@@ -121,11 +125,41 @@ bool PhotoFiles::MoveIntoPlace(const std::string& tempPath, std::string_view rel
 void PhotoFiles::Remove(std::string_view relative) const {
     std::error_code ec;
     fs::remove(FullPath(relative), ec);
+    fs::remove(ThumbnailPath(relative), ec);
+}
+
+void PhotoFiles::RemoveAlbumFolder(std::int64_t userId, std::int64_t albumId) const {
+    std::error_code ec;
+    const std::string relative = std::to_string(userId) + "/" + std::to_string(albumId);
+    fs::remove_all(dataDir_ + "photos/" + relative, ec);
+    fs::remove_all(dataDir_ + "thumbs/" + relative, ec);
 }
 
 void PhotoFiles::RemoveUserFolder(std::int64_t userId) const {
     std::error_code ec;
     fs::remove_all(dataDir_ + "photos/" + std::to_string(userId), ec);
+    fs::remove_all(dataDir_ + "thumbs/" + std::to_string(userId), ec);
+}
+
+std::string PhotoFiles::ThumbnailPath(std::string_view relative) const {
+    std::string thumb = dataDir_ + "thumbs/" + std::string(relative);
+    return thumb.substr(0, thumb.rfind('.')) + ".jpg";
+}
+
+bool PhotoFiles::WriteThumbnail(std::string_view relative, const std::string& mime) const {
+    const std::string target = ThumbnailPath(relative);
+    return MakeFolders(fs::path(target).parent_path()) &&
+           MakeThumbnail(FullPath(relative), mime, target);
+}
+
+bool PhotoFiles::MakeFolders(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (fs::is_directory(folder, ec))
+        return true;
+    if (!MakeFolders(folder.parent_path()))
+        return false;
+    // mkdir's mode is narrowed by the umask, never widened: 0700 holds whatever the umask.
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 int PhotoFiles::SweepOrphans(const std::function<bool(const std::string&)>& isKnown) const {

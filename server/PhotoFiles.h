@@ -1,10 +1,12 @@
 // The pictures on disk. An upload is streamed into a temporary file under "tmp/", flushed to
 // disk, and only then renamed into "photos/<user>/<album>/<name>" under a name made here from
-// random bytes; the title a client sends never becomes part of a path. Files that no database
-// row names (left by a crash between the rename and the commit) are swept at start-up.
+// random bytes; the title a client sends never becomes part of a path. Each picture may have a
+// thumbnail under "thumbs/" at the same relative place. Folders are 0700 and files 0600. Files that
+// no database row names (left by a crash between the rename and the commit) are swept at start-up.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -42,8 +44,16 @@ public:
     [[nodiscard]] static bool SyncFile(const std::string& path);
     // Renames `tempPath` to `relative` (creating its folders) and syncs the folder.
     [[nodiscard]] bool MoveIntoPlace(const std::string& tempPath, std::string_view relative);
+    // Removes a picture with its thumbnail.
     void Remove(std::string_view relative) const;
+    void RemoveAlbumFolder(std::int64_t userId, std::int64_t albumId) const;
     void RemoveUserFolder(std::int64_t userId) const;
+    // Where the thumbnail of the picture `relative` is kept: "thumbs/<user>/<album>/<name>.jpg".
+    [[nodiscard]] std::string ThumbnailPath(std::string_view relative) const;
+    // Makes the thumbnail of the stored picture `relative` of type `mime` (see Thumbnails.h).
+    [[nodiscard]] bool WriteThumbnail(std::string_view relative, const std::string& mime) const;
+    // Creates `folder` and its missing parents, each readable by the owner alone.
+    [[nodiscard]] static bool MakeFolders(const std::filesystem::path& folder);
 
     // Removes every stored file for which `isKnown(relative)` is false; returns how many.
     int SweepOrphans(const std::function<bool(const std::string&)>& isKnown) const;

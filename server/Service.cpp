@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 
+#include "AlbumAccess.h"
 #include "ClientJson.h"
 #include "ResumableUploads.h"
 #include "WebPages.h"
@@ -166,6 +167,7 @@ std::unique_ptr<Service> Service::Open(ServiceConfig config, std::string& error)
         return nullptr;
     service->resumable_->Sweep(service->Now());
     service->data_->accounts.PurgeExpiredTickets(service->Now());
+    service->data_->sessions.PurgeExpired(service->Now());
     return service;
 }
 
@@ -224,6 +226,8 @@ std::int64_t Service::Now() const {
 
 std::string Service::BaseAddress(const HttpRequest& request) const {
     std::string_view host = request.Header("host");
+    if (const PublicAddress* address = FindPublicAddress(host, config_.guard.publicAddresses))
+        return address->origin;
     bool usable = !host.empty() && host.size() <= 255;
     for (char c : host)
         usable = usable && IsHostCharacter(c);
@@ -245,6 +249,14 @@ StoreResult Service::Authorise(const HttpRequest& request, UserRecord& user) {
 BodyPlan Service::PlanBody(const HttpRequest& head) {
     BodyPlan plan;
     auto target = ParseTarget(head.target);
+    HttpRequest guarded = head;
+    if (auto refused = target ? GuardRequest(guarded, *target, config_.guard, BaseAddress(head))
+                              : std::nullopt) {
+        plan.kind = BodyPlan::Kind::Reject;
+        plan.rejection = std::move(*refused);
+        plan.rejection.closeConnection = true;
+        return plan;
+    }
     if (target && head.method == "PATCH" && ResumableUploads::IsRoute(*target)) {
         UserRecord user;
         if (Authorise(head, user) == StoreResult::Ok)
@@ -332,15 +344,20 @@ std::optional<HttpResponse> Service::UploadPrecheck(const HttpRequest& request,
 HttpResponse Service::Handle(HttpRequest& request) {
     auto target = ParseTarget(request.target);
     HttpResponse response;
+    std::optional<HttpResponse> refused;
+    if (target)
+        refused = GuardRequest(request, *target, config_.guard, BaseAddress(request));
     if (!target) {
         response = TextResponse(400, "Bad Request");
+    } else if (refused) {
+        response = std::move(*refused);
     } else if (!target->segments.empty() && target->segments[0] == "api") {
         response = HandleApi(request, *target);
     } else if (!target->segments.empty() && target->segments[0] == "tavopix") {
         response = Download(*target);
     } else if (!target->segments.empty() && target->segments[0] == "photos") {
-        response = Photo(*target);
-    } else if (auto page = pages_->Handle(request, *target, Now())) {
+        response = pages_->PictureFile(request, *target, Now());
+    } else if (auto page = pages_->Handle(request, *target, Now(), BaseAddress(request))) {
         response = std::move(*page);
     } else {
         response = pages_->NotFound();
@@ -533,9 +550,11 @@ HttpResponse Service::CreateAlbum(const UserRecord& user, const nlohmann::json& 
         return ApiTextError(400, "相册名不能超过100个字");
     if (Utf8Length(album.description) > 1000)
         return ApiTextError(400, "相册描述不能超过1000个字");
-    const std::string level =
-        MemberText(body, "privacy_lev").value_or(std::to_string(kPrivacyEveryone));
-    album.privacy = level.size() == 1 ? level[0] - '0' : 0;
+    // A level left out means everyone; one of another type (3.5, null, true) is no level at all.
+    const std::optional<std::string> level = body.contains("privacy_lev")
+                                                 ? MemberText(body, "privacy_lev")
+                                                 : std::to_string(kPrivacyEveryone);
+    album.privacy = level && level->size() == 1 ? (*level)[0] - '0' : 0;
     if (album.privacy < kPrivacyEveryone || album.privacy > kPrivacyPrivate) {
         return ApiTextError(400, "隐私级别无效");
     }
@@ -547,14 +566,23 @@ HttpResponse Service::CreateAlbum(const UserRecord& user, const nlohmann::json& 
         if (Utf8Length(album.question) > 200 || Utf8Length(answer) > 200) {
             return ApiTextError(400, "问题和答案不能超过200个字");
         }
-        auto hash = HashPassword(answer, data_->hashCost);
+        auto hash = HashPassword(NormaliseAnswer(answer), data_->hashCost);
         if (!hash)
             return ApiTextError(500, kServerFault);
         album.answerHash = std::move(*hash);
     }
     std::int64_t albumId = 0;
-    if (data_->albums.CreateAlbum(user.id, album, Now(), albumId) != StoreResult::Ok) {
-        return ApiTextError(500, kServerFault);
+    switch (data_->albums.CreateAlbum(user.id, album, Now(), albumId)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::Invalid: {
+            Limits limits;
+            (void)data_->albums.DefaultLimits(limits);
+            return ApiTextError(
+                403, "相册数量已达上限(每个账号" + std::to_string(limits.albumsPerUser) + "个)");
+        }
+        default:
+            return ApiTextError(500, kServerFault);
     }
     nlohmann::ordered_json reply;
     reply["album_id"] = std::to_string(albumId);
@@ -574,9 +602,18 @@ HttpResponse Service::AddFeedback(const HttpRequest& request, const UserRecord& 
         return ApiTextError(400, "反馈内容过长");
     }
     std::int64_t id = 0;
-    if (data_->feedback.Add(user.id, contact, content, request.peerAddress, Now(), id) !=
-        StoreResult::Ok) {
+    Limits limits;
+    if (data_->albums.DefaultLimits(limits) != StoreResult::Ok)
         return ApiTextError(500, kServerFault);
+    switch (data_->feedback.Add(user.id, contact, content, request.peerAddress, Now(),
+                                limits.feedbackPerDay, id)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::Invalid:
+            return ApiTextError(429, "今天的反馈已达上限(" + std::to_string(limits.feedbackPerDay) +
+                                         "条),请明天再试");
+        default:
+            return ApiTextError(500, kServerFault);
     }
     json reply;
     reply["feedback_id"] = std::to_string(id);
@@ -639,6 +676,8 @@ HttpResponse Service::StorePicture(const HttpRequest& request, std::int64_t user
         data_->files.Remove(photo.file);
     if (auto refusal = PlaceRefusal(placed))
         return *refusal;
+    // Without a thumbnail the album page shows the original: the upload stands.
+    (void)data_->files.WriteThumbnail(photo.file, photo.mime);
     // Without its hash the picture is only not recognised again: the upload itself stands.
     if (!contentHash.empty())
         (void)data_->hashes.Record(photo.id, albumId, contentHash);
@@ -666,7 +705,8 @@ std::optional<HttpResponse> Service::ExistingPicture(const HttpRequest& request,
 HttpResponse Service::PhotoReply(const HttpRequest& request, const PhotoRecord& photo,
                                  const std::string& message, PhotoKind kind) {
     json reply;
-    reply["file_url"] = BaseAddress(request) + "/photos/" + photo.file;
+    // The picture's page, which lets in only those who may see the album.
+    reply["file_url"] = pages_->PhotoPageAddress(BaseAddress(request), photo);
     reply["msg"] = message;
     reply["photo_id"] = std::to_string(photo.id);
     if (kind == PhotoKind::Existing)
@@ -724,30 +764,6 @@ HttpResponse Service::Download(const ParsedTarget& target) {
         return TextResponse(404, "Not Found");
     response.filePath = path;
     response.headers.emplace_back("Cache-Control", "no-cache");
-    return response;
-}
-
-HttpResponse Service::Photo(const ParsedTarget& target) {
-    const auto& segments = target.segments;
-    if (segments.size() != 4 || !ParseId(segments[1]) || !ParseId(segments[2]) ||
-        !PhotoFiles::IsStoredName(segments[3])) {
-        return TextResponse(404, "Not Found");
-    }
-    std::string file = segments[1] + "/" + segments[2] + "/" + segments[3];
-    PhotoRecord photo;
-    switch (data_->albums.FindPhoto(file, photo)) {
-        case StoreResult::Ok:
-            break;
-        case StoreResult::NotFound:
-            return TextResponse(404, "Not Found");
-        default:
-            return TextResponse(500, kServerFault);
-    }
-    HttpResponse response;
-    response.contentType = photo.mime;
-    response.filePath = data_->files.FullPath(photo.file);
-    response.headers.emplace_back("X-Content-Type-Options", "nosniff");
-    response.headers.emplace_back("Cache-Control", "public, max-age=86400, immutable");
     return response;
 }
 

@@ -18,6 +18,7 @@
 #include "Authenticator.h"
 #include "DataStore.h"
 #include "HttpMessage.h"
+#include "RequestGuard.h"
 
 namespace albumd {
 
@@ -44,6 +45,7 @@ struct ServiceConfig {
     LoginRules loginRules;
     HashCost hashCost = HashCost::Interactive;
     FaultSwitch faults;
+    GuardRules guard;  // the names albumd answers to, and whether it is behind a proxy
     std::size_t jsonBodyLimit = 64 * 1024;
     std::int64_t uploadBodyLimit = 64LL * 1024 * 1024;
     // Unix seconds; the system clock when empty. Tests move time forward through it.
@@ -69,8 +71,8 @@ public:
     [[nodiscard]] static std::unique_ptr<Service> Open(ServiceConfig config, std::string& error);
     ~Service();
 
-    // The address the server listens on ("127.0.0.1:8080"): used in picture addresses when a
-    // request carries no usable Host header.
+    // The address the server listens on ("127.0.0.1:8080"): used in the addresses albumd hands
+    // out when a request carries no usable Host header.
     void SetListenAddress(std::string hostPort) { listenAddress_ = std::move(hostPort); }
 
     [[nodiscard]] BodyPlan PlanBody(const HttpRequest& head);
@@ -110,7 +112,6 @@ private:
     [[nodiscard]] HttpResponse PhotoReply(const HttpRequest& request, const PhotoRecord& photo,
                                           const std::string& message, PhotoKind kind);
     [[nodiscard]] HttpResponse Download(const ParsedTarget& target);
-    [[nodiscard]] HttpResponse Photo(const ParsedTarget& target);
 
     // The ticket's user for the request's "Authorization: Ticket …" header; Ok, NotFound or
     // Fault.

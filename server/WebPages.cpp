@@ -1,5 +1,7 @@
 #include "WebPages.h"
 
+#include <algorithm>
+
 #include "Html.h"
 #include "Secrets.h"
 
@@ -9,13 +11,15 @@ namespace {
 
 constexpr const char* kSessionCookie = "albumd_session";
 constexpr const char* kFormCookie = "albumd_form";
+constexpr const char* kVisitCookie = "albumd_visit";  // the question albums this browser opened
+constexpr std::size_t kIndexAlbums = 200;
 
 const char* PrivacyLabel(int privacy) {
     switch (privacy) {
         case kPrivacyFriends:
-            return "好友可见";
+            return "仅好友可见";
         case kPrivacyQuestion:
-            return "问答可见";
+            return "回答问题可见";
         case kPrivacyPrivate:
             return "仅自己可见";
         default:
@@ -23,7 +27,7 @@ const char* PrivacyLabel(int privacy) {
     }
 }
 
-bool IsFormToken(std::string_view token) {
+bool IsHexToken(std::string_view token) {
     if (token.size() != 32)
         return false;
     for (char c : token) {
@@ -31,6 +35,13 @@ bool IsFormToken(std::string_view token) {
             return false;
     }
     return true;
+}
+
+std::optional<std::int64_t> ParseId(std::string_view text) {
+    if (text.empty() || text.size() > 18 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    return std::stoll(std::string(text));
 }
 
 std::string Field(const std::map<std::string, std::string>& form, const char* key) {
@@ -43,24 +54,26 @@ std::string HiddenInput(const char* name, const std::string& value) {
            HtmlEscape(value) + "\">";
 }
 
-std::string SessionCookie(const IssuedTicket& ticket, std::int64_t now) {
-    return std::string(kSessionCookie) + "=" + ticket.ticket +
-           "; Path=/; HttpOnly; SameSite=Lax; Max-Age=" + std::to_string(ticket.expires - now);
+std::string TrimSpace(const std::string& text) {
+    const char* space = " \t\r\n\f\v";
+    std::size_t first = text.find_first_not_of(space);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
-// The way back after registering, when it is an address on this site: a path, or this site's own
-// address, as the path a browser would go to. Browsers drop tabs and line breaks from a link and
-// read a backslash as a slash, so "/\t/evil.example" or "/\\evil.example" would lead off-site:
-// the check is made on what the browser will read, and any white space or control character
-// refuses the address.
-std::optional<std::string> SameSitePath(std::string back, const std::string& host) {
+// A way back on this site: a path, or this site's own address, as the path a browser would go
+// to. Browsers drop tabs and line breaks from a link and read a backslash as a slash, so
+// "/\t/evil.example" or "/\\evil.example" would lead off-site: the check is made on what the
+// browser will read, and any white space or control character refuses the address.
+std::optional<std::string> SameSitePath(std::string back, const std::string& origin) {
     for (char& c : back) {
         if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F)
             return std::nullopt;
         if (c == '\\')
             c = '/';
     }
-    const std::string self = "http://" + host + "/";
+    const std::string self = origin + "/";
     if (back.compare(0, self.size(), self) == 0)
         back.erase(0, self.size() - 1);
     if (back.empty() || back[0] != '/' || (back.size() > 1 && back[1] == '/'))
@@ -72,34 +85,110 @@ std::string ErrorBox(const std::string& message) {
     return message.empty() ? std::string() : "<p class=\"error\">" + HtmlEscape(message) + "</p>";
 }
 
+std::string AlbumPath(const std::string& owner, std::int64_t albumId) {
+    return "/u/" + owner + "/" + std::to_string(albumId);
+}
+
+std::string ThumbnailAddress(const PhotoRecord& photo) {
+    return "/thumbs/" + photo.file.substr(0, photo.file.rfind('.')) + ".jpg";
+}
+
+std::string PhotoTitle(const PhotoRecord& photo) {
+    return photo.title.empty() ? "未命名" : photo.title;
+}
+
+// The radio buttons and question fields of an album's privacy, as the owner's settings form
+// shows them.
+std::string PrivacyChoices(const AlbumRecord& album) {
+    std::string html = "<fieldset class=\"privacy\"><legend>谁可以看</legend>";
+    for (int level = kPrivacyEveryone; level <= kPrivacyPrivate; ++level) {
+        html += "<label class=\"choice\"><input type=\"radio\" name=\"privacy\" value=\"" +
+                std::to_string(level) + "\"" + (album.privacy == level ? " checked" : "") + "> " +
+                PrivacyLabel(level) + "</label>";
+    }
+    html +=
+        "</fieldset><label for=\"question\">问题(回答问题可见时)</label><input type=\"text\" "
+        "id=\"question\" name=\"question\" maxlength=\"200\" value=\"" +
+        HtmlEscape(album.question) +
+        "\"><label for=\"answer\">答案</label><input type=\"text\" id=\"answer\" "
+        "name=\"answer\" maxlength=\"200\" autocomplete=\"off\" placeholder=\"" +
+        std::string(album.privacy == kPrivacyQuestion ? "留空则保留原答案" : "") + "\">";
+    return html;
+}
+
 }  // namespace
 
 struct WebPages::Visit {
     const HttpRequest& request;
     const ParsedTarget& target;
     std::int64_t now;
-    std::optional<UserRecord> user;  // the logged-in user, from the session cookie
-    std::string sessionTicket;
+    std::string origin;  // "http://127.0.0.1:8080", as the request reached albumd
+    Viewer viewer;
+    std::string sessionToken;
+    std::string visitToken;  // empty when the browser has none yet
     std::string formToken;
     bool formTokenIsNew = false;
     std::vector<std::string> setCookies;
 
-    std::string Host() const { return std::string(request.Header("host")); }
+    const std::optional<UserRecord>& User() const { return viewer.user; }
+    bool Secure() const { return origin.rfind("https://", 0) == 0; }
 };
 
-std::optional<HttpResponse> WebPages::Handle(const HttpRequest& request, const ParsedTarget& target,
-                                             std::int64_t now) {
-    Visit visit{request, target, now, std::nullopt, {}, {}, false, {}};
-    visit.sessionTicket = CookieValue(request, kSessionCookie);
-    if (!visit.sessionTicket.empty() && visit.sessionTicket.size() <= 128) {
-        UserRecord user;
-        std::int64_t expires = 0;
-        if (data_.accounts.FindTicket(visit.sessionTicket, now, user, expires) == StoreResult::Ok) {
-            visit.user = user;
-        }
+struct WebPages::AlbumVisit {
+    AlbumRecord album;
+    UserRecord owner;
+    Access access = Access::Granted;
+    bool IsOwner(const Visit& visit) const {
+        return visit.User() && visit.User()->id == album.userId;
     }
+    std::string Path() const { return AlbumPath(owner.name, album.id); }
+};
+
+namespace {
+
+// Where the login form returns to: the page that sent the visitor there, when it is on this site.
+std::string BackTarget(const std::map<std::string, std::string>& query, const std::string& origin) {
+    auto it = query.find("back");
+    return it == query.end() ? std::string() : SameSitePath(it->second, origin).value_or("");
+}
+
+}  // namespace
+
+Viewer WebPages::ViewerOf(const HttpRequest& request, std::int64_t now, std::string* visitToken,
+                          TicketOpens ticketOpens) {
+    Viewer viewer;
+    UserRecord user;
+    const std::string session = CookieValue(request, kSessionCookie);
+    std::string_view header = request.Header("authorization");
+    constexpr std::string_view kScheme = "Ticket ";
+    std::int64_t expires = 0;
+    if (!session.empty() && session.size() <= 128 &&
+        data_.sessions.Find(session, now, user) == StoreResult::Ok) {
+        viewer.user = user;
+    } else if (ticketOpens == TicketOpens::Yes && header.substr(0, kScheme.size()) == kScheme &&
+               header.size() <= 128 + kScheme.size() &&
+               data_.accounts.FindTicket(header.substr(kScheme.size()), now, user, expires) ==
+                   StoreResult::Ok) {
+        // The client's ticket opens the picture files, as the owner's pages do.
+        viewer.user = user;
+    }
+    const std::string token = CookieValue(request, kVisitCookie);
+    if (IsHexToken(token)) {
+        viewer.answeredAlbums = passes_.Opened(token, now);
+        if (visitToken)
+            *visitToken = token;
+    }
+    return viewer;
+}
+
+std::optional<HttpResponse> WebPages::Handle(const HttpRequest& request, const ParsedTarget& target,
+                                             std::int64_t now, const std::string& origin) {
+    Visit visit{request, target, now, origin, {}, {}, {}, {}, false, {}};
+    // The pages go by their own session alone.
+    visit.viewer = ViewerOf(request, now, &visit.visitToken, TicketOpens::No);
+    visit.sessionToken = CookieValue(request, kSessionCookie);
     visit.formToken = CookieValue(request, kFormCookie);
-    if (!IsFormToken(visit.formToken)) {
+    if (!IsHexToken(visit.formToken)) {
         visit.formToken = RandomHex(16);
         visit.formTokenIsNew = true;
     }
@@ -108,13 +197,16 @@ std::optional<HttpResponse> WebPages::Handle(const HttpRequest& request, const P
     const bool get = request.method == "GET" || request.method == "HEAD";
     const bool post = request.method == "POST";
     if (s.empty())
-        return get ? Home(visit) : ErrorPage(visit, 405, "不支持的请求", "");
-    if (s.size() == 2 && s[0] == "static" && s[1] == "albumd.css") {
-        HttpResponse css = TextResponse(200, StyleSheet());
-        css.contentType = "text/css; charset=utf-8";
-        css.headers.emplace_back("Cache-Control", "max-age=3600");
-        return css;
+        return get ? Index(visit) : ErrorPage(visit, 405, "不支持的请求", "");
+    if (s.size() == 2 && s[0] == "static" && (s[1] == "albumd.css" || s[1] == "albumd.js")) {
+        const bool css = s[1] == "albumd.css";
+        HttpResponse file = TextResponse(200, css ? StyleSheet() : PageScript());
+        file.contentType = css ? "text/css; charset=utf-8" : "text/javascript; charset=utf-8";
+        file.headers.emplace_back("Cache-Control", "max-age=3600");
+        return file;
     }
+    if (s.size() == 4 && s[0] == "thumbs" && get)
+        return PictureFile(request, target, now);
     if (s.size() == 1 && s[0] == "login") {
         if (post)
             return LoginPost(visit);
@@ -122,6 +214,11 @@ std::optional<HttpResponse> WebPages::Handle(const HttpRequest& request, const P
     }
     if (s.size() == 1 && s[0] == "logout" && post)
         return LogoutPost(visit);
+    if (s.size() == 1 && s[0] == "friends") {
+        if (post)
+            return FriendsPost(visit);
+        return FriendsPage(visit, 200, "");
+    }
     if (s.size() == 2 && s[0] == "ovklogin" && s[1] == "register.php") {
         if (post)
             return RegisterPost(visit);
@@ -130,10 +227,26 @@ std::optional<HttpResponse> WebPages::Handle(const HttpRequest& request, const P
     if (s.size() == 2 && s[0] == "WebStaticPage" && s[1] == "aq_LostPassword.html") {
         return LostPassword(visit);
     }
-    if (s.size() == 2 && s[0] == "u" && get)
+    if (s.size() < 2 || s[0] != "u")
+        return std::nullopt;
+    if (s.size() == 2 && get)
         return UserAlbums(visit, s[1]);
-    if (s.size() == 3 && s[0] == "u" && get)
-        return AlbumPhotos(visit, s[1], s[2]);
+    HttpResponse failure;
+    auto album = FindAlbum(visit, s[1], s[2], failure);
+    if (!album)
+        return failure;
+    if (s.size() == 3 && get)
+        return AlbumPage(visit, *album);
+    if (s.size() == 4 && post && s[3] == "answer")
+        return AnswerPost(visit, *album);
+    if (s.size() == 4 && post && s[3] == "edit")
+        return EditAlbumPost(visit, *album);
+    if (s.size() == 4 && post && s[3] == "delete")
+        return DeleteAlbumPost(visit, *album);
+    if (s.size() == 4 && get)
+        return PhotoPage(visit, *album, s[3]);
+    if (s.size() == 5 && post && s[4] == "delete")
+        return DeletePhotoPost(visit, *album, s[3]);
     return std::nullopt;
 }
 
@@ -144,15 +257,25 @@ HttpResponse WebPages::NotFound() const {
                                         "", ""));
 }
 
+std::string WebPages::Cookie(const Visit& visit, const std::string& nameValue,
+                             const std::string& lifetime) const {
+    std::string cookie = nameValue + "; Path=/; HttpOnly; SameSite=Strict";
+    if (!lifetime.empty())
+        cookie += "; Max-Age=" + lifetime;
+    if (visit.Secure())
+        cookie += "; Secure";
+    return cookie;
+}
+
 HttpResponse WebPages::Finish(Visit& visit, int status, const std::string& title,
                               const std::string& mainHtml) {
-    std::string userName = visit.user ? visit.user->name : std::string();
+    std::string userName = visit.User() ? visit.User()->name : std::string();
     HttpResponse response =
         HtmlResponse(status, RenderPage(title, mainHtml, userName, visit.formToken));
     response.headers.emplace_back("Cache-Control", "no-store");
     if (visit.formTokenIsNew) {
-        visit.setCookies.push_back(std::string(kFormCookie) + "=" + visit.formToken +
-                                   "; Path=/; HttpOnly; SameSite=Strict");
+        visit.setCookies.push_back(
+            Cookie(visit, std::string(kFormCookie) + "=" + visit.formToken, ""));
     }
     for (const std::string& cookie : visit.setCookies) {
         response.headers.emplace_back("Set-Cookie", cookie);
@@ -163,12 +286,12 @@ HttpResponse WebPages::Finish(Visit& visit, int status, const std::string& title
 HttpResponse WebPages::ErrorPage(Visit& visit, int status, const std::string& title,
                                  const std::string& text) {
     return Finish(visit, status, title,
-                  "<div class=\"card\"><h1>" + HtmlEscape(title) + "</h1><p>" + HtmlEscape(text) +
-                      "</p><p><a href=\"/\">返回首页</a></p></div>");
+                  "<div class=\"card narrow\"><h1>" + HtmlEscape(title) + "</h1><p>" +
+                      HtmlEscape(text) + "</p><p><a href=\"/\">返回首页</a></p></div>");
 }
 
 std::optional<std::map<std::string, std::string>> WebPages::AcceptForm(Visit& visit) {
-    const std::string self = "http://" + visit.Host();
+    const std::string& self = visit.origin;
     std::string_view origin = visit.request.Header("origin");
     std::string_view referer = visit.request.Header("referer");
     if (!origin.empty()) {
@@ -189,28 +312,54 @@ std::optional<std::map<std::string, std::string>> WebPages::AcceptForm(Visit& vi
     return form;
 }
 
-HttpResponse WebPages::Home(Visit& visit) {
-    std::string html = "<div class=\"card\"><h1>Tavopix 相册</h1>";
-    if (visit.user) {
-        std::string name = HtmlEscape(visit.user->name);
-        html +=
-            "<p>欢迎回来, " + name + "。</p><p><a href=\"/u/" + name + "\">查看我的相册</a></p>";
+// The albums a visitor may see, newest first: the public index.
+HttpResponse WebPages::Index(Visit& visit) {
+    std::vector<AlbumRecord> albums;
+    if (data_.albums.ListAllAlbums(kIndexAlbums, albums) != StoreResult::Ok)
+        return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+    std::string html = "<section class=\"intro\"><h1>相册</h1>";
+    if (visit.User()) {
+        const std::string name = HtmlEscape(visit.User()->name);
+        html += "<p class=\"hint\">你好, " + name + "。<a href=\"/u/" + name +
+                "\">我的相册</a> · <a href=\"/friends\">好友</a></p>";
     } else {
         html +=
-            "<p>在桌面客户端里选好照片, 一键上传到在线相册; 在这里随时浏览已上传的相册和图片。</p>"
-            "<p><a href=\"/login\">登录</a> · <a href=\"/ovklogin/register.php\">注册新账号</a>"
-            " · <a href=\"/WebStaticPage/aq_LostPassword.html\">忘记密码</a></p>";
+            "<p class=\"hint\">在桌面客户端里选好照片, "
+            "一键上传到在线相册。这里列出你可以浏览的相册; "
+            "<a href=\"/login\">登录</a>后还能看到好友分享给你的相册。</p>";
+    }
+    html += "</section><div class=\"albums\">";
+    int shown = 0;
+    for (const AlbumRecord& album : albums) {
+        if (album.photoCount == 0 ||
+            DecideAccess(album, visit.viewer, data_.friends) != Access::Granted)
+            continue;
+        std::vector<PhotoRecord> photos;
+        std::string cover = "<div class=\"cover\"></div>";
+        if (data_.albums.ListPhotos(album.id, photos) == StoreResult::Ok && !photos.empty()) {
+            cover = "<div class=\"cover\"><img loading=\"lazy\" alt=\"\" src=\"" +
+                    HtmlEscape(ThumbnailAddress(photos.front())) + "\"></div>";
+        }
+        html += "<a class=\"album\" href=\"" + HtmlEscape(AlbumPath(album.ownerName, album.id)) +
+                "\">" + cover + "<div class=\"meta\"><div class=\"name\">" +
+                HtmlEscape(album.name) + "</div><div class=\"hint\">" +
+                HtmlEscape(album.ownerName) + " · " + std::to_string(album.photoCount) + " 张 · " +
+                PrivacyLabel(album.privacy) + "</div></div></a>";
+        ++shown;
     }
     html += "</div>";
+    if (shown == 0)
+        html += "<p class=\"empty\">还没有可以浏览的相册。</p>";
     return Finish(visit, 200, "首页", html);
 }
 
 HttpResponse WebPages::LoginForm(Visit& visit, int status, const std::string& message,
                                  const std::string& userName) {
     std::string token = HiddenInput("form_token", visit.formToken);
+    std::string back = HiddenInput("back", BackTarget(visit.target.query, visit.origin));
     std::string html =
         "<div class=\"card narrow\"><h1>登录</h1>" + ErrorBox(message) +
-        "<form method=\"post\" action=\"/login\">" + token +
+        "<form method=\"post\" action=\"/login\">" + token + back +
         "<label for=\"username\">用户名</label><input type=\"text\" id=\"username\" "
         "name=\"username\" autocomplete=\"username\" value=\"" +
         HtmlEscape(userName) +
@@ -228,11 +377,13 @@ HttpResponse WebPages::LoginForm(Visit& visit, int status, const std::string& me
 
 HttpResponse WebPages::StartSession(Visit& visit, const UserRecord& user,
                                     const std::string& location) {
-    auto ticket = data_.accounts.IssueTicket(user.id, "web", visit.now);
-    if (!ticket)
+    auto session = data_.sessions.Start(user.id, visit.now);
+    if (!session)
         return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
     HttpResponse response = RedirectResponse(location);
-    response.headers.emplace_back("Set-Cookie", SessionCookie(*ticket, visit.now));
+    response.headers.emplace_back("Set-Cookie",
+                                  Cookie(visit, std::string(kSessionCookie) + "=" + session->ticket,
+                                         std::to_string(session->expires - visit.now)));
     return response;
 }
 
@@ -240,11 +391,12 @@ HttpResponse WebPages::LoginPost(Visit& visit) {
     auto form = AcceptForm(visit);
     if (!form)
         return ErrorPage(visit, 403, "请求被拒绝", "请从本站的登录页提交表单。");
+    const std::string back = SameSitePath(Field(*form, "back"), visit.origin).value_or("");
     std::string ticket = Field(*form, "ticket");
     if (!ticket.empty()) {
         auto result = authenticator_.TicketLogin(ticket, visit.now);
         if (result.outcome == Authenticator::Outcome::Ok) {
-            return StartSession(visit, result.user, "/u/" + result.user.name);
+            return StartSession(visit, result.user, back.empty() ? "/u/" + result.user.name : back);
         }
         if (result.outcome == Authenticator::Outcome::BadTicket) {
             return LoginForm(visit, 403, "凭证无效或已过期", "");
@@ -255,17 +407,10 @@ HttpResponse WebPages::LoginPost(Visit& visit) {
     std::string password = Field(*form, "password");
     if (name.empty() || password.empty())
         return LoginForm(visit, 400, "请输入用户名和密码", name);
-    auto result =
-        authenticator_.PasswordLogin(name, password, visit.request.peerAddress, "web", visit.now);
+    auto result = authenticator_.CheckLogin(name, password, visit.request.peerAddress, visit.now);
     switch (result.outcome) {
         case Authenticator::Outcome::Ok:
-            // The password login issued a ticket for this session already: use it as the cookie.
-            {
-                HttpResponse response = RedirectResponse("/u/" + result.user.name);
-                response.headers.emplace_back("Set-Cookie",
-                                              SessionCookie(result.ticket, visit.now));
-                return response;
-            }
+            return StartSession(visit, result.user, back.empty() ? "/u/" + result.user.name : back);
         case Authenticator::Outcome::UnknownUser:
             return LoginForm(visit, 404, "登录失败,用户名错误", name);
         case Authenticator::Outcome::WrongPassword:
@@ -280,11 +425,11 @@ HttpResponse WebPages::LoginPost(Visit& visit) {
 HttpResponse WebPages::LogoutPost(Visit& visit) {
     if (!AcceptForm(visit))
         return ErrorPage(visit, 403, "请求被拒绝", "请从本站页面退出。");
-    if (!visit.sessionTicket.empty())
-        (void)data_.accounts.RevokeTicket(visit.sessionTicket);
+    if (!visit.sessionToken.empty())
+        data_.sessions.End(visit.sessionToken);
     HttpResponse response = RedirectResponse("/");
-    response.headers.emplace_back(
-        "Set-Cookie", std::string(kSessionCookie) + "=; Path=/; HttpOnly; SameSite=Lax; Max-Age=0");
+    response.headers.emplace_back("Set-Cookie",
+                                  Cookie(visit, std::string(kSessionCookie) + "=", "0"));
     return response;
 }
 
@@ -353,14 +498,16 @@ HttpResponse WebPages::RegisterPost(Visit& visit) {
         default:
             return RegisterForm(visit, 500, "注册失败,服务器异常", name);
     }
-    auto ticket = data_.accounts.IssueTicket(user.id, "web", visit.now);
-    visit.user = user;
-    if (ticket) {
-        visit.setCookies.push_back(SessionCookie(*ticket, visit.now));
+    auto session = data_.sessions.Start(user.id, visit.now);
+    visit.viewer.user = user;
+    if (session) {
+        visit.setCookies.push_back(Cookie(visit,
+                                          std::string(kSessionCookie) + "=" + session->ticket,
+                                          std::to_string(session->expires - visit.now)));
     }
     // Only an address on this site is offered as the way back.
     const std::string back =
-        SameSitePath(Field(*form, "returnurl"), visit.Host()).value_or("/u/" + name);
+        SameSitePath(Field(*form, "returnurl"), visit.origin).value_or("/u/" + name);
     std::string html = "<div class=\"card narrow\"><h1>注册成功</h1><p class=\"ok\">账号 " +
                        HtmlEscape(name) + " 已创建。现在可以在客户端用它登录了。</p><p><a href=\"" +
                        HtmlEscape(back) + "\">继续</a></p></div>";
@@ -381,82 +528,429 @@ HttpResponse WebPages::LostPassword(Visit& visit) {
 }
 
 HttpResponse WebPages::UserAlbums(Visit& visit, const std::string& userName) {
-    if (!visit.user)
-        return RedirectResponse("/login");
-    if (visit.user->name != userName) {
-        return ErrorPage(visit, 403, "无权访问", "只能查看自己的相册。");
-    }
+    UserRecord owner;
     std::vector<AlbumRecord> albums;
-    std::int64_t used = 0;
-    Limits limits;
-    if (data_.albums.ListAlbums(visit.user->id, albums) != StoreResult::Ok ||
-        data_.albums.UsedSpace(visit.user->id, used) != StoreResult::Ok ||
-        data_.albums.EffectiveLimits(visit.user->id, limits) != StoreResult::Ok) {
+    if (data_.accounts.FindUser(userName, owner) != StoreResult::Ok)
+        return ErrorPage(visit, 404, "用户不存在", "没有找到这个用户。");
+    if (data_.albums.ListAlbums(owner.id, albums) != StoreResult::Ok)
         return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
-    }
-    std::string name = HtmlEscape(userName);
-    std::string html = "<h1>" + name + " 的相册</h1><p class=\"hint\">已用空间 " +
-                       FormatBytes(used) + " / " + FormatBytes(limits.spacePerUser) + "</p>";
-    if (albums.empty()) {
-        html += "<p class=\"empty\">还没有相册。在客户端上传图片时可以新建相册。</p>";
-    }
-    html += "<div class=\"albums\">";
-    for (const AlbumRecord& album : albums) {
-        std::vector<PhotoRecord> photos;
-        std::string cover = "<div class=\"cover\">暂无图片</div>";
-        if (data_.albums.ListPhotos(album.id, photos) == StoreResult::Ok && !photos.empty()) {
-            cover = "<div class=\"cover\"><img loading=\"lazy\" alt=\"\" src=\"/photos/" +
-                    HtmlEscape(photos.front().file) + "\"></div>";
+    const bool isOwner = visit.User() && visit.User()->id == owner.id;
+    const std::string name = HtmlEscape(owner.name);
+    std::string html = "<h1>" + name + " 的相册</h1>";
+    if (isOwner) {
+        std::int64_t used = 0;
+        Limits limits;
+        if (data_.albums.UsedSpace(owner.id, used) == StoreResult::Ok &&
+            data_.albums.EffectiveLimits(owner.id, limits) == StoreResult::Ok) {
+            html += "<p class=\"hint\">已用空间 " + FormatBytes(used) + " / " +
+                    FormatBytes(limits.spacePerUser) + " · <a href=\"/friends\">管理好友</a></p>";
         }
-        html += "<a class=\"album\" href=\"/u/" + name + "/" + std::to_string(album.id) + "\">" +
-                cover + "<div class=\"meta\"><div class=\"name\">" + HtmlEscape(album.name) +
-                "</div><div class=\"hint\">" + std::to_string(album.photoCount) + " 张 · " +
-                PrivacyLabel(album.privacy) + " · " + FormatDate(album.created) +
-                "</div></div></a>";
     }
-    html += "</div>";
-    return Finish(visit, 200, userName + " 的相册", html);
+    std::string cards;
+    int hidden = 0;
+    for (const AlbumRecord& album : albums) {
+        const Access access = DecideAccess(album, visit.viewer, data_.friends);
+        if (access != Access::Granted && access != Access::AnswerFirst) {
+            ++hidden;
+            continue;
+        }
+        std::vector<PhotoRecord> photos;
+        std::string cover = "<div class=\"cover\">" +
+                            std::string(access == Access::Granted ? "暂无图片" : "需回答问题") +
+                            "</div>";
+        if (access == Access::Granted &&
+            data_.albums.ListPhotos(album.id, photos) == StoreResult::Ok && !photos.empty()) {
+            cover = "<div class=\"cover\"><img loading=\"lazy\" alt=\"\" src=\"" +
+                    HtmlEscape(ThumbnailAddress(photos.front())) + "\"></div>";
+        }
+        cards += "<a class=\"album\" href=\"" + HtmlEscape(AlbumPath(owner.name, album.id)) +
+                 "\">" + cover + "<div class=\"meta\"><div class=\"name\">" +
+                 HtmlEscape(album.name) + "</div><div class=\"hint\">" +
+                 std::to_string(album.photoCount) + " 张 · " + PrivacyLabel(album.privacy) + " · " +
+                 FormatDate(album.created) + "</div></div></a>";
+    }
+    if (cards.empty()) {
+        html += isOwner ? "<p class=\"empty\">还没有相册。在客户端上传图片时可以新建相册。</p>"
+                        : "<p class=\"empty\">这里没有你可以浏览的相册。</p>";
+    }
+    html += "<div class=\"albums\">" + cards + "</div>";
+    if (hidden > 0 && !visit.User()) {
+        html += "<p class=\"hint\">还有 " + std::to_string(hidden) +
+                " 个相册只对好友或主人可见: <a href=\"/login?back=/u/" + name +
+                "\">登录</a>后再看。</p>";
+    }
+    return Finish(visit, 200, owner.name + " 的相册", html);
 }
 
-HttpResponse WebPages::AlbumPhotos(Visit& visit, const std::string& userName,
-                                   const std::string& albumText) {
-    if (!visit.user)
-        return RedirectResponse("/login");
-    if (visit.user->name != userName) {
-        return ErrorPage(visit, 403, "无权访问", "只能查看自己的相册。");
+std::optional<WebPages::AlbumVisit> WebPages::FindAlbum(Visit& visit, const std::string& userName,
+                                                        const std::string& albumText,
+                                                        HttpResponse& failure) {
+    AlbumVisit found;
+    const auto id = ParseId(albumText);
+    if (!id || data_.accounts.FindUser(userName, found.owner) != StoreResult::Ok ||
+        data_.albums.FindAlbum(*id, found.album) != StoreResult::Ok ||
+        found.album.userId != found.owner.id) {
+        failure = ErrorPage(visit, 404, "相册不存在", "没有找到这个相册, 它可能已被主人删除。");
+        return std::nullopt;
     }
-    std::int64_t albumId = 0;
-    bool numeric = !albumText.empty() && albumText.size() <= 18 &&
-                   albumText.find_first_not_of("0123456789") == std::string::npos;
-    if (numeric)
-        albumId = std::stoll(albumText);
-    AlbumRecord album;
-    if (!numeric || data_.albums.FindAlbum(albumId, album) != StoreResult::Ok ||
-        album.userId != visit.user->id) {
-        return ErrorPage(visit, 404, "相册不存在", "没有找到这个相册。");
+    found.access = DecideAccess(found.album, visit.viewer, data_.friends);
+    return found;
+}
+
+HttpResponse WebPages::Refusal(Visit& visit, const AlbumVisit& album, Access access,
+                               const std::string& message) {
+    const std::string owner = HtmlEscape(album.owner.name);
+    const std::string name = "「" + HtmlEscape(album.album.name) + "」";
+    const std::string login =
+        "<p><a class=\"button\" href=\"/login?back=" + HtmlEscape(PercentEncode(album.Path())) +
+        "\">登录</a></p>";
+    std::string html = "<div class=\"card narrow gate\">";
+    switch (access) {
+        case Access::LogInFirst:
+            html += album.album.privacy == kPrivacyFriends
+                        ? "<h1>需要登录</h1><p>相册" + name + "仅 " + owner +
+                              " 的好友可见。如果你是 " + owner + " 的好友, 请先登录。</p>" + login
+                        : "<h1>需要登录</h1><p>相册" + name + "仅主人 " + owner +
+                              " 自己可见。如果你就是 " + owner + ", 请先登录。</p>" + login;
+            break;
+        case Access::NotAFriend: {
+            const std::string me = HtmlEscape(visit.User()->name);
+            html += "<h1>仅好友可见</h1><p>相册" + name + "仅 " + owner + " 的好友可见, 而你(" +
+                    me + ")还不在 " + owner + " 的好友列表中。</p><p>请联系 " + owner +
+                    ", 请他在「好友」页面把用户名 <strong>" + me +
+                    "</strong> 加为好友, 然后刷新本页。</p>";
+            break;
+        }
+        case Access::OwnerOnly:
+            html += "<h1>仅主人可见</h1><p>相册" + name + "仅 " + owner +
+                    " 自己可见, 不能分享给其他人。</p>";
+            break;
+        case Access::AnswerFirst:
+        case Access::Granted:
+            html +=
+                "<h1>回答问题后查看</h1><p>" + owner + " 的相册" + name +
+                "需要回答一个问题才能查看。</p>" + ErrorBox(message) +
+                "<form method=\"post\" action=\"" + HtmlEscape(album.Path()) + "/answer\">" +
+                HiddenInput("form_token", visit.formToken) +
+                HiddenInput("back", SameSitePath(visit.request.target, visit.origin).value_or("")) +
+                "<p class=\"question\">" + HtmlEscape(album.album.question) +
+                "</p><label for=\"answer\">答案</label><input type=\"text\" id=\"answer\" "
+                "name=\"answer\" autocomplete=\"off\" autofocus required maxlength=\"200\">"
+                "<button class=\"primary\" type=\"submit\">查看相册</button></form>"
+                "<p class=\"hint\">答案不区分大小写。回答正确后, "
+                "在浏览器关闭前都可以查看这个相册。</p>";
+            break;
     }
+    html += "<p class=\"hint\"><a href=\"/\">浏览其他相册</a></p></div>";
+    return Finish(visit, 403, album.album.name, html);
+}
+
+HttpResponse WebPages::AlbumPage(Visit& visit, AlbumVisit& album) {
+    if (album.access != Access::Granted)
+        return Refusal(visit, album, album.access, "");
     std::vector<PhotoRecord> photos;
-    if (data_.albums.ListPhotos(album.id, photos) != StoreResult::Ok) {
+    if (data_.albums.ListPhotos(album.album.id, photos) != StoreResult::Ok)
         return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
-    }
-    std::string html = "<p><a href=\"/u/" + HtmlEscape(userName) + "\">← 全部相册</a></p><h1>" +
-                       HtmlEscape(album.name) + "</h1>";
-    if (!album.description.empty())
-        html += "<p>" + HtmlEscape(album.description) + "</p>";
+    const std::string owner = HtmlEscape(album.owner.name);
+    std::string html = "<p class=\"crumbs\"><a href=\"/u/" + owner + "\">" + owner +
+                       " 的相册</a></p><h1>" + HtmlEscape(album.album.name) + "</h1>";
+    if (!album.album.description.empty())
+        html += "<p class=\"description\">" + HtmlEscape(album.album.description) + "</p>";
     html += "<p class=\"hint\">" + std::to_string(photos.size()) + " 张 · " +
-            PrivacyLabel(album.privacy) + " · 创建于 " + FormatDate(album.created) + "</p>";
+            PrivacyLabel(album.album.privacy) + " · 创建于 " + FormatDate(album.album.created) +
+            "</p>";
     if (photos.empty())
         html += "<p class=\"empty\">这个相册里还没有图片。</p>";
     html += "<div class=\"photos\">";
     for (const PhotoRecord& photo : photos) {
-        std::string src = "/photos/" + HtmlEscape(photo.file);
-        std::string title = HtmlEscape(photo.title.empty() ? "未命名" : photo.title);
-        html += "<figure class=\"photo\"><a href=\"" + src + "\"><img loading=\"lazy\" src=\"" +
-                src + "\" alt=\"" + title + "\"></a><figcaption class=\"caption\" title=\"" +
-                title + "\">" + title + " · " + FormatBytes(photo.size) + "</figcaption></figure>";
+        const std::string title = HtmlEscape(PhotoTitle(photo));
+        html += "<figure class=\"photo\"><a href=\"" + HtmlEscape(album.Path()) + "/" +
+                std::to_string(photo.id) + "\"><img loading=\"lazy\" src=\"" +
+                HtmlEscape(ThumbnailAddress(photo)) + "\" alt=\"" + title +
+                "\"></a><figcaption class=\"caption\" title=\"" + title + "\">" + title +
+                "</figcaption></figure>";
     }
     html += "</div>";
-    return Finish(visit, 200, album.name, html);
+    if (album.IsOwner(visit)) {
+        const std::string path = HtmlEscape(album.Path());
+        html +=
+            "<details class=\"settings\"><summary>相册设置</summary><form method=\"post\" "
+            "action=\"" +
+            path + "/edit\">" + HiddenInput("form_token", visit.formToken) +
+            "<label for=\"name\">相册名</label><input type=\"text\" id=\"name\" name=\"name\" "
+            "required maxlength=\"100\" value=\"" +
+            HtmlEscape(album.album.name) +
+            "\"><label for=\"description\">描述</label><textarea id=\"description\" "
+            "name=\"description\" maxlength=\"1000\" rows=\"3\">" +
+            HtmlEscape(album.album.description) + "</textarea>" + PrivacyChoices(album.album) +
+            "<button class=\"primary\" type=\"submit\">保存</button></form>"
+            "<form method=\"post\" class=\"danger\" action=\"" +
+            path + "/delete\">" + HiddenInput("form_token", visit.formToken) +
+            "<label class=\"choice\"><input type=\"checkbox\" name=\"confirm\" value=\"1\" "
+            "required> 删除这个相册和其中的 " +
+            std::to_string(photos.size()) +
+            " 张图片, 不能恢复</label><button type=\"submit\">删除相册</button></form></details>";
+    }
+    return Finish(visit, 200, album.album.name, html);
+}
+
+HttpResponse WebPages::PhotoPage(Visit& visit, AlbumVisit& album, const std::string& photoText) {
+    if (album.access != Access::Granted)
+        return Refusal(visit, album, album.access, "");
+    std::vector<PhotoRecord> photos;
+    if (data_.albums.ListPhotos(album.album.id, photos) != StoreResult::Ok)
+        return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+    const auto id = ParseId(photoText);
+    auto it = std::find_if(photos.begin(), photos.end(),
+                           [&](const PhotoRecord& photo) { return id && photo.id == *id; });
+    if (it == photos.end())
+        return ErrorPage(visit, 404, "图片不存在", "没有找到这张图片, 它可能已被主人删除。");
+    const std::string path = HtmlEscape(album.Path());
+    const std::string title = HtmlEscape(PhotoTitle(*it));
+    const std::string original = "/photos/" + HtmlEscape(it->file);
+    const auto index = static_cast<std::size_t>(it - photos.begin());
+    auto step = [&](std::size_t to, const char* rel, const char* label) {
+        return "<a class=\"step\" rel=\"" + std::string(rel) + "\" href=\"" + path + "/" +
+               std::to_string(photos[to].id) + "\">" + label + "</a>";
+    };
+    std::string html = "<p class=\"crumbs\"><a href=\"/u/" + HtmlEscape(album.owner.name) + "\">" +
+                       HtmlEscape(album.owner.name) + " 的相册</a> › <a href=\"" + path + "\">" +
+                       HtmlEscape(album.album.name) + "</a></p><div class=\"viewer\">" +
+                       (index > 0 ? step(index - 1, "prev", "‹ 上一张")
+                                  : "<span class=\"step off\">‹ 上一张</span>") +
+                       "<a class=\"frame\" href=\"" + original +
+                       "\" title=\"查看原图\"><img src=\"" + original + "\" alt=\"" + title +
+                       "\"></a>" +
+                       (index + 1 < photos.size() ? step(index + 1, "next", "下一张 ›")
+                                                  : "<span class=\"step off\">下一张 ›</span>") +
+                       "</div><div class=\"photo-meta\"><span class=\"title\">" + title +
+                       "</span><span class=\"hint\">" + std::to_string(index + 1) + " / " +
+                       std::to_string(photos.size()) + " · " + FormatBytes(it->size) + " · " +
+                       FormatDate(it->created) + " · ← → 键翻页</span><a href=\"" + original +
+                       "\">查看原图</a></div>";
+    if (album.IsOwner(visit)) {
+        html += "<form method=\"post\" class=\"danger\" action=\"" + path + "/" +
+                std::to_string(it->id) + "/delete\">" + HiddenInput("form_token", visit.formToken) +
+                "<label class=\"choice\"><input type=\"checkbox\" name=\"confirm\" value=\"1\" "
+                "required> 从相册中删除这张图片</label><button "
+                "type=\"submit\">删除图片</button></form>";
+    }
+    return Finish(visit, 200, PhotoTitle(*it), html);
+}
+
+HttpResponse WebPages::AnswerPost(Visit& visit, AlbumVisit& album) {
+    auto form = AcceptForm(visit);
+    if (!form)
+        return ErrorPage(visit, 403, "请求被拒绝", "请从本站的页面提交答案。");
+    if (album.album.privacy != kPrivacyQuestion || album.access == Access::Granted)
+        return RedirectResponse(album.Path());
+    const std::string& address = visit.request.peerAddress;
+    if (const std::int64_t wait = passes_.BeginAttempt(album.album.id, address, visit.now);
+        wait > 0) {
+        return Refusal(visit, album, Access::AnswerFirst,
+                       "答错次数过多, 请 " + std::to_string((wait + 59) / 60) + " 分钟后再试。");
+    }
+    std::string hash;
+    const StoreResult stored = data_.albums.AnswerHash(album.album.id, hash);
+    const std::string answer = Field(*form, "answer");
+    // Answers stored before they were normalised are also accepted as they were typed.
+    const bool right =
+        stored == StoreResult::Ok && !TrimSpace(answer).empty() &&
+        (VerifyPassword(hash, NormaliseAnswer(answer)) || VerifyPassword(hash, TrimSpace(answer)));
+    passes_.EndAttempt(album.album.id, address, visit.now, !right);
+    if (!right)
+        return Refusal(visit, album, Access::AnswerFirst, "答案不对, 请再试一次。");
+    std::string token = visit.visitToken;
+    HttpResponse response =
+        RedirectResponse(SameSitePath(Field(*form, "back"), visit.origin).value_or(album.Path()));
+    if (token.empty()) {
+        token = RandomHex(16);
+        // No lifetime: the answer opens the album until the browser ends its session.
+        response.headers.emplace_back("Set-Cookie",
+                                      Cookie(visit, std::string(kVisitCookie) + "=" + token, ""));
+    }
+    passes_.Open(token, album.album.id, visit.now);
+    return response;
+}
+
+HttpResponse WebPages::EditAlbumPost(Visit& visit, AlbumVisit& album) {
+    auto form = AcceptForm(visit);
+    if (!form || !album.IsOwner(visit))
+        return ErrorPage(visit, 403, "请求被拒绝", "只有相册的主人可以修改它。");
+    NewAlbum change;
+    change.name = TrimSpace(Field(*form, "name"));
+    change.description = Field(*form, "description");
+    const auto privacy = ParseId(Field(*form, "privacy"));
+    change.privacy = privacy && *privacy >= kPrivacyEveryone && *privacy <= kPrivacyPrivate
+                         ? static_cast<int>(*privacy)
+                         : 0;
+    change.question = TrimSpace(Field(*form, "question"));
+    const std::string answer = Field(*form, "answer");
+    auto refuse = [&](const std::string& text) {
+        return ErrorPage(visit, 400, "没有保存", text + " 请返回修改后再保存。");
+    };
+    if (change.name.empty() || Utf8Length(change.name) > 100)
+        return refuse("相册名须为 1–100 个字。");
+    if (Utf8Length(change.description) > 1000)
+        return refuse("描述不能超过 1000 个字。");
+    if (change.privacy == 0)
+        return refuse("请选择谁可以看。");
+    if (change.privacy == kPrivacyQuestion) {
+        if (change.question.empty() || Utf8Length(change.question) > 200 ||
+            Utf8Length(answer) > 200)
+            return refuse("回答问题可见的相册须有问题(最多 200 个字)。");
+        if (!TrimSpace(answer).empty()) {
+            auto hash = HashPassword(NormaliseAnswer(answer), data_.hashCost);
+            if (!hash)
+                return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+            change.answerHash = std::move(*hash);
+        }
+    }
+    switch (data_.albums.UpdateAlbum(album.album.id, change)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::Invalid:
+            return refuse("请填写答案。");
+        default:
+            return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+    }
+    // A new question or answer asks everyone again.
+    if (change.privacy != kPrivacyQuestion || !change.answerHash.empty() ||
+        change.question != album.album.question) {
+        passes_.CloseForAll(album.album.id);
+    }
+    return RedirectResponse(album.Path());
+}
+
+HttpResponse WebPages::DeleteAlbumPost(Visit& visit, AlbumVisit& album) {
+    auto form = AcceptForm(visit);
+    if (!form || !album.IsOwner(visit) || Field(*form, "confirm") != "1")
+        return ErrorPage(visit, 403, "请求被拒绝", "只有相册的主人可以删除它, 且须勾选确认。");
+    if (data_.albums.DeleteAlbum(album.album.id) != StoreResult::Ok)
+        return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+    data_.files.RemoveAlbumFolder(album.album.userId, album.album.id);
+    return RedirectResponse("/u/" + album.owner.name);
+}
+
+HttpResponse WebPages::DeletePhotoPost(Visit& visit, AlbumVisit& album,
+                                       const std::string& photoText) {
+    auto form = AcceptForm(visit);
+    const auto id = ParseId(photoText);
+    PhotoRecord photo;
+    if (!form || !album.IsOwner(visit) || Field(*form, "confirm") != "1" || !id ||
+        data_.albums.FindPhotoById(*id, photo) != StoreResult::Ok ||
+        photo.albumId != album.album.id) {
+        return ErrorPage(visit, 403, "请求被拒绝", "只有相册的主人可以删除图片, 且须勾选确认。");
+    }
+    if (data_.albums.DeletePhoto(photo.id) != StoreResult::Ok)
+        return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+    data_.files.Remove(photo.file);
+    return RedirectResponse(album.Path());
+}
+
+HttpResponse WebPages::FriendsPage(Visit& visit, int status, const std::string& message) {
+    if (!visit.User())
+        return RedirectResponse("/login?back=/friends");
+    std::vector<UserRecord> friends;
+    if (data_.friends.List(visit.User()->id, friends) != StoreResult::Ok)
+        return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+    const std::string token = HiddenInput("form_token", visit.formToken);
+    std::string html =
+        "<div class=\"card narrow\"><h1>好友</h1><p class=\"hint\">你的好友可以浏览你设为"
+        "「仅好友可见」的相册。加好友只需对方的用户名, 不需要对方同意。</p>" +
+        ErrorBox(message) + "<form method=\"post\" action=\"/friends\" class=\"row\">" + token +
+        HiddenInput("action", "add") +
+        "<input type=\"text\" name=\"name\" aria-label=\"用户名\" placeholder=\"好友的用户名\" "
+        "required maxlength=\"32\" autocomplete=\"off\"><button class=\"primary\" "
+        "type=\"submit\">添加</button></form><ul class=\"friends\">";
+    for (const UserRecord& user : friends) {
+        html += "<li><span>" + HtmlEscape(user.name) +
+                "</span><form method=\"post\" action=\"/friends\">" + token +
+                HiddenInput("action", "remove") + HiddenInput("name", user.name) +
+                "<button type=\"submit\" class=\"link\">移除</button></form></li>";
+    }
+    html += "</ul>";
+    if (friends.empty())
+        html += "<p class=\"empty\">还没有好友。</p>";
+    html += "</div>";
+    return Finish(visit, status, "好友", html);
+}
+
+HttpResponse WebPages::FriendsPost(Visit& visit) {
+    auto form = AcceptForm(visit);
+    if (!form || !visit.User())
+        return ErrorPage(visit, 403, "请求被拒绝", "请登录后在本站的好友页面操作。");
+    const std::string name = TrimSpace(Field(*form, "name"));
+    if (Field(*form, "action") == "remove") {
+        if (data_.friends.Remove(visit.User()->id, name) == StoreResult::Fault)
+            return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+        return RedirectResponse("/friends");
+    }
+    switch (data_.friends.Add(visit.User()->id, name, visit.now)) {
+        case StoreResult::Ok:
+        case StoreResult::Exists:
+            return RedirectResponse("/friends");
+        case StoreResult::NotFound:
+            return FriendsPage(visit, 404, "没有名为 " + name + " 的用户");
+        case StoreResult::Invalid:
+            return FriendsPage(visit, 400, "不能把自己加为好友");
+        default:
+            return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
+    }
+}
+
+HttpResponse WebPages::PictureFile(const HttpRequest& request, const ParsedTarget& target,
+                                   std::int64_t now) {
+    const auto& s = target.segments;
+    const bool thumbnail = s.size() == 4 && s[0] == "thumbs";
+    std::string name = s.size() == 4 ? s[3] : std::string();
+    PhotoRecord photo;
+    AlbumRecord album;
+    bool found = s.size() == 4 && ParseId(s[1]) && ParseId(s[2]);
+    if (found && thumbnail) {
+        // The thumbnail names the picture by its stored name without the type: look for it.
+        found = name.size() == 36 && name.substr(32) == ".jpg";
+        std::vector<PhotoRecord> photos;
+        const auto albumId = ParseId(s[2]);
+        found = found && data_.albums.ListPhotos(*albumId, photos) == StoreResult::Ok;
+        auto it = std::find_if(photos.begin(), photos.end(), [&](const PhotoRecord& p) {
+            return p.file.compare(0, s[1].size() + s[2].size() + 34,
+                                  s[1] + "/" + s[2] + "/" + name.substr(0, 32)) == 0;
+        });
+        found = found && it != photos.end();
+        if (found)
+            photo = *it;
+    } else if (found) {
+        found = PhotoFiles::IsStoredName(name) &&
+                data_.albums.FindPhoto(s[1] + "/" + s[2] + "/" + name, photo) == StoreResult::Ok;
+    }
+    if (!found || data_.albums.FindAlbum(photo.albumId, album) != StoreResult::Ok)
+        return TextResponse(404, "Not Found");
+    if (DecideAccess(album, ViewerOf(request, now, nullptr, TicketOpens::Yes), data_.friends) !=
+        Access::Granted)
+        return TextResponse(403, "Forbidden");
+    HttpResponse response;
+    response.contentType = photo.mime;
+    response.filePath = data_.files.FullPath(photo.file);
+    if (thumbnail) {
+        std::error_code ec;
+        const std::string thumb = data_.files.ThumbnailPath(photo.file);
+        if (std::filesystem::is_regular_file(thumb, ec)) {
+            response.filePath = thumb;
+            response.contentType = "image/jpeg";
+        }
+    }
+    response.headers.emplace_back("X-Content-Type-Options", "nosniff");
+    // Kept by this browser only: who may see a picture can change.
+    response.headers.emplace_back("Cache-Control", "private, max-age=300");
+    return response;
+}
+
+std::string WebPages::PhotoPageAddress(const std::string& base, const PhotoRecord& photo) {
+    UserRecord owner;
+    if (data_.accounts.FindUserById(photo.userId, owner) != StoreResult::Ok)
+        return base + "/photos/" + photo.file;
+    return base + AlbumPath(owner.name, photo.albumId) + "/" + std::to_string(photo.id);
 }
 
 }  // namespace albumd

@@ -1,5 +1,7 @@
 // albumd: the album service. `albumd --data DIR --listen 127.0.0.1:PORT` serves; the operator's
 // commands (see Operator.h and README.md) work on the same data folder.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -13,7 +15,8 @@ namespace {
 
 constexpr const char* kServeUsage =
     "usage: albumd --data DIR --listen ADDRESS:PORT [--threads N] [--max-connections N]\n"
-    "              [--ticket-lifetime SECONDS] [--fault KIND=STATUS,...]\n"
+    "              [--ticket-lifetime SECONDS] [--public-url URL]... [--behind-proxy]\n"
+    "              [--fault KIND=STATUS,...]\n"
     "       albumd --data DIR COMMAND ...   (albumd help lists the commands)\n";
 
 bool ParseNumber(const std::string& text, long long low, long long high, long long& value) {
@@ -49,6 +52,8 @@ int Serve(albumd::ServiceConfig config, albumd::ServerOptions options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Everything albumd writes (database, pictures, update files) is its owner's alone.
+    ::umask(::umask(0) | 077);
     albumd::ServiceConfig config;
     config.dataDir = "albumd-data";
     albumd::ServerOptions options;
@@ -70,6 +75,16 @@ int main(int argc, char** argv) {
             listen = argv[++i];
         } else if (word == "--fault" && hasValue) {
             faults = argv[++i];
+        } else if (word == "--public-url" && hasValue) {
+            if (!albumd::PublicAddress::Parse(argv[i + 1])) {
+                std::cerr << "albumd: bad --public-url " << argv[i + 1]
+                          << " (http:// or https:// and a host name, e.g. "
+                             "https://photos.example.org)\n";
+                return 2;
+            }
+            config.guard.publicAddresses.push_back(*albumd::PublicAddress::Parse(argv[++i]));
+        } else if (word == "--behind-proxy") {
+            config.guard.behindProxy = true;
         } else if (word == "--threads" && hasValue && ParseNumber(argv[i + 1], 1, 64, number)) {
             options.threads = static_cast<int>(number);
             ++i;

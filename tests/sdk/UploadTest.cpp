@@ -111,7 +111,7 @@ TEST_F(UploadTest, EventsComeInOrderWithGrowingByteCounts) {
     }
     auto [status, reply] = ReplyOf(run.handle);
     EXPECT_EQ(status, 200u);
-    EXPECT_EQ(ValueOf(reply, u"file_url").rfind(U16(albumd->BaseAddress()) + u"photos/", 0), 0u)
+    EXPECT_EQ(ValueOf(reply, u"file_url").rfind(U16(albumd->BaseAddress()) + u"u/alice/", 0), 0u)
         << U8(reply);
     EXPECT_FALSE(ovkImgUploadStart(run.handle, 30000));
     EXPECT_EQ(GetLastError(), ERROR_BUSY);

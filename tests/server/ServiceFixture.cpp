@@ -26,6 +26,7 @@ void ServiceFixture::SetUp() {
     config_.dataDir = dir_.Path() + "data";
     config_.hashCost = HashCost::Minimal;
     config_.clock = [this] { return now_; };
+    config_.guard.publicAddresses = {*PublicAddress::Parse("http://albums.test:8080")};
     OpenService();
 }
 
@@ -46,6 +47,8 @@ HttpResponse ServiceFixture::Send(const std::string& method, const std::string& 
     request.peerAddress = address;
     request.headers.emplace_back("host", "albums.test:8080");
     request.headers.emplace_back("content-length", std::to_string(body.size()));
+    if (!body.empty() && target.rfind("/api/", 0) == 0 && target.rfind("/api/upload", 0) != 0)
+        request.headers.emplace_back("content-type", "application/json");
     if (!ticket.empty())
         request.headers.emplace_back("authorization", "Ticket " + ticket);
     BodyPlan plan = service_->PlanBody(request);

@@ -1,5 +1,5 @@
 // The browser pages: registration with its form token and same-origin check, the web login, and
-// album pages that only their owner sees, with every stored value escaped.
+// a private album's pages that only their owner sees, with every stored value escaped.
 #include <gtest/gtest.h>
 
 #include "HttpMessage.h"
@@ -102,10 +102,13 @@ TEST_F(WebPagesTest, AlbumPagesShowTheOwnersPicturesEscaped) {
     AddUser("alice", "alice-password");
     AddUser("bob", "bob-password");
     std::string ticket = LoginTicket("alice", "alice-password");
-    std::string album = CreateAlbum(ticket, "<script>alert(1)</script>");
+    std::string album = CreateAlbum(ticket, "<script>alert(1)</script>", kPrivacyPrivate);
     ASSERT_EQ(Upload(ticket, album, FakeJpeg(), "\"><img src=x onerror=alert(2)>").status, 200);
 
-    EXPECT_EQ(Browse("GET", "/u/alice", "").status, 303);
+    HttpResponse anonymous = Browse("GET", "/u/alice", "");
+    EXPECT_EQ(anonymous.status, 200);
+    EXPECT_EQ(anonymous.body.find("alert(1)"), std::string::npos);
+    EXPECT_EQ(Browse("GET", "/u/alice/" + album, "").status, 403);
     auto [cookie, token] = FormToken("/login");
     HttpResponse login = Browse("POST", "/login", cookie,
                                 "form_token=" + token + "&username=alice&password=alice-password");
@@ -117,7 +120,7 @@ TEST_F(WebPagesTest, AlbumPagesShowTheOwnersPicturesEscaped) {
     ASSERT_EQ(albums.status, 200);
     EXPECT_NE(albums.body.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
     EXPECT_EQ(albums.body.find("<script>"), std::string::npos);
-    EXPECT_NE(albums.body.find("<img loading=\"lazy\" alt=\"\" src=\"/photos/1/" + album + "/"),
+    EXPECT_NE(albums.body.find("<img loading=\"lazy\" alt=\"\" src=\"/thumbs/1/" + album + "/"),
               std::string::npos);
 
     HttpResponse photos = Browse("GET", "/u/alice/" + album, session);
@@ -125,7 +128,8 @@ TEST_F(WebPagesTest, AlbumPagesShowTheOwnersPicturesEscaped) {
     EXPECT_NE(photos.body.find("&quot;&gt;&lt;img src=x onerror=alert(2)&gt;"), std::string::npos);
     EXPECT_EQ(photos.body.find("onerror=alert(2)>"), std::string::npos);
 
-    EXPECT_EQ(Browse("GET", "/u/bob", session).status, 403);
+    EXPECT_NE(Browse("GET", "/u/bob", session).body.find("没有你可以浏览的相册"),
+              std::string::npos);
     EXPECT_EQ(Browse("GET", "/u/alice/999", session).status, 404);
 
     // A client's ticket also opens a web session, one of its own.
@@ -137,7 +141,7 @@ TEST_F(WebPagesTest, AlbumPagesShowTheOwnersPicturesEscaped) {
 
     HttpResponse logout = Browse("POST", "/logout", session + "; " + cookie, "form_token=" + token);
     EXPECT_EQ(logout.status, 303);
-    EXPECT_EQ(Browse("GET", "/u/alice", session).status, 303);
+    EXPECT_EQ(Browse("GET", "/u/alice/" + album, session).status, 403);
     EXPECT_EQ(Send("GET", "/api/user", "", ticket).status, 200);  // the client stays logged in
 }
 

@@ -96,8 +96,12 @@ RawReply Exchange(unsigned short port, const std::string& request) {
 
 std::string Request(const std::string& method, const std::string& target, const std::string& body,
                     const std::string& extraHeaders) {
+    // A JSON text is declared as one, as albumd's API requires, unless the caller says otherwise.
+    const bool json = !body.empty() && body.front() == '{' &&
+                      extraHeaders.find("Content-Type:") == std::string::npos;
     return method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" +
-           "Content-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
+           "Content-Length: " + std::to_string(body.size()) + "\r\n" +
+           (json ? "Content-Type: application/json\r\n" : "") + extraHeaders + "\r\n" + body;
 }
 
 }  // namespace tavopix::test

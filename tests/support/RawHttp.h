@@ -34,7 +34,8 @@ private:
 // One request on a fresh connection: the reply.
 RawReply Exchange(unsigned short port, const std::string& request);
 
-// A request text with Host, Content-Length and Connection: close.
+// A request text with Host, Content-Length and Connection: close; a body that opens with "{" is
+// declared "Content-Type: application/json" unless `extraHeaders` names a Content-Type.
 std::string Request(const std::string& method, const std::string& target, const std::string& body,
                     const std::string& extraHeaders = "");
 
