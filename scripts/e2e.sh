@@ -24,5 +24,15 @@ cd "$src/e2e"
 PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 # Each test file runs in a process of its own with its own program folder, home, browser profile
 # and albumd data, and every server listens on a free port, so the files run side by side, one
-# per core (TAVOPIX_E2E_JOBS to change).
-TAVOPIX_BUILD="$build" node --test --test-concurrency="${TAVOPIX_E2E_JOBS:-$(nproc)}" tests/
+# per core (TAVOPIX_E2E_JOBS to change). A file that times the program's answers says so in a
+# line starting "// Runs alone" and runs after the others, by itself, so that no neighbour's
+# load is in its figures.
+mapfile -t alone < <(grep -l '^// Runs alone' tests/*.test.js || true)
+mapfile -t together < <(grep -L '^// Runs alone' tests/*.test.js || true)
+export TAVOPIX_BUILD="$build"
+if ((${#together[@]} > 0)); then
+  node --test --test-concurrency="${TAVOPIX_E2E_JOBS:-$(nproc)}" "${together[@]}"
+fi
+if ((${#alone[@]} > 0)); then
+  node --test --test-concurrency=1 "${alone[@]}"
+fi

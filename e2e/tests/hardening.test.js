@@ -3,6 +3,7 @@
 // keeps answering at once; pictures whose names hold escapes ("%41.png" beside "A.png", and
 // "%2e%2e%2fA.png" in a sub-folder) each show their own picture; and the page is served the
 // pictures it shows, while a file beside them that it was not given is refused.
+// Runs alone: it times how fast the window answers a press.
 
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
