@@ -1,6 +1,7 @@
 // The folder dialog over the real skin page and a headless view, with real special folders:
 // the top level its worker fills, check states from the chosen folders, nodes filled once when
 // opened, check states spreading, the filter boxes, and the files OK writes byte for byte.
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "library/SetDirDlg.h"
 #include "platform/Clock.h"
 #include "platform/SystemMetrics.h"
+#include "support/WaitUntil.h"
 #include "ui/PageHost.h"
 
 namespace tavopix::test {
@@ -24,7 +26,8 @@ namespace {
 constexpr UINT WM_TEST_STEP = WM_USER + 500;
 
 // The dialog with the test's steps run inside its modal loop; a step returning false is run
-// again a little later (the worker is still filling the tree).
+// again a little later (the worker is still filling the tree). A step that still does not hold
+// after the tests' wait limit fails the test and closes the dialog.
 class ScriptedDialog : public CSetDirDlg {
 public:
     using CSetDirDlg::CSetDirDlg;
@@ -45,6 +48,11 @@ public:
         handled = true;
         if (next_ < steps.size() && steps[next_](*this)) {
             ++next_;
+            stepStarted_ = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - stepStarted_ > kWaitLimit) {
+            ADD_FAILURE() << "step " << next_ << " never held";
+            next_ = steps.size();
+            PostMessage(GetHwnd(), WM_CLOSE, 0, 0);
         } else {
             Sleep(1);
         }
@@ -75,6 +83,7 @@ public:
 
 private:
     std::size_t next_ = 0;
+    std::chrono::steady_clock::time_point stepStarted_ = std::chrono::steady_clock::now();
 };
 
 std::string Check(const Element* node) {
