@@ -161,6 +161,37 @@ void Database::Rollback() {
     }
 }
 
+bool Database::BackupTo(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    sqlite3* copy = nullptr;
+    bool done = sqlite3_open_v2(path.c_str(), &copy, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    if (done) {
+        // Pages are copied in steps; a step that finds the database busy with a write waits a
+        // moment and goes on.
+        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", db_, "main");
+        int rc = backup ? SQLITE_OK : SQLITE_ERROR;
+        while (backup && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
+            rc = sqlite3_backup_step(backup, 256);
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+                sqlite3_sleep(20);
+        }
+        if (backup)
+            sqlite3_backup_finish(backup);
+        done = rc == SQLITE_DONE;
+    }
+    if (!done)
+        error = std::string("backup failed: ") + (copy ? sqlite3_errmsg(copy) : "cannot open");
+    sqlite3_close(copy);
+    if (!done)
+        ::unlink(path.c_str());
+    return done;
+}
+
 std::int64_t Database::LastInsertId() const {
     return sqlite3_last_insert_rowid(db_);
 }

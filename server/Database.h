@@ -36,6 +36,11 @@ public:
     [[nodiscard]] bool Commit();
     void Rollback();
 
+    // Copies the database to a new file `path` (0600) with SQLite's online backup, a consistent
+    // copy while the server goes on writing. False with `error` set when `path` exists or the
+    // copy fails (the partial file is removed).
+    [[nodiscard]] bool BackupTo(const std::string& path, std::string& error);
+
     [[nodiscard]] std::int64_t LastInsertId() const;
     [[nodiscard]] int Changes() const;
     [[nodiscard]] sqlite3* Handle() const { return db_; }

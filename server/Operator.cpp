@@ -16,9 +16,12 @@ constexpr const char* kUsage =
     "  user passwd NAME       set a new password (from standard input); ends its logins\n"
     "  user list              list the accounts with their use of space\n"
     "  user delete NAME       delete an account with its albums and pictures\n"
-    "  limits [--space SIZE] [--pictures N] [--user NAME]\n"
-    "                         show or set the space per user and the pictures per album;\n"
-    "                         with --user, for that user (\"default\" returns to the default)\n"
+    "  limits [--space SIZE] [--pictures N] [--albums N] [--feedback-per-day N] [--user NAME]\n"
+    "                         show or set the space per user, the pictures per album, the\n"
+    "                         albums per user and the feedback texts a user may send a day;\n"
+    "                         with --user, space and pictures for that user (\"default\"\n"
+    "                         returns to the default)\n"
+    "  backup FILE            copy the database, consistently, while albumd serves it\n"
     "  update set VERSION FILE --base-url URL [--signing-key KEYFILE]\n"
     "                         publish FILE, signed, as the update package of VERSION\n"
     "  update show | update clear\n"
@@ -120,7 +123,7 @@ int UserCommand(const std::vector<std::string>& words, DataStore& data, std::ist
 
 int LimitsCommand(const std::vector<std::string>& words, DataStore& data, std::ostream& out,
                   std::ostream& err) {
-    LimitChange space, pictures;
+    LimitChange space, pictures, albums, feedback;
     std::string userName;
     for (std::size_t i = 1; i < words.size(); i += 2) {
         if (i + 1 >= words.size())
@@ -148,6 +151,10 @@ int LimitsCommand(const std::vector<std::string>& words, DataStore& data, std::o
             space = parsed;
         } else if (option == "--pictures") {
             pictures = parsed;
+        } else if (option == "--albums") {
+            albums = parsed;
+        } else if (option == "--feedback-per-day") {
+            feedback = parsed;
         } else {
             return Usage(err);
         }
@@ -157,9 +164,13 @@ int LimitsCommand(const std::vector<std::string>& words, DataStore& data, std::o
         err << "albumd: no user " << userName << "\n";
         return 1;
     }
+    if (!userName.empty() && (albums || feedback)) {
+        err << "albumd: --albums and --feedback-per-day apply to every user alike\n";
+        return 2;
+    }
     StoreResult changed = StoreResult::Ok;
-    if (space || pictures) {
-        changed = userName.empty() ? data.albums.SetDefaultLimits(space, pictures)
+    if (space || pictures || albums || feedback) {
+        changed = userName.empty() ? data.albums.SetDefaultLimits(space, pictures, albums, feedback)
                                    : data.albums.SetUserLimits(user.id, space, pictures);
     }
     Limits limits;
@@ -175,7 +186,21 @@ int LimitsCommand(const std::vector<std::string>& words, DataStore& data, std::o
     }
     out << (userName.empty() ? "default" : userName) << ": space per user " << limits.spacePerUser
         << " bytes (" << FormatBytes(limits.spacePerUser) << "), pictures per album "
-        << limits.picturesPerAlbum << "\n";
+        << limits.picturesPerAlbum << ", albums per user " << limits.albumsPerUser
+        << ", feedback per day " << limits.feedbackPerDay << "\n";
+    return 0;
+}
+
+int BackupCommand(const std::vector<std::string>& words, DataStore& data, std::ostream& out,
+                  std::ostream& err) {
+    if (words.size() != 2)
+        return Usage(err);
+    std::string error;
+    if (!data.db->BackupTo(words[1], error)) {
+        err << "albumd: " << error << "\n";
+        return 1;
+    }
+    out << "database copied to " << words[1] << "\n";
     return 0;
 }
 
@@ -308,6 +333,8 @@ int RunOperatorCommand(const std::vector<std::string>& words, DataStore& data, s
         return UserCommand(words, data, in, out, err);
     if (words[0] == "limits")
         return LimitsCommand(words, data, out, err);
+    if (words[0] == "backup")
+        return BackupCommand(words, data, out, err);
     if (words[0] == "update" && words.size() >= 2)
         return UpdateCommand(words, data, out, err);
     if (words[0] == "feedback" && words.size() == 2 && words[1] == "list") {

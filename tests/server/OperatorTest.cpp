@@ -1,4 +1,4 @@
-// The operator's commands on a data folder: accounts, limits and the published update.
+// The operator's commands on a data folder: accounts, limits, the published update and backups.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -53,16 +53,42 @@ TEST_F(OperatorTest, SetsDefaultAndPerUserLimits) {
     ASSERT_EQ(Run({"user", "add", "alice"}, "first-password\n"), 0);
     EXPECT_EQ(Run({"limits", "--space", "2G", "--pictures", "50"}), 0);
     EXPECT_EQ(out_.str(),
-              "default: space per user 2147483648 bytes (2.0 GB), pictures per album 50\n");
+              "default: space per user 2147483648 bytes (2.0 GB), pictures per album 50, albums "
+              "per user 100, feedback per day 20\n");
     EXPECT_EQ(Run({"limits", "--user", "alice", "--space", "10M"}), 0);
     EXPECT_EQ(out_.str(),
-              "alice: space per user 10485760 bytes (10.0 MB), pictures per album 50\n");
+              "alice: space per user 10485760 bytes (10.0 MB), pictures per album 50, albums per "
+              "user 100, feedback per day 20\n");
     EXPECT_EQ(Run({"limits", "--user", "alice", "--space", "default"}), 0);
     EXPECT_NE(out_.str().find("2147483648"), std::string::npos);
     EXPECT_EQ(Run({"limits", "--space", "default"}), 2);
     EXPECT_EQ(Run({"limits", "--space", "9X"}), 2);
     EXPECT_EQ(Run({"limits", "--user", "nobody", "--space", "1G"}), 1);
     EXPECT_FALSE(ParseSize("99999999999G"));
+}
+
+TEST_F(OperatorTest, BacksUpTheDatabaseWhileItIsOpen) {
+    ASSERT_EQ(Run({"user", "add", "alice"}, "first-password\n"), 0);
+    const std::string ticket = LoginTicket("alice", "first-password");
+    CreateAlbum(ticket, "旅行");
+    const std::string copy = dir_.Path() + "backup.db";
+    ASSERT_EQ(Run({"backup", copy}), 0) << err_.str();
+    EXPECT_EQ(std::filesystem::status(copy).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(Run({"backup", copy}), 1);  // never over an existing file
+
+    // The copy is a whole database: a data folder made of it lists the account and its album.
+    std::filesystem::create_directory(dir_.Path() + "restored");
+    std::filesystem::copy_file(copy, dir_.Path() + "restored/albumd.db");
+    std::string error;
+    auto restored = DataStore::Open(dir_.Path() + "restored", HashCost::Minimal, 3600, error);
+    ASSERT_NE(restored, nullptr) << error;
+    UserRecord alice;
+    ASSERT_EQ(restored->accounts.FindUser("alice", alice), StoreResult::Ok);
+    std::vector<AlbumRecord> albums;
+    ASSERT_EQ(restored->albums.ListAlbums(alice.id, albums), StoreResult::Ok);
+    ASSERT_EQ(albums.size(), 1u);
+    EXPECT_EQ(albums[0].name, "旅行");
 }
 
 TEST_F(OperatorTest, PublishesAndWithdrawsTheUpdate) {
