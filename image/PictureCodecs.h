@@ -25,10 +25,15 @@ enum class ChromaSubsampling { S444 = 0, S422 = 1, S420 = 2, Gray = 3, S440 = 4,
 // Decodes a JPEG at the smallest of the codec's DCT scales (1/8 to 1) that still covers
 // coverWidth x coverHeight (0 x 0: full size), so a thumbnail never pays for a full decode.
 [[nodiscard]] std::optional<Bitmap> DecodeJpeg(ByteSpan bytes, int coverWidth, int coverHeight);
-[[nodiscard]] std::optional<Bitmap> DecodePng(ByteSpan bytes);
+// Decode a PNG row by row, a TIFF strip by strip (or its tiles), reduced as they go by the
+// largest whole factor that still covers coverWidth x coverHeight (0 x 0: full size), so the
+// full-size picture is never held (BitmapReducer.h).
+[[nodiscard]] std::optional<Bitmap> DecodePng(ByteSpan bytes, int coverWidth = 0,
+                                              int coverHeight = 0);
+[[nodiscard]] std::optional<Bitmap> DecodeTiff(ByteSpan bytes, int coverWidth = 0,
+                                               int coverHeight = 0);
 [[nodiscard]] std::optional<Bitmap> DecodeGif(ByteSpan bytes);
 [[nodiscard]] std::optional<Bitmap> DecodeBmp(ByteSpan bytes);
-[[nodiscard]] std::optional<Bitmap> DecodeTiff(ByteSpan bytes);
 
 // Encodes an RGB bitmap (alpha, if any, is composited onto white first).
 [[nodiscard]] bool EncodeJpeg(const Bitmap& bitmap, int quality, ChromaSubsampling subsampling,

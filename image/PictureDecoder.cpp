@@ -16,7 +16,7 @@ std::optional<Bitmap> DecodePicture(ByteSpan bytes, const PictureHeader& header,
             bitmap = DecodeJpeg(bytes, coverWidth, coverHeight);
             break;
         case PictureFormat::Png:
-            bitmap = DecodePng(bytes);
+            bitmap = DecodePng(bytes, coverWidth, coverHeight);
             break;
         case PictureFormat::Gif:
             bitmap = DecodeGif(bytes);
@@ -25,7 +25,7 @@ std::optional<Bitmap> DecodePicture(ByteSpan bytes, const PictureHeader& header,
             bitmap = DecodeBmp(bytes);
             break;
         case PictureFormat::Tiff:
-            bitmap = DecodeTiff(bytes);
+            bitmap = DecodeTiff(bytes, coverWidth, coverHeight);
             break;
     }
     if (bitmap && bitmap->IsEmpty()) {

@@ -7,8 +7,10 @@
 
 namespace tavopix {
 
-// The picture decoded, at full size or (JPEG) at a DCT scale that still covers coverWidth x
-// coverHeight. Fails beyond the pixel limit and on any corrupt or truncated data.
+// The picture decoded, at full size or, for a smaller coverWidth x coverHeight, reduced while
+// it is decoded where the codec allows (a JPEG at a DCT scale, a PNG row by row, a TIFF strip
+// by strip) to a size that still covers it. Fails beyond the pixel limit and on any corrupt or
+// truncated data.
 [[nodiscard]] std::optional<Bitmap> DecodePicture(ByteSpan bytes, const PictureHeader& header,
                                                   int coverWidth = 0, int coverHeight = 0);
 

@@ -27,7 +27,11 @@ struct PictureHeader {
 
 // The largest picture decoded, in pixels: above every camera and phone sensor in use
 // (a 200-megapixel phone bins to 50 MP by default, medium format stops near 150 MP), yet an RGBA
-// buffer of this size stays below 600 MB. Larger claims are refused as decompression bombs.
+// buffer of this size stays below 600 MB. Larger claims are refused as decompression bombs,
+// before anything is allocated. Only a full-size decode (rotating or converting a picture that
+// is not a JPEG) holds such a buffer: one for a thumbnail or a fit is reduced as it is read
+// (JPEG by DCT scaling, PNG row by row, TIFF by strips or tiles) and holds a few rows and the
+// reduced picture, about 9 MB for a 144-megapixel PNG's thumbnail.
 inline constexpr std::uint64_t kMaxPicturePixels = 150'000'000;
 
 [[nodiscard]] constexpr bool FitsPixelLimit(std::uint64_t width, std::uint64_t height) {

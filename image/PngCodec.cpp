@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "image/BitmapReducer.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 
@@ -38,9 +39,10 @@ void WriteToMemory(png_structp png, png_bytep from, png_size_t count) {
 void FlushNothing(png_structp) {}
 
 // Reads the header and sets up the conversion to 8-bit RGB or RGBA, without colour
-// management: gamma and colour-profile chunks are left unapplied.
+// management: gamma and colour-profile chunks are left unapplied. `passes` is 7 for an
+// interlaced picture, else 1.
 bool ReadInfo(png_structp png, png_infop info, std::size_t fileBytes, png_uint_32& width,
-              png_uint_32& height, int& channels) {
+              png_uint_32& height, int& channels, int& passes) {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
@@ -53,7 +55,7 @@ bool ReadInfo(png_structp png, png_infop info, std::size_t fileBytes, png_uint_3
     png_set_expand(png);  // palettes to RGB, low bit depths to 8, tRNS to alpha
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
-    png_set_interlace_handling(png);
+    passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     channels = png_get_channels(png, info);
     return channels == 3 || channels == 4;
@@ -64,6 +66,27 @@ bool ReadRows(png_structp png, png_bytepp rows) {
         return false;
     }
     png_read_image(png, rows);
+    return true;
+}
+
+// Reads the picture a row at a time into `reducer`. With interlacing each of the seven passes
+// runs over every row; a row of a pass holds only that pass's pixels, in place.
+bool ReadReduced(png_structp png, int passes, png_uint_32 height, png_bytep row,
+                 BitmapReducer* reducer) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    for (int pass = 0; pass < passes; ++pass) {
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, row, nullptr);
+            if (passes == 1) {
+                reducer->Add(static_cast<int>(y), row);
+            } else if (PNG_ROW_IN_INTERLACE_PASS(y, pass)) {
+                reducer->Add(static_cast<int>(y), row, static_cast<int>(PNG_PASS_START_COL(pass)),
+                             static_cast<int>(PNG_PASS_COL_OFFSET(pass)));
+            }
+        }
+    }
     return true;
 }
 
@@ -92,7 +115,7 @@ std::vector<png_bytep> RowPointers(const Bitmap& bitmap) {
 
 }  // namespace
 
-std::optional<Bitmap> DecodePng(ByteSpan bytes) {
+std::optional<Bitmap> DecodePng(ByteSpan bytes, int coverWidth, int coverHeight) {
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -106,12 +129,23 @@ std::optional<Bitmap> DecodePng(ByteSpan bytes) {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int channels = 0;
+    int passes = 1;
     std::optional<Bitmap> result;
-    if (ReadInfo(png, info, bytes.size(), width, height, channels)) {
-        Bitmap bitmap = MakeBitmap(static_cast<int>(width), static_cast<int>(height), channels);
-        std::vector<png_bytep> rows = RowPointers(bitmap);
-        if (ReadRows(png, rows.data())) {
-            result = std::move(bitmap);
+    if (ReadInfo(png, info, bytes.size(), width, height, channels, passes)) {
+        const int factor = BitmapReducer::FactorFor(width, height, coverWidth, coverHeight);
+        if (factor > 1) {
+            BitmapReducer reducer(static_cast<int>(width), static_cast<int>(height), channels,
+                                  factor);
+            std::vector<png_byte> row(static_cast<std::size_t>(width) * channels);
+            if (ReadReduced(png, passes, height, row.data(), &reducer)) {
+                result = reducer.Finish();
+            }
+        } else {
+            Bitmap bitmap = MakeBitmap(static_cast<int>(width), static_cast<int>(height), channels);
+            std::vector<png_bytep> rows = RowPointers(bitmap);
+            if (ReadRows(png, rows.data())) {
+                result = std::move(bitmap);
+            }
         }
     }
     png_destroy_read_struct(&png, &info, nullptr);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "image/BitmapReducer.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 
@@ -119,9 +120,55 @@ bool HasAlpha(TIFF* tiff) {
     });
 }
 
+// One pixel of the library's packed RGBA, whose alpha comes premultiplied, as the bitmap keeps
+// it: straight alpha, or none.
+void StoreStraight(std::uint32_t pixel, bool alpha, std::uint8_t* to) {
+    const unsigned a = TIFFGetA(pixel);
+    auto straight = [&](unsigned c) {
+        return alpha && a < 255 ? (a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a)) : c;
+    };
+    to[0] = static_cast<std::uint8_t>(straight(TIFFGetR(pixel)));
+    to[1] = static_cast<std::uint8_t>(straight(TIFFGetG(pixel)));
+    to[2] = static_cast<std::uint8_t>(straight(TIFFGetB(pixel)));
+    if (alpha) {
+        to[3] = static_cast<std::uint8_t>(a);
+    }
+}
+
+// Reads the picture a band of rows at a time (strips and tiles alike) into `reducer`, so the
+// raster the library fills never holds more than about a megapixel.
+bool ReadReduced(TIFF* tiff, std::uint32_t width, std::uint32_t height, bool alpha,
+                 BitmapReducer& reducer) {
+    char message[1024];
+    TIFFRGBAImage image;
+    if (TIFFRGBAImageOK(tiff, message) != 1 || TIFFRGBAImageBegin(&image, tiff, 1, message) != 1) {
+        return false;
+    }
+    image.req_orientation = ORIENTATION_TOPLEFT;
+    const std::uint32_t band = std::clamp<std::uint32_t>((1u << 20) / width, 1, height);
+    std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * band);
+    const int channels = alpha ? 4 : 3;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * channels);
+    bool read = true;
+    for (std::uint32_t top = 0; read && top < height; top += band) {
+        const std::uint32_t rows = std::min(band, height - top);
+        image.row_offset = static_cast<int>(top);
+        read = TIFFRGBAImageGet(&image, raster.data(), width, rows) == 1;
+        for (std::uint32_t r = 0; read && r < rows; ++r) {
+            const std::uint32_t* from = raster.data() + static_cast<std::size_t>(r) * width;
+            for (std::uint32_t x = 0; x < width; ++x) {
+                StoreStraight(from[x], alpha, row.data() + static_cast<std::size_t>(x) * channels);
+            }
+            reducer.Add(static_cast<int>(top + r), row.data());
+        }
+    }
+    TIFFRGBAImageEnd(&image);
+    return read;
+}
+
 }  // namespace
 
-std::optional<Bitmap> DecodeTiff(ByteSpan bytes) {
+std::optional<Bitmap> DecodeTiff(ByteSpan bytes, int coverWidth, int coverHeight) {
     MemoryFile file{bytes, nullptr, 0};
     const auto tiff = Open(file, "rm");
     std::uint32_t width = 0;
@@ -131,26 +178,25 @@ std::optional<Bitmap> DecodeTiff(ByteSpan bytes) {
         !FitsPixelBudget(width, height, bytes.size())) {
         return std::nullopt;
     }
+    const bool alpha = HasAlpha(tiff.get());
+    if (const int factor = BitmapReducer::FactorFor(width, height, coverWidth, coverHeight);
+        factor > 1) {
+        BitmapReducer reducer(static_cast<int>(width), static_cast<int>(height), alpha ? 4 : 3,
+                              factor);
+        if (!ReadReduced(tiff.get(), width, height, alpha, reducer)) {
+            return std::nullopt;
+        }
+        return reducer.Finish();
+    }
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
     if (TIFFReadRGBAImageOriented(tiff.get(), width, height, raster.data(), ORIENTATION_TOPLEFT,
                                   1) != 1) {
         return std::nullopt;
     }
-    const bool alpha = HasAlpha(tiff.get());
     Bitmap bitmap = MakeBitmap(static_cast<int>(width), static_cast<int>(height), alpha ? 4 : 3);
     std::uint8_t* to = bitmap.pixels.data();
     for (const std::uint32_t pixel : raster) {
-        const unsigned a = TIFFGetA(pixel);
-        // The library hands alpha premultiplied; the bitmap keeps it straight.
-        auto straight = [&](unsigned c) {
-            return alpha && a < 255 ? (a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a)) : c;
-        };
-        to[0] = static_cast<std::uint8_t>(straight(TIFFGetR(pixel)));
-        to[1] = static_cast<std::uint8_t>(straight(TIFFGetG(pixel)));
-        to[2] = static_cast<std::uint8_t>(straight(TIFFGetB(pixel)));
-        if (alpha) {
-            to[3] = static_cast<std::uint8_t>(a);
-        }
+        StoreStraight(pixel, alpha, to);
         to += bitmap.channels;
     }
     return bitmap;

@@ -1,6 +1,7 @@
 // The five decoders and encoders on pictures made here: round trips, transparency on white,
 // odd sizes, and bad input of every kind failing cleanly without large allocations.
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/resource.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
@@ -104,6 +105,67 @@ TEST(Codecs, JpegDecodesAtTheSmallestCoveringDctScale) {
     const std::optional<Bitmap> full = Decode(jpeg);
     ASSERT_TRUE(full);
     EXPECT_EQ(full->width, 2000);
+}
+
+// An interlaced PNG (Adam7) of `bitmap`, written by libpng.
+Bytes MakeInterlacedPng(const Bitmap& bitmap) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    Bytes out;
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t count) {
+            auto* bytes = static_cast<Bytes*>(png_get_io_ptr(p));
+            bytes->insert(bytes->end(), data, data + count);
+        },
+        nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width),
+                 static_cast<png_uint_32>(bitmap.height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < bitmap.height; ++y)
+        rows.push_back(const_cast<png_bytep>(bitmap.pixels.data()) + bitmap.Stride() * y);
+    png_write_info(png, info);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// A PNG (plain and interlaced) and a TIFF decoded for a cover are reduced while they are read:
+// by the largest whole factor that still covers it, each block the rounded mean of its pixels.
+TEST(Codecs, PngAndTiffAreReducedForACoverAsTheyAreRead) {
+    const Bitmap picture = Gradient(301, 203);
+    constexpr int kFactor = 3;  // 301 / 100 and 203 / 60 both allow 3
+    Bitmap expected = MakeBitmap(101, 68, 3);
+    for (int by = 0; by < expected.height; ++by) {
+        for (int bx = 0; bx < expected.width; ++bx) {
+            for (int c = 0; c < 3; ++c) {
+                unsigned sum = 0;
+                unsigned count = 0;
+                for (int y = by * kFactor; y < std::min(picture.height, (by + 1) * kFactor); ++y) {
+                    for (int x = bx * kFactor; x < std::min(picture.width, (bx + 1) * kFactor);
+                         ++x, ++count) {
+                        sum += picture.pixels[picture.Stride() * y + x * 3 + c];
+                    }
+                }
+                expected.pixels[expected.Stride() * by + bx * 3 + c] =
+                    static_cast<std::uint8_t>((sum + count / 2) / count);
+            }
+        }
+    }
+    for (const Bytes& bytes :
+         {test::MakePng(picture), MakeInterlacedPng(picture), test::MakeTiff(picture)}) {
+        const std::optional<PictureHeader> header = ReadPictureHeader(bytes);
+        ASSERT_TRUE(header);
+        const std::optional<Bitmap> reduced = DecodePicture(bytes, *header, 100, 60);
+        ASSERT_TRUE(reduced) << static_cast<int>(header->format);
+        EXPECT_EQ(reduced->width, 101);
+        EXPECT_EQ(reduced->height, 68);
+        EXPECT_EQ(reduced->pixels, expected.pixels) << static_cast<int>(header->format);
+        // A cut-off file still fails, reduced or not.
+        EXPECT_FALSE(DecodePicture(Truncated(bytes, bytes.size() * 2 / 3), *header, 100, 60));
+    }
 }
 
 TEST(Codecs, ShrinkingAveragesInsteadOfAliasing) {

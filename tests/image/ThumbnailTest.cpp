@@ -2,10 +2,22 @@
 #include "image/Thumbnail.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <tuple>
 
 #include "TestPictures.h"
 #include "app/AppContext.h"
 #include "app/TextConvert.h"
+#include "image/PictureDecoder.h"
 #include "image/PictureDetails.h"
 #include "image/PictureFile.h"
 #include "image/PictureHeader.h"
@@ -158,7 +170,131 @@ TEST_F(Thumbnails, BadPicturesGetTheErrorPicture) {
         ExpectError(Make(name, bytes));
     }
     ExpectError(MakeFileThumbnail(Path("missing.jpg")));
+    // A named pipe and a device are unreadable pictures at once: nothing waits on them.
+    ASSERT_EQ(mkfifo((folder_ / "pipe.jpg").c_str(), 0600), 0);
+    ExpectError(MakeFileThumbnail(Path("pipe.jpg")));
+    std::filesystem::create_symlink("/dev/zero", folder_ / "device.jpg");
+    ExpectError(MakeFileThumbnail(Path("device.jpg")));
     EXPECT_TRUE(CacheFiles().empty());
+}
+
+// An RGB PNG of width x height whose pixel at (x, y) is `left` for x < width / 2, else `right`,
+// made a row at a time so the test never holds the picture either.
+Bytes HalvesPng(std::uint32_t width, std::uint32_t height, std::array<std::uint8_t, 3> left,
+                std::array<std::uint8_t, 3> right) {
+    const auto chunk = [](Bytes& out, const char* type, const Bytes& data) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<std::uint8_t>(data.size() >> shift));
+        const std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        const uLong crc = crc32(0, out.data() + start, static_cast<uInt>(out.size() - start));
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<std::uint8_t>(crc >> shift));
+    };
+    Bytes header;
+    for (const std::uint32_t side : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            header.push_back(static_cast<std::uint8_t>(side >> shift));
+    }
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    Bytes row(1 + std::size_t{width} * 3);
+    for (std::uint32_t x = 0; x < width; ++x)
+        std::copy_n((x < width / 2 ? left : right).begin(), 3, row.begin() + 1 + x * 3);
+    Bytes pixels(1 << 20);
+    z_stream zip{};
+    deflateInit(&zip, 9);
+    zip.next_out = pixels.data();
+    zip.avail_out = static_cast<uInt>(pixels.size());
+    for (std::uint32_t y = 0; y <= height; ++y) {
+        zip.next_in = row.data();
+        zip.avail_in = y < height ? static_cast<uInt>(row.size()) : 0;
+        do {
+            if (zip.avail_out == 0) {
+                pixels.resize(pixels.size() * 2);
+                zip.next_out = pixels.data() + zip.total_out;
+                zip.avail_out = static_cast<uInt>(pixels.size() - zip.total_out);
+            }
+        } while (deflate(&zip, y < height ? Z_NO_FLUSH : Z_FINISH) != Z_STREAM_END &&
+                 (zip.avail_in > 0 || y == height));
+    }
+    pixels.resize(zip.total_out);
+    deflateEnd(&zip);
+    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    chunk(png, "IHDR", header);
+    chunk(png, "IDAT", pixels);
+    chunk(png, "IEND", {});
+    return png;
+}
+
+long StatusKilobytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(field))
+            return std::stol(line.substr(std::strlen(field) + 1));
+    }
+    return -1;
+}
+
+// How far the peak resident size of a child process rises above where it started while it runs
+// `work`, in kilobytes; -1 when `work` fails. The child starts with this process's pages, so
+// earlier peaks of the test process do not hide the work's own.
+long PeakGrowthKilobytes(const std::function<bool()>& work) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        const long before = StatusKilobytes("VmRSS:");
+        const long growth = work() ? StatusKilobytes("VmHWM:") - before : -1;
+        (void)!write(pipeFds[1], &growth, sizeof growth);
+        _exit(0);
+    }
+    close(pipeFds[1]);
+    long growth = -1;
+    if (child < 0 || read(pipeFds[0], &growth, sizeof growth) != sizeof growth)
+        growth = -1;
+    close(pipeFds[0]);
+    if (child > 0)
+        waitpid(child, nullptr, 0);
+    return growth;
+}
+
+// Two 12000 x 12000 PNGs (144 megapixels each, 432 MB as RGB) get their thumbnails with the
+// memory of a few rows and a reduced picture, never their full bitmaps; the thumbnails show
+// each picture's two halves.
+TEST_F(Thumbnails, HugePngsAreThumbnailedWithoutTheirFullBitmaps) {
+    constexpr std::uint32_t kSide = 12000;
+    const std::u16string first =
+        Write("first.png", HalvesPng(kSide, kSide, {200, 30, 30}, {30, 30, 200}));
+    const std::u16string second =
+        Write("second.png", HalvesPng(kSide, kSide, {30, 160, 30}, {250, 250, 250}));
+    const long growth = PeakGrowthKilobytes(
+        [&] { return MakeFileThumbnail(first).ok && MakeFileThumbnail(second).ok; });
+    ASSERT_GE(growth, 0) << "a thumbnail failed";
+    RecordProperty("peak_growth_kb", static_cast<int>(growth));
+    std::printf(
+        "peak growth while thumbnailing two %u x %u PNGs: %.1f MB (%.3f MB per megapixel)\n", kSide,
+        kSide, growth / 1024.0, growth / 1024.0 / (2 * 144.0));
+    EXPECT_LT(growth, 300 * 1024);
+
+    for (const auto& [path, left, right] :
+         {std::tuple{first, std::array{200, 30, 30}, std::array{30, 30, 200}},
+          std::tuple{second, std::array{30, 160, 30}, std::array{250, 250, 250}}}) {
+        const Thumbnail thumbnail = MakeFileThumbnail(path);  // made by the child, now cached
+        ASSERT_TRUE(thumbnail.ok);
+        EXPECT_EQ(thumbnail.width, 280);
+        EXPECT_EQ(thumbnail.height, 280);
+        Bytes jpeg;
+        ASSERT_TRUE(ReadWholeFile(Utf8(thumbnail.source), jpeg));
+        const std::optional<Bitmap> shown = DecodePicture(jpeg, *ReadPictureHeader(jpeg));
+        ASSERT_TRUE(shown);
+        for (const auto& [x, colour] : {std::pair{70, left}, std::pair{210, right}}) {
+            const std::uint8_t* pixel = shown->pixels.data() + shown->Stride() * 140 + x * 3;
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(pixel[c], colour[c], 6) << "x " << x << " channel " << c;
+        }
+    }
 }
 
 TEST_F(Thumbnails, DetailsComeFromTheHeaderAlone) {
