@@ -10,6 +10,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/SystemMetrics.h"
 #include "platform/Window.h"
+#include "ui/DialogKeys.h"
 #include "ui/PageHost.h"
 
 namespace tavopix {
@@ -311,6 +312,18 @@ LRESULT CHskFrame::HitTest(int screenX, int screenY) {
 bool CHskFrame::IsMaximized() const {
     WINDOWPLACEMENT placement;
     return GetWindowPlacement(hwnd, &placement) && placement.showCmd == SW_SHOWMAXIMIZED;
+}
+
+bool CHskFrame::OnKey(Element&, KeyParams& params) {
+    Element* body = parts[PART_BODY].get();
+    if (!ownerWnd || !body)
+        return false;
+    Element* cancel = body->FindById(u"btn_cancel");
+    if (!cancel)
+        cancel = body->FindById(u"btn_close");
+    if (!cancel)
+        cancel = parts[PART_CLOSE].get();
+    return HandleDialogKey(params, body->FindFirst("button.primary"), cancel);
 }
 
 bool CHskFrame::OnBehaviorEvent(Element*, Element* target, std::uint32_t code, std::uintptr_t) {

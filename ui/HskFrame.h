@@ -65,6 +65,10 @@ public:
 
     bool OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
                          std::uintptr_t reason) override;
+    // A dialog (a frame with an owner) answers Enter with its page's default button (the
+    // "primary" one) and Escape with its cancel button ("btn_cancel", else "btn_close", else
+    // its close button). Windows with keys of their own override it.
+    bool OnKey(Element& element, KeyParams& params) override;
 
     void EnableOwner(bool enable);
     int MessageLoop();
