@@ -126,7 +126,8 @@ export class WindowManager {
     this.refreshTaskbar();
     // Keys go to the active window: a dialog that opens takes the keyboard, and its owner gets
     // it back once the dialog has gone.
-    if (state.active && state.visible && !wasActive) this.focusWindow(w);
+    const restored = wasShownMinimised && !this.shownMinimised(w);
+    if (state.active && state.visible && (!wasActive || restored)) this.focusWindow(w);
     return w;
   }
 
@@ -156,7 +157,8 @@ export class WindowManager {
 
   // The caption a window's page shows (what the user knows it by), else its title.
   captionOf(w) {
-    const caption = w.iframe.contentDocument?.getElementById('hsk_cp')?.textContent.trim();
+    const d = w.iframe.contentDocument;
+    const caption = d?.querySelector('#hsk_cp_txt, #hsk_cp .caption-title')?.textContent.trim();
     return caption || w.state.title?.trim() || 'Tavopix';
   }
 
