@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <cerrno>
 
+#ifdef __linux__
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#endif
+
 #include "platform/LastError.h"
 #include "sdk/OvkErrors.h"
 #include "sdk/SecureAddress.h"
@@ -121,6 +126,11 @@ bool Transfer::Prepare() {
             set(CURLOPT_SEEKFUNCTION, &Transfer::OnSeek);
             set(CURLOPT_SEEKDATA, this);
             set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request_.bodySize));
+            // The body's progress is read from its socket, which a connection of its own makes
+            // known (a reused one was opened by another transfer).
+            set(CURLOPT_FRESH_CONNECT, 1L);
+            set(CURLOPT_SOCKOPTFUNCTION, &Transfer::OnSocketOption);
+            set(CURLOPT_SOCKOPTDATA, this);
         } else {
             set(CURLOPT_POSTFIELDS, request_.body.c_str());
             set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request_.body.size()));
@@ -252,9 +262,38 @@ std::size_t Transfer::OnHeader(char* data, std::size_t size, std::size_t count, 
     return size * count;
 }
 
+namespace {
+
+// The bytes handed to `socket` that the peer has not acknowledged yet; 0 where the system cannot
+// tell. The kernel takes megabytes of a body at once, so what libcurl has written runs far ahead
+// of what a slow line has carried.
+curl_off_t UnsentInSocket(curl_socket_t socket) {
+#ifdef __linux__
+    int queued = 0;
+    if (socket != CURL_SOCKET_BAD && ioctl(socket, SIOCOUTQ, &queued) == 0 && queued > 0) {
+        return queued;
+    }
+#else
+    static_cast<void>(socket);
+#endif
+    return 0;
+}
+
+}  // namespace
+
+int Transfer::OnSocketOption(void* self, curl_socket_t socket, curlsocktype purpose) {
+    if (purpose == CURLSOCKTYPE_IPCXN) {
+        static_cast<Transfer*>(self)->bodySocket_ = socket;
+    }
+    return CURL_SOCKOPT_OK;
+}
+
 int Transfer::OnProgress(void* self, curl_off_t receiveTotal, curl_off_t received,
-                         curl_off_t /*sendTotal*/, curl_off_t sent) {
+                         curl_off_t /*sendTotal*/, curl_off_t written) {
     auto* transfer = static_cast<Transfer*>(self);
+    // A body's progress is what has reached the peer.
+    const curl_off_t sent =
+        written - std::min(UnsentInSocket(transfer->bodySocket_), std::max<curl_off_t>(written, 0));
     if (sent == transfer->lastSent_ && received == transfer->lastReceived_) {
         return 0;
     }

@@ -97,6 +97,7 @@ private:
     static int OnSeek(void* self, curl_off_t offset, int origin);
     static std::size_t OnWrite(char* data, std::size_t size, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* self);
+    static int OnSocketOption(void* self, curl_socket_t socket, curlsocktype purpose);
     static int OnProgress(void* self, curl_off_t receiveTotal, curl_off_t received,
                           curl_off_t sendTotal, curl_off_t sent);
 
@@ -110,6 +111,7 @@ private:
     bool replyTooLarge_ = false;
     bool redirecting_ = false;  // the answer being read is a redirect (3xx)
     bool redirectRefused_ = false;
+    curl_socket_t bodySocket_ = CURL_SOCKET_BAD;  // the connection a body is sent on
     curl_off_t lastSent_ = -1;
     curl_off_t lastReceived_ = -1;
     std::chrono::steady_clock::time_point lastActivity_ = std::chrono::steady_clock::now();
