@@ -1,5 +1,6 @@
 #include "upload/UploadDlg.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <system_error>
@@ -12,6 +13,7 @@
 #include "engine/View.h"
 #include "engine/controls/Control.h"
 #include "library/ItemThumbnail.h"
+#include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
@@ -135,6 +137,18 @@ int CUploadDlg::Percentage() const {
     const unsigned tasks = TaskCount();
     const unsigned done = DoneCount();
     return tasks + done == 0 ? 0 : static_cast<int>(done * 100 / (tasks + done));
+}
+
+int CUploadDlg::SendingPercentage() const {
+    const unsigned pictures = TaskCount() + DoneCount();
+    if (pictures == 0 || bytesToSend == 0) {
+        return Percentage();
+    }
+    // The picture being sent counts with the part of it that has gone: a large picture on a
+    // slow link moves the bar too.
+    const double part = static_cast<double>(std::min(bytesSent.load(), bytesToSend)) /
+                        static_cast<double>(bytesToSend);
+    return static_cast<int>((DoneCount() + part) * 100.0 / pictures);
 }
 
 bool CUploadDlg::HasWaitingOrTimedOut() const {
@@ -312,6 +326,9 @@ bool CUploadDlg::BeginUpload(const std::u16string& file, const std::u16string& p
         ovkCloseHandle(uploadHandle);
         uploadHandle = 0;
     }
+    FileAttributes attributes;
+    bytesToSend = ReadFileAttributes(Utf8(file), attributes) ? attributes.size : 0;
+    bytesSent = 0;
     UploadRequest request;
     request.session = appContext.serviceSession;
     request.filePath = file.c_str();
@@ -345,6 +362,7 @@ void CUploadDlg::UploadCallback(void* context, std::uint32_t event, std::uint64_
             PostMessage(dialog->window_, WM_UPLOAD_RESULT, event, lastError);
             break;
         case OVK_EVENT_PROGRESS:
+            dialog->bytesSent = value;
             dialog->speedMeter.AddSample(value);
             dialog->speedKBps = dialog->speedMeter.Rate();
             PostMessage(dialog->window_, WM_UPLOAD_PROGRESS, event, lastError);
@@ -358,7 +376,7 @@ void CUploadDlg::UploadCallback(void* context, std::uint32_t event, std::uint64_
 }
 
 void CUploadDlg::OnUploadProgress() {
-    ShowUploading(Percentage());
+    ShowUploading(SendingPercentage());
 }
 
 void CUploadDlg::OnUploadResult(WPARAM event) {

@@ -102,6 +102,8 @@ private:
     unsigned TaskCount() const;
     unsigned DoneCount() const;
     int Percentage() const;
+    // Percentage() with the sent part of the picture being sent added.
+    int SendingPercentage() const;
     bool HasWaitingOrTimedOut() const;
     void ShowCounts();
     void ShowButton(const ElementRef& button, bool shown);
@@ -122,8 +124,10 @@ private:
     // The upload (UI thread, except where said).
     OvkHandle uploadHandle = 0;
     int currentIndex = 0;
-    std::atomic<float> speedKBps{0.0F};  // written by the SDK's thread
-    SpeedMeter speedMeter;               // the SDK's thread only
+    std::atomic<float> speedKBps{0.0F};       // written by the SDK's thread
+    SpeedMeter speedMeter;                    // the SDK's thread only
+    std::uint64_t bytesToSend = 0;            // the length of the file being sent
+    std::atomic<std::uint64_t> bytesSent{0};  // of it; written by the SDK's thread
     bool paused = false;
     bool finished = false;
     ElementRef uploadItem_;         // the item being prepared or sent; empty when none is
