@@ -278,6 +278,29 @@ TEST_F(BrowserServerTest, FramesSentBeforeTheServerEndsReachThePage) {
     EXPECT_EQ(beast::buffers_to_string(buffer.data()), R"({"t":"quit"})");
 }
 
+// A page that stops reading is cut off once 100,000 frames wait for it, rather than losing
+// some of them; the page that connects next is the active one and is sent to.
+TEST_F(BrowserServerTest, APageTooFarBehindIsCutOffAndTheNextOneServed) {
+    beast::error_code ec;
+    auto stalled = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(1));
+    // Large frames fill the socket's buffers; the small ones after them queue up.
+    for (int i = 0; i < 4; ++i)
+        server_->Send(std::string(8 * 1024 * 1024, 'x'));
+    for (int i = 0; i < 100'001; ++i)
+        server_->Send("{}");
+    ASSERT_TRUE(events_.WaitFor(2));
+    EXPECT_EQ(events_.All(), (std::vector<std::string>{"connected", "disconnected"}));
+    EXPECT_FALSE(server_->IsConnected());
+
+    auto next = OpenSocket(OwnOrigin(), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_TRUE(events_.WaitFor(3));
+    server_->Send("the whole state");
+    EXPECT_EQ(ReadText(*next), "the whole state");
+}
+
 TEST_F(BrowserServerTest, SendWithoutPageIsDropped) {
     server_->Send("nobody listens");
     beast::error_code ec;
