@@ -51,6 +51,14 @@ async function expandTrip(main) {
   await main.locator('#tree_view caption[path="%mypic%Trip/Day1/"] .cp').waitFor();
 }
 
+// Runs `action`, which rebuilds the tree, and waits for the new tree's folders below Trip.
+async function rebuilt(main, action, what) {
+  await main.locator('#tree_view caption').evaluateAll((all) => all.forEach((c) => { c.dataset.old = '1'; }));
+  await action();
+  return until(async () => ((await main.locator('#tree_view caption[data-old]').count()) === 0 ? captionPaths(main) : []),
+    (p) => p.length === FOLDERS.length, what);
+}
+
 const inTrip = (names) => names.map((name) => `%mypic%Trip/${name}/`);
 
 // The text the empty grid shows.
@@ -71,6 +79,8 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
       // Made in name order: a folder that keeps its entries newest first lists them backwards.
       FOLDERS.forEach((name, i) => linkPhotos(photos.slice(i * 2, i * 2 + (name === 'Day1' ? 3 : 2)),
         path.join(trip, name)));
+      // A picture no decoder can read, large enough for the start filter.
+      fs.writeFileSync(path.join(trip, 'B', 'broken.jpg'), Buffer.alloc(30 * 1024, 0x5a));
     },
   });
   let browser;
@@ -104,15 +114,13 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     await until(() => fs.existsSync(cache), Boolean, 'the search cache');
     const cacheText = fs.readFileSync(cache).subarray(2).toString('utf16le');
     assert.ok(cacheText.includes(`"%mypic%Trip/${QUOTED}/" 2\r\n`), cacheText);
-    await main.locator('#tree_view').click({ button: 'right' });
-    await main.locator('#tv_cmenu #tvmu_refresh').click();
-    await until(() => captionPaths(main), (p) => p.length === FOLDERS.length, 'the tree after 刷新');
-    assert.deepEqual(await captionPaths(main), inTrip(FOLDERS));
-    await main.locator('#btn_view_list').click();
-    await until(() => captionPaths(main), (p) => p.length === FOLDERS.length, 'the list view');
-    assert.deepEqual(await captionPaths(main), inTrip(FOLDERS));
-    await main.locator('#btn_view_tree').click();
-    await until(() => captionPaths(main), (p) => p.length === FOLDERS.length, 'the tree again');
+    assert.deepEqual(await rebuilt(main, async () => {
+      await main.locator('#tree_view').click({ button: 'right' });
+      await main.locator('#tv_cmenu #tvmu_refresh').click();
+    }, 'the tree after 刷新'), inTrip(FOLDERS));
+    assert.deepEqual(await rebuilt(main, () => main.locator('#btn_view_list').click(), 'the list view'),
+      inTrip(FOLDERS));
+    await rebuilt(main, () => main.locator('#btn_view_tree').click(), 'the tree again');
     await main.locator('#hsk_btn_close').click();
     await exitWithin(program.exited);
 
@@ -124,9 +132,8 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     assert.deepEqual(await captionPaths(again), inTrip(FOLDERS));
     await expandTrip(again);
     await shot(page, 'order-tree.png');
-    await again.locator('#btn_view_list').click();
-    await until(() => captionPaths(again), (p) => p.length === FOLDERS.length, 'the list view from the cache');
-    assert.deepEqual(await captionPaths(again), inTrip(FOLDERS));
+    assert.deepEqual(await rebuilt(again, () => again.locator('#btn_view_list').click(), 'the list view from the cache'),
+      inTrip(FOLDERS));
     await shot(page, 'order-list.png');
 
     // 相册主页: albumd's home page in a new tab.
@@ -138,13 +145,15 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     // The empty grid says why: nothing opened yet, an empty marked view, a folder without
     // pictures of its own.
     assert.match(await emptyText(again), /在左侧打开一个文件夹/);
-    await again.locator('#btn_view_tree').click();
-    await until(() => captionPaths(again), (p) => p.length === FOLDERS.length, 'the tree view');
+    await rebuilt(again, () => again.locator('#btn_view_tree').click(), 'the tree view');
     await expandTrip(again);
     await shot(page, 'empty-nothing-open.png');
     await again.locator('#op_mark').click();
     await until(() => emptyText(again), (t) => /还没有标记的图片/.test(t), 'the empty marked view');
     await shot(page, 'empty-marked.png');
+    await again.locator('#op_uped').click();
+    await until(() => emptyText(again), (t) => /还没有上传过图片/.test(t), 'the empty uploaded view');
+    await shot(page, 'empty-uploaded.png');
     await again.locator('#tree_view caption[path="%mypic%Trip/"] .cp').click();
     await until(() => emptyText(again), (t) => /没有符合筛选条件的图片/.test(t), 'the folder without pictures');
     await shot(page, 'empty-folder.png');
@@ -195,6 +204,18 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     await until(() => viewerShown(again), (v) => !v, 'the viewer closed');
     assert.deepEqual(await cells.evaluateAll((all) => all.map((c) => c.getAttribute('sel'))), [null, null, 'true']);
     assert.ok((await status()).startsWith(`${names[2]} 尺寸：`));
+
+    // A picture that cannot be decoded: the error picture at its own size, in the middle.
+    await again.locator('#tree_view caption[path="%mypic%Trip/B/"] .cp').click();
+    const broken = again.locator('#photo_list > div.loc[path$="/broken.jpg"] picture');
+    await broken.waitFor();
+    await broken.dblclick();
+    await until(() => again.locator('#dtl_img_border').evaluate((b) => [b.style.width, b.style.height]),
+      (size) => size.join() === '160px,115px', 'the error picture at 160 x 115');
+    const frame = await again.locator('#dtl_img_border').boundingBox();
+    const area = await again.locator('#dtl_dsp').boundingBox();
+    assert.ok(Math.abs(frame.x + frame.width / 2 - (area.x + area.width / 2)) < 3, JSON.stringify({ frame, area }));
+    await shot(page, 'viewer-error-picture.png');
   } catch (error) {
     error.message += `\n--- program stderr ---\n${program.stderr()}`;
     throw error;
