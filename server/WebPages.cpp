@@ -129,6 +129,7 @@ struct WebPages::Visit {
     std::string formToken;
     bool formTokenIsNew = false;
     std::vector<std::string> setCookies;
+    std::string returnTo;  // where a refused answer's form returns to; the request's page if empty
 
     const std::optional<UserRecord>& User() const { return viewer.user; }
     bool Secure() const { return origin.rfind("https://", 0) == 0; }
@@ -183,7 +184,7 @@ Viewer WebPages::ViewerOf(const HttpRequest& request, std::int64_t now, std::str
 
 std::optional<HttpResponse> WebPages::Handle(const HttpRequest& request, const ParsedTarget& target,
                                              std::int64_t now, const std::string& origin) {
-    Visit visit{request, target, now, origin, {}, {}, {}, {}, false, {}};
+    Visit visit{request, target, now, origin, {}, {}, {}, {}, false, {}, {}};
     // The pages go by their own session alone.
     visit.viewer = ViewerOf(request, now, &visit.visitToken, TicketOpens::No);
     visit.sessionToken = CookieValue(request, kSessionCookie);
@@ -627,18 +628,20 @@ HttpResponse WebPages::Refusal(Visit& visit, const AlbumVisit& album, Access acc
             break;
         case Access::AnswerFirst:
         case Access::Granted:
-            html +=
-                "<h1>回答问题后查看</h1><p>" + owner + " 的相册" + name +
-                "需要回答一个问题才能查看。</p>" + ErrorBox(message) +
-                "<form method=\"post\" action=\"" + HtmlEscape(album.Path()) + "/answer\">" +
-                HiddenInput("form_token", visit.formToken) +
-                HiddenInput("back", SameSitePath(visit.request.target, visit.origin).value_or("")) +
-                "<p class=\"question\">" + HtmlEscape(album.album.question) +
-                "</p><label for=\"answer\">答案</label><input type=\"text\" id=\"answer\" "
-                "name=\"answer\" autocomplete=\"off\" autofocus required maxlength=\"200\">"
-                "<button class=\"primary\" type=\"submit\">查看相册</button></form>"
-                "<p class=\"hint\">答案不区分大小写。回答正确后, "
-                "在浏览器关闭前都可以查看这个相册。</p>";
+            html += "<h1>回答问题后查看</h1><p>" + owner + " 的相册" + name +
+                    "需要回答一个问题才能查看。</p>" + ErrorBox(message) +
+                    "<form method=\"post\" action=\"" + HtmlEscape(album.Path()) + "/answer\">" +
+                    HiddenInput("form_token", visit.formToken) +
+                    HiddenInput("back",
+                                visit.returnTo.empty()
+                                    ? SameSitePath(visit.request.target, visit.origin).value_or("")
+                                    : visit.returnTo) +
+                    "<p class=\"question\">" + HtmlEscape(album.album.question) +
+                    "</p><label for=\"answer\">答案</label><input type=\"text\" id=\"answer\" "
+                    "name=\"answer\" autocomplete=\"off\" autofocus required maxlength=\"200\">"
+                    "<button class=\"primary\" type=\"submit\">查看相册</button></form>"
+                    "<p class=\"hint\">答案不区分大小写。回答正确后, "
+                    "在浏览器关闭前都可以查看这个相册。</p>";
             break;
     }
     html += "<p class=\"hint\"><a href=\"/\">浏览其他相册</a></p></div>";
@@ -744,6 +747,7 @@ HttpResponse WebPages::AnswerPost(Visit& visit, AlbumVisit& album) {
         return ErrorPage(visit, 403, "请求被拒绝", "请从本站的页面提交答案。");
     if (album.album.privacy != kPrivacyQuestion || album.access == Access::Granted)
         return RedirectResponse(album.Path());
+    visit.returnTo = SameSitePath(Field(*form, "back"), visit.origin).value_or(album.Path());
     const std::string& address = visit.request.peerAddress;
     if (const std::int64_t wait = passes_.BeginAttempt(album.album.id, address, visit.now);
         wait > 0) {
@@ -761,8 +765,7 @@ HttpResponse WebPages::AnswerPost(Visit& visit, AlbumVisit& album) {
     if (!right)
         return Refusal(visit, album, Access::AnswerFirst, "答案不对, 请再试一次。");
     std::string token = visit.visitToken;
-    HttpResponse response =
-        RedirectResponse(SameSitePath(Field(*form, "back"), visit.origin).value_or(album.Path()));
+    HttpResponse response = RedirectResponse(visit.returnTo);
     if (token.empty()) {
         token = RandomHex(16);
         // No lifetime: the answer opens the album until the browser ends its session.
