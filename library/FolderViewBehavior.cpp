@@ -4,6 +4,7 @@
 #include "engine/EventDispatcher.h"
 #include "library/CaptionIcon.h"
 #include "library/LibraryMessages.h"
+#include "platform/WindowMessages.h"
 
 namespace tavopix {
 
@@ -38,23 +39,44 @@ bool FolderViewBehavior::OnMouse(Element& he, MouseParams& params) {
     if (folder == nullptr) {
         folder = he.FindFirst("caption:hover .cp");
     }
-    Element* selected = he.FindFirst("caption .cp[sel=\"true\"]");
     if (folder == nullptr) {
-        if (selected != nullptr) {
+        if (Element* selected = he.FindFirst("caption .cp[sel=\"true\"]")) {
             selected->SetAttribute("sel", std::nullopt);
         }
         return true;
     }
-    folder->SetAttribute("sel", u"true");
-    if (selected != nullptr && selected != folder) {
+    Open(he, *folder, params.target.get());
+    return true;
+}
+
+bool FolderViewBehavior::OnKey(Element& he, KeyParams& params) {
+    if (params.cmd != KEY_DOWN || params.keyCode != VK_RETURN) {
+        return false;
+    }
+    Element* current = nullptr;
+    he.SelectElements("options, option", [&](Element& node) {
+        current = node.HasState(STATE_CURRENT) ? &node : nullptr;
+        return current != nullptr ? Walk::Stop : Walk::Continue;
+    });
+    Element* caption = current != nullptr ? current->FindFirst("caption") : nullptr;
+    Element* folder = caption != nullptr ? caption->FindFirst(".cp") : nullptr;
+    if (folder == nullptr) {
+        return false;
+    }
+    Open(he, *folder, folder);
+    return true;
+}
+
+void FolderViewBehavior::Open(Element& he, Element& folder, Element* source) {
+    Element* selected = he.FindFirst("caption .cp[sel=\"true\"]");
+    folder.SetAttribute("sel", u"true");
+    if (selected != nullptr && selected != &folder) {
         selected->SetAttribute("sel", std::nullopt);
     }
-    if (EventDispatcher* events = EventDispatcher::Of(*folder)) {
-        Element* pressed = params.target.get();
-        events->PostEvent(*folder, FOLDER_OPENED_EVENT, pressed,
-                          pressed != nullptr ? pressed->GetUid() : 0);
+    if (EventDispatcher* events = EventDispatcher::Of(folder)) {
+        events->PostEvent(folder, FOLDER_OPENED_EVENT, source,
+                          source != nullptr ? source->GetUid() : 0);
     }
-    return true;
 }
 
 }  // namespace tavopix

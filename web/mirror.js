@@ -45,6 +45,19 @@ function withAbsoluteUrls(text, base) {
   });
 }
 
+// The selectors of the rules that give elements a behaviour ("behavior: name"), which a browser
+// drops from a sheet's rules: the program's behaviours (a tree, a grid) take keys, so the
+// elements they drive are reached with Tab like the controls.
+function behaviourSelectors(sheets) {
+  const selectors = [];
+  for (const sheet of sheets) {
+    if (typeof sheet.text !== 'string') continue;
+    const text = sheet.text.replace(/\/\*[\s\S]*?\*\//g, '');
+    for (const m of text.matchAll(/([^{}]+)\{[^{}]*\bbehavior\s*:/g)) selectors.push(m[1].trim());
+  }
+  return selectors;
+}
+
 // Pages use few distinct names (and tens of thousands of elements): each name is judged once.
 const NOT_A_NAME = 0, PLAIN = 1, ADDRESS = 2, NEVER = 3;
 const nameKinds = new Map();
@@ -141,6 +154,11 @@ export class PageMirror {
     }
     d.body.appendChild(content);
     for (const child of root.c || []) if (child.g === 'head') this.registerDetached(child);
+    for (const selector of behaviourSelectors(sheets)) {
+      let driven = [];
+      try { driven = d.querySelectorAll(selector); } catch { /* the page dialect's own syntax */ }
+      for (const el of driven) if (!el.hasAttribute('tabindex')) el.tabIndex = 0;
+    }
     this.onReady?.();
   }
 

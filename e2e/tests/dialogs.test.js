@@ -13,7 +13,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 import { openBrowser, windowBoxOf, windowFrame } from '../lib/browser.js';
 import {
-  addAlbumdUser, chooseFolders, folderCaption, linkPhotos, logIn, passingPhotos, until, windowGone,
+  addAlbumdUser, folderCaption, linkPhotos, logIn, passingPhotos, until, windowGone,
 } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
 
@@ -80,6 +80,33 @@ async function assertTabStaysIn(page, caption, times = 14) {
     }
   }
 }
+
+// Presses Tab until the element `id` of `frame` has the keyboard.
+async function tabTo(page, frame, id) {
+  for (let i = 0; i < 30; i++) {
+    if (await frame.evaluate(() => document.activeElement?.id) === id) return;
+    await page.keyboard.press('Tab');
+  }
+  throw new Error(`Tab never reached #${id}`);
+}
+
+// Moves the tree's current node with the arrow keys (down, then up) until `isIt` holds for the
+// text that `describe` reads of it; each key's move is waited for.
+async function arrowTo(page, frame, describe, isIt, what) {
+  const current = () => frame.evaluate(describe);
+  for (const key of ['ArrowDown', 'ArrowUp']) {
+    for (let i = 0; i < 20 && !isIt(await current()); i++) {
+      const before = await current();
+      await page.keyboard.press(key);
+      await until(current, (now) => now !== before, 'the move', 1000).catch(() => {});
+    }
+    if (isIt(await current())) return;
+  }
+  throw new Error(`the arrows never reached ${what}: at ${await current()}`);
+}
+
+const dialogNode = () => document.querySelector('#ele_tree_path [hl-current]')?.getAttribute('path') ?? '';
+const mainNode = () => document.querySelector('#tree_view [hl-current] > caption .tl')?.textContent ?? '';
 
 async function openMenu(main, id) {
   await main.locator('#hsk_btn_menu').click();
@@ -149,7 +176,20 @@ test('message boxes take Enter and Escape and fit their text; every dialog fits 
     await page.goto(program.url);
     const folderDialog = await windowFrame(page, '设置目录');
     await assertButtonsShown(page, folderDialog, ['btn_ok', 'btn_cancel', 'hsk_btn_close'], 'the folder dialog');
-    await chooseFolders(page, ['Many', 'Few']);
+    // The folders chosen with the keyboard alone: Tab to the tree, arrows to move and open,
+    // Space to check, Enter to confirm.
+    await folderDialog.locator('[path="%mypic%"]').waitFor();
+    await tabTo(page, folderDialog, 'ele_tree_path');
+    await arrowTo(page, folderDialog, dialogNode, (p) => p === '%mypic%', '图片收藏');
+    await page.keyboard.press('ArrowRight');
+    await folderDialog.locator('[path="%mypic%Many/"]').waitFor();
+    for (const name of ['Few', 'Many']) {
+      await arrowTo(page, folderDialog, dialogNode, (p) => p === `%mypic%${name}/`, name);
+      await page.keyboard.press('Space');
+    }
+    await until(() => folderDialog.locator('[path="%mypic%"]').getAttribute('check'), (c) => c === 'on', 'both checked');
+    await page.keyboard.press('Enter');
+    await windowGone(page, folderDialog);
     const main = await windowFrame(page, 'Tavopix');
 
     // A short notice: 确定 has the keyboard, Tab stays in the box, Enter closes it.
@@ -191,8 +231,10 @@ test('message boxes take Enter and Escape and fit their text; every dialog fits 
     assert.equal(page.frames().length, 2, 'no other window opened');
 
     // The delete question: Escape keeps the picture, Enter deletes it.
-    const fewNode = folderCaption(main, '%mypic%Few/');
-    await fewNode.locator('.cp').click();
+    // The main window's tree by keyboard: Enter opens the folder the arrows are on.
+    await tabTo(page, main, 'tree_view');
+    await arrowTo(page, main, mainNode, (t) => t === 'Few', 'Few');
+    await page.keyboard.press('Enter');
     await until(() => cells(main).count(), (n) => n === 3, 'the pictures of the folder');
     await cells(main).first().locator('picture').click();
     const first = await cells(main).first().getAttribute('path');
