@@ -205,6 +205,12 @@ TEST_F(PrivacyTest, TheOwnerRenamesChangesPrivacyAndDeletes) {
     ASSERT_EQ(Post(album.page + "/edit", "name=x&privacy=3&question=q&answer=b", owner).status,
               303);
     EXPECT_EQ(Get(album.page, answered).status, 403);
+    // Guessing is limited: after 5 wrong answers even the right one waits.
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Post(album.page + "/answer", "answer=guess" + std::to_string(i), "").status, 403);
+    const RawReply locked = Post(album.page + "/answer", "answer=b", "");
+    EXPECT_EQ(locked.status, 403);
+    EXPECT_NE(locked.body.find("答错次数过多"), std::string::npos);
 
     const std::string photo = album.photoPage.substr(album.photoPage.rfind('/') + 1);
     EXPECT_EQ(Post(album.photoPage + "/delete", "confirm=1", carol).status, 403);
