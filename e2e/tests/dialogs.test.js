@@ -146,9 +146,39 @@ test('a late page: the first-start folder dialog centred, resized, modal to Tab,
     await assertCentred(page, folders, 'the restored folder dialog');
     assert.equal(await taskbar.count(), 0);
     assert.equal(await (await windowBoxOf(main)).evaluate((b) => b.classList.contains('disabled')), true);
+
+    // A press and release on the caption faster than the program answers it leaves the dialog
+    // where it is: the drag its answer starts comes after the release.
+    const before = await boxOf(folders);
+    const caption = await folders.locator('#hsk_cp').boundingBox();
+    await page.mouse.move(caption.x + 40, caption.y + caption.height / 2);
+    await page.mouse.down();
+    await page.mouse.up();
+    await page.waitForTimeout(500);
+    await page.mouse.move(caption.x + 240, caption.y + 140, { steps: 5 });
+    assert.deepEqual(await boxOf(folders), before, 'the dialog stays after the release');
+    // A drag held down moves it, and it stays where it was let go.
+    await page.mouse.move(caption.x + 40, caption.y + caption.height / 2);
+    await page.mouse.down();
+    await page.mouse.move(caption.x + 100, caption.y + 60, { steps: 8 });
+    await until(() => boxOf(folders), (b) => b.x !== before.x, 'the dialog following the drag');
+    await page.mouse.up();
+    const dropped = await boxOf(folders);
+    await page.mouse.move(caption.x + 300, caption.y + 200, { steps: 5 });
+    assert.deepEqual(await boxOf(folders), dropped, 'the dialog stays where it was let go');
+
     await page.keyboard.press('Escape');
     await windowGone(page, folders);
     assert.equal(await (await windowBoxOf(main)).evaluate((b) => b.classList.contains('disabled')), false);
+
+    // The main window fills the view: its caption does not drag it.
+    const mainCaption = await main.locator('#hsk_cp .caption-fill').boundingBox();
+    await page.mouse.move(mainCaption.x + mainCaption.width / 2, mainCaption.y + 10);
+    await page.mouse.down();
+    await page.mouse.move(mainCaption.x + 200, mainCaption.y + 150, { steps: 8 });
+    await page.waitForTimeout(300);
+    assert.deepEqual(await boxOf(main), { x: 0, y: 0, width: 1024, height: 700 }, 'the main window stays');
+    await page.mouse.up();
   } finally {
     await browser?.close();
     await program.stop();
@@ -278,11 +308,29 @@ test('message boxes take Enter and Escape and fit their text; every dialog fits 
     await until(() => boxOf(albums), (b) => b.height >= 400, 'the dialog grown');
     await assertButtonsShown(page, albums, ['btn_upload', 'btn_cancel', 'btn_cancel_create'], 'the album dialog');
     await page.screenshot({ path: '/tmp/tavopix-album-800x600.png' });
-    // Escape goes back to the list first, then closes.
-    await page.keyboard.press('Escape');
-    await albums.locator('#alblist_div').waitFor({ state: 'visible' });
-    await page.keyboard.press('Escape');
+    await albums.locator('#albname').fill('小屏幕');
+    await albums.locator('#quest').fill('问题');
+    await albums.locator('#answer').fill('答案');
+    await albums.locator('#btn_upload').click();
     await windowGone(page, albums);
+    const upload = await windowFrame(page, '图片上传中', 30_000);
+    await assertButtonsShown(page, upload, ['btn_cmpl', 'hsk_btn_close'], 'the upload dialog');
+    await until(() => upload.locator('#info_upload').textContent().catch(() => ''),
+      (text) => text.startsWith('所有图片已上传成功'), 'the end of the upload', 60_000);
+    await page.keyboard.press('Enter');
+    await windowGone(page, upload);
+
+    // The update dialog.
+    await openMenu(main, 'menu_check_update');
+    const update = await windowFrame(page, '更新Tavopix');
+    const shown = [];
+    for (const id of ['btn_start_update', 'btn_cancel', 'btn_close']) {
+      if (await update.locator(`#${id}`).isVisible()) shown.push(id);
+    }
+    assert.ok(shown.length > 0, 'the update dialog shows a button');
+    await assertButtonsShown(page, update, shown, 'the update dialog');
+    await page.keyboard.press('Escape');
+    await windowGone(page, update);
 
     // Below the main window's smallest size the view scrolls; a press after scrolling hits the
     // button under it (the folder button opens the folder dialog, not a drag of the window).
