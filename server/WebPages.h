@@ -5,6 +5,7 @@
 // Every album page and picture file is shown only to a visitor DecideAccess lets in; anyone else
 // gets a page that says why and what to do (log in, ask the owner, answer the question).
 //
+// The account pages and the routing are in WebPages.cpp, the album pages in AlbumPages.cpp.
 // The pages' login is a web session of its own (WebSessions.h), never a ticket of the API. All
 // cookies are HttpOnly and SameSite=Strict, and Secure when albumd is reached over https. Form
 // posts are accepted only from albumd's own pages: the Origin (or Referer) must be albumd's own
@@ -60,6 +61,8 @@ private:
                                             const std::string& userName);
     [[nodiscard]] HttpResponse RegisterPost(Visit& visit);
     [[nodiscard]] HttpResponse LostPassword(Visit& visit);
+    // "/u/<user>/…": a user's albums, an album, a picture and the forms posted on them.
+    [[nodiscard]] std::optional<HttpResponse> AlbumRoutes(Visit& visit);
     [[nodiscard]] HttpResponse UserAlbums(Visit& visit, const std::string& userName);
     [[nodiscard]] HttpResponse AlbumPage(Visit& visit, AlbumVisit& album);
     [[nodiscard]] HttpResponse PhotoPage(Visit& visit, AlbumVisit& album,
