@@ -198,6 +198,11 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     await shot(page, 'viewer-hover.png');
     await next.click();
     await expect(2, 'the next arrow');
+    // Space after a press on the arrow steps once, not once more through the arrow.
+    await page.keyboard.press('Space');
+    await again.locator('#dtl_last').waitFor({ state: 'attached' });
+    await page.waitForTimeout(300);
+    assert.equal(await shown(), names[2]);
 
     // Closing leaves the picture last viewed selected, and the status line on it.
     await page.keyboard.press('Escape');
