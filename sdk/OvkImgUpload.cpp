@@ -12,6 +12,7 @@
 #include "sdk/OvkSdk.h"
 #include "sdk/internal/Operation.h"
 #include "sdk/internal/ProgressPacer.h"
+#include "sdk/internal/ResumableSender.h"
 #include "sdk/internal/Runtime.h"
 #include "sdk/internal/Session.h"
 #include "sdk/internal/UrlText.h"
@@ -49,6 +50,8 @@ public:
           albumId_(Utf16ToUtf8(sdk::TextOf(request.albumId))),
           title_(Utf16ToUtf8(PlainTitle(sdk::TextOf(request.title)))),
           callback_(request.callback),
+          contentHash_(Utf16ToUtf8(sdk::TextOf(request.contentHash))),
+          allowDuplicate_((request.flags & OVK_UPLOAD_ALLOW_DUPLICATE) != 0),
           context_(request.context),
           pacer_(request.progressIntervalMs) {}
 
@@ -72,10 +75,20 @@ public:
         if (!S_ISREG(info.st_mode)) {
             return FailStart(ERROR_ACCESS_DENIED);
         }
+        const auto size = static_cast<std::uint64_t>(info.st_size);
+        if (size >= session_->Config().resumableFromBytes) {
+            return StartResumable(self, info, timeoutMs);
+        }
         TransferRequest request;
         request.url = session_->Config().albumService +
                       "api/upload?album_id=" + sdk::PercentEncode(albumId_) +
                       "&name=" + sdk::PercentEncode(title_);
+        if (!contentHash_.empty()) {
+            request.url += "&content_hash=" + sdk::PercentEncode(contentHash_);
+        }
+        if (allowDuplicate_) {
+            request.url += "&allow_duplicate=1";
+        }
         request.post = true;
         request.headers = {"Content-Type: application/octet-stream"};
         if (std::string authorization = session_->AuthorizationHeader(); !authorization.empty()) {
@@ -94,6 +107,11 @@ public:
     }
 
     void OnTransferBegin() override {
+        // A resumable upload is several exchanges; the picture's transfer begins once.
+        if (begun_) {
+            return;
+        }
+        begun_ = true;
         pacer_.Begin();
         Deliver([&] {
             SetLastError(ERROR_SUCCESS);
@@ -102,6 +120,9 @@ public:
     }
 
     void OnTransferProgress(std::uint64_t sent, std::uint64_t, std::uint64_t) override {
+        if (sender_) {
+            sent += sender_->BodyStart();
+        }
         if (std::optional<std::uint64_t> due = pacer_.Offer(sent)) {
             Deliver([&] {
                 SetLastError(ERROR_SUCCESS);
@@ -111,6 +132,9 @@ public:
     }
 
     void OnTransferDone(TransferOutcome&& outcome) override {
+        if (sender_ && !OnResumableStep(std::move(outcome))) {
+            return;
+        }
         {
             std::lock_guard lock(mutex_);
             status_ = outcome.httpStatus;
@@ -148,6 +172,63 @@ public:
 private:
     enum class State { Created, Running, Done };
 
+    bool StartResumable(const std::shared_ptr<ImgUpload>& self, const struct stat& info,
+                        std::uint32_t timeoutMs) {
+        sdk::ResumableSetup setup;
+        setup.service = session_->Config().albumService;
+        setup.authorization = session_->AuthorizationHeader();
+        setup.albumId = albumId_;
+        setup.title = title_;
+        setup.contentHash = contentHash_;
+        setup.allowDuplicate = allowDuplicate_;
+        setup.fd = fd_;
+        setup.size = static_cast<std::uint64_t>(info.st_size);
+        setup.resumeKey = albumId_ + '\n' + contentHash_ + '\n' + filePath_ + '\n' +
+                          std::to_string(info.st_size) + '\n' +
+                          std::to_string(info.st_mtim.tv_sec) + '.' +
+                          std::to_string(info.st_mtim.tv_nsec);
+        setup.timeoutMs = timeoutMs;
+        setup.connectTimeoutMs = session_->Config().connectTimeoutMs;
+        size_ = setup.size;
+        sender_ = std::make_unique<sdk::ResumableSender>(std::move(setup));
+        self_ = self;
+        if (!Submit(self, sender_->Begin().request)) {
+            sender_.reset();
+            return FailStart(GetLastError());
+        }
+        state_ = State::Running;
+        return true;
+    }
+
+    // The next exchange of a resumable upload, on the transfer thread. True when the upload
+    // has ended and `outcome` now holds its final answer.
+    bool OnResumableStep(TransferOutcome&& outcome) {
+        sdk::ResumableSender::Step step =
+            sender_->OnOutcome(std::move(outcome), sdk::ResumableSender::Clock::now());
+        if (step.kind == sdk::ResumableSender::Step::Kind::Finished) {
+            outcome = TransferOutcome{};
+            outcome.httpStatus = step.status;
+            outcome.error = step.error;
+            outcome.reply = std::move(step.reply);
+            outcome.bytesSent = outcome.Succeeded() ? size_ : sender_->Held();
+            return true;
+        }
+        if (step.outageBegins) {
+            const std::uint64_t shown = pacer_.Highest(0);
+            Deliver([&] {
+                SetLastError(ERROR_SUCCESS);
+                callback_(context_, OVK_EVENT_WAITING, shown);
+            });
+        }
+        const std::shared_ptr<ImgUpload> self = self_.lock();
+        if (self && SubmitAfter(self, step.delay, std::move(step.request))) {
+            return false;
+        }
+        outcome = TransferOutcome{};
+        outcome.error = GetLastError();
+        return true;
+    }
+
     bool FailStart(std::uint32_t error) {
         if (fd_ >= 0) {
             close(fd_);
@@ -162,8 +243,15 @@ private:
     const std::string albumId_;
     const std::string title_;
     const OvkUploadCallback callback_;
+    const std::string contentHash_;
+    const bool allowDuplicate_;
     void* const context_;
     sdk::ProgressPacer pacer_;  // transfer thread only
+    // A resumable upload's steps; set before its first exchange, then the transfer thread's.
+    std::unique_ptr<sdk::ResumableSender> sender_;
+    std::weak_ptr<ImgUpload> self_;
+    std::uint64_t size_ = 0;
+    bool begun_ = false;  // transfer thread only
 
     mutable std::mutex mutex_;
     State state_ = State::Created;

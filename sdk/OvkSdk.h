@@ -46,6 +46,9 @@ inline constexpr std::uint32_t OVK_EVENT_FAILED = 0;
 inline constexpr std::uint32_t OVK_EVENT_SUCCEEDED = 1;
 inline constexpr std::uint32_t OVK_EVENT_BEGIN = 3;
 inline constexpr std::uint32_t OVK_EVENT_PROGRESS = 4;
+// A resumable upload lost its connection and is waiting to continue (value: the bytes the
+// service holds); progress events follow once it does. Only uploads sent in pieces report it.
+inline constexpr std::uint32_t OVK_EVENT_WAITING = 5;
 
 // Password login. The reserved fields are 0.
 struct OvkLoginParams {
@@ -79,6 +82,9 @@ struct OvkApiRequest {
 inline constexpr std::uint32_t OVK_API_ALBUM_LIST = 101;
 inline constexpr std::uint32_t OVK_API_ALBUM_CREATE = 104;
 inline constexpr std::uint32_t OVK_API_FEEDBACK = 133;
+// Which of a list of content hashes an album holds: {"album_id":"3","hashes":["…",…]} gives
+// {"present":[{"content_hash":"…","file_url":"…"},…]}.
+inline constexpr std::uint32_t OVK_API_ALBUM_CONTENT = 141;
 
 struct OvkCallbackSpec {
     void* context = nullptr;
@@ -89,6 +95,14 @@ struct OvkCallbackSpec {
 // string texts of the program use (a backslash before each escaped character); the SDK sends the
 // plain title. Progress is reported at most once per `progressIntervalMs`, the first time one
 // interval after the transfer began (so a quick upload may report none).
+//
+// `contentHash`, when given, is the content hash of the original picture (ovkContentHash): an
+// album that holds that picture already stores nothing and answers with it (reply key
+// "duplicate" true), unless `flags` has OVK_UPLOAD_ALLOW_DUPLICATE. Files of at least the
+// configuration's `resumable_from` bytes go in pieces over the resumable protocol: a broken
+// connection or a restarted service is waited for (OVK_EVENT_WAITING) and the file continued
+// from what the service holds; the upload fails with status 0 only once the service has been
+// unreachable for the whole time-out, and a new upload of the same file and album continues it.
 struct UploadRequest {
     ServiceSession session = 0;
     const char16_t* filePath = nullptr;
@@ -100,9 +114,11 @@ struct UploadRequest {
     OvkUploadCallback callback = nullptr;
     std::uint32_t progressIntervalMs = 0;
     void* context = nullptr;
-    std::uint32_t reserved11 = 0;
-    std::uint32_t reserved12 = 0;
+    const char16_t* contentHash = nullptr;
+    std::uint32_t flags = 0;
 };
+
+inline constexpr std::uint32_t OVK_UPLOAD_ALLOW_DUPLICATE = 1;
 
 // Where a download is stored.
 inline constexpr std::uint32_t OVK_DOWNLOAD_INTO_DIRECTORY = 9;  // target is a folder
@@ -192,6 +208,11 @@ OvkHandle ovkImgUploadCreate(const UploadRequest* request);
 OvkBool ovkImgUploadStart(OvkHandle upload, std::uint32_t timeoutMs);
 OvkBool ovkImgUploadInfo(OvkHandle upload, std::uint32_t reserved, char16_t** reply,
                          std::uint32_t* status);
+
+// The content hash of a file: BLAKE2b-256 of its bytes as 64 lower-case hexadecimal digits,
+// written with a terminating NUL into `hash` (65 units). Remembered by path, size and
+// modification time, so a file is read again only when it changed. Any thread.
+OvkBool ovkContentHash(const char16_t* path, char16_t* hash);
 
 // File downloads. ovkDownloadGetInfo gives the full path of the stored file after success; the
 // second and fourth arguments are reserved (0).

@@ -508,6 +508,8 @@ HttpResponse Service::OpenApi(const HttpRequest& request, const std::string& cod
         return CreateAlbum(user, *body);
     if (code == "133")
         return AddFeedback(request, user, *body);
+    if (code == "141")
+        return AlbumContent(request, user, *body);
     return ApiTextError(404, "未知的接口");
 }
 
@@ -702,15 +704,57 @@ std::optional<HttpResponse> Service::ExistingPicture(const HttpRequest& request,
     return PhotoReply(request, photo, "图片已在相册中", PhotoKind::Existing);
 }
 
+std::string Service::PhotoAddress(const HttpRequest& request, const PhotoRecord& photo) const {
+    // The picture's page, which lets in only those who may see the album.
+    return pages_->PhotoPageAddress(BaseAddress(request), photo);
+}
+
 HttpResponse Service::PhotoReply(const HttpRequest& request, const PhotoRecord& photo,
                                  const std::string& message, PhotoKind kind) {
     json reply;
-    // The picture's page, which lets in only those who may see the album.
-    reply["file_url"] = pages_->PhotoPageAddress(BaseAddress(request), photo);
+    reply["file_url"] = PhotoAddress(request, photo);
     reply["msg"] = message;
     reply["photo_id"] = std::to_string(photo.id);
     if (kind == PhotoKind::Existing)
         reply["duplicate"] = true;
+    return JsonResponse(200, DumpJson(reply));
+}
+
+HttpResponse Service::AlbumContent(const HttpRequest& request, const UserRecord& user,
+                                   const nlohmann::json& body) {
+    const auto albumId = ParseId(MemberText(body, "album_id").value_or(""));
+    const auto hashes = body.find("hashes");
+    if (!albumId || hashes == body.end() || !hashes->is_array())
+        return ApiTextError(400, "请求格式错误");
+    AlbumRecord album;
+    switch (data_->albums.FindAlbum(*albumId, album)) {
+        case StoreResult::Ok:
+            break;
+        case StoreResult::NotFound:
+            return ApiTextError(404, "相册不存在");
+        default:
+            return ApiTextError(500, kServerFault);
+    }
+    if (album.userId != user.id)
+        return ApiTextError(403, "无权访问该相册");
+    json present = json::array();
+    for (const json& hash : *hashes) {
+        if (!hash.is_string() || !IsContentHash(hash.get<std::string>()))
+            return ApiTextError(400, "内容摘要无效");
+        PhotoRecord photo;
+        switch (data_->hashes.Find(*albumId, hash.get<std::string>(), photo)) {
+            case StoreResult::Ok:
+                present.push_back(
+                    {{"content_hash", hash}, {"file_url", PhotoAddress(request, photo)}});
+                break;
+            case StoreResult::NotFound:
+                break;
+            default:
+                return ApiTextError(500, kServerFault);
+        }
+    }
+    json reply;
+    reply["present"] = std::move(present);
     return JsonResponse(200, DumpJson(reply));
 }
 

@@ -108,6 +108,12 @@ private:
                                                               std::int64_t albumId,
                                                               const std::string& contentHash,
                                                               bool allowDuplicate);
+    // Which of a list of content hashes the album holds (OpenApi 141).
+    [[nodiscard]] HttpResponse AlbumContent(const HttpRequest& request, const UserRecord& user,
+                                            const nlohmann::json& body);
+    // The address a reply gives for a stored picture ("file_url").
+    [[nodiscard]] std::string PhotoAddress(const HttpRequest& request,
+                                           const PhotoRecord& photo) const;
     enum class PhotoKind { New, Existing };
     [[nodiscard]] HttpResponse PhotoReply(const HttpRequest& request, const PhotoRecord& photo,
                                           const std::string& message, PhotoKind kind);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,12 +25,18 @@ public:
 
     std::uint32_t Handle() const { return handle_; }
 
-    void Abandon() override { transfers_.Cancel(transfer_); }
+    void Abandon() override {
+        abandoned_ = true;
+        transfers_.Cancel(transfer_);
+    }
 
 protected:
     // Hands the transfer to the transfer thread; false (with the last error set) when it
     // cannot. Register first: callbacks need the handle.
     [[nodiscard]] bool Submit(const std::shared_ptr<Operation>& self, TransferRequest request);
+    // The same, once `delay` has passed. Either replaces the transfer that Abandon drops.
+    [[nodiscard]] bool SubmitAfter(const std::shared_ptr<Operation>& self,
+                                   std::chrono::milliseconds delay, TransferRequest request);
 
     // Runs `delivery` on the transfer thread unless the handle has been closed.
     bool Deliver(const std::function<void()>& delivery) {
@@ -42,6 +49,8 @@ private:
     TransferThread& transfers_;
     std::uint32_t handle_ = 0;
     std::atomic<std::uint64_t> transfer_ = 0;
+    // Set by Abandon; a transfer submitted after it (the next step of a sequence) is dropped.
+    std::atomic<bool> abandoned_ = false;
 };
 
 }  // namespace tavopix::sdk

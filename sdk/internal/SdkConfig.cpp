@@ -101,7 +101,7 @@ std::optional<SdkConfig> ParseSdkConfig(std::string_view bytes) {
     std::map<std::string, std::optional<std::string>> keys = {
         {"service.album_service", std::nullopt}, {"service.home_page", std::nullopt},
         {"service.register_page", std::nullopt}, {"service.lost_password_page", std::nullopt},
-        {"timeouts.connect_ms", std::nullopt},
+        {"timeouts.connect_ms", std::nullopt},   {"uploads.resumable_from", std::nullopt},
     };
     std::string section;
     std::string_view rest = *text;
@@ -162,6 +162,15 @@ std::optional<SdkConfig> ParseSdkConfig(std::string_view bytes) {
             return std::nullopt;
         }
         config.connectTimeoutMs = *value;
+    }
+    if (const std::optional<std::string>& resumable = keys["uploads.resumable_from"]) {
+        std::uint64_t threshold = 0;
+        const char* end = resumable->data() + resumable->size();
+        auto [at, error] = std::from_chars(resumable->data(), end, threshold);
+        if (resumable->empty() || error != std::errc() || at != end) {
+            return std::nullopt;
+        }
+        config.resumableFromBytes = threshold;
     }
     return config;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 
 #ifdef __linux__
@@ -117,6 +118,11 @@ bool Transfer::Prepare() {
     set(CURLOPT_USERAGENT, "tavopix-sdk/1.0");
     set(CURLOPT_HTTPHEADER, headers_);
     set(CURLOPT_BUFFERSIZE, kBufferBytes);
+    if (request_.method == "HEAD") {
+        set(CURLOPT_NOBODY, 1L);
+    } else if (!request_.method.empty()) {
+        set(CURLOPT_CUSTOMREQUEST, request_.method.c_str());
+    }
     if (request_.post) {
         set(CURLOPT_POST, 1L);
         if (request_.bodyFd >= 0) {
@@ -182,6 +188,7 @@ TransferOutcome Transfer::Finish(CURLcode code) {
         outcome.httpStatus = static_cast<std::uint32_t>(status);
         outcome.reply = std::move(reply_);
         outcome.contentDisposition = std::move(contentDisposition_);
+        outcome.headers = std::move(replyHeaders_);
     } else if ((code == CURLE_READ_ERROR || code == CURLE_WRITE_ERROR) && fileErrno_ != 0) {
         outcome.error = ErrorFromErrno(fileErrno_);
     } else if (code == CURLE_WRITE_ERROR && redirectRefused_) {
@@ -196,9 +203,14 @@ TransferOutcome Transfer::Finish(CURLcode code) {
 
 std::size_t Transfer::OnRead(char* buffer, std::size_t size, std::size_t count, void* self) {
     auto* transfer = static_cast<Transfer*>(self);
+    const TransferRequest& request = transfer->request_;
+    const std::size_t wanted = static_cast<std::size_t>(
+        std::min<std::uint64_t>(size * count, request.bodySize - transfer->bodyRead_));
     for (;;) {
-        ssize_t got = read(transfer->request_.bodyFd, buffer, size * count);
+        ssize_t got = pread(request.bodyFd, buffer, wanted,
+                            static_cast<off_t>(request.bodyOffset + transfer->bodyRead_));
         if (got >= 0) {
+            transfer->bodyRead_ += static_cast<std::uint64_t>(got);
             return static_cast<std::size_t>(got);
         }
         if (errno != EINTR) {
@@ -210,8 +222,13 @@ std::size_t Transfer::OnRead(char* buffer, std::size_t size, std::size_t count, 
 
 int Transfer::OnSeek(void* self, curl_off_t offset, int origin) {
     auto* transfer = static_cast<Transfer*>(self);
-    return lseek(transfer->request_.bodyFd, offset, origin) < 0 ? CURL_SEEKFUNC_FAIL
-                                                                : CURL_SEEKFUNC_OK;
+    // libcurl rewinds a body to resend it on a fresh connection.
+    if (origin != SEEK_SET || offset < 0 ||
+        static_cast<std::uint64_t>(offset) > transfer->request_.bodySize) {
+        return CURL_SEEKFUNC_CANTSEEK;
+    }
+    transfer->bodyRead_ = static_cast<std::uint64_t>(offset);
+    return CURL_SEEKFUNC_OK;
 }
 
 std::size_t Transfer::OnWrite(char* data, std::size_t size, std::size_t count, void* self) {
@@ -247,6 +264,7 @@ std::size_t Transfer::OnHeader(char* data, std::size_t size, std::size_t count, 
     constexpr std::string_view kLocation = "location:";
     if (StartsWithNoCase(line, "HTTP/")) {
         transfer->contentDisposition_.clear();  // a new answer after a redirect
+        transfer->replyHeaders_.clear();
         const std::size_t space = line.find(' ');
         transfer->redirecting_ =
             space != std::string_view::npos && space + 1 < line.size() && line[space + 1] == '3';
@@ -258,6 +276,22 @@ std::size_t Transfer::OnHeader(char* data, std::size_t size, std::size_t count, 
         // Refused before libcurl follows it: the other address is never asked.
         transfer->redirectRefused_ = true;
         return 0;
+    }
+    if (const std::size_t colon = line.find(':');
+        colon != std::string_view::npos && !StartsWithNoCase(line, "HTTP/")) {
+        std::string name(line.substr(0, colon));
+        for (char& c : name) {
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        }
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
+            value.remove_prefix(1);
+        }
+        while (!value.empty() && (value.back() == '\r' || value.back() == '\n' ||
+                                  value.back() == ' ' || value.back() == '\t')) {
+            value.remove_suffix(1);
+        }
+        transfer->replyHeaders_.emplace_back(std::move(name), value);
     }
     return size * count;
 }

@@ -34,6 +34,10 @@ struct TransferRequest {
     std::string body;  // the POST body, unless bodyFd is set
     int bodyFd = -1;   // a file sent as the POST body, from its start; owned by the caller
     std::uint64_t bodySize = 0;
+    std::uint64_t bodyOffset = 0;  // where in bodyFd the body begins
+    // Another method than GET (or POST when `post` is set): "HEAD" asks for the header alone,
+    // "PATCH" sends the body as a POST would, "DELETE" sends none.
+    std::string method;
     int replyFd = -1;  // the answer's body is written here instead of kept; owned by the caller
     std::size_t maxReplyBytes = 1 << 20;
     std::uint32_t timeoutMs = kDefaultTimeoutMs;
@@ -50,6 +54,8 @@ struct TransferOutcome {
     std::uint32_t error = 0;         // when httpStatus is 0: why (sdk/OvkErrors.h)
     std::string reply;               // the answer's body, unless it went to replyFd
     std::string contentDisposition;  // of the final answer, when it had one
+    // The final answer's header fields, names in lower case.
+    std::vector<std::pair<std::string, std::string>> headers;
     std::uint64_t bytesSent = 0;
     std::uint64_t bytesReceived = 0;
 
@@ -107,7 +113,9 @@ private:
     curl_slist* headers_ = nullptr;
     std::string reply_;
     std::string contentDisposition_;
-    int fileErrno_ = 0;  // errno of a failed read of the body or write of the answer
+    std::vector<std::pair<std::string, std::string>> replyHeaders_;
+    std::uint64_t bodyRead_ = 0;  // of the body, from bodyOffset
+    int fileErrno_ = 0;           // errno of a failed read of the body or write of the answer
     bool replyTooLarge_ = false;
     bool redirecting_ = false;  // the answer being read is a redirect (3xx)
     bool redirectRefused_ = false;

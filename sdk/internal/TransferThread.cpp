@@ -69,6 +69,23 @@ std::uint64_t TransferThread::Submit(TransferRequest request,
     return id;
 }
 
+std::uint64_t TransferThread::SubmitAfter(std::chrono::milliseconds delay, TransferRequest request,
+                                          std::shared_ptr<TransferObserver> observer) {
+    auto transfer = std::make_unique<Transfer>(std::move(request), std::move(observer));
+    if (!transfer->Prepare()) {
+        return 0;
+    }
+    std::lock_guard lock(mutex_);
+    if (stopping_ || !multi_) {
+        SetLastError(ERROR_NOT_READY);
+        return 0;
+    }
+    const std::uint64_t id = ++lastId_;
+    toDelay_.push_back({std::chrono::steady_clock::now() + delay, id, std::move(transfer)});
+    curl_multi_wakeup(multi_);
+    return id;
+}
+
 void TransferThread::Cancel(std::uint64_t id) {
     {
         std::lock_guard lock(mutex_);
@@ -96,15 +113,18 @@ void TransferThread::Run() {
         int stillRunning = 0;
         curl_multi_perform(multi_, &stillRunning);
         FinishDone();
-        curl_multi_poll(multi_, nullptr, 0, ExpireSilent(), nullptr);
+        const int wait = std::min(ExpireSilent(), StartDue());
+        curl_multi_poll(multi_, nullptr, 0, wait, nullptr);
     }
     for (auto& [id, transfer] : running_) {
         curl_multi_remove_handle(multi_, transfer->Easy());
     }
     running_.clear();
     idOfEasy_.clear();
+    delayed_.clear();
     std::lock_guard lock(mutex_);
     toAdd_.clear();
+    toDelay_.clear();
 }
 
 void TransferThread::TakeCommands() {
@@ -114,6 +134,10 @@ void TransferThread::TakeCommands() {
         std::lock_guard lock(mutex_);
         toAdd.swap(toAdd_);
         toCancel.swap(toCancel_);
+        for (Delayed& delayed : toDelay_) {
+            delayed_.push_back(std::move(delayed));
+        }
+        toDelay_.clear();
     }
     for (auto& [id, transfer] : toAdd) {
         if (curl_multi_add_handle(multi_, transfer->Easy()) != CURLM_OK) {
@@ -127,6 +151,7 @@ void TransferThread::TakeCommands() {
         running_.emplace(id, std::move(transfer));
     }
     for (std::uint64_t id : toCancel) {
+        std::erase_if(delayed_, [id](const Delayed& delayed) { return delayed.id == id; });
         auto found = running_.find(id);
         if (found != running_.end()) {
             curl_multi_remove_handle(multi_, found->second->Easy());
@@ -144,6 +169,30 @@ void TransferThread::FinishDone() {
             Finish(id->second, message->data.result);
         }
     }
+}
+
+int TransferThread::StartDue() {
+    const auto now = std::chrono::steady_clock::now();
+    std::chrono::milliseconds sleep(kIdleWaitMs);
+    std::vector<std::pair<std::uint64_t, std::unique_ptr<Transfer>>> due;
+    for (auto it = delayed_.begin(); it != delayed_.end();) {
+        if (it->due <= now) {
+            due.emplace_back(it->id, std::move(it->transfer));
+            it = delayed_.erase(it);
+        } else {
+            sleep = std::min(sleep, std::chrono::ceil<std::chrono::milliseconds>(it->due - now));
+            ++it;
+        }
+    }
+    if (!due.empty()) {
+        // Started like freshly submitted work, at the next turn of the loop.
+        std::lock_guard lock(mutex_);
+        for (auto& entry : due) {
+            toAdd_.push_back(std::move(entry));
+        }
+        return 0;
+    }
+    return static_cast<int>(sleep.count());
 }
 
 int TransferThread::ExpireSilent() {

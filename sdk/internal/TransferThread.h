@@ -9,6 +9,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,10 @@ public:
     // set up. Any thread.
     [[nodiscard]] std::uint64_t Submit(TransferRequest request,
                                        std::shared_ptr<TransferObserver> observer);
+    // The same, started once `delay` has passed (a retry's back-off).
+    [[nodiscard]] std::uint64_t SubmitAfter(std::chrono::milliseconds delay,
+                                            TransferRequest request,
+                                            std::shared_ptr<TransferObserver> observer);
 
     // Drops the transfer without reporting, if it has not reported yet. Any thread, callbacks
     // included.
@@ -45,9 +50,19 @@ public:
     [[nodiscard]] bool IsCurrentThread() const;
 
 private:
+    // A transfer that starts once its time has come.
+    struct Delayed {
+        std::chrono::steady_clock::time_point due;
+        std::uint64_t id;
+        std::unique_ptr<Transfer> transfer;
+    };
+
     void Run();
     void TakeCommands();
     void FinishDone();
+    // Hands the delayed transfers that are due to the multi handle; how long the thread may
+    // sleep until the next one is.
+    int StartDue();
     // Ends the transfers that stayed silent too long; how long the thread may sleep until the
     // next one would.
     int ExpireSilent();
@@ -55,6 +70,7 @@ private:
 
     std::mutex mutex_;
     std::vector<std::pair<std::uint64_t, std::unique_ptr<Transfer>>> toAdd_;
+    std::vector<Delayed> toDelay_;
     std::vector<std::uint64_t> toCancel_;
     std::uint64_t lastId_ = 0;
     bool stopping_ = false;
@@ -65,6 +81,7 @@ private:
     // Owned by the thread: the transfers in the multi handle, by id and by easy handle.
     std::unordered_map<std::uint64_t, std::unique_ptr<Transfer>> running_;
     std::unordered_map<CURL*, std::uint64_t> idOfEasy_;
+    std::vector<Delayed> delayed_;  // waiting for their time
 };
 
 }  // namespace tavopix::sdk

@@ -80,7 +80,7 @@ std::string U8(const std::u16string& text) {
     return Utf16ToUtf8(text);
 }
 
-SdkSession::SdkSession(const std::string& serviceAddress) {
+SdkSession::SdkSession(const std::string& serviceAddress, const std::string& moreConfig) {
     std::string pattern = (std::filesystem::temp_directory_path() / "sdk-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) {
         ADD_FAILURE() << "no temporary folder";
@@ -88,7 +88,8 @@ SdkSession::SdkSession(const std::string& serviceAddress) {
     }
     folder_ = pattern + "/";
     std::ofstream(folder_ + "ovkCfg.ini")
-        << "[service]\nalbum_service = " << serviceAddress << "\n[timeouts]\nconnect_ms = 5000\n";
+        << "[service]\nalbum_service = " << serviceAddress << "\n[timeouts]\nconnect_ms = 5000\n"
+        << moreConfig;
     EXPECT_TRUE(ovkStartup());
     EXPECT_TRUE(ovkLoadCfg(U16(folder_ + "ovkCfg.ini").c_str())) << GetLastError();
     session_ = ovkCreateSession();

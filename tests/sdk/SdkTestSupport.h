@@ -55,11 +55,14 @@ private:
 std::u16string U16(const std::string& utf8);
 std::string U8(const std::u16string& text);
 
-// Starts the SDK with an "ovkCfg.ini" (in a temporary folder) naming `serviceAddress`, and
-// creates a session; ovkCleanup when it goes.
+// Configuration that sends every upload as one request, never in resumable pieces.
+inline constexpr const char* kOneRequestUploads = "[uploads]\nresumable_from = 1099511627776\n";
+
+// Starts the SDK with an "ovkCfg.ini" (in a temporary folder) naming `serviceAddress`, with
+// `moreConfig` (sections of its own) after it, and creates a session; ovkCleanup when it goes.
 class SdkSession {
 public:
-    explicit SdkSession(const std::string& serviceAddress);
+    explicit SdkSession(const std::string& serviceAddress, const std::string& moreConfig = {});
     ~SdkSession();
     SdkSession(const SdkSession&) = delete;
     SdkSession& operator=(const SdkSession&) = delete;

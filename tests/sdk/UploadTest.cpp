@@ -232,7 +232,8 @@ TEST(UploadNoAnswerTest, ASilentServiceEndsWithStatusZero) {
 
 TEST(UploadNoAnswerTest, NoEventAfterCloseDuringTheTransfer) {
     LoopbackServer silent;  // never reads: the body stalls once the socket buffers are full
-    SdkSession sdk(silent.BaseAddress());
+    // Sent as one request, not in pieces, so its body is under way when the handle closes.
+    SdkSession sdk(silent.BaseAddress(), kOneRequestUploads);
     WritePictureFile(sdk.Folder() + "big.jpg", 32 * 1024 * 1024);
     UploadRun run;
     // Long enough for libcurl to give up waiting for "100 Continue" and send the body.
