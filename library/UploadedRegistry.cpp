@@ -24,9 +24,13 @@ bool StoredPathExists(const std::u16string& stored) {
 }  // namespace
 
 UploadedRegistry::UploadedRegistry(std::u16string filePath, CountDisplay countDisplay)
-    : filePath_(std::move(filePath)), countDisplay_(std::move(countDisplay)) {}
+    : filePath_(std::move(filePath)),
+      countDisplay_(std::move(countDisplay)),
+      content_(filePath_.substr(0, filePath_.find_last_of(u'/') + 1) +
+               std::u16string(kUploadedContentFileName)) {}
 
 bool UploadedRegistry::Load() {
+    (void)content_.Load();
     std::u16string text;
     if (!ReadTextFile(filePath_, text)) {
         return false;
@@ -55,12 +59,21 @@ bool UploadedRegistry::Save(Write write) {
     if (write == Write::Off) {
         return true;
     }
-    return WriteTextFile(filePath_, text);
+    const bool contentSaved = content_.Save();
+    return WriteTextFile(filePath_, text) && contentSaved;
 }
 
 bool UploadedRegistry::Contains(std::u16string_view path) const {
-    const std::lock_guard lock(mutex_);
-    return entries_.find(path) != entries_.end();
+    {
+        const std::lock_guard lock(mutex_);
+        if (entries_.find(path) != entries_.end())
+            return true;
+    }
+    return content_.ContainsFile(ExpandPath(path));
+}
+
+void UploadedRegistry::AddContent(std::u16string_view path, std::u16string_view contentHash) {
+    (void)content_.Add(ExpandPath(path), contentHash);
 }
 
 bool UploadedRegistry::Add(std::u16string_view path) {

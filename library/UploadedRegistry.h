@@ -6,6 +6,10 @@
 // worker asks Contains for every picture it lists meanwhile, so the set is guarded by a lock.
 // The main window shows the number of entries; the registry reports it through a callback so
 // that it needs no page of its own.
+//
+// Beside the paths it keeps the uploaded pictures by content (UploadedContentRegistry.h, a file
+// of its own in the same folder): Contains also knows a picture that was moved or renamed after
+// its upload. Both files are read by Load and written by Save(Write::On).
 #pragma once
 
 #include <functional>
@@ -13,6 +17,8 @@
 #include <set>
 #include <string>
 #include <string_view>
+
+#include "library/UploadedContentRegistry.h"
 
 namespace tavopix {
 
@@ -38,11 +44,16 @@ public:
     // write's result (true without writing). The set is unchanged either way.
     bool Save(Write write);
 
+    // The path is an entry, or the file it names has the content of an uploaded picture.
     bool Contains(std::u16string_view path) const;
 
     // Inserts the path if absent; neither writes the file nor shows the count. False, changing
     // nothing, for a path that cannot be stored as a line (empty, or holding CR or LF).
     bool Add(std::u16string_view path);
+
+    // Records the content of the uploaded picture at the stored `path` (its content hash), so
+    // a copy of it elsewhere shows as uploaded too. Written with the paths.
+    void AddContent(std::u16string_view path, std::u16string_view contentHash);
 
     // Erases the path if present, then writes the file (also when it was absent); returns the
     // write's result.
@@ -61,6 +72,7 @@ private:
 
     std::u16string filePath_;
     CountDisplay countDisplay_;
+    UploadedContentRegistry content_;
     mutable std::mutex mutex_;
     std::set<std::u16string, std::less<>> entries_;
 };
