@@ -8,6 +8,11 @@ void SpeedMeter::Reset() {
     ResetAt(GetTickCount());
 }
 
+void SpeedMeter::Restart(std::uint64_t bytesSoFar) {
+    ResetAt(GetTickCount());
+    previousBytes_ = static_cast<std::uint32_t>(bytesSoFar);
+}
+
 void SpeedMeter::ResetAt(std::uint32_t nowTicks) {
     slots_ = {};
     writeIndex_ = 0;

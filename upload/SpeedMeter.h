@@ -19,6 +19,9 @@ public:
 
     // Empties the ring and starts timing from now, at byte 0.
     void Reset();
+    // Empties the ring and starts timing from now, at `bytesSoFar`: a transfer that goes on
+    // after a wait, whose wait must not count.
+    void Restart(std::uint64_t bytesSoFar);
     // Records the bytes sent so far, now.
     void AddSample(std::uint64_t bytesSoFar);
     // The same with the time given, for callers that read the clock themselves.

@@ -20,6 +20,7 @@
 #include "service/JsonValueOf.h"
 #include "ui/MsgBox.h"
 #include "ui/PageHost.h"
+#include "upload/ChoiceBox.h"
 #include "upload/CommonScrollList.h"
 #include "upload/UploadMessages.h"
 
@@ -229,6 +230,7 @@ void CUploadDlg::RemoveTaskItem(Element& item) {
     if (thumbItem_ == &item)
         thumbItem_.reset();
     item.Detach();
+    KeepQueue();
     ShowCounts();
     if (wasSending) {
         StartNextUploadWhenIdle();
@@ -244,18 +246,25 @@ void CUploadDlg::BeginRun() {
         (void)taskList_->SetHtml(QueueItemsHtml(pathList_), SIH_APPEND_AFTER_LAST);
     ShowCounts();
     ShowButton(btnPause_, true);
+    KeepQueue();
+    if (!pathList_.empty() && contentCheck_.Start(window_, albumId, pathList_)) {
+        checkingContent_ = true;
+        SetStatusLine(u"正在检查相册中已有的图片...");
+    }
     RefreshThumbnails();
     StartNextUploadWhenIdle();
 }
 
 void CUploadDlg::StartNextUploadWhenIdle() {
-    if (!paused && !finished && !uploadItem_)
+    if (!paused && !finished && !uploadItem_ && !checkingContent_)
         StartNextUpload();
 }
 
 bool CUploadDlg::StartNextUpload() {
     if (uploadItem_)
         return true;
+    if (checkingContent_)
+        return false;
     waitingForThumbnail_ = false;
     const int tasks = static_cast<int>(TaskCount());
     while (currentIndex < tasks) {
@@ -312,6 +321,7 @@ void CUploadDlg::OnFileReady(const PreparedUpload& prepared) {
         StartNextUploadWhenIdle();
         return;
     }
+    uploadHash_ = prepared.contentHash;
     std::uint32_t error = 0;
     if (!BeginUpload(prepared.file, prepared.title, error)) {
         MarkItemError(item, UploadFailedText(error));
@@ -337,6 +347,8 @@ bool CUploadDlg::BeginUpload(const std::u16string& file, const std::u16string& p
     request.callback = &CUploadDlg::UploadCallback;
     request.progressIntervalMs = kProgressIntervalMs;
     request.context = this;
+    request.contentHash = uploadHash_.empty() ? nullptr : uploadHash_.c_str();
+    request.flags = allowDuplicates_ ? OVK_UPLOAD_ALLOW_DUPLICATE : 0;
     uploadHandle = ovkImgUploadCreate(&request);
     if (uploadHandle == 0) {
         error = GetLastError();
@@ -370,12 +382,26 @@ void CUploadDlg::UploadCallback(void* context, std::uint32_t event, std::uint64_
         case OVK_EVENT_BEGIN:
             dialog->speedMeter.Reset();
             break;
+        case OVK_EVENT_WAITING:
+            // Nothing moves while the connection is down: the speed reads 0 until it does.
+            dialog->speedMeter.Restart(value);
+            dialog->speedKBps = 0.0F;
+            PostMessage(dialog->window_, WM_UPLOAD_PROGRESS, event, lastError);
+            break;
         default:
             break;
     }
 }
 
-void CUploadDlg::OnUploadProgress() {
+void CUploadDlg::OnUploadProgress(WPARAM event) {
+    if (uploadItem_) {
+        const bool reconnecting = uploadItem_->FindFirst("p.txt_reconnect") != nullptr;
+        if (event == OVK_EVENT_WAITING && !reconnecting) {
+            MarkItem(*uploadItem_, UploadItemStatus::Reconnecting, u"连接中断,正在重新连接...");
+        } else if (event != OVK_EVENT_WAITING && reconnecting) {
+            MarkItemUploading(*uploadItem_);
+        }
+    }
     ShowUploading(SendingPercentage());
 }
 
@@ -395,12 +421,17 @@ void CUploadDlg::OnUploadResult(WPARAM event) {
     ovkReleaseBuffer(&buffer);
 
     if (success) {
-        registry_.Add(Attribute(picture, "path"));
+        RecordUploaded(Attribute(picture, "path"), uploadHash_);
         std::u16string url;
         JsonValueOf(reply, u"\"file_url\"", 0, url);
-        if (doneList_)
-            (void)doneList_->SetHtml(DoneItemHtml(Attribute(picture, "src"), url),
-                                     SIH_INSERT_AT_START);
+        std::u16string duplicate;
+        JsonValueOf(reply, u"\"duplicate\"", 0, duplicate);
+        if (doneList_) {
+            (void)doneList_->SetHtml(
+                DoneItemHtml(Attribute(picture, "src"), url,
+                             duplicate == u"true" ? DoneNote::AlreadyInAlbum : DoneNote::None),
+                SIH_INSERT_AT_START);
+        }
         // The next item moves up to `currentIndex`.
         uploadItem_.reset();
         RemoveTaskItem(*item);
@@ -643,12 +674,106 @@ bool CUploadDlg::ThumbnailPending(const Element& item) const {
     return ahead >= 0 && ahead < thumbRemaining_;
 }
 
+// ---- Content and the kept queue ------------------------------------------------------------
+
+void CUploadDlg::OnContentChecked(const AlbumContent& content) {
+    checkingContent_ = false;
+    std::vector<std::pair<ElementRef, const AlbumContent::Present*>> present;
+    for (const AlbumContent::Present& picture : content.present) {
+        for (Element* item = taskList_ ? taskList_->FirstChild() : nullptr; item;
+             item = item->NextSibling()) {
+            if (Attribute(PictureOf(*item), "path") == picture.path &&
+                item->FindFirst("p.txt_wait")) {
+                present.emplace_back(ElementRef(item), &picture);
+                break;
+            }
+        }
+    }
+    if (!present.empty()) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "所选图片中有 %zu 张已在相册中。\n跳过这些图片,还是再上传一份?",
+                      present.size());
+        if (AskChoice(FromUtf8(text), u"提示", {u"跳过", u"再次上传"}, hwnd) == 1) {
+            allowDuplicates_ = true;
+        } else {
+            for (auto& [item, picture] : present) {
+                if (item->Parent() != taskList_.get() || item == uploadItem_)
+                    continue;
+                RecordUploaded(picture->path, picture->contentHash);
+                MoveToDone(*item, picture->url, DoneNote::AlreadyInAlbum);
+            }
+        }
+    }
+    if (HasWaitingOrTimedOut()) {
+        StartNextUploadWhenIdle();
+    } else if (!uploadItem_) {
+        EndOfPass();
+    }
+}
+
+void CUploadDlg::MoveToDone(Element& item, std::u16string_view url, DoneNote note) {
+    if (doneList_) {
+        (void)doneList_->SetHtml(DoneItemHtml(Attribute(PictureOf(item), "src"), url, note),
+                                 SIH_INSERT_AT_START);
+    }
+    RemoveTaskItem(item);
+}
+
+void CUploadDlg::RecordUploaded(const std::u16string& path, const std::u16string& contentHash) {
+    registry_.Add(path);
+    if (!contentHash.empty())
+        registry_.AddContent(path, contentHash);
+}
+
+void CUploadDlg::KeepQueue() {
+    PendingUpload pending;
+    pending.albumId = albumId;
+    pending.keepFullSize = keepFullSize;
+    for (Element* item = taskList_ ? taskList_->FirstChild() : nullptr; item;
+         item = item->NextSibling()) {
+        if (std::u16string path = Attribute(PictureOf(*item), "path"); !path.empty())
+            pending.paths.push_back(std::move(path));
+    }
+    (void)pendingFile_.Write(pending);
+}
+
+unsigned CUploadDlg::UnsentCount() const {
+    unsigned count = 0;
+    for (Element* item = taskList_ ? taskList_->FirstChild() : nullptr; item;
+         item = item->NextSibling()) {
+        if (item->FindFirst("p.txt_wait, p.txt_timeout, p.txt_uping"))
+            ++count;
+    }
+    return count;
+}
+
+bool CUploadDlg::ConfirmClose() {
+    const unsigned left = finished ? 0 : UnsentCount();
+    if (left == 0)
+        return true;
+    char text[200];
+    std::snprintf(
+        text, sizeof text,
+        "上传尚未完成,还有 %u 张图片未上传。\n关闭窗口后,下次启动时可以继续上传这些图片。", left);
+    return HskMessageBox(FromUtf8(text), u"提示", MB_HSK_OK | MB_HSK_CANCEL, hwnd) ==
+           static_cast<int>(MB_HSK_OK);
+}
+
 // ---- Window ---------------------------------------------------------------------------------
 
 void CUploadDlg::OnClose() {
     KillTimer(hwnd, UPLOAD_THUMB_TIMER);
     StopThumbnailThread();
     CancelUpload();
+    contentCheck_.Stop();
+    DiscardQueuedMessages(window_, WM_UPLOAD_CONTENT_CHECKED, WM_UPLOAD_CONTENT_CHECKED);
+    // What is left to send stays for the next start; a run that is over leaves nothing.
+    if (finished || UnsentCount() == 0) {
+        (void)pendingFile_.Remove();
+    } else {
+        KeepQueue();
+    }
     preparer_.Wait();
     DiscardQueuedMessages(window_, WM_UPLOAD_FILE_READY, WM_UPLOAD_FILE_READY);
     if (registry_.Count() > 0)
@@ -683,8 +808,13 @@ LRESULT CUploadDlg::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LP
             StartNextUploadWhenIdle();
             break;
         case WM_UPLOAD_PROGRESS:
-            OnUploadProgress();
+            OnUploadProgress(wParam);
             break;
+        case WM_UPLOAD_CONTENT_CHECKED: {
+            const std::unique_ptr<AlbumContent> content(reinterpret_cast<AlbumContent*>(lParam));
+            OnContentChecked(*content);
+            break;
+        }
         case WM_UPLOAD_RESULT:
             OnUploadResult(wParam);
             break;
@@ -714,6 +844,11 @@ LRESULT CUploadDlg::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LP
 
 bool CUploadDlg::OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,
                                  std::uintptr_t reason) {
+    // Closing with pictures left to send asks first; the answer 取消 keeps the window.
+    if (code == BUTTON_CLICK && target &&
+        (target == parts[PART_CLOSE].get() || target == btnCmpl_.get()) && !ConfirmClose()) {
+        return true;
+    }
     if (CHskFrame::OnBehaviorEvent(element, target, code, reason))
         return true;
     switch (code) {

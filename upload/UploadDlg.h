@@ -13,6 +13,15 @@
 // that cannot be read is shown as an error and never sent. Scrolling only remakes thumbnails: it
 // never restarts the upload that is running.
 //
+// Beyond that, the run is kept and checked by content. Before the first pass the dialog asks
+// the service which of the chosen pictures the album holds already (AlbumContentCheck.h) and
+// offers to skip them (the default) or to upload them again; every picture is sent with the
+// content hash of its original, so one the album holds is answered with the picture there and
+// shown as done with the note 已在相册中. The pictures not yet acknowledged are kept in
+// "pendingUpload.dat" as the pass goes (PendingUploadFile.h), and closing the window while
+// some remain asks first. A picture sent in pieces whose connection breaks shows 重新连接
+// with the speed at 0 while the SDK waits for the service and goes on by itself.
+//
 // Use (UI thread):
 //     CUploadDlg dialog(registry, albumId, keepFullSize, paths, mainWindow);
 //     if (dialog.Run(SW_SHOWNORMAL) == FRAME_RESULT_OK) { registry.Save(Write::On); ... }
@@ -32,6 +41,8 @@
 #include "library/UploadedRegistry.h"
 #include "sdk/OvkSdk.h"
 #include "ui/HskFrame.h"
+#include "upload/AlbumContentCheck.h"
+#include "upload/PendingUploadFile.h"
 #include "upload/SpeedMeter.h"
 #include "upload/UploadFilePreparer.h"
 #include "upload/UploadQueueHtml.h"
@@ -63,7 +74,7 @@ private:
     bool BeginUpload(const std::u16string& file, const std::u16string& pictureTitle,
                      std::uint32_t& error);
     void OnFileReady(const PreparedUpload& prepared);
-    void OnUploadProgress();
+    void OnUploadProgress(WPARAM event);
     void OnUploadResult(WPARAM event);
     void EndOfPass();
     void CancelUpload();
@@ -112,6 +123,19 @@ private:
     void ShowUploading(int percent);
     std::u16string HomePage() const;
 
+    // ---- Content and the kept queue -------------------------------------------------------
+    void OnContentChecked(const AlbumContent& content);
+    // Moves a task item to the done list as acknowledged by the service.
+    void MoveToDone(Element& item, std::u16string_view url, DoneNote note);
+    // Records an acknowledged picture in the registry, by path and by content.
+    void RecordUploaded(const std::u16string& path, const std::u16string& contentHash);
+    // Rewrites the kept queue with the pictures still in "task_list".
+    void KeepQueue();
+    // Pictures that would still be sent: waiting, timed out or being sent.
+    unsigned UnsentCount() const;
+    // True when the window may close: nothing is left to send, or the user says so.
+    bool ConfirmClose();
+
     // ---- Window ---------------------------------------------------------------------------
     void OnClose();
     void CopyLink(const Element& link);
@@ -133,6 +157,11 @@ private:
     ElementRef uploadItem_;         // the item being prepared or sent; empty when none is
     std::uint32_t generation_ = 0;  // of the preparation the dialog waits for
     UploadFilePreparer preparer_;
+    std::u16string uploadHash_;  // content hash of the picture being sent
+    AlbumContentCheck contentCheck_;
+    bool checkingContent_ = false;  // no upload starts until the check has answered
+    bool allowDuplicates_ = false;  // the user chose to upload again what the album holds
+    PendingUploadFile pendingFile_{PendingUploadFilePath()};
     HWND window_;  // set once by Create; the other threads post to it
 
     // The thumbnail thread. The UI thread touches thumbIndex, thumbOk and the two paths only

@@ -12,6 +12,7 @@
 #include "image/JpegExport.h"
 #include "platform/AsciiCase.h"
 #include "platform/MessageQueue.h"
+#include "sdk/OvkSdk.h"
 #include "service/JsonEscape.h"
 #include "upload/UploadMessages.h"
 
@@ -104,6 +105,11 @@ bool UploadFilePreparer::Start(HWND window, std::uint32_t generation, std::u16st
         prepared->generation = generation;
         prepared->ok =
             PrepareUploadFile(path, keepFullSize, scratch, prepared->file, prepared->title);
+        char16_t hash[65];
+        if (const std::u16string original = ExpandPath(path);
+            prepared->ok && ovkContentHash(original.c_str(), hash)) {
+            prepared->contentHash = hash;
+        }
         if (PostMessage(window, WM_UPLOAD_FILE_READY, 0,
                         reinterpret_cast<LPARAM>(prepared.get()))) {
             prepared.release();

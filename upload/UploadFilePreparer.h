@@ -38,6 +38,7 @@ struct PreparedUpload {
     bool ok = false;
     std::u16string file;
     std::u16string title;
+    std::u16string contentHash;  // of the original picture; empty when it could not be read
 };
 
 // Runs PrepareUploadFile on a thread and posts the outcome to a window. One preparation at a

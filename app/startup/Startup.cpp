@@ -10,6 +10,7 @@
 #include "app/PathTokens.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
+#include "app/startup/PendingUploadOffer.h"
 #include "engine/browser/BrowserView.h"
 #include "mainframe/MainFrame.h"
 #include "platform/BrowserWindow.h"
@@ -96,6 +97,7 @@ int RunProgram(int showCommand) {
             ShowStartupFailure(u"OVK_SDK_ovkCreateSession_Failed,ErrorCode:");
         } else {
             CMainFrame mainFrame;
+            const PendingUploadOffer offer(mainFrame);
             exitCode = mainFrame.Run(showCommand);
         }
 

@@ -85,9 +85,14 @@ protected:
     // Runs five copies of `photo` at full size, scrolls once the limit stopped the run and
     // closes after the thumbnails of that scroll.
     void RunFive(const std::string& photo, std::u16string_view line, std::u16string_view tooltip) {
+        // Copies that differ in their last byte: the same picture twice would be answered as
+        // one the album holds already.
         std::vector<std::u16string> paths;
-        for (int i = 0; i < 5; ++i)
-            paths.push_back(Photo(photo, "p" + std::to_string(i) + ".jpg"));
+        for (int i = 0; i < 5; ++i) {
+            Bytes bytes = ReadPhoto(photo);
+            bytes.push_back(static_cast<Bytes::value_type>(i));
+            paths.push_back(Write("p" + std::to_string(i) + ".jpg", bytes));
+        }
         TestUploadDlg dialog(registry_, album_, 1, paths, nullptr);
         bool scrolled = false;
         int preparedAtStop = -1;
@@ -124,7 +129,7 @@ TEST_F(UploadLimitTest, AFullAlbumAnswers414) {
 }
 
 TEST_F(UploadLimitTest, AFullSpaceAnswers413) {
-    const auto size = fs::file_size(photos_ / "Wine_by_Jakkub_Mede.jpg");
+    const auto size = fs::file_size(photos_ / "Wine_by_Jakkub_Mede.jpg") + 1;
     ASSERT_NO_FATAL_FAILURE(
         StartService({}, {{"limits", "--space", std::to_string(2 * size - 1)}}));
     RunFive("Wine_by_Jakkub_Mede.jpg", u"相册空间已满,请升级您的相册,更多信息敬请访问 " + Home(),
