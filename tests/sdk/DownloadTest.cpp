@@ -82,6 +82,8 @@ protected:
         EXPECT_EQ(albumd->RunCommand(
                       {"update", "set", "0.1.2.0", package, "--base-url", albumd->BaseAddress()}),
                   0);
+        // What albumd serves is its signed copy.
+        package = albumd->DataFolder() + "/packages/tavopix-0.1.2.0.tar.gz";
     }
     static void TearDownTestSuite() { albumd.reset(); }
     void SetUp() override { ASSERT_TRUE(albumd); }
@@ -130,6 +132,40 @@ TEST_F(DownloadTest, PackageIntoAFolderWithProgress) {
     EXPECT_EQ(StoredPath(run.handle), sdk.Folder() + "tavopix-0.1.2.0.tar.gz");
     EXPECT_EQ(FileBytes(sdk.Folder() + "tavopix-0.1.2.0.tar.gz"), FileBytes(package));
     ovkCloseHandle(run.handle);
+}
+
+// A redirect is followed to a relative address or one on loopback, and refused before it is
+// asked when it leads to plain HTTP elsewhere, to a host spelled another way, to credentials or
+// to another scheme.
+TEST_F(DownloadTest, RedirectsAreFollowedOnlyToSecureAddresses) {
+    SdkSession sdk(albumd->BaseAddress());
+    const auto redirect = [](const std::string& location) {
+        return "HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
+    };
+    LoopbackServer toAlbumd(
+        redirect(albumd->BaseAddress() + "tavopix/packages/tavopix-0.1.2.0.tar.gz"));
+    DownloadRun followed;
+    RunDownload(followed, sdk.Session(), toAlbumd.BaseAddress() + "p", sdk.Folder(),
+                OVK_DOWNLOAD_INTO_DIRECTORY, 0);
+    EXPECT_EQ(followed.recorder.Events().back().event, OVK_EVENT_SUCCEEDED);
+    EXPECT_EQ(FileBytes(sdk.Folder() + "tavopix-0.1.2.0.tar.gz"), FileBytes(package));
+    ovkCloseHandle(followed.handle);
+
+    LoopbackServer target("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx");
+    const std::string port = target.BaseAddress().substr(17);  // "PORT/"
+    for (const std::string& location :
+         {"http://127.1:" + port + "p", "http://user:pw@127.0.0.1:" + port + "p",
+          "//127.0.0.1:" + port + "p", std::string("http://albums.example/p"),
+          "ftp://127.0.0.1:" + port + "p", "localhost:" + port + "p"}) {
+        LoopbackServer redirecting(redirect(location));
+        DownloadRun refused;
+        RunDownload(refused, sdk.Session(), redirecting.BaseAddress() + "p", sdk.Folder(),
+                    OVK_DOWNLOAD_INTO_DIRECTORY, 0);
+        EXPECT_EQ(refused.recorder.Events().back().event, OVK_EVENT_FAILED) << location;
+        EXPECT_EQ(refused.recorder.Events().back().lastError, OVK_ERROR_BAD_ADDRESS) << location;
+        ovkCloseHandle(refused.handle);
+    }
+    EXPECT_EQ(target.Connections(), 0);
 }
 
 TEST_F(DownloadTest, AMissingFileFailsAndLeavesNothing) {
