@@ -265,7 +265,18 @@ export class PageMirror {
     if ('checked' in el && (el.type === 'checkbox' || el.type === 'radio')) {
       el.checked = (bits & STATE_BITS.checked) !== 0;
     }
-    if ('disabled' in el) el.disabled = (bits & STATE_BITS.disabled) !== 0;
+    if ('disabled' in el) {
+      const disabled = (bits & STATE_BITS.disabled) !== 0;
+      const d = el.ownerDocument;
+      // A control disabled while it has the focus (a button pressed to start some work) gets
+      // it back when it is enabled again and nothing else took it meanwhile.
+      if (disabled && !el.disabled && d.activeElement === el) this.disabledWithFocus = el;
+      el.disabled = disabled;
+      if (!disabled && this.disabledWithFocus === el) {
+        this.disabledWithFocus = null;
+        if (d.hasFocus() && (!d.activeElement || d.activeElement === d.body)) el.focus();
+      }
+    }
   }
 
   // The program's value for `el`, made after it had taken the user's edit `seen` of it: shown

@@ -74,6 +74,11 @@ test('fast typing, composition and paste arrive whole in the page and in the pro
     await until(() => login.locator('#username').inputValue(), (v) => v === name, 'the user name in the program');
     assert.equal(await login.locator('#pswd').inputValue(), password, 'the password in the program');
 
+    // A refused login keeps the keyboard in the dialog, on the button that was pressed.
+    await login.locator('#btn_login').click();
+    await until(() => login.locator('#info').getAttribute('state'), (v) => v === 'error', 'the refusal');
+    await until(() => focusedId(login), (id) => id === 'btn_login', 'the focus after the refusal');
+
     // The real account, typed over what is there, logs in with Enter.
     await login.locator('#username').focus();
     await page.keyboard.press('Control+A');
