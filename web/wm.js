@@ -1,8 +1,9 @@
 // The window manager: every program window is an in-page window (a positioned box holding an
 // iframe with its page). The program decides where windows are and what state they have; the
 // window manager only shows that, and lets the user drag and resize a window where the
-// program's hit test says so, reporting the result back. Positions are desktop pixels: the
-// desktop's own, scrolled or not, which is where the program's windows live.
+// program's hit test says so, reporting the result back. Positions are desktop pixels, where
+// the program's windows live: the view's, and under the main window (which the desktop scrolls
+// when the view is smaller than it) that window's own.
 //
 // A modal dialog that is minimised takes the windows under it along (they wait for it and
 // take no input): each has its taskbar button, labelled with the caption its page shows, and
@@ -50,12 +51,13 @@ export class WindowManager {
 
   get(id) { return this.windows.get(id); }
 
-  // A point of the browser's viewport, or of the iframe in `box`, in desktop pixels.
+  // A point of the browser's viewport, or of the iframe in `box`, in desktop pixels: the
+  // window's own position plus the point in it. The main window scrolls with the desktop when
+  // the view is smaller than it; the other windows stay put in the view.
   desktopPoint(box, clientX, clientY) {
-    const origin = box ? box.getBoundingClientRect() : { left: 0, top: 0 };
-    const desk = this.desktop.getBoundingClientRect();
-    return [Math.round(origin.left - desk.left + this.desktop.scrollLeft + clientX),
-      Math.round(origin.top - desk.top + this.desktop.scrollTop + clientY)];
+    const left = box ? parseFloat(box.style.left) || 0 : 0;
+    const top = box ? parseFloat(box.style.top) || 0 : 0;
+    return [Math.round(left + clientX), Math.round(top + clientY)];
   }
 
   // A press or release in any window's page.

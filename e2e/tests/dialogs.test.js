@@ -341,7 +341,7 @@ test('message boxes take Enter and Escape and fit their text; every dialog fits 
     assert.ok(b.y >= 0 && b.x >= 0 && b.y + b.height <= 500, `the folder button is in view: ${JSON.stringify(b)}`);
     await setDir.click();
     const again = await windowFrame(page, '设置目录');
-    await assertButtonsShown(page, again, ['btn_ok', 'btn_cancel'], 'the folder dialog at 700 x 500');
+    await assertButtonsShown(page, again, ['btn_ok', 'btn_cancel', 'hsk_btn_close'], 'the folder dialog at 700 x 500');
     await page.keyboard.press('Escape');
     await windowGone(page, again);
   } finally {
