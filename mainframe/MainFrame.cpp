@@ -246,6 +246,16 @@ bool CMainFrame::OnSplitterMouse(const MouseParams& params) {
 bool CMainFrame::OnKey(Element&, KeyParams& params) {
     if (params.cmd != KEY_DOWN)
         return false;
+    // The marked and uploaded views open from the keyboard as from a press.
+    const bool opens = params.keyCode == VK_RETURN || params.keyCode == VK_SPACE;
+    if (opens && params.target && markedEntry_ && markedEntry_->Contains(*params.target)) {
+        ShowMarkedView();
+        return true;
+    }
+    if (opens && params.target && uploadedEntry_ && uploadedEntry_->Contains(*params.target)) {
+        ShowUploadedView();
+        return true;
+    }
     return OnShortcutKey(params);
 }
 

@@ -320,6 +320,12 @@ test('message boxes take Enter and Escape and fit their text; every dialog fits 
     await page.keyboard.press('Enter');
     await windowGone(page, upload);
 
+    // The uploaded view from the keyboard: Tab reaches it and Enter opens it.
+    await tabTo(page, main, 'op_uped');
+    await page.keyboard.press('Enter');
+    await until(() => main.locator('#op_uped .cp').getAttribute('sel'), (v) => v === 'true', 'the uploaded view');
+    await until(() => cells(main).count(), (n) => n === 1, 'the uploaded picture');
+
     // The update dialog.
     await openMenu(main, 'menu_check_update');
     const update = await windowFrame(page, '更新Tavopix');
