@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "image/BitmapReducer.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 
@@ -252,7 +253,7 @@ bool WriteGif(const GifDocument& document, Bytes& out) {
 
 }  // namespace
 
-std::optional<Bitmap> DecodeGif(ByteSpan bytes) {
+std::optional<Bitmap> DecodeGif(ByteSpan bytes, int coverWidth, int coverHeight) {
     std::optional<GifDocument> document = ReadGif(bytes, 1);
     if (!document) {
         return std::nullopt;
@@ -276,17 +277,20 @@ std::optional<Bitmap> DecodeGif(ByteSpan bytes) {
         left = 0;
         top = 0;
     }
-    // Where the first frame leaves the screen uncovered or transparent, the picture is clear.
-    Bitmap bitmap = MakeBitmap(width, height, 4);
+    // Row y of the picture into `row` (cleared): where the first frame leaves the screen
+    // uncovered or transparent, the picture is clear.
     const int transparent = TransparentIndex(frame);
-    for (int y = std::max(0, -top); y < frame.height && top + y < height; ++y) {
+    const auto composeRow = [&](int y, std::uint8_t* row) {
+        const int frameY = y - top;
+        if (frameY < 0 || frameY >= frame.height) {
+            return;
+        }
         for (int x = std::max(0, -left); x < frame.width && left + x < width; ++x) {
-            const int index = frame.indexes[static_cast<std::size_t>(y) * frame.width + x];
+            const int index = frame.indexes[static_cast<std::size_t>(frameY) * frame.width + x];
             if (index == transparent) {
                 continue;
             }
-            std::uint8_t* to = bitmap.pixels.data() + bitmap.Stride() * (top + y) +
-                               static_cast<std::size_t>(left + x) * 4;
+            std::uint8_t* to = row + static_cast<std::size_t>(left + x) * 4;
             if (static_cast<std::size_t>(index) < palette->colors.size()) {
                 const GifColorType& color = palette->colors[static_cast<std::size_t>(index)];
                 to[0] = color.Red;
@@ -295,6 +299,24 @@ std::optional<Bitmap> DecodeGif(ByteSpan bytes) {
             }
             to[3] = 255;
         }
+    };
+    const int factor =
+        BitmapReducer::FactorFor(static_cast<std::uint32_t>(width),
+                                 static_cast<std::uint32_t>(height), coverWidth, coverHeight);
+    if (factor > 1) {
+        // For a thumbnail only the frame's colour indexes are held whole, not its colours.
+        BitmapReducer reducer(width, height, 4, factor);
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 4);
+        for (int y = 0; y < height; ++y) {
+            std::fill(row.begin(), row.end(), 0);
+            composeRow(y, row.data());
+            reducer.Add(y, row.data());
+        }
+        return reducer.Finish();
+    }
+    Bitmap bitmap = MakeBitmap(width, height, 4);
+    for (int y = 0; y < height; ++y) {
+        composeRow(y, bitmap.pixels.data() + bitmap.Stride() * y);
     }
     return bitmap;
 }

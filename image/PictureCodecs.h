@@ -27,12 +27,14 @@ enum class ChromaSubsampling { S444 = 0, S422 = 1, S420 = 2, Gray = 3, S440 = 4,
 [[nodiscard]] std::optional<Bitmap> DecodeJpeg(ByteSpan bytes, int coverWidth, int coverHeight);
 // Decode a PNG row by row, a TIFF strip by strip (or its tiles), reduced as they go by the
 // largest whole factor that still covers coverWidth x coverHeight (0 x 0: full size), so the
-// full-size picture is never held (BitmapReducer.h).
+// full-size picture is never held (BitmapReducer.h). A GIF's first frame is read whole as
+// colour indexes (a byte a pixel) and reduced as its colours are put in.
 [[nodiscard]] std::optional<Bitmap> DecodePng(ByteSpan bytes, int coverWidth = 0,
                                               int coverHeight = 0);
 [[nodiscard]] std::optional<Bitmap> DecodeTiff(ByteSpan bytes, int coverWidth = 0,
                                                int coverHeight = 0);
-[[nodiscard]] std::optional<Bitmap> DecodeGif(ByteSpan bytes);
+[[nodiscard]] std::optional<Bitmap> DecodeGif(ByteSpan bytes, int coverWidth = 0,
+                                              int coverHeight = 0);
 [[nodiscard]] std::optional<Bitmap> DecodeBmp(ByteSpan bytes);
 
 // Encodes an RGB bitmap (alpha, if any, is composited onto white first).

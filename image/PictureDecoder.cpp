@@ -19,7 +19,7 @@ std::optional<Bitmap> DecodePicture(ByteSpan bytes, const PictureHeader& header,
             bitmap = DecodePng(bytes, coverWidth, coverHeight);
             break;
         case PictureFormat::Gif:
-            bitmap = DecodeGif(bytes);
+            bitmap = DecodeGif(bytes, coverWidth, coverHeight);
             break;
         case PictureFormat::Bmp:
             bitmap = DecodeBmp(bytes);

@@ -9,8 +9,8 @@ namespace tavopix {
 
 // The picture decoded, at full size or, for a smaller coverWidth x coverHeight, reduced while
 // it is decoded where the codec allows (a JPEG at a DCT scale, a PNG row by row, a TIFF strip
-// by strip) to a size that still covers it. Fails beyond the pixel limit and on any corrupt or
-// truncated data.
+// by strip, a GIF's colours as they are put in) to a size that still covers it. Fails beyond the
+// pixel limit and on any corrupt or truncated data.
 [[nodiscard]] std::optional<Bitmap> DecodePicture(ByteSpan bytes, const PictureHeader& header,
                                                   int coverWidth = 0, int coverHeight = 0);
 

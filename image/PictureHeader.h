@@ -31,7 +31,8 @@ struct PictureHeader {
 // before anything is allocated. Only a full-size decode (rotating or converting a picture that
 // is not a JPEG) holds such a buffer: one for a thumbnail or a fit is reduced as it is read
 // (JPEG by DCT scaling, PNG row by row, TIFF by strips or tiles) and holds a few rows and the
-// reduced picture, about 9 MB for a 144-megapixel PNG's thumbnail.
+// reduced picture, about 9 MB for a 144-megapixel PNG's thumbnail; a GIF's holds its first
+// frame's colour indexes, a byte a pixel.
 inline constexpr std::uint64_t kMaxPicturePixels = 150'000'000;
 
 [[nodiscard]] constexpr bool FitsPixelLimit(std::uint64_t width, std::uint64_t height) {

@@ -132,8 +132,9 @@ Bytes MakeInterlacedPng(const Bitmap& bitmap) {
     return out;
 }
 
-// A PNG (plain and interlaced) and a TIFF decoded for a cover are reduced while they are read:
-// by the largest whole factor that still covers it, each block the rounded mean of its pixels.
+// A PNG (plain and interlaced), a TIFF and a GIF decoded for a cover are reduced while they are
+// read: by the largest whole factor that still covers it, each block the rounded mean of its
+// pixels.
 TEST(Codecs, PngAndTiffAreReducedForACoverAsTheyAreRead) {
     const Bitmap picture = Gradient(301, 203);
     constexpr int kFactor = 3;  // 301 / 100 and 203 / 60 both allow 3
@@ -165,6 +166,31 @@ TEST(Codecs, PngAndTiffAreReducedForACoverAsTheyAreRead) {
         EXPECT_EQ(reduced->pixels, expected.pixels) << static_cast<int>(header->format);
         // A cut-off file still fails, reduced or not.
         EXPECT_FALSE(DecodePicture(Truncated(bytes, bytes.size() * 2 / 3), *header, 100, 60));
+    }
+
+    // A GIF's colours are reduced as they are put in: each block the mean of the full picture's.
+    const Bytes gif = test::MakeGif(301, 203);
+    const PictureHeader gifHeader = *ReadPictureHeader(gif);
+    const std::optional<Bitmap> full = DecodePicture(gif, gifHeader);
+    const std::optional<Bitmap> reduced = DecodePicture(gif, gifHeader, 100, 60);
+    ASSERT_TRUE(full && reduced);
+    ASSERT_EQ(reduced->width * 10000 + reduced->height, 101 * 10000 + 68);
+    for (int by = 0; by < reduced->height; ++by) {
+        for (int bx = 0; bx < reduced->width; ++bx) {
+            for (int c = 0; c < 4; ++c) {
+                int sum = 0;
+                int count = 0;
+                for (int y = by * kFactor; y < std::min(full->height, (by + 1) * kFactor); ++y) {
+                    for (int x = bx * kFactor; x < std::min(full->width, (bx + 1) * kFactor);
+                         ++x, ++count) {
+                        sum += full->pixels[full->Stride() * y + x * 4 + c];
+                    }
+                }
+                ASSERT_NEAR(reduced->pixels[reduced->Stride() * by + bx * 4 + c],
+                            (sum + count / 2) / count, 1)
+                    << bx << "," << by << " channel " << c;
+            }
+        }
     }
 }
 
