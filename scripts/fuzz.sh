@@ -17,7 +17,7 @@
 # Only the fuzz targets are built. They run side by side, one per core (TAVOPIX_FUZZ_JOBS=N for
 # another count); the verdicts are printed in the targets' order once all have ended.
 #
-# <name> is the target's name without "fuzz_". A fault stops the script with the fuzzer's report
+# <name> is the target's name without "fuzz_". A fault fails the script with the fuzzer's report
 # and the input that caused it, saved in build/fuzz/artifacts/. Once the fault is fixed, commit
 # that input as fuzz/regressions/<name>/<what it shows> (a short name saying what went wrong,
 # e.g. gif-screen-13x7-frame.gif), so every later check replays it.
