@@ -5,7 +5,7 @@
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 #include "service/AdviceDlg.h"
-#include "service/DialogKeys.h"
+#include "ui/DialogKeys.h"
 #include "ui/PageHost.h"
 
 namespace tavopix {

@@ -9,9 +9,9 @@
 #include "platform/Accelerator.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
-#include "service/DialogKeys.h"
 #include "service/JsonEscape.h"
 #include "service/PostedCompletion.h"
+#include "ui/DialogKeys.h"
 #include "ui/PageHost.h"
 
 namespace tavopix {

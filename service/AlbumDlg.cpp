@@ -11,10 +11,10 @@
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 #include "service/AlbumListReply.h"
-#include "service/DialogKeys.h"
 #include "service/JsonEscape.h"
 #include "service/JsonValueOf.h"
 #include "service/PostedCompletion.h"
+#include "ui/DialogKeys.h"
 #include "ui/MsgBox.h"
 #include "ui/PageHost.h"
 

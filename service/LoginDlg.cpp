@@ -6,10 +6,10 @@
 #include "platform/MessageQueue.h"
 #include "sdk/OvkSdk.h"
 #include "service/AccountLinks.h"
-#include "service/DialogKeys.h"
 #include "service/MachineKey.h"
 #include "service/PostedCompletion.h"
 #include "service/UserInfoFile.h"
+#include "ui/DialogKeys.h"
 #include "ui/MsgBox.h"
 #include "ui/PageHost.h"
 

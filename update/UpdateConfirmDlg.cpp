@@ -12,7 +12,7 @@
 #include "engine/EventParams.h"
 #include "platform/MessageQueue.h"
 #include "platform/Utf8.h"
-#include "service/DialogKeys.h"
+#include "ui/DialogKeys.h"
 #include "ui/PageHost.h"
 #include "update/CompareVersions.h"
 #include "update/ParseVersionLine.h"
