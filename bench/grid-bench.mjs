@@ -13,6 +13,7 @@
 // Usage: node bench/grid-bench.mjs [BUILD_DIR] [RUNS]   (run `npm ci` in e2e/ first)
 //   BUILD_DIR  holds bin/tavopix and bin/albumd (default build/release)
 //   RUNS       runs of each (default 9)
+//   TAVOPIX_BENCH_SHORT=1  500 cells, 2 runs: a check that every figure is measured
 // Needs TAVOPIX_PHOTOS (scripts/get-photos.sh): one real photo is linked 5,000 times.
 // Goals: built ≤ 300 ms, band ≤ 50 ms, Ctrl+A ≤ 50 ms, zoom step ≤ 300 ms.
 
@@ -23,8 +24,9 @@ import { fileURLToPath } from 'node:url';
 const here = path.dirname(fileURLToPath(import.meta.url));
 const repo = path.resolve(here, '..');
 process.env.TAVOPIX_BUILD = path.resolve(process.argv[2] ?? path.join(repo, 'build/release'));
-const RUNS = Math.max(3, Number(process.argv[3] ?? 9));
-const CELLS = 5000;
+const SHORT = process.env.TAVOPIX_BENCH_SHORT === '1';
+const RUNS = SHORT ? 2 : Math.max(3, Number(process.argv[3] ?? 9));
+const CELLS = SHORT ? 500 : 5000;
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
 if (!PHOTOS) throw new Error('TAVOPIX_PHOTOS must name the folder scripts/get-photos.sh filled');
 
@@ -214,14 +216,14 @@ async function main() {
       return out;
     }, { cells: CELLS, runs: RUNS });
 
-    console.log(`5,000 cells, ${RUNS} runs each, median and p99:`);
+    console.log(`${CELLS} cells, ${RUNS} runs each, median and p99:`);
     summary('grid built and drawn (listing included)', built);
     summary('  browser alone: markup inserted, drawn', floor.build);
     summary(`band over all ${inView} cells in view, drawn`, band);
-    summary('Ctrl+A, 5,000 selected and drawn', all);
-    summary('  browser alone: 5,000 attributes set, drawn', floor.select);
-    summary('zoom step, 5,000 restyled and drawn', zoom);
-    summary('  browser alone: 5,000 cells restyled, drawn', floor.restyle);
+    summary(`Ctrl+A, ${CELLS} selected and drawn`, all);
+    summary(`  browser alone: ${CELLS} attributes set, drawn`, floor.select);
+    summary(`zoom step, ${CELLS} restyled and drawn`, zoom);
+    summary(`  browser alone: ${CELLS} cells restyled, drawn`, floor.restyle);
   } finally {
     await browser.close();
     await program.stop();

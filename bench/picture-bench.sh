@@ -57,6 +57,7 @@ psnr() {  # psnr PICTURE THUMB: the thumbnail against a full decode resized with
 peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident/ { gsub(/ /, "", $2); print $2 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "fail" || b == "fail" || b == 0) print "-"; else printf "%.2f", a / b }'; }
 
+measured_nothing=
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores; $runs runs per step, medians in ms of $clock time"
 for set in baseline real; do
   dir=$photos/$set
@@ -111,5 +112,12 @@ for set in baseline real; do
   echo "            JPEGs: ours $m_thumb_jpeg vs djpeg -scale 1/8 $m_dj (ratio $(ratio "$m_thumb_jpeg" "$m_dj"))"
   echo "fit 1600:   ours $m_fit | vipsthumbnail -s 1600x1600 amortised $vips_all1600 (ours/vips $(ratio "$m_fit" "$vips_all1600")) | one process per photo $m_vips1600"
   echo "rotate:     perfect: ours $m_rot_perfect vs jpegtran -perfect $m_jt (ratio $(ratio "$m_rot_perfect" "$m_jt")) | re-encoded: ours $m_rot_reenc"
+  for figure in "$m_thumb" "$vips_all" "$m_fit" "$vips_all1600"; do
+    [[ $figure =~ ^[0-9.]+$ ]] || measured_nothing=1
+  done
   echo "peak memory (KB): picture-bench over the set $(peak_kb "$bench" "$dir" "$work/peak" 1) | vipsthumbnail 280 over the set $(peak_kb vipsthumbnail -s 280x280 "${files[@]}" -o "$work/p_%s.jpg") | vipsthumbnail 1600 $(peak_kb vipsthumbnail -s 1600x1600 "${files[@]}" -o "$work/p16_%s.jpg")"
 done
+if [[ -n $measured_nothing ]]; then
+  echo "a thumbnail or fitting figure could not be measured" >&2
+  exit 1
+fi

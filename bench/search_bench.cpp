@@ -96,6 +96,10 @@ int main(int argc, char** argv) {
             finds.push_back(found);
         }
     }
+    if (folders == 0 || total == 0) {
+        std::fprintf(stderr, "the walk found no folder or no picture in %s\n", root.c_str());
+        return 1;
+    }
     const double walk = Median(walks);
     const double found = Median(finds);
     std::printf("folders %zu, pictures %u\n", folders, total);

@@ -1,8 +1,9 @@
 #!/usr/bin/env node
 // The longest stall of the program's UI thread while its workers run, measured from outside
-// through the page in headless Chromium: a press on a window's caption goes to the UI thread,
-// which hit-tests it and answers with a drag message; the time from the press leaving the page
-// to the first answer after it is how long the interface kept the user waiting. Presses follow
+// through the page in headless Chromium: a press goes to the UI thread, which hit-tests it and
+// answers (a dialog's caption with a drag message; the main window, which fills the view and is
+// not dragged, on its menu button with the button's new state); the time from the press leaving
+// the page to the first answer after it is how long the interface kept the user waiting. Presses follow
 // each other every PROBE_MS, so no stall longer than that goes unseen. Beside it, the longest gap
 // of the shell page's own event loop (a 5 ms interval timer) tells what the browser itself spent
 // applying the program's changes. Three phases, one run:
@@ -16,8 +17,11 @@
 //           that folder alone), probed on the upload dialog's caption until all are sent.
 //
 // Usage: (cd e2e && npm ci) && TAVOPIX_PHOTOS=DIR node bench/ui-stall.mjs [BUILD_DIR]
-//   (DIR is what scripts/get-photos.sh fills; STALL_FOLDERS overrides FOLDERS)
+//   (DIR is what scripts/get-photos.sh fills; STALL_FOLDERS overrides FOLDERS;
+//   TAVOPIX_BENCH_SHORT=1 takes 100 folders and 5 uploads: a check that every phase measures)
 // Goal: no stall above 100 ms during the search or the upload.
+// Ends with status 1 when the idle or the upload phase measured nothing (the search and the
+// refresh may end before a press can be sent in a release build).
 
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -29,9 +33,11 @@ const here = path.dirname(fileURLToPath(import.meta.url));
 const repo = path.resolve(here, '..');
 process.env.TAVOPIX_BUILD = path.resolve(process.argv[2] ?? path.join(repo, 'build/release'));
 const PHOTOS = process.env.TAVOPIX_PHOTOS ?? path.join(repo, 'build/photos');
-const FOLDERS = Number(process.env.STALL_FOLDERS ?? 2500);
-const UPLOADS = 40;
+const SHORT = process.env.TAVOPIX_BENCH_SHORT === '1';
+const FOLDERS = Number(process.env.STALL_FOLDERS ?? (SHORT ? 100 : 2500));
+const UPLOADS = SHORT ? 5 : 40;
 const PROBE_MS = 20;
+const MENU_BUTTON = '#hsk_btn_menu';
 const USER = 'bench_user';
 const PASSWORD = 'bench-pass-1';
 
@@ -44,7 +50,8 @@ function photoFiles() {
     .map((n) => path.join(folder, n));
 }
 
-// Timestamps, in the shell page, of every press sent and every drag answer received.
+// Timestamps, in the shell page, of every press sent and every answer to a press received: a
+// drag, or a batch setting the state of the element last pressed.
 function instrumentShell() {
   const NativeSocket = WebSocket;
   window.stall = { presses: [], answers: [], gap: 0 };
@@ -54,27 +61,35 @@ function instrumentShell() {
     window.stall.gap = Math.max(window.stall.gap, now - last);
     last = now;
   }, 5);
+  let pressedState = null;
   window.WebSocket = class extends NativeSocket {
     constructor(...args) {
       super(...args);
       this.addEventListener('message', (e) => {
-        if (typeof e.data === 'string' && e.data.includes('"t":"drag"')) window.stall.answers.push(performance.now());
+        if (typeof e.data !== 'string') return;
+        if (e.data.includes('"t":"drag"') || (pressedState && e.data.includes(pressedState))) {
+          window.stall.answers.push(performance.now());
+        }
       });
     }
 
     send(data) {
-      if (typeof data === 'string' && data.includes('"k":"down"')) window.stall.presses.push(performance.now());
+      if (typeof data === 'string' && data.includes('"k":"down"')) {
+        window.stall.presses.push(performance.now());
+        pressedState = `["state",${JSON.parse(data).u},`;
+      }
       return super.send(data);
     }
   };
 }
 
-// Presses the caption of `frame` every PROBE_MS until `done()` holds; returns each press's wait
-// for its answer (a press still unanswered at the end counts until then).
-async function probe(page, frame, done) {
+// Presses `target` of `frame` every PROBE_MS until `done()` holds; returns each press's wait
+// for its answer (a press still unanswered at the end counts until then). The main window's
+// menu button opens its menu on one press and closes it on the next, so it is left closed.
+async function probe(page, frame, done, target = '#hsk_cp') {
   const began = Date.now();
   await page.evaluate(() => { window.stall.presses = []; window.stall.answers = []; window.stall.gap = 0; });
-  const title = frame.locator('#hsk_cp');
+  const title = frame.locator(target);
   await title.waitFor({ state: 'visible', timeout: 30_000 });
   // Boxes are in the page's viewport, where the mouse moves.
   let grip = null;
@@ -92,6 +107,11 @@ async function probe(page, frame, done) {
   // answers are in, so the window takes the next click.
   await page.waitForTimeout(300);
   await page.mouse.up();
+  if (target === MENU_BUTTON && presses.length % 2 === 1) {
+    await page.mouse.down();
+    await page.mouse.up();
+    await page.waitForTimeout(300);
+  }
   // Each press waits for the first answer after it: a press whose own answer never comes is
   // covered by the next one's, so a stall is never hidden, only bounded by PROBE_MS more.
   const waits = [];
@@ -106,9 +126,10 @@ async function probe(page, frame, done) {
   return waits;
 }
 
-function report(label, waits) {
-  if (waits.length === 0) {
-    console.log(`${label.padEnd(8)} no press was answered or sent (over after ${waits.lasted} ms)`);
+function report(label, waits, required = false) {
+  if (waits.length === 0 || waits.answered === 0) {
+    console.log(`${label.padEnd(8)} no press was answered or sent (${waits.length} sent; over after ${waits.lasted} ms)`);
+    if (required) process.exitCode = 1;
     return;
   }
   const sorted = [...waits].sort((a, b) => a - b);
@@ -156,13 +177,13 @@ await session(({ home, programDir }) => {
 }, async (page, program) => {
   const main = await windowFrame(page, 'Tavopix');
   const cache = path.join(program.programDir, 'searchPathCache.dat');
-  report('search', await probe(page, main, async () => fs.existsSync(cache)));
+  report('search', await probe(page, main, async () => fs.existsSync(cache), MENU_BUTTON));
   const idleUntil = Date.now() + 3000;
-  report('idle', await probe(page, main, async () => Date.now() > idleUntil));
+  report('idle', await probe(page, main, async () => Date.now() > idleUntil, MENU_BUTTON), true);
   fs.rmSync(cache);
   await main.locator('#tree_view .cp').first().click({ button: 'right' });
   await main.locator('#tv_cmenu #tvmu_refresh').click();
-  report('refresh', await probe(page, main, async () => fs.existsSync(cache)));
+  report('refresh', await probe(page, main, async () => fs.existsSync(cache), MENU_BUTTON));
 });
 
 await session(({ home, programDir }) => {
@@ -186,5 +207,5 @@ await session(({ home, programDir }) => {
   await albums.locator('#btn_upload').click();
   const upload = await windowFrame(page, '图片上传中');
   report('upload', await probe(page, upload, async () => !page.frames().includes(upload) ||
-    (await upload.locator('#info_upload').textContent().catch(() => '')).startsWith('所有图片已上传成功')));
+    (await upload.locator('#info_upload').textContent().catch(() => '')).startsWith('所有图片已上传成功')), true);
 });
