@@ -26,8 +26,10 @@ bool StoredPathExists(const std::u16string& stored) {
 UploadedRegistry::UploadedRegistry(std::u16string filePath, CountDisplay countDisplay)
     : filePath_(std::move(filePath)),
       countDisplay_(std::move(countDisplay)),
-      content_(filePath_.substr(0, filePath_.find_last_of(u'/') + 1) +
-               std::u16string(kUploadedContentFileName)) {}
+      content_(filePath_.find(u'/') == std::u16string::npos
+                   ? std::u16string()
+                   : filePath_.substr(0, filePath_.find_last_of(u'/') + 1) +
+                         std::u16string(kUploadedContentFileName)) {}
 
 bool UploadedRegistry::Load() {
     (void)content_.Load();

@@ -33,23 +33,26 @@ struct Pair {
     int server = -1;
 };
 
-// Moves at most `budget` bytes from `from` to `to`; false when either side has closed.
-bool Pass(int from, int to, std::size_t budget) {
-    char buffer[16384];
-    const std::size_t want = budget < sizeof buffer ? budget : sizeof buffer;
-    if (want == 0)
-        return true;
-    const ssize_t got = recv(from, buffer, want, MSG_DONTWAIT);
-    if (got == 0)
-        return false;
-    if (got < 0)
-        return errno == EAGAIN || errno == EWOULDBLOCK;
-    for (ssize_t sent = 0; sent < got;) {
-        const ssize_t put =
-            send(to, buffer + sent, static_cast<std::size_t>(got - sent), MSG_NOSIGNAL);
-        if (put <= 0)
+// Moves at most `budget` bytes from `from` to `to`, adding them to `moved`; false when either
+// side has closed.
+bool Pass(int from, int to, std::size_t budget, std::uint64_t& moved) {
+    char buffer[65536];
+    while (budget > 0) {
+        const std::size_t want = budget < sizeof buffer ? budget : sizeof buffer;
+        const ssize_t got = recv(from, buffer, want, MSG_DONTWAIT);
+        if (got == 0)
             return false;
-        sent += put;
+        if (got < 0)
+            return errno == EAGAIN || errno == EWOULDBLOCK;
+        for (ssize_t sent = 0; sent < got;) {
+            const ssize_t put =
+                send(to, buffer + sent, static_cast<std::size_t>(got - sent), MSG_NOSIGNAL);
+            if (put <= 0)
+                return false;
+            sent += put;
+        }
+        moved += static_cast<std::uint64_t>(got);
+        budget -= static_cast<std::size_t>(got);
     }
     return true;
 }
@@ -96,6 +99,7 @@ std::string ThrottledRelay::BaseAddress() const {
 void ThrottledRelay::Run() {
     std::vector<Pair> pairs;
     const std::size_t perTick = bytesPerSecond_ * kTickMs / 1000;
+    std::uint64_t sinceDrop = 0;
     for (;;) {
         std::vector<pollfd> fds = {{stopFds_[0], POLLIN, 0}, {listenFd_, POLLIN, 0}};
         for (const Pair& pair : pairs) {
@@ -116,8 +120,12 @@ void ThrottledRelay::Run() {
         }
         for (std::size_t i = 0; i < pairs.size();) {
             Pair& pair = pairs[i];
-            const bool open =
-                Pass(pair.server, pair.client, SIZE_MAX) && Pass(pair.client, pair.server, perTick);
+            std::uint64_t replied = 0;
+            std::uint64_t forwarded = 0;
+            const bool open = Pass(pair.server, pair.client, SIZE_MAX, replied) &&
+                              Pass(pair.client, pair.server, perTick, forwarded);
+            toServer_ += forwarded;
+            sinceDrop += forwarded;
             if (open) {
                 ++i;
                 continue;
@@ -125,6 +133,14 @@ void ThrottledRelay::Run() {
             close(pair.client);
             close(pair.server);
             pairs.erase(pairs.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+        if (const std::uint64_t every = dropEvery_; every != 0 && sinceDrop >= every) {
+            sinceDrop = 0;
+            for (const Pair& pair : pairs) {
+                close(pair.client);
+                close(pair.server);
+            }
+            pairs.clear();
         }
         // The budget is per tick: a client that sends at once still waits for the next one.
         std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
