@@ -311,12 +311,13 @@ void BrowserView::HandlePageInput(const PageInput& input) {
     // page answered before; scrolling or a changed value may not.
     if (input.kind == PageInputKind::Scroll || input.kind == PageInputKind::Value)
         answerCache_.clear();
-    const HWND hwnd = HWND::FromValue(input.window);
+    const bool key = input.kind == PageInputKind::KeyDown || input.kind == PageInputKind::KeyUp;
+    const HWND hwnd = key ? KeyboardWindow(input.window) : HWND::FromValue(input.window);
     // A disabled window (a modal window runs over it) takes no input.
     if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd))
         return;
     const bool alt = (input.keys & ALT_KEY_PRESSED) != 0;
-    if (input.kind == PageInputKind::KeyDown || input.kind == PageInputKind::KeyUp) {
+    if (key) {
         const bool down = input.kind == PageInputKind::KeyDown;
         const UINT message =
             alt ? (down ? WM_SYSKEYDOWN : WM_SYSKEYUP) : (down ? WM_KEYDOWN : WM_KEYUP);
@@ -382,7 +383,7 @@ void BrowserView::DeliverTypedRun() {
         if (typedRuns_.empty())
             typingRunOpen_ = false;
     }
-    const HWND hwnd = HWND::FromValue(run.window);
+    const HWND hwnd = KeyboardWindow(run.window);
     if (!IsWindow(hwnd) || !IsWindowEnabled(hwnd))
         return;
     // Characters go through the window's queue, behind the keys before them, so the message
@@ -452,6 +453,16 @@ bool BrowserView::MoveIntoView(WindowKey window, const WindowPlacement& placemen
         return false;
     MoveWindow(hwnd, x, y, w, h, true);
     return true;
+}
+
+HWND BrowserView::KeyboardWindow(WindowKey window) const {
+    // A key typed into a window that a modal window has just disabled, before the page moved
+    // its focus there, belongs to the modal window, as the keyboard does on a desktop.
+    const HWND hwnd = HWND::FromValue(window);
+    if (!IsWindow(hwnd) || IsWindowEnabled(hwnd))
+        return hwnd;
+    const HWND active = GetActiveWindow();
+    return IsWindow(active) && IsWindowEnabled(active) ? active : hwnd;
 }
 
 void BrowserView::SendFullState() {

@@ -134,6 +134,9 @@ private:
     void HandlePageInput(const PageInput& input);
     void DeliverTypedRun();
     void DeliverEdit(const PageInput& field);
+    // The window keys typed into `window` go to: the active window when a modal one has
+    // disabled `window`.
+    HWND KeyboardWindow(WindowKey window) const;
     // Centres every window that does not fill the view in the view, no larger than it.
     void LayOutWindows();
     // Moves a shown window that reaches outside the view into it, shrunk to the view where it
