@@ -81,6 +81,11 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAVOPIX_WERROR
 cmake --build build/release -j"$(nproc)"
 (cd build/release && ctest --output-on-failure -j"$(nproc)" --timeout 300)
 
+# Every benchmark once with small counts, failing when one measures nothing; alone, after the
+# tests, so nothing else runs beside the browser benches.
+stage "benchmarks, short runs"
+./scripts/bench-smoke.sh build/release
+
 stage "fuzzing (committed inputs, then fixed-seed runs)"
 ./scripts/fuzz.sh check 10
 
