@@ -10,6 +10,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 import { openBrowser, windowFrame } from '../lib/browser.js';
 import { addAlbumdUser, until, windowGone } from '../lib/flows.js';
+import { openMirrorPage } from '../lib/mirrorPage.js';
 import { buildDir, startProgram } from '../lib/program.js';
 
 const TIMEOUT = { timeout: 240_000 };
@@ -125,5 +126,47 @@ test('fast typing, composition and paste arrive whole in the page and in the pro
   } finally {
     await browser.close();
     await program.stop();
+  }
+});
+
+// The rule the page follows, step by step on the mirror alone: a value of the program is shown
+// unless the user has edited the field since the edit the value answers, or is composing in it.
+test('a field shows a value of the program only when it answers the latest edit', TIMEOUT, async () => {
+  const browser = await openBrowser();
+  try {
+    const { page } = browser;
+    await openMirrorPage(page);
+    const shown = await page.evaluate(() => {
+      const { mirror } = window;
+      const snap = (u, g, extra = {}) => ({ u, g, a: [], s: [], st: 0, x: '', l: '', c: [], ...extra });
+      mirror.reset(snap(1, 'html', { c: [snap(2, 'body', { c: [snap(3, 'input', { v: 'start' }), snap(4, 'textarea', { x: 'note' })] })] }), []);
+      const input = mirror.nodes.get(3);
+      const area = mirror.nodes.get(4);
+      const seen = [];
+      const type = (el, text) => { el.value = text; return mirror.noteEdit(el); };
+      mirror.apply([['value', 3, 'set by the program']]);
+      seen.push(input.value);
+      const first = type(input, 'typed');
+      const second = type(input, 'typed more');
+      mirror.apply([['value', 3, 'typed', first]]);  // the echo of the first edit, late
+      seen.push(input.value);
+      mirror.apply([['value', 3, 'typed more', second]]);
+      mirror.apply([['value', 3, 'filled by a dialog', second]]);  // nothing typed since
+      seen.push(input.value);
+      mirror.composing(input, true);
+      mirror.apply([['value', 3, 'during a composition', second]]);
+      seen.push(input.value);
+      mirror.composing(input, false);
+      const edit = type(area, 'a text area typed');
+      mirror.apply([['text', 4, 'older', edit - 1]]);
+      seen.push(area.value);
+      mirror.apply([['text', 4, 'cleared by the program', edit]]);
+      seen.push(area.value);
+      return seen;
+    });
+    assert.deepEqual(shown, ['set by the program', 'typed more', 'filled by a dialog', 'filled by a dialog',
+      'a text area typed', 'cleared by the program']);
+  } finally {
+    await browser.close();
   }
 });
