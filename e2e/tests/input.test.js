@@ -3,6 +3,7 @@
 // with no delay between keys, CJK text through an input method's composition, and a paste.
 // What the page shows must be what was typed, and so must what the program holds: a reload of
 // the page rebuilds every window from the program's own state, and the feedback reaches albumd.
+// Beside it, the page's rule for the program's values of a field, step by step on the mirror.
 
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
