@@ -96,14 +96,21 @@ HttpResponse TusMessage(int status, const std::string& text) {
 }
 
 // Releases an upload's PATCH lock when the request that took it ends.
-struct PatchLock {
-    std::mutex& mutex;
-    std::set<std::string>& held;
-    std::string id;
+class PatchLock {
+public:
+    PatchLock(std::mutex& mutex, std::set<std::string>& held, std::string id)
+        : mutex_(mutex), held_(held), id_(std::move(id)) {}
+    PatchLock(const PatchLock&) = delete;
+    PatchLock& operator=(const PatchLock&) = delete;
     ~PatchLock() {
-        std::lock_guard lock(mutex);
-        held.erase(id);
+        std::lock_guard lock(mutex_);
+        held_.erase(id_);
     }
+
+private:
+    std::mutex& mutex_;
+    std::set<std::string>& held_;
+    std::string id_;
 };
 
 }  // namespace
@@ -125,6 +132,7 @@ bool ResumableUploads::Prepare(std::string& error) {
 }
 
 void ResumableUploads::Sweep(std::int64_t now) {
+    const std::lock_guard files(filesMutex_);
     std::set<std::string> live;
     {
         auto lock = db_.Lock();
@@ -251,7 +259,7 @@ BodyPlan ResumableUploads::PlanPatch(const HttpRequest& head, const ParsedTarget
     plan.limit = static_cast<std::size_t>(*ParseContentLength(head.Header("content-length")));
     plan.filePath = FilePath(upload.id);
     plan.append = true;
-    plan.hold = std::make_shared<PatchLock>(PatchLock{patchingMutex_, patching_, upload.id});
+    plan.hold = std::make_shared<PatchLock>(patchingMutex_, patching_, upload.id);
     return plan;
 }
 
@@ -328,6 +336,8 @@ HttpResponse ResumableUploads::Create(const HttpRequest& request, const UserReco
     }
     upload.id = RandomHex(16);
     upload.expires = now + kLifetimeSeconds;
+    // A sweep meanwhile would take the file for one that no upload names.
+    const std::lock_guard files(filesMutex_);
     {
         std::ofstream created(FilePath(upload.id), std::ios::binary);
         if (!created)

@@ -98,6 +98,7 @@ private:
     std::string folder_;  // ends with '/'
     std::int64_t maxSize_;
     Policy policy_;
+    std::mutex filesMutex_;  // a sweep against the file and row of a new upload
     std::mutex patchingMutex_;
     std::set<std::string> patching_;  // uploads whose PATCH body is being received
 };

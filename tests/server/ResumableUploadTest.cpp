@@ -130,6 +130,23 @@ TEST_F(ResumableUploadTest, RefusalsSpeakTheProtocol) {
     const std::string path = Create(1000);
     EXPECT_EQ(Tus("PATCH", path, {{"upload-offset", "0"}}, "x").status, 415);
     EXPECT_EQ(Patch(path, 0, std::string(1001, 'j')).status, 400);  // beyond Upload-Length
+    {
+        // A piece still arriving holds the upload: another one meanwhile waits its turn.
+        HttpRequest first;
+        first.method = "PATCH";
+        first.target = path;
+        first.headers = {{"host", "albums.test:8080"},
+                         {"tus-resumable", "1.0.0"},
+                         {"authorization", "Ticket " + ticket_},
+                         {"content-length", "10"},
+                         {"upload-offset", "0"},
+                         {"content-type", "application/offset+octet-stream"}};
+        const BodyPlan receiving = service_->PlanBody(first);
+        ASSERT_EQ(receiving.kind, BodyPlan::Kind::ToFile);
+        EXPECT_TRUE(receiving.append);
+        EXPECT_EQ(Patch(path, 0, FakeJpeg(10)).status, 423);
+    }
+    EXPECT_EQ(Patch(path, 0, FakeJpeg(10)).status, 204);
     const HttpResponse noVersion = Send("HEAD", path, "", ticket_);
     EXPECT_EQ(noVersion.status, 412);
     EXPECT_EQ(HeaderOf(noVersion, "Tus-Version"), "1.0.0");
