@@ -55,6 +55,8 @@ run search "^walk / find +$number" "$bin/search-bench" "$work/tree" 1
 run sdk_upload "SDK / curl throughput: $number" "$bin/sdk_upload_bench" 2 1 1
 run albumd_load "^upload latency ms: p50 $number" "$bin/albumd_load" --clients 4 --seconds 2
 run upload "^dialog / floor: $number" "$bin/upload-bench" 3
+run resumable "^breaking / uninterrupted, resumable: time $number x, bytes $number x" \
+  "$bin/resumable-upload-bench"
 run browser_latency "^press → applied, Tavopix +n= *[1-9][0-9]* +p50 +$number" \
   node bench/browser-latency.mjs "$build"
 run grid "^zoom step, [0-9]+ restyled and drawn +n= *[1-9] +median +$number" \
