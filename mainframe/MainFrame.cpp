@@ -190,15 +190,6 @@ LRESULT CMainFrame::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     return 0;
 }
 
-bool CMainFrame::OnHitTest(POINT point, LRESULT& code) {
-    if (menuButton_ &&
-        menuButton_->Location(ROOT_RELATIVE | BORDER_BOX).Contains({point.x, point.y})) {
-        code = HTCLIENT;
-        return true;
-    }
-    return false;
-}
-
 bool CMainFrame::OnMouse(Element&, MouseParams& params) {
     if (params.cmd == MOUSE_DOWN && params.target) {
         if (markedEntry_ && markedEntry_->Contains(*params.target)) {

@@ -48,7 +48,9 @@ public:
     int Create() override;
     LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                             bool& handled) override;
-    bool OnHitTest(POINT point, LRESULT& code) override;
+    std::vector<const Element*> ClientPartsInCaption() const override {
+        return {menuButton_.get()};
+    }
     // The main window is the browser window itself.
     bool FillsView() const override { return true; }
     bool OnMouse(Element& he, MouseParams& params) override;

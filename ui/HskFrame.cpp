@@ -254,10 +254,6 @@ LRESULT CHskFrame::OnWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lPa
     return 0;
 }
 
-bool CHskFrame::OnHitTest(POINT, LRESULT&) {
-    return false;
-}
-
 EventHandler* CHskFrame::OnAttachBehavior(std::string_view name) {
     return Behavior::Find(name);
 }
@@ -265,20 +261,21 @@ EventHandler* CHskFrame::OnAttachBehavior(std::string_view name) {
 LRESULT CHskFrame::HitTest(int screenX, int screenY) {
     POINT point{screenX, screenY};
     MapWindowPoints(nullptr, hwnd, &point, 1);
-    LRESULT code = HTCLIENT;
-    if (OnHitTest(point, code))
-        return code;
-
     const Point p{point.x, point.y};
-    const auto inside = [&](Part part) {
-        return parts[part] && parts[part]->Location(kBorderBox).Contains(p);
-    };
-    if (inside(PART_CAPTION))
-        return HTCAPTION;
-    if (inside(PART_ICON))
-        return HTSYSMENU;
-    if (inside(PART_CORNER))
-        return HTBOTTOMRIGHT;
+
+    // The boxes of the parts at the window's edges, in one question to the view: each question
+    // waits for the page to lay out its latest changes, and a press waits for its hit test.
+    std::vector<const Element*> asked = ClientPartsInCaption();
+    const std::size_t clientParts = asked.size();
+    static constexpr Part kEdgeParts[] = {PART_CAPTION, PART_ICON, PART_CORNER};
+    static constexpr LRESULT kEdgeCodes[] = {HTCAPTION, HTSYSMENU, HTBOTTOMRIGHT};
+    for (const Part part : kEdgeParts)
+        asked.push_back(parts[part].get());
+    const std::vector<Rect> boxes = Element::Locations(asked, kBorderBox);
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        if (asked[i] && boxes[i].Contains(p))
+            return i < clientParts ? HTCLIENT : kEdgeCodes[i - clientParts];
+    }
 
     Rect body = parts[PART_BODY] ? parts[PART_BODY]->Location(kContentBox) : Rect{};
     body.left += kBorderBand;

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/ElementRef.h"
 #include "engine/EventHandler.h"
@@ -58,8 +59,9 @@ public:
     // Setting `handled` stops the frame's own processing of the message.
     virtual LRESULT OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                     bool& handled);
-    // True when the override has set `code` for the client point.
-    virtual bool OnHitTest(POINT point, LRESULT& code);
+    // Elements inside the caption that take presses as part of the page rather than dragging
+    // the window; none by default.
+    virtual std::vector<const Element*> ClientPartsInCaption() const { return {}; }
     // 0 on success, 3 on failure.
     virtual int Create();
 
