@@ -2,14 +2,16 @@
 // Browser latency of the browser view, in headless Chromium:
 //   1. click → patch applied: from the press leaving the page to the program's answering batch
 //      of changes being applied by the mirror (the shell sends {"t":"applied"} right after it),
-//      p50 and p99 over CLICKS presses on a button of the real program; beside it the same
+//      p50 and p99 over CLICKS presses on a button of the real program, and as many on two
+//      folders of its tree in turn (the press's hit test asks the most there); beside it the same
 //      round trip through a bare WebSocket echo server in Node, the floor any design over a
 //      local socket has;
 //   2. 5,000 grid cells: the mirror building them from the program's JSON (a whole page, and
 //      one batch of inserts into a live page) until the next frame is drawn; beside it the
 //      browser's own HTML parser building the same cells from markup.
 //
-// Usage: node bench/browser-latency.mjs [BUILD_DIR] [CLICKS]   (run `npm ci` in e2e/ first)
+// Usage: node bench/browser-latency.mjs [BUILD_DIR] [CLICKS]   (run `npm ci` in e2e/ first;
+//   TAVOPIX_PHOTOS names the photographs, one of which goes into two folders of the tree)
 //   BUILD_DIR  holds bin/tavopix and bin/albumd (default build/release)
 //   CLICKS     presses to time (default 300, at least 200)
 //   TAVOPIX_BENCH_SHORT=1  20 presses and 2 runs of the cells: a check that every figure is
@@ -29,6 +31,8 @@ process.env.TAVOPIX_BUILD = path.resolve(process.argv[2] ?? path.join(repo, 'bui
 const SHORT = process.env.TAVOPIX_BENCH_SHORT === '1';
 const CLICKS = SHORT ? 20 : Math.max(200, Number(process.argv[3] ?? 300));
 const CELLS = 5000;
+const PHOTOS = process.env.TAVOPIX_PHOTOS ?? path.join(repo, 'build/photos');
+const PHOTO = path.join(PHOTOS, 'real/Wine_by_Jakkub_Mede.jpg');
 const RUNS = SHORT ? 2 : 9;
 
 const { openBrowser, windowFrame } = await import('../e2e/lib/browser.js');
@@ -45,52 +49,77 @@ function summary(label, samples) {
   return { p50: percentile(s, 50), p99: percentile(s, 99) };
 }
 
-// Timestamps, in the shell page, of every press sent and every batch applied.
+// Timestamps, in the shell page, of every press sent, every batch applied and every answer to
+// the program's geometry questions.
 function instrumentShell() {
   const send = WebSocket.prototype.send;
-  window.latency = { presses: [], applied: [] };
+  window.latency = { presses: [], applied: [], answers: [] };
   WebSocket.prototype.send = function (data) {
     if (typeof data === 'string') {
       if (data.startsWith('{"t":"applied"')) window.latency.applied.push(performance.now());
+      else if (data.startsWith('{"t":"a"')) window.latency.answers.push(performance.now());
       else if (data.includes('"k":"down"')) window.latency.presses.push(performance.now());
     }
     return send.call(this, data);
   };
 }
 
-// Presses `target` CLICKS times; each sample is the press's send to the first batch applied
-// after it.
-async function timePresses(page, target) {
-  await page.evaluate(() => { window.latency.presses.length = 0; window.latency.applied.length = 0; });
-  await target.waitFor({ state: 'visible', timeout: 10_000 });
-  const at = await target.boundingBox();
-  await page.mouse.move(at.x + at.width / 2, at.y + at.height / 2);
+// Presses the targets in turn, CLICKS times in all; each sample is the press's send to the first
+// batch applied after it. After each release the page is left quiet for `quietMs` (see below).
+async function timePresses(page, quietMs, ...targets) {
+  await page.evaluate(() => { for (const list of Object.values(window.latency)) list.length = 0; });
+  const centres = [];
+  for (const target of targets) {
+    await target.waitFor({ state: 'visible', timeout: 10_000 });
+    const at = await target.boundingBox();
+    centres.push([at.x + at.width / 2, at.y + at.height / 2]);
+  }
+  await page.mouse.move(...centres[0]);
   await page.waitForTimeout(300);
   const samples = [];
+  samples.questions = [];
+  // Waits until no batch has been applied for `ms`.
+  const quiet = (ms) => page.waitForFunction((q) => performance.now() - (window.latency.applied.at(-1) ?? 0) > q, ms,
+    { polling: 5 });
   for (let i = 0; i < CLICKS; i++) {
+    if (centres.length > 1) {
+      // The pointer's move changes the hover: that batch comes before the press.
+      await page.mouse.move(...centres[i % centres.length]);
+      await quiet(60);
+    }
     const before = await page.evaluate(() => window.latency.applied.length);
     await page.mouse.down();
     await page.waitForFunction((n) => window.latency.applied.length > n, before, { polling: 1 });
     await page.mouse.up();
     // The release may change nothing (the button's menu stays open until the next press), so no
-    // second batch is awaited: the page is left quiet for 60 ms instead, so that no late answer
-    // to this press lands after the next one.
-    await page.waitForFunction(() => performance.now() - window.latency.applied.at(-1) > 60, null, { polling: 5 });
-    samples.push(await page.evaluate(() => {
+    // second batch is awaited: the page is left quiet for a while instead, so that no late
+    // answer to this press (a folder's thumbnail) lands after the next one.
+    await quiet(quietMs);
+    const { took, questions } = await page.evaluate(() => {
       const press = window.latency.presses.at(-1);
-      return window.latency.applied.find((t) => t >= press) - press;
-    }));
+      const applied = window.latency.applied.find((t) => t >= press);
+      return { took: applied - press, questions: window.latency.answers.filter((t) => t >= press && t <= applied).length };
+    });
+    samples.push(took);
+    samples.questions.push(questions);
   }
   return samples;
 }
 
+// The menu button's presses, then presses on two folders of the tree in turn.
 async function programClicks() {
   // A chosen folder, as after the first start: without it the folder dialog opens in front of
-  // the main window and takes its presses.
+  // the main window and takes its presses. Two folders of one photo each for the tree.
   const program = await startProgram({
     service: true,
-    beforeStart: ({ programDir }) => fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'),
-      Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from('%mypic%\n', 'utf16le')])),
+    beforeStart: ({ home, programDir }) => {
+      for (const folder of ['One', 'Two']) {
+        fs.mkdirSync(path.join(home, 'Pictures', folder));
+        fs.copyFileSync(PHOTO, path.join(home, 'Pictures', folder, 'photo.jpg'));
+      }
+      fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'),
+        Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from('%mypic%\n', 'utf16le')]));
+    },
   });
   const browser = await openBrowser();
   try {
@@ -99,7 +128,13 @@ async function programClicks() {
     const main = await windowFrame(browser.page, 'Tavopix');
     // The menu button: the program hit-tests the press (asking the page where the caption's
     // parts are) and answers with the button's pressed state.
-    return await timePresses(browser.page, main.locator('#hsk_btn_menu'));
+    const menu = await timePresses(browser.page, 60, main.locator('#hsk_btn_menu'));
+    await browser.page.keyboard.press('Escape');
+    // A folder of the tree: the whole window's hit test runs (the press is in no part of the
+    // caption), then the tree's own; the answer is the folder's selection.
+    const folder = (name) => main.locator(`#tree_view caption[path="%mypic%${name}/"] .cp`);
+    const tree = await timePresses(browser.page, 300, folder('One'), folder('Two'));
+    return { menu, tree };
   } finally {
     await browser.close();
     await program.stop();
@@ -166,7 +201,7 @@ async function echoClicks() {
     await browser.page.goto(`http://127.0.0.1:${server.address().port}/`);
     await browser.page.waitForFunction(() => window.latency !== undefined);
     await browser.page.waitForTimeout(300);
-    return await timePresses(browser.page, browser.page.locator('#b'));
+    return await timePresses(browser.page, 60, browser.page.locator('#b'));
   } finally {
     await browser.close();
     server.close();
@@ -270,8 +305,15 @@ console.log(`Chromium headless, ${CLICKS} presses, ${CELLS} cells × ${RUNS} run
 const echo = summary('press → applied, bare WebSocket echo (Node)', await echoClicks());
 let program = null;
 try {
-  program = summary('press → applied, Tavopix', await programClicks());
+  const presses = await programClicks();
+  program = summary('press → applied, Tavopix', presses.menu);
+  summary('press on a tree folder → applied, Tavopix', presses.tree);
+  for (const [label, samples] of [['menu button', presses.menu], ['tree folder', presses.tree]]) {
+    const q = [...samples.questions].sort((a, b) => a - b);
+    console.log(`geometry questions answered before the press's batch, ${label}: median ${percentile(q, 50)}, most ${q.at(-1)}`);
+  }
 } catch (error) {
+  program = null;
   console.log(`press → applied, Tavopix: not measured (${error.message.split('\n')[0]})`);
 }
 const cells = await cellTimes();
