@@ -121,6 +121,10 @@ public:
 
     void OnTransferProgress(std::uint64_t sent, std::uint64_t, std::uint64_t) override {
         if (sender_) {
+            // Nothing moves while the service is away, whatever was counted before the break.
+            if (sender_->Waiting()) {
+                return;
+            }
             sent += sender_->BodyStart();
         }
         if (std::optional<std::uint64_t> due = pacer_.Offer(sent)) {

@@ -284,8 +284,11 @@ private:
             request_.bodyFile = uploadPath_;
             uploadPath_.clear();  // the Service owns the file from here on
         }
-        Respond(shared_.service.Handle(request_));
+        HttpResponse response = shared_.service.Handle(request_);
+        // Released before the answer can reach the client, whose next request may come on
+        // another connection at once.
         bodyHold_.reset();
+        Respond(std::move(response));
     }
 
     template <class Message>

@@ -60,6 +60,8 @@ public:
     [[nodiscard]] std::uint64_t BodyStart() const { return bodyStart_; }
     // The bytes the service holds as far as the sender knows.
     [[nodiscard]] std::uint64_t Held() const { return offset_; }
+    // The connection was lost and the service has not answered since.
+    [[nodiscard]] bool Waiting() const { return inOutage_; }
 
 private:
     enum class Phase { Create, Head, Patch, Result };
