@@ -1,20 +1,23 @@
 // Uploads that survive, end to end: a tus client other than ours (tus-js-client) uploads to
-// albumd, breaking off and going on from albumd's offset; and a kill -9 of the program in the
+// albumd, breaking off and going on from albumd's offset; a kill -9 of the program in the
 // middle of an upload, whose next start offers exactly the pictures albumd did not acknowledge
-// and sends only those.
+// and sends only those; and the upload dialog (tests/upload/UploadDialogShow.cpp) while albumd
+// is stopped and started again under a transfer.
 //
 // Needs TAVOPIX_PHOTOS (the folder scripts/get-photos.sh fills; the test command sets it).
 
 import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import readline from 'node:readline';
 import { test } from 'node:test';
 import * as tus from 'tus-js-client';
 import { openBrowser, windowFrame } from '../lib/browser.js';
 import {
   addAlbumdUser, finishUpload, folderCaption, linkPhotos, logIn, passingPhotos, until, utf16File, windowGone,
 } from '../lib/flows.js';
-import { startProgram } from '../lib/program.js';
+import { buildDir, startProgram } from '../lib/program.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
 const TIMEOUT = { timeout: 240_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
@@ -170,5 +173,44 @@ test('kill -9 in the middle of an upload: the next start offers exactly what alb
   } finally {
     await browser?.close();
     await program.stop();
+  }
+});
+
+test('albumd stopped during a transfer: the picture shows 重新连接 at speed 0 and goes on by itself', TIMEOUT, async () => {
+  const pictures = passingPhotos(PHOTOS).slice(0, 4);
+  const show = spawn(path.join(buildDir(), 'bin', 'upload-dialog-show'), pictures,
+    { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, TAVOPIX_SHOW_OUTAGE: '4' } });
+  const exited = new Promise((resolve) => show.once('exit', (code) => resolve(code)));
+  let stderr = '';
+  show.stderr.on('data', (c) => { stderr += c; });
+  const url = await new Promise((resolve, reject) => {
+    readline.createInterface({ input: show.stdout }).on('line', (line) => {
+      const m = /^Tavopix UI: (\S+)$/.exec(line);
+      if (m) resolve(m[1]);
+    });
+    show.once('exit', () => reject(new Error(`upload-dialog-show ended early:\n${stderr}`)));
+  });
+  const browser = await openBrowser({ width: 800, height: 600 });
+  try {
+    const { page } = browser;
+    await page.goto(url);
+    const dialog = await windowFrame(page, '图片上传中');
+    const info = dialog.locator('#info_upload');
+    const waiting = dialog.locator('#task_list .item .txt_reconnect');
+    await until(() => waiting.count(), (n) => n === 1, 'the picture waiting for albumd', 60_000);
+    assert.equal(await waiting.textContent(), '重新连接');
+    assert.match(await info.textContent(), /速度:0\.00KB\/s\.$/);
+    assert.equal(await dialog.locator('#task_list .item .txt_timeout').count(), 0);
+    if (SHOTS) await page.screenshot({ path: path.join(SHOTS, 'upload-reconnecting.png') });
+    await until(() => info.textContent(), (text) => text.startsWith('所有图片已上传成功'), 'the end of the run', 150_000);
+    assert.equal(await dialog.locator('#done_title').textContent(), '已完成(4)');
+    await dialog.locator('#btn_cmpl').click();
+    assert.equal(await Promise.race([exited, new Promise((r) => setTimeout(() => r('timeout'), 20_000))]), 0);
+  } catch (error) {
+    error.message += `\n--- upload-dialog-show stderr ---\n${stderr}`;
+    throw error;
+  } finally {
+    await browser.close();
+    if (show.exitCode === null) show.kill('SIGTERM');
   }
 });

@@ -3,10 +3,18 @@
 // to be seen and hovered), logs in, and runs the dialog over the photographs through the browser
 // view: it prints "Tavopix UI: <url>" and ends when the dialog is closed. The program folder is
 // a fresh one beside the pages of this build.
+//
+// With TAVOPIX_SHOW_OUTAGE=SECONDS every picture goes in resumable pieces, and once 300 KB have
+// reached albumd it is stopped for SECONDS and started again: the page shows a transfer waiting
+// for the service and going on by itself.
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ThrottledRelay.h"
@@ -39,7 +47,8 @@ int main(int argc, char** argv) {
     if (!albumd)
         return 1;
     test::ThrottledRelay relay(test::PortOf(albumd->BaseAddress()), 96 * 1024);
-    test::SdkSession sdk(relay.BaseAddress());
+    const char* outage = std::getenv("TAVOPIX_SHOW_OUTAGE");
+    test::SdkSession sdk(relay.BaseAddress(), outage ? "[uploads]\nresumable_from = 0\n" : "");
     if (sdk.Login("alice", "secret-pw") != 1)
         return 1;
     appContext.serviceSession = sdk.Session();
@@ -64,6 +73,21 @@ int main(int argc, char** argv) {
         view->AllowFolder(fs::absolute(argv[i]).parent_path());
     }
     PageHost::SetView(view.get());
+    std::thread stopper;
+    std::atomic<bool> closed{false};
+    if (outage) {
+        stopper = std::thread([&] {
+            while (relay.BytesToServer() < 300 * 1024) {
+                if (closed)
+                    return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            albumd->Stop();
+            std::this_thread::sleep_for(std::chrono::seconds(std::atoi(outage)));
+            if (albumd->Listen())
+                relay.RetargetTo(albumd->Port());
+        });
+    }
     int result = 0;
     {
         WindowMirror mirror(*view);
@@ -76,6 +100,9 @@ int main(int argc, char** argv) {
         view->SayGoodbye();
     }
     PageHost::SetView(nullptr);
+    closed = true;
+    if (stopper.joinable())
+        stopper.join();
     std::printf("result %d\n", result);
     return 0;
 }
