@@ -2,30 +2,15 @@
 // counts, direct counts set later (carried up, emptied nodes removed, branches turned back into
 // leaves), names with markup characters and CJK shown as text with exact paths, and the cache
 // file's bytes and the same tree rebuilt from it.
-#include <fstream>
-#include <iterator>
 
 #include "FolderTestSupport.h"
+#include "LibraryFiles.h"
 #include "engine/Document.h"
 #include "engine/Element.h"
 #include "library/FolderTree.h"
 
 namespace tavopix::test {
 namespace {
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string Utf16Le(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
 
 class FolderTreeTest : public ::testing::Test {
 protected:
@@ -131,8 +116,8 @@ TEST_F(FolderTreeTest, CacheHoldsDirectCountsInDocumentOrderAndRebuildsTheSameTr
     tree_.AddFolderResult(u"/data/it's \"quoted\" <&> dir/", 4);
     ASSERT_TRUE(tree_.SaveCache(file));
     EXPECT_EQ(ReadBytes(Utf8(file)),
-              Utf16Le(u"\"%mypic%\" 2\r\n\"%mypic%Trip/\" 3\r\n\"/data/a\"q\"/\" 1\r\n"
-                      u"\"/data/照片 & <x>/\" 7\r\n\"/data/it's \"quoted\" <&> dir/\" 4\r\n"));
+              Utf16File(u"\"%mypic%\" 2\r\n\"%mypic%Trip/\" 3\r\n\"/data/a\"q\"/\" 1\r\n"
+                        u"\"/data/照片 & <x>/\" 7\r\n\"/data/it's \"quoted\" <&> dir/\" 4\r\n"));
 
     auto other =
         Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>", u"/page.htm");
@@ -146,7 +131,7 @@ TEST_F(FolderTreeTest, CacheHoldsDirectCountsInDocumentOrderAndRebuildsTheSameTr
 
     // A line written bare by earlier versions (a quoted path without blanks) still reads back;
     // a line without a count is passed over.
-    WriteBytes(Utf8(file), Utf16Le(u"/old/a\"q\"/ 5\r\nno-count\r\n"));
+    WriteBytes(Utf8(file), Utf16File(u"/old/a\"q\"/ 5\r\nno-count\r\n"));
     FolderTree old;
     old.Bind(otherView);
     old.Clear();
