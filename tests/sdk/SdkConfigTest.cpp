@@ -32,13 +32,16 @@ TEST(SdkConfigTest, FullFileWithCommentsAndSections) {
         "  lost_password_page =  https://accounts.example.org/lost.html  \r\n"
         "# time-outs\r\n"
         "[timeouts]\r\n"
-        "connect_ms = 2500\r\n");
+        "connect_ms = 2500\r\n"
+        "[uploads]\r\n"
+        "resumable_from = 0\r\n");
     ASSERT_TRUE(config);
     EXPECT_EQ(config->albumService, "http://127.0.0.1:8765/");
     EXPECT_EQ(config->homePage, "http://127.0.0.1:8765/home");
     EXPECT_EQ(config->registerPage, "https://accounts.example.org/ovklogin/register.php");
     EXPECT_EQ(config->lostPasswordPage, "https://accounts.example.org/lost.html");
     EXPECT_EQ(config->connectTimeoutMs, 2500u);
+    EXPECT_EQ(config->resumableFromBytes, 0u);
 }
 
 TEST(SdkConfigTest, OnlyTheServiceIsRequiredAndThePagesFollowIt) {
@@ -50,6 +53,7 @@ TEST(SdkConfigTest, OnlyTheServiceIsRequiredAndThePagesFollowIt) {
     EXPECT_EQ(config->lostPasswordPage,
               "http://albums.example.org/a/WebStaticPage/aq_LostPassword.html");
     EXPECT_EQ(config->connectTimeoutMs, 10000u);
+    EXPECT_EQ(config->resumableFromBytes, 1024u * 1024u);
 }
 
 TEST(SdkConfigTest, Utf16FileWithByteOrderMark) {
@@ -76,6 +80,8 @@ TEST(SdkConfigTest, MalformedFilesAreRefused) {
         "[service]\nalbum_service = http://a.example/\n[timeouts]\nconnect_ms = 12s\n",
         "[service]\nalbum_service = http://a.example/\n[timeouts]\nconnect_ms = 9999999\n",
         "[service]\nalbum_service = http://a.example/\xC3\x28\n",  // not UTF-8
+        "[service]\nalbum_service = http://a.example/\n[uploads]\nresumable_from = 1M\n",
+        "[service]\nalbum_service = http://a.example/\n[uploads]\nresumable_from =\n",
     };
     for (const char* text : malformed) {
         EXPECT_FALSE(ParseSdkConfig(text)) << text;
