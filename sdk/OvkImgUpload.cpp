@@ -41,6 +41,9 @@ std::u16string PlainTitle(std::u16string_view escaped) {
     return plain;
 }
 
+// The largest picture albumd takes as a resumable upload (docs/protocol.md).
+constexpr std::uint64_t kResumableMostBytes = 64 * 1024 * 1024;
+
 class ImgUpload final : public sdk::Operation {
 public:
     ImgUpload(Runtime& runtime, std::shared_ptr<Session> session, const UploadRequest& request)
@@ -76,7 +79,9 @@ public:
             return FailStart(ERROR_ACCESS_DENIED);
         }
         const auto size = static_cast<std::uint64_t>(info.st_size);
-        if (size >= session_->Config().resumableFromBytes) {
+        // Beyond what albumd takes in pieces (its Tus-Max-Size), the one request gets the plain
+        // refusal of a picture too large, not a tus 413 that would read as a full space.
+        if (size >= session_->Config().resumableFromBytes && size <= kResumableMostBytes) {
             return StartResumable(self, info, timeoutMs);
         }
         TransferRequest request;
