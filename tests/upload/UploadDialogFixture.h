@@ -105,6 +105,7 @@ private:
 
 // A row albumd keeps for each picture it acknowledged, in upload order.
 struct StoredPicture {
+    std::string id;
     std::string title;
     std::string file;
 };
@@ -179,11 +180,14 @@ protected:
         const std::string path = albumd_->DataFolder() + "/albumd.db";
         if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt* select = nullptr;
-            sqlite3_prepare_v2(db, "SELECT title, file FROM photos ORDER BY id", -1, &select,
+            sqlite3_prepare_v2(db, "SELECT id, title, file FROM photos ORDER BY id", -1, &select,
                                nullptr);
             while (select && sqlite3_step(select) == SQLITE_ROW) {
-                rows.push_back({reinterpret_cast<const char*>(sqlite3_column_text(select, 0)),
-                                reinterpret_cast<const char*>(sqlite3_column_text(select, 1))});
+                const auto column = [select](int i) {
+                    return std::string(
+                        reinterpret_cast<const char*>(sqlite3_column_text(select, i)));
+                };
+                rows.push_back({column(0), column(1), column(2)});
             }
             sqlite3_finalize(select);
         }

@@ -34,8 +34,8 @@ TEST_F(UploadDlgTest, ThreePicturesArriveWithTheirTitlesNewestFirst) {
     EXPECT_EQ(stored[0].title, "a");
     EXPECT_EQ(stored[1].title, "b.jpg");
     EXPECT_EQ(stored[2].title, ".png");
-    // The newest is on top: its link is the last stored picture's address.
-    EXPECT_TRUE(copied.ends_with(U16(fs::path(stored[2].file).filename().string()))) << U8(copied);
+    // The newest is on top: its link is the last stored picture's page.
+    EXPECT_TRUE(copied.ends_with(U16("/" + stored[2].id))) << U8(copied);
     EXPECT_EQ(view_.ClipboardText(), copied);
     EXPECT_EQ(registry_.Count(), 3u);
     for (const std::u16string& path : paths)
