@@ -195,7 +195,7 @@ std::optional<WebPages::AlbumVisit> WebPages::FindAlbum(Visit& visit, const std:
                                                         const std::string& albumText,
                                                         HttpResponse& failure) {
     AlbumVisit found;
-    const auto id = ParseId(albumText);
+    const auto id = ParseDecimal(albumText);
     if (!id || data_.accounts.FindUser(userName, found.owner) != StoreResult::Ok ||
         data_.albums.FindAlbum(*id, found.album) != StoreResult::Ok ||
         found.album.userId != found.owner.id) {
@@ -311,7 +311,7 @@ HttpResponse WebPages::PhotoPage(Visit& visit, AlbumVisit& album, const std::str
     std::vector<PhotoRecord> photos;
     if (data_.albums.ListPhotos(album.album.id, photos) != StoreResult::Ok)
         return ErrorPage(visit, 500, "服务器异常", "请稍后再试。");
-    const auto id = ParseId(photoText);
+    const auto id = ParseDecimal(photoText);
     auto it = std::find_if(photos.begin(), photos.end(),
                            [&](const PhotoRecord& photo) { return id && photo.id == *id; });
     if (it == photos.end())
@@ -391,7 +391,7 @@ HttpResponse WebPages::EditAlbumPost(Visit& visit, AlbumVisit& album) {
     NewAlbum change;
     change.name = TrimSpace(Field(*form, "name"));
     change.description = Field(*form, "description");
-    const auto privacy = ParseId(Field(*form, "privacy"));
+    const auto privacy = ParseDecimal(Field(*form, "privacy"));
     change.privacy = privacy && *privacy >= kPrivacyEveryone && *privacy <= kPrivacyPrivate
                          ? static_cast<int>(*privacy)
                          : 0;
@@ -446,7 +446,7 @@ HttpResponse WebPages::DeleteAlbumPost(Visit& visit, AlbumVisit& album) {
 HttpResponse WebPages::DeletePhotoPost(Visit& visit, AlbumVisit& album,
                                        const std::string& photoText) {
     auto form = AcceptForm(visit);
-    const auto id = ParseId(photoText);
+    const auto id = ParseDecimal(photoText);
     PhotoRecord photo;
     if (!form || !album.IsOwner(visit) || Field(*form, "confirm") != "1" || !id ||
         data_.albums.FindPhotoById(*id, photo) != StoreResult::Ok ||
@@ -517,12 +517,12 @@ HttpResponse WebPages::PictureFile(const HttpRequest& request, const ParsedTarge
     std::string name = s.size() == 4 ? s[3] : std::string();
     PhotoRecord photo;
     AlbumRecord album;
-    bool found = s.size() == 4 && ParseId(s[1]) && ParseId(s[2]);
+    bool found = s.size() == 4 && ParseDecimal(s[1]) && ParseDecimal(s[2]);
     if (found && thumbnail) {
         // The thumbnail names the picture by its stored name without the type: look for it.
         found = name.size() == 36 && name.substr(32) == ".jpg";
         std::vector<PhotoRecord> photos;
-        const auto albumId = ParseId(s[2]);
+        const auto albumId = ParseDecimal(s[2]);
         found = found && data_.albums.ListPhotos(*albumId, photos) == StoreResult::Ok;
         auto it = std::find_if(photos.begin(), photos.end(), [&](const PhotoRecord& p) {
             return p.file.compare(0, s[1].size() + s[2].size() + 34,

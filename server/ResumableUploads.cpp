@@ -8,6 +8,7 @@
 
 #include "Secrets.h"
 #include "Service.h"
+#include "TextChecks.h"
 
 namespace albumd {
 
@@ -17,28 +18,6 @@ namespace {
 
 constexpr const char* kTusVersion = "1.0.0";
 constexpr const char* kPatchType = "application/offset+octet-stream";
-
-bool IsUploadId(std::string_view id) {
-    if (id.size() != 32)
-        return false;
-    for (char c : id) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
-std::optional<std::int64_t> ParseCount(std::string_view text) {
-    if (text.empty() || text.size() > 18)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
 
 std::string HttpDate(std::int64_t seconds) {
     const std::time_t time = static_cast<std::time_t>(seconds);
@@ -169,7 +148,7 @@ std::int64_t ResumableUploads::Offset(const ResumableUpload& upload) const {
 
 StoreResult ResumableUploads::Find(const std::string& id, std::int64_t userId, std::int64_t now,
                                    ResumableUpload& upload) {
-    if (!IsUploadId(id))
+    if (!IsHexToken(id))
         return StoreResult::NotFound;
     auto lock = db_.Lock();
     Statement select(db_,
@@ -206,7 +185,7 @@ std::optional<HttpResponse> ResumableUploads::PatchRefusal(const HttpRequest& re
                                                            const ResumableUpload& upload) const {
     if (request.Header("content-type") != kPatchType)
         return TusMessage(415, "Content-Type 应为 application/offset+octet-stream");
-    const auto offset = ParseCount(request.Header("upload-offset"));
+    const auto offset = ParseDecimal(request.Header("upload-offset"));
     if (!offset)
         return TusMessage(400, "缺少Upload-Offset");
     if (*offset != Offset(upload) || upload.resultStatus != 0)
@@ -315,7 +294,7 @@ HttpResponse ResumableUploads::Create(const HttpRequest& request, const UserReco
                                       const std::string& baseAddress, std::int64_t now) {
     if (request.HasHeader("upload-defer-length"))
         return TusMessage(400, "不支持Upload-Defer-Length");
-    const auto length = ParseCount(request.Header("upload-length"));
+    const auto length = ParseDecimal(request.Header("upload-length"));
     if (!length)
         return TusMessage(400, "缺少Upload-Length");
     if (*length > maxSize_)

@@ -9,6 +9,7 @@
 #include "AlbumAccess.h"
 #include "ClientJson.h"
 #include "ResumableUploads.h"
+#include "TextChecks.h"
 #include "WebPages.h"
 
 namespace albumd {
@@ -26,27 +27,6 @@ constexpr const char* kNotLoggedIn = "未登录或登录已过期";
 
 HttpResponse ApiTextError(int status, const std::string& text) {
     return TextResponse(status, text);
-}
-
-// Decimal ids only: anything else is no id at all.
-std::optional<std::int64_t> ParseId(std::string_view text) {
-    if (text.empty() || text.size() > 18)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-std::string TrimSpace(const std::string& text) {
-    const char* space = " \t\r\n\f\v";
-    std::size_t first = text.find_first_not_of(space);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
 // A title is only displayed: control characters are dropped, the length is bounded.
@@ -130,7 +110,7 @@ std::optional<FaultSwitch> FaultSwitch::Parse(std::string_view text) {
         if (eq == std::string_view::npos)
             return std::nullopt;
         std::string kind(item.substr(0, eq));
-        auto status = ParseId(item.substr(eq + 1));
+        auto status = ParseDecimal(item.substr(eq + 1));
         bool known = false;
         for (const char* k : kFaultKinds)
             known = known || kind == k;
@@ -184,7 +164,7 @@ Service::Service(ServiceConfig config, std::unique_ptr<DataStore> data)
             auto found = metadata.find(key);
             return found == metadata.end() ? std::string() : found->second;
         };
-        const auto album = ParseId(value("album_id"));
+        const auto album = ParseDecimal(value("album_id"));
         if (!album)
             return MessageResponse(400, "缺少相册编号");
         // tus clients commonly name the file as "filename"; our own client sends the title.
@@ -310,7 +290,7 @@ std::optional<HttpResponse> Service::UploadPrecheck(const HttpRequest& request,
             return MessageResponse(500, kServerFault);
     }
     auto album = target.query.find("album_id");
-    auto id = album == target.query.end() ? std::nullopt : ParseId(album->second);
+    auto id = album == target.query.end() ? std::nullopt : ParseDecimal(album->second);
     if (!id)
         return MessageResponse(400, "缺少相册编号");
     albumId = *id;
@@ -722,7 +702,7 @@ HttpResponse Service::PhotoReply(const HttpRequest& request, const PhotoRecord& 
 
 HttpResponse Service::AlbumContent(const HttpRequest& request, const UserRecord& user,
                                    const nlohmann::json& body) {
-    const auto albumId = ParseId(MemberText(body, "album_id").value_or(""));
+    const auto albumId = ParseDecimal(MemberText(body, "album_id").value_or(""));
     const auto hashes = body.find("hashes");
     if (!albumId || hashes == body.end() || !hashes->is_array())
         return ApiTextError(400, "请求格式错误");

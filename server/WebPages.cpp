@@ -8,23 +8,6 @@
 
 namespace albumd {
 
-bool IsHexToken(std::string_view token) {
-    if (token.size() != 32)
-        return false;
-    for (char c : token) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
-std::optional<std::int64_t> ParseId(std::string_view text) {
-    if (text.empty() || text.size() > 18 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return std::nullopt;
-    return std::stoll(std::string(text));
-}
-
 std::string Field(const std::map<std::string, std::string>& form, const char* key) {
     auto it = form.find(key);
     return it == form.end() ? std::string() : it->second;
@@ -33,14 +16,6 @@ std::string Field(const std::map<std::string, std::string>& form, const char* ke
 std::string HiddenInput(const char* name, const std::string& value) {
     return std::string("<input type=\"hidden\" name=\"") + name + "\" value=\"" +
            HtmlEscape(value) + "\">";
-}
-
-std::string TrimSpace(const std::string& text) {
-    const char* space = " \t\r\n\f\v";
-    std::size_t first = text.find_first_not_of(space);
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(space) - first + 1);
 }
 
 std::optional<std::string> SameSitePath(std::string back, const std::string& origin) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "TextChecks.h"
 #include "WebPages.h"
 
 namespace albumd {
@@ -35,13 +36,9 @@ struct WebPages::Visit {
     bool Secure() const { return origin.rfind("https://", 0) == 0; }
 };
 
-[[nodiscard]] bool IsHexToken(std::string_view token);
-// Decimal ids only: anything else is no id at all.
-[[nodiscard]] std::optional<std::int64_t> ParseId(std::string_view text);
 // A form field; empty when absent.
 [[nodiscard]] std::string Field(const std::map<std::string, std::string>& form, const char* key);
 [[nodiscard]] std::string HiddenInput(const char* name, const std::string& value);
-[[nodiscard]] std::string TrimSpace(const std::string& text);
 // A way back on this site: a path, or this site's own address, as the path a browser would go
 // to. Browsers drop tabs and line breaks from a link and read a backslash as a slash, so
 // "/\t/evil.example" or "/\\evil.example" would lead off-site: the check is made on what the
