@@ -155,40 +155,18 @@ Rgb Orient(const Rgb& source, int orientation) {
     const bool swap = orientation >= 5;
     Rgb target{swap ? source.height : source.width, swap ? source.width : source.height,
                std::vector<unsigned char>(source.pixels.size())};
+    // Orientations 5-8 swap the axes; each orientation then mirrors none, one or both of them.
+    const bool mirrorX =
+        orientation == 2 || orientation == 3 || orientation == 7 || orientation == 8;
+    const bool mirrorY =
+        orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
     for (int y = 0; y < target.height; ++y) {
         for (int x = 0; x < target.width; ++x) {
-            int sx = x, sy = y;
-            const int w = target.width - 1, h = target.height - 1;
-            switch (orientation) {
-                case 2:
-                    sx = w - x;
-                    break;
-                case 3:
-                    sx = w - x;
-                    sy = h - y;
-                    break;
-                case 4:
-                    sy = h - y;
-                    break;
-                case 5:
-                    sx = y;
-                    sy = x;
-                    break;
-                case 6:
-                    sx = y;
-                    sy = w - x;
-                    break;
-                case 7:
-                    sx = h - y;
-                    sy = w - x;
-                    break;
-                case 8:
-                    sx = h - y;
-                    sy = x;
-                    break;
-                default:
-                    break;
-            }
+            int sx = swap ? y : x, sy = swap ? x : y;
+            if (mirrorX)
+                sx = source.width - 1 - sx;
+            if (mirrorY)
+                sy = source.height - 1 - sy;
             const unsigned char* p =
                 &source.pixels[(static_cast<std::size_t>(sy) * source.width + sx) * 3];
             unsigned char* out =
