@@ -13,15 +13,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "SdkWaiter.h"
 #include "ThrottledRelay.h"
 #include "sdk/OvkSdk.h"
 #include "support/AlbumdProcess.h"
@@ -38,33 +37,6 @@ constexpr int kTriesOfOneRequest = 20;
 std::u16string Wide(const std::string& ascii) {
     return std::u16string(ascii.begin(), ascii.end());
 }
-
-struct Waiter {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool ended = false;
-    std::uint32_t result = 0;
-
-    static void OnCompletion(void* self, std::uint32_t result) {
-        static_cast<Waiter*>(self)->End(result);
-    }
-    static void OnUpload(void* self, std::uint32_t event, std::uint64_t) {
-        if (event == tavopix::OVK_EVENT_SUCCEEDED || event == tavopix::OVK_EVENT_FAILED)
-            static_cast<Waiter*>(self)->End(event);
-    }
-    void End(std::uint32_t value) {
-        std::lock_guard lock(mutex);
-        result = value;
-        ended = true;
-        done.notify_all();
-    }
-    std::uint32_t Wait() {
-        std::unique_lock lock(mutex);
-        done.wait(lock, [&] { return ended; });
-        ended = false;
-        return result;
-    }
-};
 
 struct Figures {
     int stored = 0;

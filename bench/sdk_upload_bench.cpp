@@ -14,16 +14,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "SdkWaiter.h"
 #include "sdk/OvkSdk.h"
 #include "support/AlbumdProcess.h"
 
@@ -69,35 +68,6 @@ int Run(const std::vector<std::string>& words) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// Waits for one completion or upload end event.
-struct Waiter {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool ended = false;
-    std::uint32_t result = 0;
-
-    static void OnCompletion(void* self, std::uint32_t result) {
-        static_cast<Waiter*>(self)->End(result);
-    }
-    static void OnUpload(void* self, std::uint32_t event, std::uint64_t /*value*/) {
-        if (event == tavopix::OVK_EVENT_SUCCEEDED || event == tavopix::OVK_EVENT_FAILED) {
-            static_cast<Waiter*>(self)->End(event);
-        }
-    }
-    void End(std::uint32_t value) {
-        std::lock_guard lock(mutex);
-        result = value;
-        ended = true;
-        done.notify_all();
-    }
-    std::uint32_t Wait() {
-        std::unique_lock lock(mutex);
-        done.wait(lock, [&] { return ended; });
-        ended = false;
-        return result;
-    }
-};
 
 bool UploadWithSdk(tavopix::ServiceSession session, const std::string& path,
                    const std::u16string& album) {

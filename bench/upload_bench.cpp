@@ -13,15 +13,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "SdkWaiter.h"
 #include "app/AppContext.h"
 #include "app/TextConvert.h"
 #include "engine/HeadlessView.h"
@@ -47,27 +46,6 @@ namespace fs = std::filesystem;
 double Ms(Clock::duration duration) {
     return std::chrono::duration<double, std::milli>(duration).count();
 }
-
-// Waits for one SDK completion.
-struct Waiter {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool ended = false;
-    std::uint32_t result = 0;
-    static void OnCompletion(void* self, std::uint32_t result) {
-        auto* waiter = static_cast<Waiter*>(self);
-        std::lock_guard lock(waiter->mutex);
-        waiter->result = result;
-        waiter->ended = true;
-        waiter->done.notify_all();
-    }
-    std::uint32_t Wait() {
-        std::unique_lock lock(mutex);
-        done.wait(lock, [&] { return ended; });
-        ended = false;
-        return result;
-    }
-};
 
 // Starts the SDK against `base`, logs in as "bench" and makes an album; its id, empty on failure.
 std::string LoginAndMakeAlbum(const std::string& base, const std::string& folder,
