@@ -67,6 +67,14 @@ protected:
         return SetCookie(reply);
     }
 
+    // The ticket the program's login to the API gets; empty when refused.
+    std::string ApiTicket(const std::string& name) {
+        const RawReply reply = Exchange(
+            server_->Port(), Request("POST", "/api/login",
+                                     json{{"username", name}, {"password", "secret-pw"}}.dump()));
+        return json::parse(reply.body).value("ticket", "");
+    }
+
     Album MakeAlbum(const std::string& ticket, const std::string& fields) {
         const std::string auth = "Authorization: Ticket " + ticket + "\r\n";
         const RawReply created = Exchange(
@@ -89,12 +97,7 @@ protected:
 };
 
 TEST_F(PrivacyTest, EachVisitorSeesWhatTheAlbumsLevelAllows) {
-    const std::string ticket =
-        json::parse(Exchange(server_->Port(),
-                             Request("POST", "/api/login",
-                                     "{\"username\":\"alice\",\"password\":\"secret-pw\"}"))
-                        .body)
-            .value("ticket", "");
+    const std::string ticket = ApiTicket("alice");
     std::map<std::string, Album> albums = {
         {"everyone", MakeAlbum(ticket, "\"privacy_lev\":\"1\"")},
         {"friends", MakeAlbum(ticket, "\"privacy_lev\":\"2\"")},
@@ -182,12 +185,7 @@ TEST_F(PrivacyTest, EachVisitorSeesWhatTheAlbumsLevelAllows) {
 }
 
 TEST_F(PrivacyTest, TheOwnerRenamesChangesPrivacyAndDeletes) {
-    const std::string ticket =
-        json::parse(Exchange(server_->Port(),
-                             Request("POST", "/api/login",
-                                     "{\"username\":\"alice\",\"password\":\"secret-pw\"}"))
-                        .body)
-            .value("ticket", "");
+    const std::string ticket = ApiTicket("alice");
     const Album album = MakeAlbum(ticket, "\"privacy_lev\":\"1\"");
     const std::string owner = WebLogin("alice");
     const std::string carol = WebLogin("carol");

@@ -41,21 +41,12 @@ protected:
     HttpResponse Tus(const std::string& method, const std::string& target,
                      std::vector<std::pair<std::string, std::string>> headers,
                      const std::string& body = "") {
-        HttpRequest request;
-        request.method = method;
-        request.target = target;
-        request.body = body;
-        request.peerAddress = "10.0.0.1";
-        request.headers = {{"host", "albums.test:8080"},
-                           {"tus-resumable", "1.0.0"},
-                           {"authorization", "Ticket " + ticket_},
-                           {"content-length", std::to_string(body.size())}};
+        HttpRequest request = NewRequest(method, target, body);
+        request.headers.emplace_back("tus-resumable", "1.0.0");
+        request.headers.emplace_back("authorization", "Ticket " + ticket_);
         for (auto& header : headers)
             request.headers.push_back(std::move(header));
-        BodyPlan plan = service_->PlanBody(request);
-        if (plan.kind == BodyPlan::Kind::Reject)
-            return plan.rejection;
-        return service_->Handle(request);
+        return Answer(request);
     }
 
     // A new upload of `length` bytes; its path, or empty.

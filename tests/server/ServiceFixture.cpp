@@ -37,9 +37,8 @@ void ServiceFixture::OpenService() {
     ASSERT_NE(service_, nullptr) << error;
 }
 
-HttpResponse ServiceFixture::Send(const std::string& method, const std::string& target,
-                                  const std::string& body, const std::string& ticket,
-                                  const std::string& address) {
+HttpRequest ServiceFixture::NewRequest(const std::string& method, const std::string& target,
+                                       const std::string& body, const std::string& address) {
     HttpRequest request;
     request.method = method;
     request.target = target;
@@ -47,14 +46,25 @@ HttpResponse ServiceFixture::Send(const std::string& method, const std::string& 
     request.peerAddress = address;
     request.headers.emplace_back("host", "albums.test:8080");
     request.headers.emplace_back("content-length", std::to_string(body.size()));
-    if (!body.empty() && target.rfind("/api/", 0) == 0 && target.rfind("/api/upload", 0) != 0)
-        request.headers.emplace_back("content-type", "application/json");
-    if (!ticket.empty())
-        request.headers.emplace_back("authorization", "Ticket " + ticket);
+    return request;
+}
+
+HttpResponse ServiceFixture::Answer(HttpRequest& request) {
     BodyPlan plan = service_->PlanBody(request);
     if (plan.kind == BodyPlan::Kind::Reject)
         return plan.rejection;
     return service_->Handle(request);
+}
+
+HttpResponse ServiceFixture::Send(const std::string& method, const std::string& target,
+                                  const std::string& body, const std::string& ticket,
+                                  const std::string& address) {
+    HttpRequest request = NewRequest(method, target, body, address);
+    if (!body.empty() && target.rfind("/api/", 0) == 0 && target.rfind("/api/upload", 0) != 0)
+        request.headers.emplace_back("content-type", "application/json");
+    if (!ticket.empty())
+        request.headers.emplace_back("authorization", "Ticket " + ticket);
+    return Answer(request);
 }
 
 HttpResponse ServiceFixture::Upload(const std::string& ticket, const std::string& albumId,

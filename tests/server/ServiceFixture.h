@@ -37,6 +37,13 @@ protected:
     // (Re)opens the service on the fixture's folder with `config_` as it stands.
     void OpenService();
 
+    // A request as it reaches the service from `address`: host and content length set.
+    static HttpRequest NewRequest(const std::string& method, const std::string& target,
+                                  const std::string& body = "",
+                                  const std::string& address = "10.0.0.1");
+    // The service's answer, its body plan first as the server makes it.
+    HttpResponse Answer(HttpRequest& request);
+
     HttpResponse Send(const std::string& method, const std::string& target,
                       const std::string& body = "", const std::string& ticket = "",
                       const std::string& address = "10.0.0.1");

@@ -14,13 +14,7 @@ protected:
     HttpResponse Browse(const std::string& method, const std::string& target,
                         const std::string& cookies, const std::string& body = "",
                         const std::string& origin = "http://albums.test:8080") {
-        HttpRequest request;
-        request.method = method;
-        request.target = target;
-        request.body = body;
-        request.peerAddress = "10.0.0.1";
-        request.headers = {{"host", "albums.test:8080"},
-                           {"content-length", std::to_string(body.size())}};
+        HttpRequest request = NewRequest(method, target, body);
         if (!cookies.empty())
             request.headers.emplace_back("cookie", cookies);
         if (!origin.empty())
