@@ -1,14 +1,14 @@
 // Steps a user takes in the program that several end-to-end tests share: waiting for a state,
-// choosing folders in the folder dialog, registering on albumd's page, logging in, creating an
-// album and following an upload; and the program's data files read back as the next start reads
-// them.
+// the main window and its menu, choosing folders in the folder dialog, registering on albumd's
+// page, logging in, creating an album and following an upload; and the program's data files read
+// back as the next start reads them.
 
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { windowFrame } from './browser.js';
-import { buildDir } from './program.js';
+import { albumdBinary } from './program.js';
 
 // Polls `read` until `done(value)` holds; fails with the last value after `timeout` ms.
 export async function until(read, done, what, timeout = 30_000) {
@@ -62,13 +62,32 @@ export function linkPhotos(files, to, nameOf = (i, file) => path.basename(file))
 
 // Adds an account straight into the data of the albumd a program of startProgram uses.
 export function addAlbumdUser(programDir, user, password) {
-  const albumd = process.env.TAVOPIX_ALBUMD ?? path.join(buildDir(), 'bin', 'albumd');
-  execFileSync(albumd, ['--data', path.join(path.dirname(programDir), 'albumd-data'), 'user', 'add', user],
+  execFileSync(albumdBinary(), ['--data', path.join(path.dirname(programDir), 'albumd-data'), 'user', 'add', user],
     { input: `${password}\n`, stdio: ['pipe', 'ignore', 'pipe'] });
 }
 
 export async function windowGone(page, frame, timeout = 30_000) {
   await until(() => page.frames().includes(frame), (present) => !present, 'the window closing', timeout);
+}
+
+// Opens the main menu and clicks the entry `id`.
+export async function openMenu(main, id) {
+  await main.locator('#hsk_btn_menu').click();
+  const entry = main.locator(`#main_menu #${id}`);
+  await entry.waitFor({ state: 'visible', timeout: 5000 });
+  await entry.click();
+}
+
+// The main window once it is up, with the first start's folder dialog cancelled if it comes
+// within `timeout` ms.
+export async function mainWindow(page, timeout = 5000) {
+  const main = await windowFrame(page, 'Tavopix');
+  const folders = await windowFrame(page, '设置目录', timeout).catch(() => null);
+  if (folders) {
+    await folders.locator('#btn_cancel').click();
+    await windowGone(page, folders);
+  }
+  return main;
 }
 
 // Presses a node's expander or check box in the folder dialog; both are drawn in the caption's

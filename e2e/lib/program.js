@@ -18,6 +18,11 @@ export function buildDir() {
   return path.resolve(dir);
 }
 
+// TAVOPIX_ALBUMD may name another build's albumd (the service need not carry the sanitizers).
+export function albumdBinary() {
+  return process.env.TAVOPIX_ALBUMD ?? path.join(buildDir(), 'bin', 'albumd');
+}
+
 // tavopix.ini as the program keeps it: UTF-16LE with a byte-order mark, "key = value" lines
 // ending in CR LF.
 export function settingsFileBytes(settings) {
@@ -80,9 +85,8 @@ function collect(stream) {
   return () => Buffer.concat(chunks).toString('utf8');
 }
 
-// TAVOPIX_ALBUMD may name another build's albumd (the service need not carry the sanitizers).
-async function startAlbumd(bin, dataDir) {
-  const child = spawn(process.env.TAVOPIX_ALBUMD ?? path.join(bin, 'albumd'), ['--data', dataDir, '--listen', '127.0.0.1:0'],
+async function startAlbumd(dataDir) {
+  const child = spawn(albumdBinary(), ['--data', dataDir, '--listen', '127.0.0.1:0'],
     { stdio: ['ignore', 'pipe', 'pipe'] });
   const stderr = collect(child.stderr);
   const exited = exitOf(child);
@@ -127,12 +131,12 @@ export async function startProgram(options = {}) {
     let albumd = null;
     if (options.service) {
       fs.mkdirSync(path.join(dir, 'albumd-data'));
-      albumd = await startAlbumd(bin, path.join(dir, 'albumd-data'));
+      albumd = await startAlbumd(path.join(dir, 'albumd-data'));
       processes.push(albumd);
     }
     if (albumd && options.beforeStart) {
       // Operator commands on the running service's data, before the program asks it anything.
-      const albumdCommand = (words) => execFileSync(process.env.TAVOPIX_ALBUMD ?? path.join(bin, 'albumd'),
+      const albumdCommand = (words) => execFileSync(albumdBinary(),
         ['--data', path.join(dir, 'albumd-data'), ...words], { stdio: ['ignore', 'pipe', 'pipe'] });
       await options.beforeStart({ albumdCommand, albumdAddress: albumd.address, home, programDir });
     }

@@ -10,13 +10,12 @@
 // Needs TAVOPIX_PHOTOS (the folder scripts/get-photos.sh fills; the test command sets it).
 
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 import { openBrowser, windowFrame } from '../lib/browser.js';
-import { until, utf16File, windowGone } from '../lib/flows.js';
-import { buildDir, startProgram } from '../lib/program.js';
+import { addAlbumdUser, until, utf16File, windowGone } from '../lib/flows.js';
+import { startProgram } from '../lib/program.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
 const TIMEOUT = { timeout: 240_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
@@ -38,9 +37,7 @@ test('a question album\'s copied link asks its question in a fresh browser', TIM
   const program = await startProgram({
     service: true,
     beforeStart: ({ home, programDir }) => {
-      const albumd = process.env.TAVOPIX_ALBUMD ?? path.join(buildDir(), 'bin', 'albumd');
-      execFileSync(albumd, ['--data', path.join(path.dirname(programDir), 'albumd-data'), 'user', 'add', USER],
-        { input: `${PASSWORD}\n`, stdio: ['pipe', 'ignore', 'pipe'] });
+      addAlbumdUser(programDir, USER, PASSWORD);
       const folder = path.join(home, 'Pictures', 'Cat');
       fs.mkdirSync(folder, { recursive: true });
       const real = path.join(PHOTOS, 'real');

@@ -13,7 +13,7 @@ import path from 'node:path';
 import { test } from 'node:test';
 import { openBrowser, windowBoxOf, windowFrame } from '../lib/browser.js';
 import {
-  addAlbumdUser, folderCaption, linkPhotos, logIn, passingPhotos, until, windowGone,
+  addAlbumdUser, folderCaption, linkPhotos, logIn, openMenu, passingPhotos, until, windowGone,
 } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
 
@@ -107,13 +107,6 @@ async function arrowTo(page, frame, describe, isIt, what) {
 
 const dialogNode = () => document.querySelector('#ele_tree_path [hl-current]')?.getAttribute('path') ?? '';
 const mainNode = () => document.querySelector('#tree_view [hl-current] > caption .tl')?.textContent ?? '';
-
-async function openMenu(main, id) {
-  await main.locator('#hsk_btn_menu').click();
-  const entry = main.locator(`#main_menu #${id}`);
-  await entry.waitFor({ state: 'visible', timeout: 5000 });
-  await entry.click();
-}
 
 test('a late page: the first-start folder dialog centred, resized, modal to Tab, minimised', TIMEOUT, async () => {
   const program = await startProgram({ service: true });

@@ -10,9 +10,9 @@ import { execFileSync } from 'node:child_process';
 import path from 'node:path';
 import { test } from 'node:test';
 import { openBrowser, windowFrame } from '../lib/browser.js';
-import { addAlbumdUser, until, windowGone } from '../lib/flows.js';
+import { addAlbumdUser, mainWindow, openMenu, until, windowGone } from '../lib/flows.js';
 import { openMirrorPage } from '../lib/mirrorPage.js';
-import { buildDir, startProgram } from '../lib/program.js';
+import { albumdBinary, startProgram } from '../lib/program.js';
 
 const TIMEOUT = { timeout: 240_000 };
 const USER = 'fast_typist';
@@ -25,24 +25,6 @@ function typedText(seed) {
   let text = '';
   for (let i = 0; text.length < 2000; i++) text += words[(i * 7 + seed) % words.length] + ' ';
   return text.slice(0, 2000);
-}
-
-async function openMenu(main, id) {
-  await main.locator('#hsk_btn_menu').click();
-  const entry = main.locator(`#main_menu #${id}`);
-  await entry.waitFor({ state: 'visible', timeout: 5000 });
-  await entry.click();
-}
-
-// The main window once it is up, with the first start's folder dialog cancelled.
-async function mainWindow(page) {
-  const main = await windowFrame(page, 'Tavopix');
-  const folders = await windowFrame(page, '设置目录', 5000).catch(() => null);
-  if (folders) {
-    await folders.locator('#btn_cancel').click();
-    await windowGone(page, folders);
-  }
-  return main;
 }
 
 const focusedId = (frame) => frame.evaluate(() => document.activeElement?.id ?? '');
@@ -120,9 +102,8 @@ test('fast typing, composition and paste arrive whole in the page and in the pro
     await until(() => advice.locator('#adv_msg').inputValue(), (v) => v === expected, 'the feedback in the program');
     // Sent, albumd keeps it as the program had it.
     await advice.locator('#btn_send').click();
-    const albumd = process.env.TAVOPIX_ALBUMD ?? path.join(buildDir(), 'bin', 'albumd');
     const data = path.join(path.dirname(program.programDir), 'albumd-data');
-    await until(() => execFileSync(albumd, ['--data', data, 'feedback', 'list'], { encoding: 'utf8' }),
+    await until(() => execFileSync(albumdBinary(), ['--data', data, 'feedback', 'list'], { encoding: 'utf8' }),
       (list) => list.includes('你好世界' + pasted), 'the feedback at albumd');
   } finally {
     await browser.close();

@@ -14,7 +14,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 import { exitWithin, openBrowser, windowFrame } from '../lib/browser.js';
-import { linkPhotos, passingPhotos, pressIcon, until, windowGone } from '../lib/flows.js';
+import { linkPhotos, openMenu, passingPhotos, pressIcon, until, windowGone } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
@@ -28,13 +28,6 @@ async function shot(page, name) {
   if (!SHOTS) return;
   fs.mkdirSync(SHOTS, { recursive: true });
   await page.screenshot({ path: path.join(SHOTS, name) });
-}
-
-async function menu(main, id) {
-  await main.locator('#hsk_btn_menu').click();
-  const entry = main.locator(`#main_menu #${id}`);
-  await entry.waitFor({ state: 'visible', timeout: 5000 });
-  await entry.click();
 }
 
 // The stored paths of the tree's captions below Trip, in document order.
@@ -137,7 +130,7 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     await shot(page, 'order-list.png');
 
     // 相册主页: albumd's home page in a new tab.
-    const [tab] = await Promise.all([context.waitForEvent('page'), menu(again, 'menu_home_url')]);
+    const [tab] = await Promise.all([context.waitForEvent('page'), openMenu(again, 'menu_home_url')]);
     await tab.waitForLoadState();
     assert.ok(tab.url().startsWith(program.albumdAddress), tab.url());
     await tab.close();
