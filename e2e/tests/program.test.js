@@ -6,33 +6,16 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 import { exitWithin, openBrowser, windowBoxOf, windowFrame } from '../lib/browser.js';
+import { utf16File } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
+import { withProgram } from '../lib/session.js';
 
 const TIMEOUT = { timeout: 90_000 };
 // A service and chosen folders, so no first-start folder dialog covers the main window.
 const WITH_FOLDERS = {
   service: true,
-  beforeStart: ({ programDir }) => fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'),
-    Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from('%mypic%\n', 'utf16le')])),
+  beforeStart: ({ programDir }) => fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n')),
 };
-
-// Runs `body(program, page)` with a started program and a browser on its address; both always
-// end afterwards.
-async function withProgram(options, body) {
-  const program = await startProgram(options);
-  let browser;
-  try {
-    browser = await openBrowser();
-    await browser.page.goto(program.url);
-    await body(program, browser.page);
-  } catch (error) {
-    error.message += `\n--- program stderr ---\n${program.stderr()}`;
-    throw error;
-  } finally {
-    await browser?.close();
-    await program.stop();
-  }
-}
 
 async function boxOf(frame) {
   const box = await windowBoxOf(frame);
