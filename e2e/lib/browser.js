@@ -58,6 +58,25 @@ export async function windowBoxOf(frame) {
   return element.evaluateHandle((iframe) => iframe.closest('.tvx-window'));
 }
 
+// The natural size [width, height] of a grid cell's picture as the browser decodes it from its
+// address.
+export async function shownSize(cell) {
+  return cell.locator('picture').evaluate(async (picture) => {
+    const image = new Image();
+    image.src = picture.getAttribute('src');
+    await image.decode();
+    return [image.naturalWidth, image.naturalHeight];
+  });
+}
+
+// A screenshot of the page as `name` in the folder TAVOPIX_SCREENSHOTS names; none when unset.
+export async function screenshot(page, name) {
+  const dir = process.env.TAVOPIX_SCREENSHOTS;
+  if (!dir) return;
+  fs.mkdirSync(dir, { recursive: true });
+  await page.screenshot({ path: path.join(dir, name) });
+}
+
 // Waits for the process to end, at most `timeout` ms.
 export async function exitWithin(exited, timeout = 15_000) {
   return Promise.race([exited, new Promise((_, reject) =>

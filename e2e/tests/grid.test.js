@@ -14,17 +14,13 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
-import { openBrowser, windowFrame } from '../lib/browser.js';
+import { openBrowser, screenshot, shownSize, windowFrame } from '../lib/browser.js';
+import { until, utf16File } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
-const SHOTS = process.env.TAVOPIX_SCREENSHOTS;
 const TIMEOUT = { timeout: 240_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
 const HOSTILE = 'x"<b>&onmouseover=alert(1).jpg';
-
-function utf16File(text) {
-  return Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from(text, 'utf16le')]);
-}
 
 // `source` turned losslessly by jpegtran and given the Exif orientation that stands it upright
 // again: 6 after a counter-clockwise turn, 8 after a clockwise one.
@@ -37,33 +33,6 @@ function turnedCopy(source, target, orientation) {
   const segment = Buffer.concat([Buffer.from([0xff, 0xe1, (payload.length + 2) >> 8,
     (payload.length + 2) & 0xff]), payload]);
   fs.writeFileSync(target, Buffer.concat([turned.subarray(0, 2), segment, turned.subarray(2)]));
-}
-
-async function until(read, done, what, timeout = 30_000) {
-  const deadline = Date.now() + timeout;
-  let value;
-  while (Date.now() < deadline) {
-    value = await read();
-    if (done(value)) return value;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error(`${what}: still ${JSON.stringify(value)} after ${timeout} ms`);
-}
-
-async function shot(page, name) {
-  if (!SHOTS) return;
-  fs.mkdirSync(SHOTS, { recursive: true });
-  await page.screenshot({ path: path.join(SHOTS, name) });
-}
-
-// The natural size of a cell's picture as the browser decodes it from its address.
-async function shownSize(cell) {
-  return cell.locator('picture').evaluate(async (picture) => {
-    const image = new Image();
-    image.src = picture.getAttribute('src');
-    await image.decode();
-    return [image.naturalWidth, image.naturalHeight];
-  });
 }
 
 test('grid and viewer over real photos', TIMEOUT, async () => {
@@ -114,7 +83,7 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
     // The hostile name is the cell's text attributes, nothing more.
     assert.equal(await cell(HOSTILE).getAttribute('path'), `%mypic%Grid/${HOSTILE}`);
     assert.equal(await main.locator('#photo_list [onmouseover]').count(), 0);
-    await shot(page, 'grid.png');
+    await screenshot(page, 'grid.png');
 
     // Click, Shift-click, rubber band.
     const selected = () => cells.evaluateAll((all) => all.flatMap((c, i) => (c.getAttribute('sel') === 'true' ? [i] : [])));
@@ -132,7 +101,7 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
     await page.mouse.down();
     await page.mouse.move(first.x + first.width / 2 + 10, first.y + first.height / 2 + 5, { steps: 2 });
     await page.mouse.move(last.x + last.width / 2, last.y + last.height / 2, { steps: 4 });
-    await shot(page, 'grid-band.png');
+    await screenshot(page, 'grid-band.png');
     await page.mouse.up();
     await until(selected, (s) => s.join() === '1,2', 'the band selection');
 
@@ -179,7 +148,7 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
     await until(shownName, (n) => n === names[count - 1], 'the last picture');
     await third('right');
     await main.locator('#dtl_last').waitFor({ state: 'attached' });
-    await shot(page, 'viewer-hint.png');
+    await screenshot(page, 'viewer-hint.png');
     assert.equal(await shownName(), names[count - 1]);
     await third('right');
     await until(shownName, (n) => n === names[0], 'the wrap to the first picture');
@@ -197,7 +166,7 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
     await until(() => main.locator('#pic').getAttribute('src'), (s) => s !== viewed, 'the viewer\'s new address');
     await until(() => detail.evaluate((d) => [d.getAttribute('w'), d.getAttribute('h')]),
       (s) => s.join() === `${vh},${vw}`, 'the turned picture\'s size');
-    await shot(page, 'viewer.png');
+    await screenshot(page, 'viewer.png');
     await main.locator('#idt_btn_close').click();
     await until(() => detail.evaluate((d) => d.style.left), (l) => l === '-10px', 'the viewer hidden');
 
@@ -223,7 +192,7 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
     });
     await until(() => cells.evaluateAll((all) => all.every((c) => c.style.width === '208px')), Boolean,
       'every cell 208 pixels wide');
-    await shot(page, 'grid-zoomed.png');
+    await screenshot(page, 'grid-zoomed.png');
   } catch (error) {
     error.message += `\n--- program stderr ---\n${program.stderr()}`;
     throw error;

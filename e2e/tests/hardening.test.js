@@ -12,9 +12,9 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 import zlib from 'node:zlib';
-import { openBrowser, windowFrame } from '../lib/browser.js';
+import { shownSize, windowFrame } from '../lib/browser.js';
 import { folderCaption, until, utf16File } from '../lib/flows.js';
-import { startProgram } from '../lib/program.js';
+import { withProgram } from '../lib/session.js';
 
 const TIMEOUT = { timeout: 180_000 };
 const SHOTS = process.env.TAVOPIX_SCREENSHOTS;
@@ -51,16 +51,6 @@ function png(width, height, [r, g, b]) {
 // JPEG and PNG, every size class, any age.
 const FILTER = Buffer.from([5, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0]);
 
-// The natural size of a cell's picture as the browser decodes it from its address.
-async function shownSize(cell) {
-  return cell.locator('picture').evaluate(async (picture) => {
-    const image = new Image();
-    image.src = picture.getAttribute('src');
-    await image.decode();
-    return `${image.naturalWidth}x${image.naturalHeight}`;
-  });
-}
-
 // Milliseconds from a press on `cell` until the program has marked it selected in the page.
 async function answerTime(page, main, cell) {
   const timing = cell.evaluate((element) => new Promise((resolve) => {
@@ -80,7 +70,7 @@ async function answerTime(page, main, cell) {
 
 test('special files, escaped names and what the page is served', TIMEOUT, async (t) => {
   let folder;
-  const program = await startProgram({
+  await withProgram({
     service: true,
     beforeStart: ({ home, programDir }) => {
       folder = path.join(home, 'Pictures/Hard');
@@ -99,12 +89,7 @@ test('special files, escaped names and what the page is served', TIMEOUT, async 
       fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%Hard/\n'));
       fs.writeFileSync(path.join(programDir, 'ImgFilterCfg.dat'), FILTER);
     },
-  });
-  let browser;
-  try {
-    browser = await openBrowser({ width: 800, height: 600 });
-    const { page } = browser;
-    await page.goto(program.url);
+  }, async (program, page) => {
     const main = await windowFrame(page, 'Tavopix');
     const cell = (name) => main.locator(`#photo_list > .loc[title="${name}"]`);
     const names = ['%41.png', 'A.png', 'device.jpg', 'fifo.jpg'];
@@ -115,8 +100,8 @@ test('special files, escaped names and what the page is served', TIMEOUT, async 
     await until(() => main.locator('#photo_list picture').count(), (n) => n === names.length, 'every cell\'s picture');
 
     // Each escaped name shows its own picture.
-    assert.equal(await shownSize(cell('A.png')), '48x24');
-    assert.equal(await shownSize(cell('%41.png')), '24x48');
+    assert.deepEqual(await shownSize(cell('A.png')), [48, 24]);
+    assert.deepEqual(await shownSize(cell('%41.png')), [24, 48]);
     // The pipe and the device are unreadable pictures, and the window answers at once.
     for (const name of ['fifo.jpg', 'device.jpg']) {
       assert.match(await cell(name).locator('picture').getAttribute('src'), /error_img\.jpg/, name);
@@ -146,12 +131,6 @@ test('special files, escaped names and what the page is served', TIMEOUT, async 
     await until(() => main.locator('#photo_list > .loc').evaluateAll((all) => all.map((c) => c.title)),
       (shown) => shown.join() === '%2e%2e%2fA.png', 'the sub-folder\'s cell', 10_000);
     await until(() => main.locator('#photo_list picture').count(), (n) => n === 1, 'its picture');
-    assert.equal(await shownSize(cell('%2e%2e%2fA.png')), '30x30');
-  } catch (error) {
-    error.message += `\n--- program stderr ---\n${program.stderr()}`;
-    throw error;
-  } finally {
-    await browser?.close();
-    await program.stop();
-  }
+    assert.deepEqual(await shownSize(cell('%2e%2e%2fA.png')), [30, 30]);
+  }, { width: 800, height: 600 });
 });

@@ -7,17 +7,16 @@
 // Needs TAVOPIX_PHOTOS (the folder scripts/get-photos.sh fills; the test command sets it).
 
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import readline from 'node:readline';
 import { test } from 'node:test';
 import * as tus from 'tus-js-client';
 import { openBrowser, windowFrame } from '../lib/browser.js';
 import {
   addAlbumdUser, finishUpload, folderCaption, linkPhotos, logIn, passingPhotos, until, utf16File, windowGone,
 } from '../lib/flows.js';
-import { buildDir, startProgram } from '../lib/program.js';
+import { startProgram } from '../lib/program.js';
+import { startUploadDialogShow } from '../lib/uploadDialogShow.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
 const TIMEOUT = { timeout: 240_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
@@ -178,22 +177,11 @@ test('kill -9 in the middle of an upload: the next start offers exactly what alb
 
 test('albumd stopped during a transfer: the picture shows 重新连接 at speed 0 and goes on by itself', TIMEOUT, async () => {
   const pictures = passingPhotos(PHOTOS).slice(0, 4);
-  const show = spawn(path.join(buildDir(), 'bin', 'upload-dialog-show'), pictures,
-    { stdio: ['ignore', 'pipe', 'pipe'], env: { ...process.env, TAVOPIX_SHOW_OUTAGE: '4' } });
-  const exited = new Promise((resolve) => show.once('exit', (code) => resolve(code)));
-  let stderr = '';
-  show.stderr.on('data', (c) => { stderr += c; });
-  const url = await new Promise((resolve, reject) => {
-    readline.createInterface({ input: show.stdout }).on('line', (line) => {
-      const m = /^Tavopix UI: (\S+)$/.exec(line);
-      if (m) resolve(m[1]);
-    });
-    show.once('exit', () => reject(new Error(`upload-dialog-show ended early:\n${stderr}`)));
-  });
+  const show = await startUploadDialogShow(pictures, { TAVOPIX_SHOW_OUTAGE: '4' });
   const browser = await openBrowser({ width: 800, height: 600 });
   try {
     const { page } = browser;
-    await page.goto(url);
+    await page.goto(show.url);
     const dialog = await windowFrame(page, '图片上传中');
     const info = dialog.locator('#info_upload');
     const waiting = dialog.locator('#task_list .item .txt_reconnect');
@@ -205,12 +193,12 @@ test('albumd stopped during a transfer: the picture shows 重新连接 at speed 
     await until(() => info.textContent(), (text) => text.startsWith('所有图片已上传成功'), 'the end of the run', 150_000);
     assert.equal(await dialog.locator('#done_title').textContent(), '已完成(4)');
     await dialog.locator('#btn_cmpl').click();
-    assert.equal(await Promise.race([exited, new Promise((r) => setTimeout(() => r('timeout'), 20_000))]), 0);
+    assert.equal(await Promise.race([show.exited, new Promise((r) => setTimeout(() => r('timeout'), 20_000))]), 0);
   } catch (error) {
-    error.message += `\n--- upload-dialog-show stderr ---\n${stderr}`;
+    error.message += `\n--- upload-dialog-show stderr ---\n${show.stderr()}`;
     throw error;
   } finally {
     await browser.close();
-    if (show.exitCode === null) show.kill('SIGTERM');
+    show.stop();
   }
 });

@@ -13,22 +13,15 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
-import { exitWithin, openBrowser, windowFrame } from '../lib/browser.js';
+import { exitWithin, screenshot, windowFrame } from '../lib/browser.js';
 import { linkPhotos, openMenu, passingPhotos, pressIcon, until, windowGone } from '../lib/flows.js';
-import { startProgram } from '../lib/program.js';
+import { withProgram } from '../lib/session.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
-const SHOTS = process.env.TAVOPIX_SCREENSHOTS;
 const TIMEOUT = { timeout: 240_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
 const QUOTED = 'it\'s "quoted" <&> dir';
 // In the order a case-insensitive file system lists them.
 const FOLDERS = ['a', 'B', 'Day1', 'Day2', QUOTED];
-
-async function shot(page, name) {
-  if (!SHOTS) return;
-  fs.mkdirSync(SHOTS, { recursive: true });
-  await page.screenshot({ path: path.join(SHOTS, name) });
-}
 
 // The stored paths of the tree's captions below Trip, in document order.
 function captionPaths(main) {
@@ -65,7 +58,7 @@ const viewerShown = (main) => main.locator('#img_detail').evaluate((d) => d.styl
 test('folders in name order, a quoted folder kept, the home page, empty states and viewer keys', TIMEOUT, async () => {
   const photos = passingPhotos(PHOTOS);
   let trip;
-  const program = await startProgram({
+  await withProgram({
     service: true,
     beforeStart: ({ home }) => {
       trip = path.join(home, 'Pictures/Trip');
@@ -75,13 +68,7 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
       // A picture no decoder can read, large enough for the start filter.
       fs.writeFileSync(path.join(trip, 'B', 'broken.jpg'), Buffer.alloc(30 * 1024, 0x5a));
     },
-  });
-  let browser;
-  try {
-    browser = await openBrowser({ width: 1280, height: 800 });
-    const { page, context } = browser;
-    await page.goto(program.url);
-
+  }, async (program, page, { context }) => {
     // The first dialog: the start filter is JPG with middle and large, so neither 全部 is ticked.
     const dialog = await windowFrame(page, '设置目录');
     await dialog.locator('[path="%mypic%"]').waitFor();
@@ -94,7 +81,7 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     const dialogChildren = dialog.locator('[path="%mypic%Trip/"] > [path]');
     await until(() => dialogChildren.count(), (n) => n === FOLDERS.length, 'the dialog\'s folders');
     assert.deepEqual(await dialogChildren.evaluateAll((all) => all.map((n) => n.getAttribute('path'))), inTrip(FOLDERS));
-    await shot(page, 'order-dialog.png');
+    await screenshot(page, 'order-dialog.png');
     await pressIcon(dialog, '%mypic%Trip/', 'box');
     await dialog.locator('#btn_ok').click();
     await windowGone(page, dialog);
@@ -124,10 +111,10 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     await until(() => captionPaths(again), (p) => p.length === FOLDERS.length, 'the tree from the cache');
     assert.deepEqual(await captionPaths(again), inTrip(FOLDERS));
     await expandTrip(again);
-    await shot(page, 'order-tree.png');
+    await screenshot(page, 'order-tree.png');
     assert.deepEqual(await rebuilt(again, () => again.locator('#btn_view_list').click(), 'the list view from the cache'),
       inTrip(FOLDERS));
-    await shot(page, 'order-list.png');
+    await screenshot(page, 'order-list.png');
 
     // 相册主页: albumd's home page in a new tab.
     const [tab] = await Promise.all([context.waitForEvent('page'), openMenu(again, 'menu_home_url')]);
@@ -140,16 +127,16 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     assert.match(await emptyText(again), /在左侧打开一个文件夹/);
     await rebuilt(again, () => again.locator('#btn_view_tree').click(), 'the tree view');
     await expandTrip(again);
-    await shot(page, 'empty-nothing-open.png');
+    await screenshot(page, 'empty-nothing-open.png');
     await again.locator('#op_mark').click();
     await until(() => emptyText(again), (t) => /还没有标记的图片/.test(t), 'the empty marked view');
-    await shot(page, 'empty-marked.png');
+    await screenshot(page, 'empty-marked.png');
     await again.locator('#op_uped').click();
     await until(() => emptyText(again), (t) => /还没有上传过图片/.test(t), 'the empty uploaded view');
-    await shot(page, 'empty-uploaded.png');
+    await screenshot(page, 'empty-uploaded.png');
     await again.locator('#tree_view caption[path="%mypic%Trip/"] .cp').click();
     await until(() => emptyText(again), (t) => /没有符合筛选条件的图片/.test(t), 'the folder without pictures');
-    await shot(page, 'empty-folder.png');
+    await screenshot(page, 'empty-folder.png');
 
     // The viewer by keys and wheel, over Day1's three pictures.
     await again.locator('#tree_view caption[path="%mypic%Trip/Day1/"] .cp').click();
@@ -188,7 +175,7 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     // The arrows appear while the mouse is over the viewer, and step.
     const next = again.locator('#dtl_next');
     await until(() => next.evaluate((b) => getComputedStyle(b).opacity), (o) => o === '1', 'the arrows on hover');
-    await shot(page, 'viewer-hover.png');
+    await screenshot(page, 'viewer-hover.png');
     await next.click();
     await expect(2, 'the next arrow');
     // Space after a press on the arrow steps once, not once more through the arrow.
@@ -213,12 +200,6 @@ test('folders in name order, a quoted folder kept, the home page, empty states a
     const frame = await again.locator('#dtl_img_border').boundingBox();
     const area = await again.locator('#dtl_dsp').boundingBox();
     assert.ok(Math.abs(frame.x + frame.width / 2 - (area.x + area.width / 2)) < 3, JSON.stringify({ frame, area }));
-    await shot(page, 'viewer-error-picture.png');
-  } catch (error) {
-    error.message += `\n--- program stderr ---\n${program.stderr()}`;
-    throw error;
-  } finally {
-    await browser?.close();
-    await program.stop();
-  }
+    await screenshot(page, 'viewer-error-picture.png');
+  }, { width: 1280, height: 800 });
 });

@@ -6,14 +6,12 @@
 // it names a folder.
 
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import readline from 'node:readline';
 import { test } from 'node:test';
 import { openBrowser, windowFrame } from '../lib/browser.js';
-import { buildDir } from '../lib/program.js';
+import { startUploadDialogShow } from '../lib/uploadDialogShow.js';
 
 const TIMEOUT = { timeout: 180_000 };
 
@@ -50,25 +48,11 @@ test('the upload dialog shows its progress, status, tooltips and done list', TIM
   const broken = path.join(scratch, 'broken.jpg');
   fs.writeFileSync(broken, Buffer.alloc(2048, 0x5a));
   const files = [...pictures.slice(0, 3), broken, ...pictures.slice(3, 8)];
-  const show = spawn(path.join(buildDir(), 'bin', 'upload-dialog-show'), files,
-    { stdio: ['ignore', 'pipe', 'pipe'] });
-  const exited = new Promise((resolve) => show.once('exit', (code) => resolve(code)));
-  let stderr = '';
-  show.stderr.on('data', (c) => { stderr += c; });
-  const lines = readline.createInterface({ input: show.stdout });
-  const output = [];
-  const url = await new Promise((resolve, reject) => {
-    lines.on('line', (line) => {
-      output.push(line);
-      const m = /^Tavopix UI: (\S+)$/.exec(line);
-      if (m) resolve(m[1]);
-    });
-    show.once('exit', () => reject(new Error(`upload-dialog-show ended early:\n${stderr}`)));
-  });
+  const show = await startUploadDialogShow(files);
   const browser = await openBrowser();
   try {
     const { page } = browser;
-    await page.goto(url);
+    await page.goto(show.url);
     const dialog = await windowFrame(page, '图片上传中');
     const info = dialog.locator('#info_upload');
 
@@ -108,11 +92,11 @@ test('the upload dialog shows its progress, status, tooltips and done list', TIM
     await shoot(page, 'upload-finished');
 
     await dialog.locator('#btn_cmpl').click();
-    assert.equal(await Promise.race([exited, new Promise((r) => setTimeout(() => r('timeout'), 20_000))]), 0);
-    assert.ok(output.includes('result 1'), output.join('\n'));
+    assert.equal(await Promise.race([show.exited, new Promise((r) => setTimeout(() => r('timeout'), 20_000))]), 0);
+    assert.ok(show.output.includes('result 1'), show.output.join('\n'));
   } finally {
     await browser.close();
-    if (show.exitCode === null) show.kill('SIGTERM');
+    show.stop();
     fs.rmSync(scratch, { recursive: true, force: true });
   }
 });
