@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "SdkWaiter.h"
+#include "SdkUploads.h"
 #include "ThrottledRelay.h"
 #include "sdk/OvkSdk.h"
 #include "support/AlbumdProcess.h"
@@ -33,10 +33,6 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kDropEvery = 2'000'000;
 constexpr std::size_t kUnlimited = std::size_t{1} << 40;  // bytes per second: no throttle
 constexpr int kTriesOfOneRequest = 20;
-
-std::u16string Wide(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
 
 struct Figures {
     int stored = 0;
@@ -82,20 +78,8 @@ public:
 
     // One upload; its end: 1 stored, 0 failed (`answered` false when no answer came).
     bool Upload(const std::string& path, const std::u16string& album, bool& answered) {
-        const std::u16string file = Wide(path);
-        const std::u16string title = Wide(fs::path(path).filename().string());
-        Waiter waiter;
-        tavopix::UploadRequest request;
-        request.session = session_;
-        request.filePath = file.c_str();
-        request.albumId = album.c_str();
-        request.title = title.c_str();
-        request.callback = &Waiter::OnUpload;
-        request.progressIntervalMs = 200;
-        request.context = &waiter;
-        const tavopix::OvkHandle upload = tavopix::ovkImgUploadCreate(&request);
-        const bool stored = upload != 0 && tavopix::ovkImgUploadStart(upload, 30000) &&
-                            waiter.Wait() == tavopix::OVK_EVENT_SUCCEEDED;
+        bool stored = false;
+        const tavopix::OvkHandle upload = UploadToEnd(session_, path, album, stored);
         char16_t* reply = nullptr;
         std::uint32_t status = 0;
         answered = stored || tavopix::ovkImgUploadInfo(upload, 0, &reply, &status);

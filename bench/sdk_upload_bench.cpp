@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "SdkWaiter.h"
+#include "SdkUploads.h"
 #include "sdk/OvkSdk.h"
 #include "support/AlbumdProcess.h"
 
@@ -32,10 +32,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-std::u16string Wide(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
 
 std::string Narrow(const std::u16string& ascii) {
     std::string text;
@@ -71,22 +67,9 @@ int Run(const std::vector<std::string>& words) {
 
 bool UploadWithSdk(tavopix::ServiceSession session, const std::string& path,
                    const std::u16string& album) {
-    std::u16string file = Wide(path);
-    std::u16string title = Wide(fs::path(path).filename().string());
-    Waiter waiter;
-    tavopix::UploadRequest request;
-    request.session = session;
-    request.filePath = file.c_str();
-    request.albumId = album.c_str();
-    request.title = title.c_str();
-    request.callback = &Waiter::OnUpload;
-    request.progressIntervalMs = 200;
-    request.context = &waiter;
-    tavopix::OvkHandle upload = tavopix::ovkImgUploadCreate(&request);
-    bool ok = upload != 0 && tavopix::ovkImgUploadStart(upload, 30000) &&
-              waiter.Wait() == tavopix::OVK_EVENT_SUCCEEDED;
-    tavopix::ovkCloseHandle(upload);
-    return ok;
+    bool stored = false;
+    tavopix::ovkCloseHandle(UploadToEnd(session, path, album, stored));
+    return stored;
 }
 
 double Seconds(Clock::duration duration) {

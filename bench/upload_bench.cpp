@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "SdkWaiter.h"
+#include "SdkUploads.h"
 #include "app/AppContext.h"
 #include "app/TextConvert.h"
 #include "engine/HeadlessView.h"
