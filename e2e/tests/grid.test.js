@@ -14,9 +14,9 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
-import { openBrowser, screenshot, shownSize, windowFrame } from '../lib/browser.js';
+import { screenshot, shownSize, windowFrame } from '../lib/browser.js';
 import { until, utf16File } from '../lib/flows.js';
-import { startProgram } from '../lib/program.js';
+import { withProgram } from '../lib/session.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
 const TIMEOUT = { timeout: 240_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
@@ -40,7 +40,7 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
   const folder = () => path.join(home, 'Pictures/Grid');
   // The trash the program uses is the home's: the test's home, never the real one.
   delete process.env.XDG_DATA_HOME;
-  const program = await startProgram({
+  await withProgram({
     service: true,
     beforeStart: ({ home: userHome, programDir }) => {
       home = userHome;
@@ -57,12 +57,7 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
       fs.copyFileSync(path.join(real, 'Wine_by_Jakkub_Mede.jpg'), path.join(folder(), 'sub/one.jpg'));
       fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%Grid/\n'));
     },
-  });
-  let browser;
-  try {
-    browser = await openBrowser({ width: 1400, height: 900 });
-    const { page } = browser;
-    await page.goto(program.url);
+  }, async (program, page) => {
     const main = await windowFrame(page, 'Tavopix');
     const cells = main.locator('#photo_list > .loc');
     const cell = (name) => main.locator(`#photo_list > .loc[title="${name.replaceAll('"', '\\"')}"]`);
@@ -193,11 +188,5 @@ test('grid and viewer over real photos', TIMEOUT, async () => {
     await until(() => cells.evaluateAll((all) => all.every((c) => c.style.width === '208px')), Boolean,
       'every cell 208 pixels wide');
     await screenshot(page, 'grid-zoomed.png');
-  } catch (error) {
-    error.message += `\n--- program stderr ---\n${program.stderr()}`;
-    throw error;
-  } finally {
-    await browser?.close();
-    await program.stop();
-  }
+  }, { width: 1400, height: 900 });
 });

@@ -198,30 +198,20 @@ test('the page gets the program\'s own files and nothing else from the disk', TI
 test('a program folder that cannot hold the thumbnail cache leaves the working folder unserved', TIMEOUT, async () => {
   // Started from "/" with a plain file where iconsdb/ would go: the cache once fell back to the
   // working folder, and the whole disk became servable.
-  const program = await startProgram({
+  await withProgram({
     service: true,
     cwd: '/',
     beforeStart: ({ programDir }) => fs.writeFileSync(path.join(programDir, 'iconsdb'), 'not a folder'),
-  });
-  let browser;
-  try {
-    browser = await openBrowser();
-    await browser.page.goto(program.url);
-    await windowFrame(browser.page, 'Tavopix');
-    const statuses = await browser.page.evaluate(async (targets) => {
+  }, async (program, page) => {
+    await windowFrame(page, 'Tavopix');
+    const statuses = await page.evaluate(async (targets) => {
       const out = [];
       for (const target of targets) out.push((await fetch(target)).status);
       return out;
     }, ['f/etc/passwd', `f${program.programDir}/tavopix.ini`, `f${program.programDir}/skin/msgBox.htm`]);
     assert.deepEqual(statuses, [403, 403, 200]);
     assert.ok(fs.statSync(path.join(program.home, '.cache', 'tavopix', 'iconsdb')).isDirectory());
-  } catch (error) {
-    error.message += `\n--- program stderr ---\n${program.stderr()}`;
-    throw error;
-  } finally {
-    await browser?.close();
-    await program.stop();
-  }
+  });
 });
 
 test('an upload with nothing chosen says so in a message box whose one button closes it', TIMEOUT, async () => {
