@@ -17,6 +17,7 @@ import {
   registerFromLogin, registryPaths, seededRandom, until, utf16File, windowGone,
 } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
+import { withProgram } from '../lib/session.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
 const TIMEOUT = { timeout: 240_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
@@ -124,19 +125,14 @@ test('a folder upload of 101 pictures asks first and 取消 ends it; 100 picture
   const [photo] = passingPhotos(PHOTOS);
   const copies = (count) => new Array(count).fill(photo);
   const name = (i) => `p${String(i).padStart(3, '0')}.jpg`;
-  const program = await startProgram({
+  await withProgram({
     service: true,
     beforeStart: ({ home, programDir }) => {
       linkPhotos(copies(100), path.join(home, 'Pictures/Many100'), name);
       linkPhotos(copies(101), path.join(home, 'Pictures/Many101'), name);
       fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%Many100/\n%mypic%Many101/\n'));
     },
-  });
-  let browser;
-  try {
-    browser = await openBrowser({ width: 1100, height: 760 });
-    const { page } = browser;
-    await page.goto(program.url);
+  }, async (program, page) => {
     const main = await windowFrame(page, 'Tavopix');
     const uploadFolder = async (folder) => {
       const node = folderCaption(main, `%mypic%${folder}/`);
@@ -160,13 +156,7 @@ test('a folder upload of 101 pictures asks first and 取消 ends it; 100 picture
     assert.equal(page.frames().filter((f) => f !== page.mainFrame()).length, 2, 'only the main window and the login');
     await login.locator('#btn_cancel').click();
     await windowGone(page, login);
-  } catch (error) {
-    error.message += `\n--- program stderr ---\n${program.stderr()}`;
-    throw error;
-  } finally {
-    await browser?.close();
-    await program.stop();
-  }
+  }, { width: 1100, height: 760 });
 });
 
 // Every data file as the next start reads it: whole UTF-16 text with its mark and whole lines

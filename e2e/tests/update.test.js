@@ -13,6 +13,7 @@ import { test } from 'node:test';
 import { exitWithin, openBrowser, windowFrame } from '../lib/browser.js';
 import { until, utf16File } from '../lib/flows.js';
 import { buildDir, startProgram } from '../lib/program.js';
+import { withProgram } from '../lib/session.js';
 
 const TIMEOUT = { timeout: 120_000 };
 
@@ -130,31 +131,21 @@ test('a newer version is offered at start, downloaded with progress and installe
 
 test('with nothing newer published the menu check says the program is current', TIMEOUT, async () => {
   // Folders already chosen, so no first-start folder dialog stands over the main window.
-  const program = await startProgram({
+  await withProgram({
     service: true,
     beforeStart: ({ programDir }) => fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n')),
-  });
-  let browser;
-  try {
-    browser = await openBrowser();
-    await browser.page.goto(program.url);
-    const main = await windowFrame(browser.page, 'Tavopix');
+  }, async (program, page) => {
+    const main = await windowFrame(page, 'Tavopix');
     await main.locator('#hsk_btn_menu').click();
     await main.locator('#menu_check_update').click();
-    const dialog = await windowFrame(browser.page, '更新Tavopix');
+    const dialog = await windowFrame(page, '更新Tavopix');
     await dialog.locator('#info').filter({ hasText: '当前版本V0.1.1.0,已是最新版本!' }).waitFor({ timeout: 30_000 });
     assert.ok(await dialog.locator('#btn_close').isVisible());
     assert.ok(!(await dialog.locator('#btn_start_update').isVisible()));
     // The dialog has the keyboard without a click into it: Escape closes it.
-    await browser.page.keyboard.press('Escape');
+    await page.keyboard.press('Escape');
     await until(() => dialog.isDetached(), (gone) => gone, 'the update dialog closed by Escape');
     await main.locator('#hsk_btn_close').click();
     assert.deepEqual(await exitWithin(program.exited), { code: 2, signal: null });
-  } catch (error) {
-    error.message += `\n--- program stderr ---\n${program.stderr()}`;
-    throw error;
-  } finally {
-    await browser?.close();
-    await program.stop();
-  }
+  });
 });
