@@ -1,6 +1,6 @@
 // What the SDK upload benchmarks share: ASCII text as the SDK's UTF-16, a waiter for one
 // completion of an asynchronous call or the end of an upload (handed from the SDK's thread to the
-// benchmark's), and one picture uploaded to its end.
+// benchmark's), the login as the benchmarks' user, and one picture uploaded to its end.
 #pragma once
 
 #include <condition_variable>
@@ -42,6 +42,20 @@ struct Waiter {
         return result;
     }
 };
+
+// Logs `session` in as "bench", the user every benchmark has its albumd launcher make; whether
+// albumd accepted it.
+inline bool LogInAsBench(tavopix::ServiceSession session) {
+    Waiter waiter;
+    tavopix::OvkLoginParams login;
+    login.userName = u"bench";
+    login.password = u"secret-pw";  // the launcher's password for every user it creates
+    login.appId = u"2";
+    login.machineKey = u"benchbenchbenchbench";
+    login.completion = &Waiter::OnCompletion;
+    login.context = &waiter;
+    return tavopix::ovkLoginStart(session, &login, 30000) && waiter.Wait() == 1;
+}
 
 // Uploads the picture at `path` into `album` under its file name and waits for the end; the
 // upload's handle for the caller to read and close (0 when it did not start). `stored` tells

@@ -48,7 +48,7 @@ public:
         std::ofstream(config) << "[service]\nalbum_service = " << address
                               << "\n[uploads]\nresumable_from = " << resumableFrom << "\n";
         ok_ = tavopix::ovkStartup() && tavopix::ovkLoadCfg(Wide(config).c_str()) &&
-              (session_ = tavopix::ovkCreateSession()) != 0 && LogIn();
+              (session_ = tavopix::ovkCreateSession()) != 0 && LogInAsBench(session_);
     }
     ~SdkClient() { tavopix::ovkCleanup(); }
 
@@ -96,18 +96,6 @@ public:
     }
 
 private:
-    bool LogIn() {
-        Waiter waiter;
-        tavopix::OvkLoginParams login;
-        login.userName = u"bench";
-        login.password = u"secret-pw";  // the launcher's password for every user it creates
-        login.appId = u"2";
-        login.machineKey = u"benchbenchbenchbench";
-        login.completion = &Waiter::OnCompletion;
-        login.context = &waiter;
-        return tavopix::ovkLoginStart(session_, &login, 30000) && waiter.Wait() == 1;
-    }
-
     bool ok_ = false;
     tavopix::ServiceSession session_ = 0;
 };

@@ -104,20 +104,13 @@ int main(int argc, char** argv) {
     tavopix::ovkStartup();
     tavopix::ovkLoadCfg(Wide(folder + "ovkCfg.ini").c_str());
     tavopix::ServiceSession session = tavopix::ovkCreateSession();
-    Waiter waiter;
-    tavopix::OvkLoginParams login;
-    login.userName = u"bench";
-    login.password = u"secret-pw";  // the launcher's password for every user it creates
-    login.appId = u"2";
-    login.machineKey = u"benchbenchbenchbench";
-    login.completion = &Waiter::OnCompletion;
-    login.context = &waiter;
-    if (!tavopix::ovkLoginStart(session, &login, 30000) || waiter.Wait() != 1) {
+    if (!LogInAsBench(session)) {
         std::fprintf(stderr, "login failed\n");
         return 1;
     }
     char16_t ticket[64] = {};
     tavopix::ovkGetTicket(session, ticket, sizeof ticket);
+    Waiter waiter;
     tavopix::OvkApiRequest create{tavopix::OVK_API_ALBUM_CREATE, nullptr,
                                   u"{\"album_name\":\"bench\",\"privacy_lev\":\"4\"}"};
     tavopix::OvkHandle request = tavopix::ovkOpenApiAsynInit(session, &create, 30000);

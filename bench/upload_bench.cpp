@@ -54,19 +54,12 @@ std::string LoginAndMakeAlbum(const std::string& base, const std::string& folder
     ovkStartup();
     ovkLoadCfg(FromUtf8(folder + "ovkCfg.ini").c_str());
     appContext.serviceSession = ovkCreateSession();
-    Waiter waiter;
-    OvkLoginParams login;
-    login.userName = u"bench";
-    login.password = u"secret-pw";
-    login.appId = u"2";
-    login.machineKey = u"benchbenchbenchbench";
-    login.completion = &Waiter::OnCompletion;
-    login.context = &waiter;
-    if (!ovkLoginStart(appContext.serviceSession, &login, 30000) || waiter.Wait() != 1)
+    if (!LogInAsBench(appContext.serviceSession))
         return {};
     char16_t buffer[64] = {};
     ovkGetTicket(appContext.serviceSession, buffer, sizeof buffer);
     ticket = Utf8(buffer);
+    Waiter waiter;
     OvkApiRequest create{OVK_API_ALBUM_CREATE, nullptr,
                          u"{\"album_name\":\"bench\",\"privacy_lev\":\"4\"}"};
     const OvkHandle request = ovkOpenApiAsynInit(appContext.serviceSession, &create, 30000);
