@@ -4,43 +4,19 @@
 // heights follow its views.
 
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
-import { openBrowser, windowFrame } from '../lib/browser.js';
-import { buildDir, startProgram } from '../lib/program.js';
+import { openBrowser, screenshot, windowFrame } from '../lib/browser.js';
+import { addAlbumdUser, until, utf16File, windowGone } from '../lib/flows.js';
+import { startProgram } from '../lib/program.js';
 
 const TIMEOUT = { timeout: 240_000 };
 const USER = 'album_user';
 const PASSWORD = 'album-pass-1';
 const NAME = 'Tom "Jerry" & <Co> 相册';
 
-function utf16File(text) {
-  return Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from(text, 'utf16le')]);
-}
-
-async function until(read, done, what, timeout = 30_000) {
-  const deadline = Date.now() + timeout;
-  let value;
-  while (Date.now() < deadline) {
-    value = await read();
-    if (done(value)) return value;
-    await new Promise((r) => setTimeout(r, 50));
-  }
-  throw new Error(`${what}: still ${JSON.stringify(value)} after ${timeout} ms`);
-}
-
-async function shoot(page, name) {
-  const dir = process.env.TAVOPIX_SCREENSHOTS;
-  if (dir) await page.screenshot({ path: path.join(dir, `${name}.png`) });
-}
-
 const heightOf = (frame) => frame.evaluate(() => window.innerHeight);
-
-async function gone(page, frame) {
-  await until(() => page.frames().includes(frame), (present) => !present, 'the dialog closing', 60_000);
-}
 
 test('an album with a question is created from the upload and listed whole next time', TIMEOUT, async (t) => {
   const photos = process.env.TAVOPIX_PHOTOS;
@@ -51,9 +27,7 @@ test('an album with a question is created from the upload and listed whole next 
   const program = await startProgram({
     service: true,
     beforeStart: ({ home, programDir }) => {
-      const albumd = process.env.TAVOPIX_ALBUMD ?? path.join(buildDir(), 'bin', 'albumd');
-      execFileSync(albumd, ['--data', path.join(path.dirname(programDir), 'albumd-data'), 'user', 'add', USER],
-        { input: `${PASSWORD}\n`, stdio: ['pipe', 'ignore', 'pipe'] });
+      addAlbumdUser(programDir, USER, PASSWORD);
       const folder = path.join(home, 'Pictures', 'Album');
       fs.mkdirSync(folder, { recursive: true });
       const real = path.join(photos, 'real');
@@ -83,7 +57,7 @@ test('an album with a question is created from the upload and listed whole next 
     await login.locator('#username').fill(USER);
     await login.locator('#pswd').fill(PASSWORD);
     await login.locator('#btn_login').click();
-    await gone(page, login);
+    await windowGone(page, login, 60_000);
 
     // The list view, then the create view with and without the question.
     let albums = await windowFrame(page, '选择相册开始上传');
@@ -98,16 +72,16 @@ test('an album with a question is created from the upload and listed whole next 
     await albums.locator('#albdesc').fill('第一行\n<b>第二行</b> \\ "引号"');
     await albums.locator('#quest').fill('猫叫"什么"?');
     await albums.locator('#answer').fill('<咪咪> & \\');
-    await shoot(page, 'album-create');
+    await screenshot(page, 'album-create.png');
     await albums.locator('#btn_upload').click();
-    await gone(page, albums);
+    await windowGone(page, albums, 60_000);
 
     // The upload runs into the new album; its dialog is closed when it is done.
     const upload = await windowFrame(page, '图片上传中', 30_000);
     await until(() => upload.locator('#info_upload').textContent(), (text) => /^(上传完成|所有图片已上传成功)/.test(text),
       'the end of the upload', 120_000);
     await upload.locator('#btn_cmpl').click();
-    await gone(page, upload);
+    await windowGone(page, upload, 60_000);
 
     // The next upload lists the album under its whole name.
     await cell.locator('picture').click();
@@ -119,13 +93,13 @@ test('an album with a question is created from the upload and listed whole next 
     assert.match(await albums.locator('#album_list caption').getAttribute('aid'), /^\d+$/);
     await albums.locator('#album_list').click();
     await albums.locator('#album_list popup').waitFor({ state: 'visible' });
-    await shoot(page, 'album-list');
+    await screenshot(page, 'album-list.png');
     await albums.locator('#album_list').click();
     await albums.locator('#album_list').focus();
     await page.keyboard.press('Escape');
-    await gone(page, albums);
+    await windowGone(page, albums, 60_000);
   } catch (error) {
-    if (browser) await shoot(browser.page, 'account-album-failure');
+    if (browser) await screenshot(browser.page, 'account-album-failure.png');
     error.message += `\n--- program stderr ---\n${program.stderr()}`;
     throw error;
   } finally {
