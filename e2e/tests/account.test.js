@@ -10,46 +10,12 @@ import path from 'node:path';
 import readline from 'node:readline';
 import { test } from 'node:test';
 import { exitWithin, openBrowser, windowBoxOf, windowFrame } from '../lib/browser.js';
-import { buildDir, startProgram } from '../lib/program.js';
+import { mainWindow, openMenu, until, windowGone } from '../lib/flows.js';
+import { albumdBinary, startProgram } from '../lib/program.js';
 
 const TIMEOUT = { timeout: 180_000 };
 const USER = 'e2e_user';
 const PASSWORD = 'correct-horse-1';
-
-async function until(read, done, what, timeout = 15_000) {
-  const deadline = Date.now() + timeout;
-  let value;
-  while (Date.now() < deadline) {
-    value = await read();
-    if (done(value)) return value;
-    await new Promise((r) => setTimeout(r, 50));
-  }
-  throw new Error(`${what}: still ${JSON.stringify(value)} after ${timeout} ms`);
-}
-
-// Opens the main menu and clicks the entry `id`.
-async function menu(main, id) {
-  await main.locator('#hsk_btn_menu').click();
-  const entry = main.locator(`#main_menu #${id}`);
-  await entry.waitFor({ state: 'visible', timeout: 5000 });
-  await entry.click();
-}
-
-// The main window once it is up; a first start may ask for the folders to browse, which this
-// test leaves alone.
-async function mainWindow(page) {
-  const main = await windowFrame(page, 'Tavopix');
-  const folders = await windowFrame(page, '设置目录', 3000).catch(() => null);
-  if (folders) {
-    await folders.locator('#btn_cancel').click();
-    await closed(page, folders);
-  }
-  return main;
-}
-
-async function closed(page, frame) {
-  await until(() => page.frames().includes(frame), (present) => !present, 'the dialog closing');
-}
 
 // Starts the program again in the same folder (same UserInfo.dat, same albumd) after it ended.
 async function restart(program) {
@@ -72,9 +38,8 @@ async function restart(program) {
 }
 
 function feedbackList(program) {
-  const albumd = process.env.TAVOPIX_ALBUMD ?? path.join(buildDir(), 'bin', 'albumd');
   const data = path.join(path.dirname(program.programDir), 'albumd-data');
-  return execFileSync(albumd, ['--data', data, 'feedback', 'list'], { encoding: 'utf8' });
+  return execFileSync(albumdBinary(), ['--data', data, 'feedback', 'list'], { encoding: 'utf8' });
 }
 
 test('register, log in, come back by ticket after a restart, send feedback, log out', TIMEOUT, async () => {
@@ -85,11 +50,11 @@ test('register, log in, come back by ticket after a restart, send feedback, log 
     browser = await openBrowser();
     const page = browser.page;
     await page.goto(program.url);
-    let main = await mainWindow(page);
+    let main = await mainWindow(page, 3000);
     assert.equal(await main.locator('#username_hint').textContent(), '');
 
     // The login dialog from the menu; its link opens albumd's registration page in a new tab.
-    await menu(main, 'menu_login');
+    await openMenu(main, 'menu_login');
     let login = await windowFrame(page, '用户登入');
     const [tab] = await Promise.all([browser.context.waitForEvent('page'), login.locator('#link_reg').click()]);
     await tab.waitForLoadState();
@@ -114,7 +79,7 @@ test('register, log in, come back by ticket after a restart, send feedback, log 
     await until(() => login.locator('#auto_login').getAttribute('hl-checked'), (v) => v !== null, 'auto_login checked');
     await login.locator('#pswd').focus();
     await page.keyboard.press('Enter');
-    await closed(page, login);
+    await windowGone(page, login);
     await until(() => main.locator('#username_hint').textContent(), (t) => t === `${USER} (已登录)`, 'the login hint');
 
     const remembered = fs.readFileSync(path.join(program.programDir, 'UserInfo.dat'));
@@ -124,7 +89,7 @@ test('register, log in, come back by ticket after a restart, send feedback, log 
     assert.equal(fs.statSync(path.join(program.programDir, 'UserInfo.dat')).mode & 0o777, 0o600);
 
     // Feedback that albumd keeps; the dialog grows with its grip and the message box follows.
-    await menu(main, 'menu_advice');
+    await openMenu(main, 'menu_advice');
     const advice = await windowFrame(page, '意见与反馈');
     const message = '界面 "清爽" & <好用>\n第二行';
     await advice.locator('#adv_msg').fill(message);
@@ -143,29 +108,29 @@ test('register, log in, come back by ticket after a restart, send feedback, log 
     const sized = await until(fits, (s) => s.client > 300 && s.box === s.client - 115, 'adv_msg following the window');
     assert.equal(sized.box, sized.client - 115);
     await page.keyboard.press('Escape');
-    await closed(page, advice);
+    await windowGone(page, advice);
 
     // The about dialog shows the version; Enter closes it.
-    await menu(main, 'menu_about');
+    await openMenu(main, 'menu_about');
     const about = await windowFrame(page, '关于');
     assert.equal(await about.locator('#version').textContent(), '0.1.1.0');
     await about.locator('#btn_close').focus();
     await page.keyboard.press('Enter');
-    await closed(page, about);
+    await windowGone(page, about);
 
     // A restart: the login dialog logs in by itself with the remembered ticket.
     await main.locator('#hsk_btn_close').click();
     await exitWithin(program.exited);
     second = await restart(program);
     await page.goto(second.url);
-    main = await mainWindow(page);
-    await menu(main, 'menu_login');
+    main = await mainWindow(page, 3000);
+    await openMenu(main, 'menu_login');
     await until(() => main.locator('#username_hint').textContent(), (t) => t === `${USER} (已登录)`,
       'the login hint after the ticket login');
     assert.equal(page.frames().filter((f) => f !== page.mainFrame()).length, 1);
 
     // Logging out with "remember" on keeps the file; the menu offers the login again.
-    await menu(main, 'menu_logout');
+    await openMenu(main, 'menu_logout');
     await until(() => main.locator('#username_hint').textContent(), (t) => t === '', 'the hint after logout');
     assert.deepEqual(fs.readFileSync(path.join(program.programDir, 'UserInfo.dat')), remembered);
     await main.locator('#hsk_btn_menu').click();
