@@ -12,16 +12,12 @@ import fs from 'node:fs';
 import path from 'node:path';
 import readline from 'node:readline';
 import { test } from 'node:test';
-import { exitWithin, openBrowser, windowFrame } from '../lib/browser.js';
+import { exitWithin, openBrowser, screenshot, windowFrame } from '../lib/browser.js';
+import { folderCaption, pressIcon, until, utf16File } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
 
 const PHOTOS = process.env.TAVOPIX_PHOTOS;
-const SHOTS = process.env.TAVOPIX_SCREENSHOTS;
 const TIMEOUT = { timeout: 180_000, skip: PHOTOS ? false : 'TAVOPIX_PHOTOS is not set' };
-
-function utf16File(text) {
-  return Buffer.concat([Buffer.from([0xff, 0xfe]), Buffer.from(text, 'utf16le')]);
-}
 
 // The pictures the start filter passes (JPEG, 20 KB to 50 MB) among the files of `folder`.
 function passing(folder) {
@@ -34,23 +30,6 @@ function passing(folder) {
 function copyFolder(from, to) {
   fs.mkdirSync(to, { recursive: true });
   for (const name of fs.readdirSync(from)) fs.copyFileSync(path.join(from, name), path.join(to, name));
-}
-
-async function until(read, done, what, timeout = 30_000) {
-  const deadline = Date.now() + timeout;
-  let value;
-  while (Date.now() < deadline) {
-    value = await read();
-    if (done(value)) return value;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error(`${what}: still ${JSON.stringify(value)} after ${timeout} ms`);
-}
-
-async function shot(page, name) {
-  if (!SHOTS) return;
-  fs.mkdirSync(SHOTS, { recursive: true });
-  await page.screenshot({ path: path.join(SHOTS, name) });
 }
 
 // The program once more in the same program folder, as a user starts it again.
@@ -72,19 +51,6 @@ async function restart(programDir, home) {
   child.stdout.resume();
   child.stderr.resume();
   return { url, exited, kill: () => child.kill('SIGKILL') };
-}
-
-// Presses a node's expander or check box in the folder dialog: both are drawn in the caption's
-// left padding (expander first, check box just before the name).
-async function pressIcon(dialog, nodePath, which) {
-  const caption = dialog.locator(`[path="${nodePath}"] > caption`);
-  // Page coordinates, the frame's offset included.
-  const box = await caption.boundingBox();
-  await dialog.page().mouse.click(box.x + (which === 'expander' ? 10 : 37), box.y + box.height / 2);
-}
-
-function caption(main, folder) {
-  return main.locator(`#tree_view caption[path="${folder}"]`);
 }
 
 test('folders chosen in the dialog grow the tree, which the next start shows from the cache', TIMEOUT, async () => {
@@ -128,7 +94,7 @@ test('folders chosen in the dialog grow the tree, which the next start shows fro
     await until(() => dialog.locator('[path="%mypic%Trips/"]').getAttribute('check'), (c) => c === 'mixed',
       'the parent of two of three checked folders');
     assert.equal(await dialog.locator('[path="%mypic%"]').getAttribute('check'), 'mixed');
-    await shot(page, 'folder-dialog.png');
+    await screenshot(page, 'folder-dialog.png');
     await dialog.locator('#btn_ok').click();
 
     // The files, byte for byte: sorted LF-only folders, the 20-byte filter.
@@ -140,14 +106,14 @@ test('folders chosen in the dialog grow the tree, which the next start shows fro
 
     // The tree grows with its counts, and the finished search writes its cache.
     const main = await windowFrame(page, 'Tavopix');
-    await until(() => caption(main, '%mypic%').locator('.num').textContent().catch(() => null),
+    await until(() => folderCaption(main, '%mypic%').locator('.num').textContent().catch(() => null),
       (t) => t === `(${spring + autumn})`, 'the count of 图片收藏');
-    assert.equal(await caption(main, '%mypic%Trips/Spring/').locator('.num').textContent(), `(${spring})`);
-    assert.equal(await caption(main, '%mypic%Trips/Autumn/').locator('.tl').textContent(), 'Autumn');
+    assert.equal(await folderCaption(main, '%mypic%Trips/Spring/').locator('.num').textContent(), `(${spring})`);
+    assert.equal(await folderCaption(main, '%mypic%Trips/Autumn/').locator('.tl').textContent(), 'Autumn');
     const cacheBytes = utf16File(`"%mypic%Trips/Autumn/" ${autumn}\r\n"%mypic%Trips/Spring/" ${spring}\r\n`);
     await until(() => fs.existsSync(programFile('searchPathCache.dat')) && fs.readFileSync(programFile('searchPathCache.dat')),
       (bytes) => bytes && bytes.equals(cacheBytes), 'searchPathCache.dat');
-    await shot(page, 'folder-tree.png');
+    await screenshot(page, 'folder-tree.png');
 
     await main.locator('#hsk_btn_close').click();
     assert.equal((await exitWithin(program.exited)).code, 2);
@@ -159,30 +125,30 @@ test('folders chosen in the dialog grow the tree, which the next start shows fro
     second = await restart(program.programDir, home);
     await page.goto(second.url);
     const again = await windowFrame(page, 'Tavopix');
-    await caption(again, '%mypic%Trips/Spring/').waitFor({ state: 'attached' });
-    assert.equal(await caption(again, '%mypic%Trips/Spring/').locator('.num').textContent(), '(99)');
+    await folderCaption(again, '%mypic%Trips/Spring/').waitFor({ state: 'attached' });
+    assert.equal(await folderCaption(again, '%mypic%Trips/Spring/').locator('.num').textContent(), '(99)');
     await page.waitForTimeout(1500);
-    assert.equal(await caption(again, '%mypic%Trips/Spring/').locator('.num').textContent(), '(99)');
+    assert.equal(await folderCaption(again, '%mypic%Trips/Spring/').locator('.num').textContent(), '(99)');
 
     // The list view: one flat node per folder with pictures; and back to the tree.
     await again.locator('#btn_view_list').click();
     await until(() => again.locator('#tree_view > :is(option, tvx-option)').count(), (n) => n === 2, 'the list view');
     assert.equal(await again.locator('#tree_view options').count(), 0);
     assert.equal(await again.locator('#btn_view_list').getAttribute('sel'), 'true');
-    await shot(page, 'folder-list.png');
+    await screenshot(page, 'folder-list.png');
     await again.locator('#btn_view_tree').click();
     await until(() => again.locator('#tree_view > options').count(), (n) => n === 1, 'the tree view');
-    await caption(again, '%mypic%Trips/Spring/').waitFor({ state: 'attached' });
+    await folderCaption(again, '%mypic%Trips/Spring/').waitFor({ state: 'attached' });
 
     // Opening a folder lists it (its count is refreshed) and its thumbnails appear.
     const trips = again.locator('#tree_view options:has(> caption[path="%mypic%Trips/"])');
     if ((await trips.getAttribute('hl-expanded')) === null) {
-      await caption(again, '%mypic%Trips/').click({ position: { x: 8, y: 12 } });
+      await folderCaption(again, '%mypic%Trips/').click({ position: { x: 8, y: 12 } });
     }
-    await caption(again, '%mypic%Trips/Spring/').locator('.cp').click();
-    await until(() => caption(again, '%mypic%Trips/Spring/').locator('.num').textContent(),
+    await folderCaption(again, '%mypic%Trips/Spring/').locator('.cp').click();
+    await until(() => folderCaption(again, '%mypic%Trips/Spring/').locator('.num').textContent(),
       (t) => t === `(${spring})`, 'the count after listing the folder');
-    assert.equal(await caption(again, '%mypic%Trips/Spring/').locator('.cp').getAttribute('sel'), 'true');
+    assert.equal(await folderCaption(again, '%mypic%Trips/Spring/').locator('.cp').getAttribute('sel'), 'true');
     await until(() => again.locator('#photo_list > *').count(), (n) => n === spring, 'the grid cells');
     // The page shows a picture as its background: its source must load as an image.
     await until(() => again.locator('#photo_list picture[src]').evaluateAll(async (pictures) => {
@@ -194,7 +160,7 @@ test('folders chosen in the dialog grow the tree, which the next start shows fro
       }
       return loaded;
     }), (n) => n >= 4, 'thumbnails in the first cells');
-    await shot(page, 'folder-opened.png');
+    await screenshot(page, 'folder-opened.png');
   } catch (error) {
     error.message += `\n--- program stderr ---\n${program.stderr()}`;
     throw error;
