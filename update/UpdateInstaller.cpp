@@ -31,12 +31,12 @@ constexpr std::string_view kProgramName = "tavopix";
 
 // Names at the top of the program folder that belong to the user, the operator or the running
 // program's own bookkeeping; a package that names one is refused.
-constexpr std::array<std::string_view, 15> kUserFiles = {
-    "tavopix.ini",      "UserInfo.dat",        "SetPathCfg.dat",
-    "ImgFilterCfg.dat", "searchPathCache.dat", "uploadedImg.dat",
-    "ovkCfg.ini",       "version.txt",         "iconsdb",
-    ".update",          ".browser-profile",    "~uploadtmp.jpg",
-    "~bmptojpg.jpg",    "albumd-data",         kUpdateKeyFileName,
+constexpr std::array<std::string_view, 17> kUserFiles = {
+    "tavopix.ini",         "UserInfo.dat",    "SetPathCfg.dat",   "ImgFilterCfg.dat",
+    "searchPathCache.dat", "uploadedImg.dat", "uploadedHash.dat", "pendingUpload.dat",
+    "ovkCfg.ini",          "version.txt",     "iconsdb",          ".update",
+    ".browser-profile",    "~uploadtmp.jpg",  "~bmptojpg.jpg",    "albumd-data",
+    kUpdateKeyFileName,
 };
 
 struct ArchiveCloser {

@@ -149,6 +149,7 @@ TEST_F(UpdateInstallerTest, RefusesPackagesThatReachOutsideOrTouchTheUsersFiles)
         {{"tavopix", "x", AE_IFREG, 0755}, {"skin/link", "/etc", AE_IFLNK, 0777}},
         {{"tavopix", "x", AE_IFREG, 0755}, {"skin/hard", "tavopix", AE_IFREG, 0644, true}},
         {{"tavopix", "x", AE_IFREG, 0755}, {"UserInfo.dat", "stolen login"}},
+        {{"tavopix", "x", AE_IFREG, 0755}, {"pendingUpload.dat", "another queue"}},
         {{"tavopix", "x", AE_IFREG, 0755}, {"./iconsdb/a.jpg", "x"}},
         {{"tavopix", "x", AE_IFREG, 0755}, {"skin/a\nb", "x"}},
         {{"tavopix", "x", AE_IFREG, 0755}, {"skin/a", "x"}, {"skin/a", "y"}},
