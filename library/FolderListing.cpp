@@ -86,7 +86,8 @@ void FolderListing::Run(std::u16string folder) {
             item->size = static_cast<std::uint32_t>(entry.size);
             item->time = static_cast<std::uint32_t>(entry.lastWriteTime >> 32);
             item->marked = setup_.marked != nullptr && setup_.marked->Contains(item->path);
-            item->uploaded = setup_.registry != nullptr && setup_.registry->Contains(item->path);
+            item->uploaded =
+                setup_.registry != nullptr && setup_.registry->Contains(item->path, entry.size);
             setup_.items->Append(std::move(item));
             ++count;
         }

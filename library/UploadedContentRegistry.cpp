@@ -86,14 +86,15 @@ bool UploadedContentRegistry::Add(const std::u16string& realPath, std::u16string
     return true;
 }
 
-bool UploadedContentRegistry::ContainsFile(const std::u16string& realPath) const {
+bool UploadedContentRegistry::ContainsFile(const std::u16string& realPath,
+                                           std::optional<std::uint64_t> knownSize) const {
     {
         const std::lock_guard lock(mutex_);
         if (entries_.empty())
             return false;
     }
-    std::uint64_t size = 0;
-    if (!SizeOf(realPath, size))
+    std::uint64_t size = knownSize.value_or(0);
+    if (!knownSize && !SizeOf(realPath, size))
         return false;
     {
         const std::lock_guard lock(mutex_);

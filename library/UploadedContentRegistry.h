@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -36,8 +37,10 @@ public:
     // or the hash is malformed.
     bool Add(const std::u16string& realPath, std::u16string_view contentHash);
 
-    // Whether the file at `realPath` has the content of an uploaded picture.
-    [[nodiscard]] bool ContainsFile(const std::u16string& realPath) const;
+    // Whether the file at `realPath` has the content of an uploaded picture. A caller that has
+    // just listed the file passes its size, so the file system is not asked again.
+    [[nodiscard]] bool ContainsFile(const std::u16string& realPath,
+                                    std::optional<std::uint64_t> knownSize = std::nullopt) const;
 
 private:
     using Entry = std::pair<std::u16string, std::uint64_t>;  // hash, size

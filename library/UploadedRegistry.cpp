@@ -65,13 +65,14 @@ bool UploadedRegistry::Save(Write write) {
     return WriteTextFile(filePath_, text) && contentSaved;
 }
 
-bool UploadedRegistry::Contains(std::u16string_view path) const {
+bool UploadedRegistry::Contains(std::u16string_view path,
+                                std::optional<std::uint64_t> knownSize) const {
     {
         const std::lock_guard lock(mutex_);
         if (entries_.find(path) != entries_.end())
             return true;
     }
-    return content_.ContainsFile(ExpandPath(path));
+    return content_.ContainsFile(ExpandPath(path), knownSize);
 }
 
 void UploadedRegistry::AddContent(std::u16string_view path, std::u16string_view contentHash) {

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -44,8 +45,10 @@ public:
     // write's result (true without writing). The set is unchanged either way.
     bool Save(Write write);
 
-    // The path is an entry, or the file it names has the content of an uploaded picture.
-    bool Contains(std::u16string_view path) const;
+    // The path is an entry, or the file it names has the content of an uploaded picture
+    // (`knownSize`: the file's size where the caller has just listed it).
+    bool Contains(std::u16string_view path,
+                  std::optional<std::uint64_t> knownSize = std::nullopt) const;
 
     // Inserts the path if absent; neither writes the file nor shows the count. False, changing
     // nothing, for a path that cannot be stored as a line (empty, or holding CR or LF).
