@@ -62,8 +62,10 @@ protected:
                                std::u16string choice = u"跳过") {
         AnsweringDialog dialog(registry_, album_, 1, paths, nullptr);
         dialog.choice = std::move(choice);
+        // Closed once the run is over and no box of its own is up: a close while the box asks
+        // would end the box as closed instead of answered.
         dialog.after = [](TestUploadDlg& self, UINT, WPARAM) {
-            if (self.Over())
+            if (self.Over() && GetActiveWindow() == self.GetHwnd())
                 self.Close();
         };
         dialog.Run(SW_SHOWNORMAL);
@@ -155,7 +157,7 @@ TEST_F(UploadContentTest, ARenamedCopyOfAnUploadedPictureIsKnownAfterARestart) {
         const std::vector<std::u16string> paths = {original};
         AnsweringDialog dialog(registry, album_, 1, paths, nullptr);
         dialog.after = [](TestUploadDlg& self, UINT, WPARAM) {
-            if (self.Over())
+            if (self.Over() && GetActiveWindow() == self.GetHwnd())
                 self.Close();
         };
         ASSERT_EQ(dialog.Run(SW_SHOWNORMAL), FRAME_RESULT_OK);
