@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/TextConvert.h"
-#include "library/FolderWalk.h"
+#include "library/workers/FolderWalk.h"
 
 namespace {
 

@@ -25,7 +25,7 @@
 #include "app/TextConvert.h"
 #include "engine/HeadlessView.h"
 #include "image/JpegExport.h"
-#include "library/UploadedRegistry.h"
+#include "library/data/UploadedRegistry.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 #include "sdk/OvkSdk.h"

@@ -4,7 +4,7 @@
 
 #include "engine/HtmlParser.h"
 #include "engine/View.h"
-#include "engine/WordList.h"
+#include "engine/internal/WordList.h"
 #include "platform/Utf8.h"
 #include "platform/WholeFile.h"
 

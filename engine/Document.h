@@ -20,7 +20,7 @@
 
 #include "engine/Change.h"
 #include "engine/Element.h"
-#include "engine/StyleSheet.h"
+#include "engine/internal/StyleSheet.h"
 
 namespace tavopix {
 

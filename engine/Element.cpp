@@ -6,10 +6,10 @@
 #include "engine/Change.h"
 #include "engine/Document.h"
 #include "engine/HtmlParser.h"
-#include "engine/HtmlSerializer.h"
 #include "engine/Selector.h"
 #include "engine/View.h"
-#include "engine/WordList.h"
+#include "engine/internal/HtmlSerializer.h"
+#include "engine/internal/WordList.h"
 #include "platform/AsciiCase.h"
 
 namespace tavopix {

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "engine/Element.h"
-#include "engine/HtmlSerializer.h"
-#include "engine/MarkupState.h"
+#include "engine/internal/HtmlSerializer.h"
+#include "engine/internal/MarkupState.h"
 #include "platform/AsciiCase.h"
 #include "platform/HexDigit.h"
 #include "platform/Utf8.h"

@@ -35,7 +35,7 @@
 
 #include "engine/Element.h"
 #include "engine/EventParams.h"
-#include "engine/PopupController.h"
+#include "engine/internal/PopupController.h"
 
 namespace tavopix {
 

@@ -5,7 +5,7 @@
 #include <unordered_map>
 
 #include "engine/Element.h"
-#include "engine/WordList.h"
+#include "engine/internal/WordList.h"
 #include "platform/AsciiCase.h"
 #include "platform/Utf8.h"
 

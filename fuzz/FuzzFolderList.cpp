@@ -2,7 +2,7 @@
 #include <cstdint>
 
 #include "FuzzDataFile.h"
-#include "library/FolderList.h"
+#include "library/data/FolderList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const tavopix::fuzzing::DataFile file("SetPathCfg.dat", data, size);

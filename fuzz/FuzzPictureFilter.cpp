@@ -5,8 +5,8 @@
 #include <string>
 
 #include "FuzzDataFile.h"
-#include "library/PictureFilter.h"
-#include "library/PictureMatcher.h"
+#include "library/data/PictureFilter.h"
+#include "library/data/PictureMatcher.h"
 #include "platform/WholeFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

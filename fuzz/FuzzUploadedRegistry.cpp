@@ -4,7 +4,7 @@
 #include <string>
 
 #include "FuzzDataFile.h"
-#include "library/UploadedRegistry.h"
+#include "library/data/UploadedRegistry.h"
 #include "platform/WholeFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

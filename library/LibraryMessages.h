@@ -42,7 +42,7 @@ inline constexpr std::uint32_t FOLDER_OPENED_EVENT = FIRST_APPLICATION_EVENT_COD
 inline constexpr UINT_PTR THUMB_RESUME_TIMER = 1000200;
 inline constexpr UINT kThumbResumeDelayMs = 50;
 // Armed after each slice of folder results the main window applies while more wait; on expiry
-// the next slice goes in (library/FolderResultFeed.h).
+// the next slice goes in (library/workers/FolderResultFeed.h).
 inline constexpr UINT_PTR FOLDER_RESULTS_TIMER = 1000201;
 
 }  // namespace tavopix

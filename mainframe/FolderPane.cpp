@@ -7,10 +7,10 @@
 #include "app/SettingsStore.h"
 #include "engine/Element.h"
 #include "engine/EventCodes.h"
-#include "library/FolderResult.h"
-#include "library/FolderViewBehavior.h"
 #include "library/LibraryMessages.h"
-#include "library/SetDirDlg.h"
+#include "library/data/FolderResult.h"
+#include "library/dialogs/SetDirDlg.h"
+#include "library/views/FolderViewBehavior.h"
 #include "platform/MessageQueue.h"
 #include "platform/Window.h"
 

@@ -15,13 +15,13 @@
 #include <string>
 
 #include "engine/ElementRef.h"
-#include "library/FolderList.h"
-#include "library/FolderListing.h"
-#include "library/FolderResultFeed.h"
-#include "library/FolderTree.h"
-#include "library/PictureSearch.h"
-#include "library/SharedPictureFilter.h"
-#include "library/ThumbnailWorker.h"
+#include "library/data/FolderList.h"
+#include "library/data/SharedPictureFilter.h"
+#include "library/views/FolderTree.h"
+#include "library/workers/FolderListing.h"
+#include "library/workers/FolderResultFeed.h"
+#include "library/workers/PictureSearch.h"
+#include "library/workers/ThumbnailWorker.h"
 #include "platform/WinTypes.h"
 #include "platform/WindowHandle.h"
 

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "library/ItemList.h"
-#include "library/MarkedSet.h"
-#include "library/UploadedRegistry.h"
+#include "library/data/ItemList.h"
+#include "library/data/MarkedSet.h"
+#include "library/data/UploadedRegistry.h"
 #include "mainframe/MainMenu.h"
 #include "ui/HskFrame.h"
 #include "update/SilentUpdateCheck.h"

@@ -14,12 +14,12 @@
 #include <memory>
 #include <string_view>
 
-#include "library/DetailViewer.h"
-#include "library/ItemList.h"
-#include "library/MarkedSet.h"
-#include "library/PhotoGrid.h"
-#include "library/PictureVersions.h"
-#include "library/UploadedRegistry.h"
+#include "library/data/ItemList.h"
+#include "library/data/MarkedSet.h"
+#include "library/data/PictureVersions.h"
+#include "library/data/UploadedRegistry.h"
+#include "library/views/DetailViewer.h"
+#include "library/views/PhotoGrid.h"
 #include "platform/WinTypes.h"
 #include "platform/WindowHandle.h"
 

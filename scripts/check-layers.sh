@@ -6,7 +6,8 @@
 #   - that layer comes before its own in the order, and
 #   - one of its own folder's targets links that layer's target (target_link_libraries in the
 #     layer's CMakeLists.txt, directly or through a PUBLIC link), so what compiles also links;
-# albumd (server/) and the program include nothing of each other.
+# albumd (server/) and the program include nothing of each other, and a header in a folder named
+# internal/ belongs to its layer alone.
 #
 # Every include form is read, in every C and C++ source and header (.c .cc .cpp .cxx .h .hh .hpp
 # .hxx .inl .ipp): "layer/x.h" and <layer/x.h> from the source root, and a quoted path beside the
@@ -97,11 +98,13 @@ awk -v layers="${order[*]}" '
     written = substr(rest, second + 1)
     included = substr(written, 2, length(written) - 2)
     from = layer_of(file)
-    to = layer_of(resolve(file, substr(written, 1, 1), included))
+    target = resolve(file, substr(written, 1, 1), included)
+    to = layer_of(target)
     if (from == "" || to == "" || from == to) next
     uses[from, to]++
     why = ""
     if (from == "server" || to == "server") why = "albumd and the program share nothing"
+    else if (target ~ /(^|\/)internal\//) why = "an internal header of " to
     else if (rank[to] > rank[from]) why = "up the layer order"
     else if (!((from, to) in allowed)) why = to " is not among the link libraries of " from
     if (why != "") {
@@ -176,7 +179,7 @@ awk -v layers="${order[*]}" '
     }
   }
 
-  # The layer a path lies in: the longest layer folder it starts with ("app/startup/x.h" is in
+  # The layer a path lies in: the longest layer folder it starts with ("startup/x.h" is in
   # app/startup, not app).
   function layer_of(path,    best, name) {
     best = ""

@@ -12,7 +12,7 @@
 #include "engine/Element.h"
 #include "engine/View.h"
 #include "engine/controls/Control.h"
-#include "library/ItemThumbnail.h"
+#include "library/data/ItemThumbnail.h"
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"

@@ -38,7 +38,7 @@
 #include <vector>
 
 #include "engine/ElementRef.h"
-#include "library/UploadedRegistry.h"
+#include "library/data/UploadedRegistry.h"
 #include "sdk/OvkSdk.h"
 #include "ui/HskFrame.h"
 #include "upload/AlbumContentCheck.h"

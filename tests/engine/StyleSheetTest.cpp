@@ -1,4 +1,4 @@
-#include "engine/StyleSheet.h"
+#include "engine/internal/StyleSheet.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "engine/WordList.h"
+#include "engine/internal/WordList.h"
 
 #include <gtest/gtest.h>
 

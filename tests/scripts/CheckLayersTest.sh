@@ -10,7 +10,7 @@ cd "$tree"
 
 # low <- mid <- mid/plugin (a sub-folder with a library of its own) <- high <- high/top. mid keeps
 # low to itself (PRIVATE), so high reaches mid and mid/plugin but not low.
-mkdir -p low mid/plugin high/top server
+mkdir -p low/internal mid/plugin high/top server
 echo 'set(TAVOPIX_LAYERS low mid high high/top)' > CMakeLists.txt
 echo 'add_library(t_low STATIC A.cpp)' > low/CMakeLists.txt
 printf 'add_library(t_mid STATIC M.cpp)\ntarget_link_libraries(t_mid\n  PRIVATE t_low)  # kept\n' \
@@ -21,8 +21,8 @@ printf 'add_library(t_high STATIC H.cc)\ntarget_link_libraries(t_high PUBLIC t_p
   > high/CMakeLists.txt
 printf 'add_library(t_top STATIC T.cpp)\ntarget_link_libraries(t_top PUBLIC t_high)\n%s\n%s\n' \
   'add_executable(prog main.cpp)' 'target_link_libraries(prog PRIVATE t_top)' > high/top/CMakeLists.txt
-touch low/A.h mid/M.h mid/plugin/P.h high/H.h high/H.hpp
-printf '#include "low/A.h"\n' > low/B.h
+touch low/A.h low/internal/I.h mid/M.h mid/plugin/P.h high/H.h high/H.hpp
+printf '#include "low/A.h"\n#include "internal/I.h"\n' > low/B.h
 printf '#include <low/A.h>\n#include "M.h"\n#include <vector>\n' > mid/M.cpp
 printf '#include "../M.h"\n#include "P.h"\n' > mid/plugin/P.cpp
 printf '#include "mid/plugin/P.h"\n#include <mid/M.h>\n' > high/H.cc
@@ -40,6 +40,7 @@ printf '#include "../high/H.h"\n' > mid/R.cc
 printf '#include "plugin/P.h"\n' > mid/S.cpp
 printf '#include "low/A.h"\n' > high/L.cpp
 printf '#include "low/A.h"\n' > server/F.cpp
+printf '#include "low/internal/I.h"\n' > mid/I.cpp
 if "$check" "$tree" > out; then
   echo "wrong includes passed"; exit 1
 fi
@@ -52,7 +53,8 @@ expect 'mid/R.cc:1: mid -> high ("../high/H.h"): up the layer order'
 expect 'mid/S.cpp:1: mid -> mid/plugin ("plugin/P.h"): up the layer order'
 expect 'high/L.cpp:1: high -> low ("low/A.h"): low is not among the link libraries of high'
 expect 'server/F.cpp:1: server -> low ("low/A.h"): albumd and the program share nothing'
-expect '6 include(s) point where'
+expect 'mid/I.cpp:1: mid -> low ("low/internal/I.h"): an internal header of low'
+expect '7 include(s) point where'
 
 echo 'set(TAVOPIX_LAYERS low missing)' > CMakeLists.txt
 if "$check" "$tree" 2> err; then

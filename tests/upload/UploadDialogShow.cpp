@@ -21,7 +21,7 @@
 #include "app/AppContext.h"
 #include "app/TextConvert.h"
 #include "engine/browser/BrowserView.h"
-#include "library/UploadedRegistry.h"
+#include "library/data/UploadedRegistry.h"
 #include "platform/ScratchFolder.h"
 #include "platform/Window.h"
 #include "sdk/SdkTestSupport.h"

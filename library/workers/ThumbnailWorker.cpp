@@ -1,0 +1,193 @@
+#include "library/workers/ThumbnailWorker.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "library/LibraryMessages.h"
+#include "library/data/ItemList.h"
+#include "library/data/ItemThumbnail.h"
+#include "platform/Clock.h"
+#include "platform/MessageQueue.h"
+
+namespace tavopix {
+namespace {
+
+constexpr std::uint32_t kMadeItemPauseMs = 1;
+// The grid shows an item within a millisecond or two of its message; every hand-over waits for
+// that, so a longer look would add itself once per cell of the first screen.
+constexpr std::uint32_t kShownPollMs = 1;
+
+}  // namespace
+
+ThumbnailWorker::ThumbnailWorker(HWND window, ItemList& items, RangeSource range)
+    : window_(window), items_(items), range_(std::move(range)) {}
+
+ThumbnailWorker::~ThumbnailWorker() {
+    Stop();
+}
+
+bool ThumbnailWorker::Start() {
+    Stop();
+    {
+        const std::lock_guard lock(lock_);
+        state_ = PauseRequested;
+        parked_.Reset();
+    }
+    try {
+        thread_ = std::thread(&ThumbnailWorker::Run, this);
+    } catch (const std::system_error&) {
+        const std::lock_guard lock(lock_);
+        state_ = NoThread;
+        parked_.Set();
+        return false;
+    }
+    static_cast<void>(parked_.Wait());
+    return true;
+}
+
+void ThumbnailWorker::Pause(ThumbResume resume) {
+    {
+        const std::lock_guard lock(lock_);
+        // Without a thread there is nothing to park (and nothing to resume).
+        if (state_ == NoThread) {
+            return;
+        }
+        if (state_ == Working) {
+            state_ = PauseRequested;
+            parked_.Reset();
+        }
+    }
+    static_cast<void>(parked_.Wait());
+    // Items handed over before the pause may leave the list; their messages must not arrive.
+    DiscardQueuedMessages(window_, WM_THUMBNAIL_READY, WM_THUMBNAIL_READY, nullptr);
+    std::size_t first = 0;
+    std::size_t last = 0;
+    if (resume == ThumbResume::No || !range_ || !range_(first, last)) {
+        return;
+    }
+    const std::lock_guard lock(lock_);
+    // Without a thread nobody would ever leave the working state.
+    if (state_ == NoThread) {
+        return;
+    }
+    first_ = first;
+    last_ = last;
+    ++resumes_;
+    state_ = Working;
+    wake_.Set();
+}
+
+void ThumbnailWorker::Stop() {
+    {
+        const std::lock_guard lock(lock_);
+        if (state_ == NoThread) {
+            if (thread_.joinable()) {
+                thread_.join();
+            }
+            return;
+        }
+        const bool parked = state_ == Parked;
+        state_ = StopRequested;
+        parked_.Reset();
+        if (parked) {
+            wake_.Set();
+        }
+    }
+    static_cast<void>(parked_.Wait());
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
+    const std::size_t end = std::min(last + 1, items_.size());
+    if (first >= end) {
+        return;
+    }
+    // Helpers make the range's thumbnails ahead of the hand-over, each taking the next picture in
+    // list order, while this thread hands the made ones to the grid one at a time, in order. The
+    // helpers end with the range or the working state, and are joined before the thread parks,
+    // so nobody touches the list once a pause is acknowledged.
+    std::atomic<std::size_t> next{first};
+    const auto make = [&] {
+        for (std::size_t index = next++; index < end && state_ == Working; index = next++) {
+            PictureItem& item = items_[index];
+            if (!item.made) {
+                MakeThumbnail(item);
+                item.made = true;
+            }
+        }
+    };
+    std::vector<std::thread> helpers;
+    const unsigned wanted = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < wanted; ++i) {
+        try {
+            helpers.emplace_back(make);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    if (helpers.empty()) {
+        make();
+    }
+    for (std::size_t index = first; index < end && state_ == Working; ++index) {
+        PictureItem& item = items_[index];
+        while (!item.made && state_ == Working) {
+            Sleep(kMadeItemPauseMs);
+        }
+        if (item.made && !item.shown) {
+            PostMessage(window_, WM_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&item), 0);
+            while (!item.shown && state_ == Working) {
+                Sleep(kShownPollMs);
+            }
+        }
+    }
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
+void ThumbnailWorker::Run() {
+    unsigned workedOn = 0;
+    for (;;) {
+        std::size_t first = 0;
+        std::size_t last = 0;
+        bool working = false;
+        {
+            const std::lock_guard lock(lock_);
+            working = state_ == Working;
+            first = first_;
+            last = last_;
+            workedOn = resumes_;
+        }
+        if (working) {
+            WorkOnRange(first, last);
+        }
+        {
+            const std::lock_guard lock(lock_);
+            if (state_ == StopRequested) {
+                state_ = NoThread;
+                parked_.Set();
+                return;
+            }
+            // A resume that came in after the range was taken starts over instead of being
+            // lost to the parking.
+            if (state_ == Working && resumes_ != workedOn) {
+                continue;
+            }
+            // The state is written before the acknowledgement, so whoever waited for it
+            // reads it parked.
+            const bool acknowledge = state_ == PauseRequested;
+            state_ = Parked;
+            if (acknowledge) {
+                parked_.Set();
+            }
+            wake_.Reset();
+        }
+        static_cast<void>(wake_.Wait());
+    }
+}
+
+}  // namespace tavopix

@@ -1,0 +1,145 @@
+// The main window's folder tree on a real page: the tree and list presentations with their
+// counts, direct counts set later (carried up, emptied nodes removed, branches turned back into
+// leaves), names with markup characters and CJK shown as text with exact paths, and the cache
+// file's bytes and the same tree rebuilt from it.
+
+#include "engine/Document.h"
+#include "engine/Element.h"
+#include "library/FolderTestSupport.h"
+#include "library/LibraryFiles.h"
+#include "library/views/FolderTree.h"
+
+namespace tavopix::test {
+namespace {
+
+class FolderTreeTest : public ::testing::Test {
+protected:
+    FolderTreeTest()
+        : page_(Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>",
+                                   u"/page.htm")) {
+        tree_.Bind(View());
+    }
+
+    Element* View() const { return page_->Root()->FindById(u"tree_view"); }
+
+    // "tag path ns nc num" for every node, in document order, indented by depth.
+    std::string Dump() const { return Dump(*View()); }
+    static std::string Dump(const Element& view) {
+        std::string out;
+        view.SelectElements("caption", [&](Element& caption) {
+            int depth = 0;
+            for (Element* e = caption.Parent(); e != &view; e = e->Parent()) {
+                ++depth;
+            }
+            const auto attribute = [&](std::string_view name) {
+                const std::u16string* value = caption.GetAttribute(name);
+                return value != nullptr ? Utf8(*value) : std::string("-");
+            };
+            out += std::string(static_cast<std::size_t>(depth - 1) * 2, ' ') +
+                   caption.Parent()->Tag() + " " + attribute("path") + " " + attribute("ns") + " " +
+                   attribute("nc") + " " + Utf8(caption.FindFirst(".num")->InnerText()) + "\n";
+            return Walk::Continue;
+        });
+        return out;
+    }
+
+    std::unique_ptr<Document> page_;
+    FolderTree tree_;
+};
+
+TEST_F(FolderTreeTest, TreeViewCountsUpwardsAndSetsDirectCountsLater) {
+    tree_.AddFolderResult(u"%mypic%Trip/", 3);
+    EXPECT_EQ(Dump(),
+              "options %mypic% 0 3 (3)\n"
+              "  option %mypic%Trip/ 3 0 (3)\n");
+    // Found directly in the top folder: its ns, and the sum.
+    tree_.AddFolderResult(u"%mypic%", 2);
+    tree_.AddFolderResult(u"%mypic%Trip/Day/", 4);
+    tree_.AddFolderResult(u"%mypic%Empty/", 0);
+    EXPECT_EQ(Dump(),
+              "options %mypic% 2 7 (9)\n"
+              "  options %mypic%Trip/ 3 4 (7)\n"
+              "    option %mypic%Trip/Day/ 4 0 (4)\n");
+    EXPECT_TRUE(View()->FirstChild()->HasAttribute("expanded"));
+    EXPECT_EQ(*View()->FirstChild()->GetAttribute("rt"), u"true");
+
+    // The last pictures below Trip go: Day's node goes and Trip becomes a leaf again, in place.
+    EXPECT_TRUE(tree_.SetDirectCount(u"%mypic%Trip/Day/", 0));
+    EXPECT_EQ(Dump(),
+              "options %mypic% 2 3 (5)\n"
+              "  option %mypic%Trip/ 3 0 (3)\n");
+    EXPECT_EQ(tree_.NodeOf(u"%mypic%Trip/Day/"), nullptr);
+    EXPECT_EQ(tree_.NodeOf(u"%mypic%Trip/")->Tag(), "option");
+    // Emptying everything removes the emptied ancestors and their map entries too.
+    tree_.SetDirectCount(u"%mypic%Trip/", 0);
+    tree_.SetDirectCount(u"%mypic%", 0);
+    EXPECT_EQ(Dump(), "");
+    EXPECT_EQ(tree_.NodeCount(), 0u);
+    // A later result for the same path makes fresh nodes.
+    tree_.AddFolderResult(u"%mypic%Trip/", 1);
+    EXPECT_EQ(Dump(),
+              "options %mypic% 0 1 (1)\n"
+              "  option %mypic%Trip/ 1 0 (1)\n");
+    EXPECT_FALSE(tree_.SetDirectCount(u"%mypic%Other/", 5));
+}
+
+TEST_F(FolderTreeTest, ListViewHasOneFlatNodePerFolderWithPictures) {
+    tree_.SetPresentation(FolderPresentation::List);
+    tree_.AddFolderResult(u"/data/a/", 2);
+    tree_.AddFolderResult(u"/data/", 0);
+    tree_.AddFolderResult(u"/data/b/", 5);
+    tree_.AddFolderResult(u"/data/a/", 3);
+    EXPECT_EQ(Dump(),
+              "option /data/a/ 3 - (3)\n"
+              "option /data/b/ 5 - (5)\n");
+    EXPECT_EQ(Utf8(View()->FirstChild()->FindFirst(".tl")->InnerText()), "a");
+}
+
+TEST_F(FolderTreeTest, MarkupCharactersAndCjkShowAsTextAndKeepTheirPaths) {
+    const std::u16string odd = u"/data/Tom & \"Jerry\" <b>照片/";
+    tree_.SetPresentation(FolderPresentation::List);
+    tree_.AddFolderResult(odd, 1);
+    Element* node = tree_.NodeOf(odd);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(*node->FirstChild()->GetAttribute("path"), odd);
+    EXPECT_EQ(node->FindFirst(".tl")->InnerText(), u"Tom & \"Jerry\" <b>照片");
+    EXPECT_EQ(node->FindFirst("b"), nullptr);
+}
+
+TEST_F(FolderTreeTest, CacheHoldsDirectCountsInDocumentOrderAndRebuildsTheSameTree) {
+    DiskTree disk;
+    const std::u16string file = disk.Stored("searchPathCache.dat");
+    tree_.AddFolderResult(u"%mypic%Trip/", 3);
+    tree_.AddFolderResult(u"%mypic%", 2);
+    tree_.AddFolderResult(u"/data/a\"q\"/", 1);
+    tree_.AddFolderResult(u"/data/照片 & <x>/", 7);
+    tree_.AddFolderResult(u"/data/it's \"quoted\" <&> dir/", 4);
+    ASSERT_TRUE(tree_.SaveCache(file));
+    EXPECT_EQ(ReadBytes(Utf8(file)),
+              Utf16File(u"\"%mypic%\" 2\r\n\"%mypic%Trip/\" 3\r\n\"/data/a\"q\"/\" 1\r\n"
+                        u"\"/data/照片 & <x>/\" 7\r\n\"/data/it's \"quoted\" <&> dir/\" 4\r\n"));
+
+    auto other =
+        Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>", u"/page.htm");
+    Element* otherView = other->Root()->FindById(u"tree_view");
+    FolderTree rebuilt;
+    rebuilt.Bind(otherView);
+    ASSERT_TRUE(rebuilt.LoadCache(file));
+    EXPECT_EQ(Dump(*otherView), Dump());
+    EXPECT_NE(rebuilt.NodeOf(u"/data/it's \"quoted\" <&> dir/"), nullptr);
+    EXPECT_FALSE(rebuilt.LoadCache(disk.Stored("missing.dat")));
+
+    // A line written bare by earlier versions (a quoted path without blanks) still reads back;
+    // a line without a count is passed over.
+    WriteBytes(Utf8(file), Utf16File(u"/old/a\"q\"/ 5\r\nno-count\r\n"));
+    FolderTree old;
+    old.Bind(otherView);
+    old.Clear();
+    old.SetPresentation(FolderPresentation::List);
+    ASSERT_TRUE(old.LoadCache(file));
+    EXPECT_EQ(old.NodeCount(), 1u);
+    ASSERT_NE(old.NodeOf(u"/old/a\"q\"/"), nullptr);
+}
+
+}  // namespace
+}  // namespace tavopix::test
