@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 #include "app/PathTokens.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "engine/Element.h"
 #include "engine/EventCodes.h"
@@ -79,10 +80,6 @@ std::u16string FolderPane::DataFile(std::u16string_view name) const {
     return appContext.programDir + std::u16string(name);
 }
 
-std::u16string FolderPane::SettingsFile() const {
-    return DataFile(u"tavopix.ini");
-}
-
 void FolderPane::Create(Element& root) {
     root_ = ElementRef(&root);
     tree_.Bind(root.FindById(u"tree_view"));
@@ -92,7 +89,7 @@ void FolderPane::Create(Element& root) {
 
     std::u16string setting;
     const bool list =
-        SettingsStore::Get(SettingsFile(), kListViewKey, setting) && setting == u"true";
+        SettingsStore::Get(SettingsFilePath(), kListViewKey, setting) && setting == u"true";
     listView_ = list;
     tree_.SetPresentation(list ? FolderPresentation::List : FolderPresentation::Tree);
     SetSelected(viewList_, list);
@@ -215,7 +212,7 @@ void FolderPane::SwitchView(bool list) {
     listView_ = list;
     SetSelected(viewList_, list);
     SetSelected(viewTree_, !list);
-    SettingsStore::Set(SettingsFile(), kListViewKey, list ? u"true" : u"false");
+    SettingsStore::Set(SettingsFilePath(), kListViewKey, list ? u"true" : u"false");
     reselectFolder_ = SelectedFolder();
     tree_.Clear();
     tree_.SetPresentation(list ? FolderPresentation::List : FolderPresentation::Tree);

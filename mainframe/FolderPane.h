@@ -95,7 +95,6 @@ private:
     void SetUpContextMenu(Element& menu);
     void AddFolderResult(const std::u16string& path, unsigned count);
     void Reselect();
-    std::u16string SettingsFile() const;
     std::u16string DataFile(std::u16string_view name) const;
 
     HWND window_;

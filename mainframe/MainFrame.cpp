@@ -7,6 +7,7 @@
 #include "app/AppContext.h"
 #include "app/FileTimeText.h"
 #include "app/PathTokens.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
 #include "engine/Element.h"
@@ -35,10 +36,6 @@
 
 namespace tavopix {
 namespace {
-
-std::u16string SettingsFile() {
-    return appContext.programDir + u"tavopix.ini";
-}
 
 constexpr WPARAM VK_F5 = 0x74;
 // A folder upload of more pictures than this asks first.
@@ -149,7 +146,7 @@ int CMainFrame::Create() {
             {}});
 
     std::u16string sortSetting;
-    if (SettingsStore::Get(SettingsFile(), u"pl_sort_type", sortSetting))
+    if (SettingsStore::Get(SettingsFilePath(), u"pl_sort_type", sortSetting))
         sortType_ = ParseInt(sortSetting).value_or(0);
     folderPane_->Create(*root);
     if (sortMenu_) {

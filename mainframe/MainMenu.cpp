@@ -1,6 +1,7 @@
 #include "mainframe/MainMenu.h"
 
 #include "app/AppContext.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "engine/Element.h"
 #include "engine/EventCodes.h"
@@ -14,10 +15,6 @@ namespace tavopix {
 namespace {
 
 constexpr std::u16string_view kAutoCloseKey = u"auto_close_after_upload";
-
-std::u16string SettingsFile() {
-    return appContext.programDir + u"tavopix.ini";
-}
 
 bool HasId(const Element* element, std::u16string_view id) {
     const std::u16string* value = element ? element->GetAttribute("id") : nullptr;
@@ -90,8 +87,9 @@ void MainMenu::SetUp() {
     SetDisplay(u"menu_logout", loggedIn);
     SetDisplay(u"menu_change", loggedIn);
     std::u16string autoClose;
-    SetDisplay(u"cancel_auto_close", SettingsStore::Get(SettingsFile(), kAutoCloseKey, autoClose) &&
-                                         autoClose == u"true");
+    SetDisplay(
+        u"cancel_auto_close",
+        SettingsStore::Get(SettingsFilePath(), kAutoCloseKey, autoClose) && autoClose == u"true");
 }
 
 void MainMenu::SetDisplay(std::u16string_view id, bool shown) {
@@ -126,7 +124,7 @@ void MainMenu::Logout() {
 }
 
 void MainMenu::CancelAutoClose() {
-    SettingsStore::Set(SettingsFile(), kAutoCloseKey, u"false");
+    SettingsStore::Set(SettingsFilePath(), kAutoCloseKey, u"false");
     SetDisplay(u"cancel_auto_close", false);
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 #include "app/PathTokens.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
 #include "engine/EventDispatcher.h"
@@ -24,10 +25,6 @@ namespace {
 constexpr std::u16string_view kSortKey = u"pl_sort_type";
 constexpr std::u16string_view kReady = u"已就绪";
 constexpr std::u16string_view kDeleteCaption = u"删除确认";
-
-std::u16string SettingsFile() {
-    return appContext.programDir + u"tavopix.ini";
-}
 
 bool IsSelectedCell(const Element& cell) {
     const std::u16string* sel = cell.GetAttribute("sel");
@@ -373,7 +370,7 @@ void PhotoPane::ChangeSort(Element& item) {
     if (hooks_.setSortType) {
         hooks_.setSortType(sortType);
     }
-    SettingsStore::Set(SettingsFile(), kSortKey, FromUtf8(std::to_string(sortType)));
+    SettingsStore::Set(SettingsFilePath(), kSortKey, FromUtf8(std::to_string(sortType)));
     if ((hooks_.searchOrListingRunning && hooks_.searchOrListingRunning()) || sortType == 0) {
         return;
     }

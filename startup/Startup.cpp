@@ -8,6 +8,7 @@
 #include "app/AppContext.h"
 #include "app/AppContextSetup.h"
 #include "app/PathTokens.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
 #include "engine/browser/BrowserView.h"
@@ -45,8 +46,7 @@ void OpenUserInterface(const BrowserView& view) {
     std::printf("Tavopix UI: %s\n", url.c_str());
     std::fflush(stdout);
     std::u16string browser;
-    if (SettingsStore::Get(appContext.programDir + u"tavopix.ini", u"ui_browser", browser) &&
-        browser == u"none") {
+    if (SettingsStore::Get(SettingsFilePath(), u"ui_browser", browser) && browser == u"none") {
         return;
     }
     // The app window is the main window, so it opens at the main window's size for the

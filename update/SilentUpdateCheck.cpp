@@ -4,8 +4,10 @@
 #include <string>
 
 #include "app/AppContext.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "platform/Window.h"
 #include "update/ParseVersionLine.h"
 #include "update/UpdateConfirmDlg.h"
@@ -28,8 +30,7 @@ SilentUpdateCheck::SilentUpdateCheck()
 
 void SilentUpdateCheck::StartIfWanted(HWND mainWindow) {
     std::u16string autoCheck;
-    if (SettingsStore::Get(appContext.programDir + u"tavopix.ini", u"auto_check_update",
-                           autoCheck) &&
+    if (SettingsStore::Get(SettingsFilePath(), u"auto_check_update", autoCheck) &&
         autoCheck == u"true")
         worker_.Start(mainWindow);
 }
@@ -39,7 +40,7 @@ void SilentUpdateCheck::Stop() {
 }
 
 void SilentUpdateCheck::OnVersionLine(HWND mainWindow, WPARAM line) {
-    const std::unique_ptr<std::u16string> owned(reinterpret_cast<std::u16string*>(line));
+    const std::unique_ptr<std::u16string> owned = TakeOwned<std::u16string>(line);
     VersionLine parsed = ParseVersionLine(owned ? *owned : std::u16string());
     if (parsed.newer)
         OfferUpdate(mainWindow, std::move(parsed.version), std::move(parsed.address));

@@ -6,11 +6,13 @@
 #include <utility>
 
 #include "app/AppContext.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "engine/Element.h"
 #include "engine/EventCodes.h"
 #include "engine/EventParams.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "platform/Utf8.h"
 #include "ui/DialogKeys.h"
 #include "ui/PageHost.h"
@@ -25,10 +27,6 @@ namespace {
 constexpr int kWidth = 360;
 constexpr int kHeight = 150;
 constexpr std::u16string_view kAutoCheckKey = u"auto_check_update";
-
-std::u16string SettingsFile() {
-    return appContext.programDir + u"tavopix.ini";
-}
 
 void SetDisplay(const ElementRef& element, bool shown) {
     if (element)
@@ -60,7 +58,7 @@ int CUpdateConfirmDlg::Create() {
     autoUpdateCheck_ = ElementRef(root->FindById(u"ck_auto_update"));
 
     std::u16string autoCheck;
-    if (autoUpdateCheck_ && SettingsStore::Get(SettingsFile(), kAutoCheckKey, autoCheck) &&
+    if (autoUpdateCheck_ && SettingsStore::Get(SettingsFilePath(), kAutoCheckKey, autoCheck) &&
         autoCheck == u"true")
         autoUpdateCheck_->SetState(STATE_CHECKED, 0);
 
@@ -104,7 +102,7 @@ LRESULT CUpdateConfirmDlg::OnWindowMessage(HWND window, UINT message, WPARAM wPa
     switch (message) {
         case WM_VERSION_LINE:
             handled = true;
-            OnVersionLine(reinterpret_cast<std::u16string*>(wParam));
+            OnVersionLine(TakeOwned<std::u16string>(wParam));
             return 0;
         case WM_UPDATE_PROGRESS:
             handled = true;
@@ -124,9 +122,8 @@ LRESULT CUpdateConfirmDlg::OnWindowMessage(HWND window, UINT message, WPARAM wPa
     return CHskFrame::OnWindowMessage(window, message, wParam, lParam, handled);
 }
 
-void CUpdateConfirmDlg::OnVersionLine(std::u16string* line) {
-    const std::unique_ptr<std::u16string> owned(line);
-    VersionLine parsed = ParseVersionLine(owned ? *owned : std::u16string());
+void CUpdateConfirmDlg::OnVersionLine(std::unique_ptr<std::u16string> line) {
+    VersionLine parsed = ParseVersionLine(line ? *line : std::u16string());
     newVersion_ = std::move(parsed.version);
     packageAddress_ = std::move(parsed.address);
     ShowStatus(parsed.newer ? Status::NewVersion : Status::UpToDate);
@@ -164,7 +161,7 @@ bool CUpdateConfirmDlg::OnBehaviorEvent(Element* element, Element* target, std::
         return true;
     }
     if (code == BUTTON_STATE_CHANGED && target == autoUpdateCheck_.get()) {
-        SettingsStore::Set(SettingsFile(), kAutoCheckKey,
+        SettingsStore::Set(SettingsFilePath(), kAutoCheckKey,
                            target->HasState(STATE_CHECKED) ? u"true" : u"false");
         return true;
     }

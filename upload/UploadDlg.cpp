@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "app/AppContext.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
 #include "engine/ControlValue.h"
@@ -40,10 +41,6 @@ constexpr std::uint32_t kReplyNoAnswer = 0;
 constexpr std::uint32_t kReplySpaceFull = 413;
 constexpr std::uint32_t kReplyAlbumFull = 414;
 constexpr std::uint32_t kReplyServerFault = 500;
-
-std::u16string SettingsFile() {
-    return appContext.programDir + u"tavopix.ini";
-}
 
 std::u16string Attribute(const Element* element, std::string_view name) {
     const std::u16string* value = element ? element->GetAttribute(name) : nullptr;
@@ -117,7 +114,7 @@ int CUploadDlg::Create() {
     bind(ckClose_, u"ck_close");
 
     std::u16string autoClose;
-    (void)SettingsStore::Get(SettingsFile(), kAutoCloseKey, autoClose);
+    (void)SettingsStore::Get(SettingsFilePath(), kAutoCloseKey, autoClose);
     if (autoClose == u"true" && ckClose_)
         ckClose_->SetState(STATE_CHECKED, 0);
     PostMessage(hwnd, WM_UPLOAD_BEGIN, 0, 0);
@@ -867,7 +864,7 @@ bool CUploadDlg::OnBehaviorEvent(Element* element, Element* target, std::uint32_
             return false;
         case BUTTON_STATE_CHANGED:
             if (target && target == ckClose_.get()) {
-                SettingsStore::Set(SettingsFile(), kAutoCloseKey,
+                SettingsStore::Set(SettingsFilePath(), kAutoCloseKey,
                                    target->HasState(STATE_CHECKED) ? u"true" : u"false");
             }
             return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TestPictures.h"
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "engine/InputRouter.h"
 #include "engine/controls/Control.h"
@@ -309,8 +310,7 @@ TEST_F(PhotoPaneTest, MarksCountAndSurviveASort) {
     Element& byName = *frame().ById(u"sort_menu")->FindFirst("li[sort_type=\"3\"]");
     frame().Page()->Events().SendEvent(Grid(), MENU_ITEM_CLICK, &byName);
     std::u16string stored;
-    ASSERT_TRUE(
-        SettingsStore::Get(appContext.programDir + u"tavopix.ini", u"pl_sort_type", stored));
+    ASSERT_TRUE(SettingsStore::Get(SettingsFilePath(), u"pl_sort_type", stored));
     EXPECT_EQ(stored, u"3");
     EXPECT_EQ(sortType_, 3);
     // Names descending: p2 first, and its cell still carries the mark.

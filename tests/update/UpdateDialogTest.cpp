@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "platform/Utf8.h"
 #include "sdk/LoopbackServer.h"
@@ -153,8 +154,7 @@ TEST_F(UpdateDialogTest, ChecksOffersDownloadsAndEndsWithThePackage) {
     EXPECT_EQ(path, folder_.Path(".update/download/tavopix-0.1.1.1.tar.gz"));
     EXPECT_EQ(fs::file_size(path), packageBytes + crypto_sign_BYTES + 16);  // with the signature
     std::u16string autoCheck;
-    EXPECT_TRUE(SettingsStore::Get(appContext.programDir + u"tavopix.ini", u"auto_check_update",
-                                   autoCheck));
+    EXPECT_TRUE(SettingsStore::Get(SettingsFilePath(), u"auto_check_update", autoCheck));
     EXPECT_EQ(autoCheck, u"true");
 }
 
@@ -222,7 +222,7 @@ TEST_F(UpdateDialogTest, ClosingDuringADownloadAbandonsIt) {
 }
 
 TEST_F(UpdateDialogTest, TheSilentCheckPostsOnlyWhatItFetchedAndStopsAtOnce) {
-    SettingsStore::Set(appContext.programDir + u"tavopix.ini", u"auto_check_update", u"true");
+    SettingsStore::Set(SettingsFilePath(), u"auto_check_update", u"true");
     SilentUpdateCheck check;
     std::u16string line;
     TestFrame mainWindow(u"mainframe.htm", HSK_CLOSE);
@@ -264,7 +264,7 @@ TEST_F(UpdateDialogTest, TheSilentCheckPostsOnlyWhatItFetchedAndStopsAtOnce) {
     EXPECT_FALSE(
         PeekMessage(&msg, nullptr, WM_SILENT_VERSION_LINE, WM_SILENT_VERSION_LINE, PM_REMOVE));
 
-    SettingsStore::Set(appContext.programDir + u"tavopix.ini", u"auto_check_update", u"false");
+    SettingsStore::Set(SettingsFilePath(), u"auto_check_update", u"false");
     check.StartIfWanted(HWND());
     EXPECT_FALSE(check.IsRunning());
 }

@@ -2,6 +2,7 @@
 // successes, sizes, titles, the album's limits, a server fault, an unreadable picture and the
 // auto-close box.
 #include "UploadDialogFixture.h"
+#include "app/SettingsFile.h"
 
 namespace tavopix::test {
 namespace {
@@ -181,8 +182,7 @@ TEST_F(UploadDlgTest, APictureThatCannotBeReadIsPassedOver) {
 
 TEST_F(UploadDlgTest, TheBoxClosesTheWindowOnceEverythingIsUploaded) {
     ASSERT_NO_FATAL_FAILURE(StartService());
-    ASSERT_TRUE(SettingsStore::Set(appContext.programDir + u"tavopix.ini",
-                                   u"auto_close_after_upload", u"true"));
+    ASSERT_TRUE(SettingsStore::Set(SettingsFilePath(), u"auto_close_after_upload", u"true"));
     const std::vector<std::u16string> paths = {Photo("chelsea.png", "c.png")};
     TestUploadDlg dialog(registry_, album_, 0, paths, nullptr);
     bool checked = false;
@@ -206,8 +206,7 @@ TEST_F(UploadDlgTest, TheBoxClosesTheWindowOnceEverythingIsUploaded) {
     };
     again.Run(SW_SHOWNORMAL);
     std::u16string value;
-    ASSERT_TRUE(SettingsStore::Get(appContext.programDir + u"tavopix.ini",
-                                   u"auto_close_after_upload", value));
+    ASSERT_TRUE(SettingsStore::Get(SettingsFilePath(), u"auto_close_after_upload", value));
     EXPECT_EQ(value, u"false");
 }
 
