@@ -20,6 +20,7 @@
 #include "library/data/FillItemFileInfo.h"
 #include "library/views/GridCell.h"
 #include "library/views/GridEvents.h"
+#include "library/views/GridGeometry.h"
 #include "library/workers/ThumbnailWorker.h"
 #include "mainframe/FolderPane.h"
 #include "mainframe/PhotoPane.h"
@@ -45,11 +46,6 @@ std::u16string Pixels(int value) {
     char buffer[24];
     std::snprintf(buffer, sizeof buffer, "%dpx", value);
     return FromUtf8(buffer);
-}
-
-bool IsSelected(const Element& cell) {
-    const std::u16string* sel = cell.GetAttribute("sel");
-    return sel && *sel == u"true";
 }
 
 // The picture cells of the grid, in grid order.
@@ -320,9 +316,7 @@ bool CMainFrame::OnShortcutKey(const KeyParams& params) {
 int CMainFrame::GridColumns() const {
     if (!photoList_)
         return 1;
-    const int thumbSize = photoPane_ ? photoPane_->ThumbSize() : kDefaultThumbSize;
-    const int viewWidth = photoList_->GetScrollInfo().viewRect.Width();
-    return std::max(1, viewWidth / (thumbSize + kCellPitch));
+    return static_cast<int>(GridGeometry::Of(*photoList_).Columns());
 }
 
 void CMainFrame::MoveGridSelection(int step) {
@@ -333,7 +327,7 @@ void CMainFrame::MoveGridSelection(int step) {
         return;
     int current = -1;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (IsSelected(*cells[i]))
+        if (IsCellSelected(*cells[i]))
             current = static_cast<int>(i);
     }
     const int last = static_cast<int>(cells.size()) - 1;
@@ -421,7 +415,7 @@ void CMainFrame::UploadChosenPictures() {
             cells.emplace_back(cell);
     } else {
         for (Element* cell : GridCells(*photoList_)) {
-            if (IsSelected(*cell))
+            if (IsCellSelected(*cell))
                 cells.emplace_back(cell);
         }
     }
@@ -504,7 +498,7 @@ void CMainFrame::UpdateStatusLine() {
         lastSelected = viewed;
     } else {
         for (const Element* child = photoList_->FirstChild(); child; child = child->NextSibling()) {
-            if (IsSelected(*child)) {
+            if (IsCellSelected(*child)) {
                 ++count;
                 lastSelected = child;
             }

@@ -26,11 +26,6 @@ constexpr std::u16string_view kSortKey = u"pl_sort_type";
 constexpr std::u16string_view kReady = u"已就绪";
 constexpr std::u16string_view kDeleteCaption = u"删除确认";
 
-bool IsSelectedCell(const Element& cell) {
-    const std::u16string* sel = cell.GetAttribute("sel");
-    return sel != nullptr && *sel == u"true" && cell.HasClass(u"loc");
-}
-
 const std::u16string* IdOf(const Element* element) {
     return element ? element->GetAttribute("id") : nullptr;
 }
@@ -207,7 +202,7 @@ std::vector<ElementRef> PhotoPane::Targets() const {
     }
     if (Element* grid = grid_.GridElement()) {
         for (std::size_t i = 0; i < grid->ChildCount(); ++i) {
-            if (IsSelectedCell(*grid->Child(i))) {
+            if (IsCellSelected(*grid->Child(i))) {
                 cells.emplace_back(grid->Child(i));
             }
         }

@@ -1,7 +1,5 @@
 #include "update/DownloadWorker.h"
 
-#include <chrono>
-#include <system_error>
 #include <utility>
 
 #include "platform/MessageQueue.h"
@@ -11,35 +9,21 @@ namespace tavopix {
 namespace {
 
 constexpr std::uint32_t kDownloadTimeoutMs = 30000;
-constexpr std::chrono::milliseconds kPollInterval{10};
 
 }  // namespace
+
+DownloadWorker::DownloadWorker(std::initializer_list<UINT> dropOnStop) : worker_(dropOnStop) {}
 
 DownloadWorker::~DownloadWorker() {
     Halt();
 }
 
-bool DownloadWorker::Launch(std::function<void()> body) {
-    Halt();
-    running_ = true;
-    try {
-        thread_ = std::thread([this, body = std::move(body)] {
-            body();
-            running_ = false;
-        });
-    } catch (const std::system_error&) {
-        running_ = false;
-        return false;
-    }
-    return true;
+bool DownloadWorker::Launch(HWND window, std::function<void()> body) {
+    return worker_.Start(window, std::move(body));
 }
 
 void DownloadWorker::Halt() {
-    if (!thread_.joinable())
-        return;
-    stopRequest_ = true;
-    thread_.join();
-    stopRequest_ = false;
+    worker_.Stop();
 }
 
 bool DownloadWorker::RunDownload(OvkDownloadParams params, HWND progressWindow,
@@ -54,9 +38,7 @@ bool DownloadWorker::RunDownload(OvkDownloadParams params, HWND progressWindow,
     inProgress_ = true;
     succeeded_ = false;
     if (ovkDownloadStart(handle, kDownloadTimeoutMs)) {
-        while (inProgress_ && !stopRequest_)
-            std::this_thread::sleep_for(kPollInterval);
-        success = !stopRequest_ && succeeded_;
+        success = worker_.WaitUntil([this] { return !inProgress_; }) && succeeded_;
         if (success)
             onSuccess(handle);
     }
@@ -72,10 +54,12 @@ void DownloadWorker::OnDownloadEvent(void* context, std::uint32_t event, std::ui
         case OVK_EVENT_FAILED:
             worker->succeeded_ = false;
             worker->inProgress_ = false;
+            worker->worker_.Wake();
             break;
         case OVK_EVENT_SUCCEEDED:
             worker->succeeded_ = true;
             worker->inProgress_ = false;
+            worker->worker_.Wake();
             break;
         case OVK_EVENT_PROGRESS:
             if (const HWND window = worker->progressWindow_.load())

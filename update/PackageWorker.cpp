@@ -49,24 +49,21 @@ void TakeSignedPackage(const UpdateFolders& folders, const std::u16string& path)
 
 }  // namespace
 
+PackageWorker::PackageWorker() : DownloadWorker{WM_UPDATE_PROGRESS, WM_UPDATE_DONE} {}
+
 PackageWorker::~PackageWorker() {
     Stop();
 }
 
 void PackageWorker::Start(HWND dialog, std::u16string address) {
-    Stop();
-    dialog_ = dialog;
     // Without a thread the download ends at once as a failed one.
-    if (!Launch([this, dialog, address = std::move(address)] { Download(dialog, address); }))
+    if (!Launch(dialog,
+                [this, dialog, address = std::move(address)] { Download(dialog, address); }))
         PostMessage(dialog, WM_UPDATE_DONE, 0, 0);
 }
 
 void PackageWorker::Stop() {
     Halt();
-    if (dialog_) {
-        DiscardQueuedMessages(dialog_, WM_UPDATE_PROGRESS, WM_UPDATE_PROGRESS);
-        DiscardQueuedMessages(dialog_, WM_UPDATE_DONE, WM_UPDATE_DONE);
-    }
 }
 
 void PackageWorker::Download(HWND dialog, const std::u16string& address) {

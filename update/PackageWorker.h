@@ -13,6 +13,7 @@ namespace tavopix {
 
 class PackageWorker : public DownloadWorker {
 public:
+    PackageWorker();
     ~PackageWorker();
 
     // Stops a running download, then starts one of `address` for `dialog`. UI thread.
@@ -22,8 +23,6 @@ public:
 
 private:
     void Download(HWND dialog, const std::u16string& address);
-
-    HWND dialog_;
 };
 
 }  // namespace tavopix

@@ -7,6 +7,7 @@
 #include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "platform/Window.h"
 #include "update/ParseVersionLine.h"
 #include "update/UpdateConfirmDlg.h"
@@ -39,7 +40,7 @@ void SilentUpdateCheck::Stop() {
 }
 
 void SilentUpdateCheck::OnVersionLine(HWND mainWindow, WPARAM line) {
-    const std::unique_ptr<std::u16string> owned(reinterpret_cast<std::u16string*>(line));
+    const std::unique_ptr<std::u16string> owned = TakeOwned<std::u16string>(line);
     VersionLine parsed = ParseVersionLine(owned ? *owned : std::u16string());
     if (parsed.newer)
         OfferUpdate(mainWindow, std::move(parsed.version), std::move(parsed.address));

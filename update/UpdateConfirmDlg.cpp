@@ -12,6 +12,7 @@
 #include "engine/EventCodes.h"
 #include "engine/EventParams.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "platform/Utf8.h"
 #include "ui/DialogKeys.h"
 #include "ui/PageHost.h"
@@ -101,7 +102,7 @@ LRESULT CUpdateConfirmDlg::OnWindowMessage(HWND window, UINT message, WPARAM wPa
     switch (message) {
         case WM_VERSION_LINE:
             handled = true;
-            OnVersionLine(reinterpret_cast<std::u16string*>(wParam));
+            OnVersionLine(TakeOwned<std::u16string>(wParam));
             return 0;
         case WM_UPDATE_PROGRESS:
             handled = true;
@@ -121,9 +122,8 @@ LRESULT CUpdateConfirmDlg::OnWindowMessage(HWND window, UINT message, WPARAM wPa
     return CHskFrame::OnWindowMessage(window, message, wParam, lParam, handled);
 }
 
-void CUpdateConfirmDlg::OnVersionLine(std::u16string* line) {
-    const std::unique_ptr<std::u16string> owned(line);
-    VersionLine parsed = ParseVersionLine(owned ? *owned : std::u16string());
+void CUpdateConfirmDlg::OnVersionLine(std::unique_ptr<std::u16string> line) {
+    VersionLine parsed = ParseVersionLine(line ? *line : std::u16string());
     newVersion_ = std::move(parsed.version);
     packageAddress_ = std::move(parsed.address);
     ShowStatus(parsed.newer ? Status::NewVersion : Status::UpToDate);

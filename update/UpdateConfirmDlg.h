@@ -5,6 +5,7 @@
 // installs the package after everything has shut down.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "engine/ElementRef.h"
@@ -32,7 +33,7 @@ private:
 
     void ShowStatus(Status status);
     void ShowInfo(std::u16string_view text);
-    void OnVersionLine(std::u16string* line);
+    void OnVersionLine(std::unique_ptr<std::u16string> line);
     void OnProgress(std::uint64_t received, std::uint64_t total);
     void OnDone();
 

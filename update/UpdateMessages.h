@@ -1,10 +1,7 @@
 // The window messages of the update check and the package download. The line messages carry a
-// heap std::u16string in wParam that the receiver deletes; the queue frees it when it drops one.
+// std::u16string posted with PostOwned, which the receiver takes back with TakeOwned.
 #pragma once
 
-#include <string>
-
-#include "platform/MessageQueue.h"
 #include "platform/WindowMessages.h"
 
 namespace tavopix {
@@ -17,11 +14,5 @@ inline constexpr UINT WM_VERSION_LINE = WM_USER + 50;
 inline constexpr UINT WM_UPDATE_PROGRESS = WM_USER + 51;
 // To the update dialog from the package worker as it ends.
 inline constexpr UINT WM_UPDATE_DONE = WM_USER + 52;
-
-// Registers the line messages' record type with the queue. Harmless to call again.
-inline void RegisterUpdateMessageRecords() {
-    RegisterMessageRecord(WM_SILENT_VERSION_LINE, &DeleteWParamRecord<std::u16string>);
-    RegisterMessageRecord(WM_VERSION_LINE, &DeleteWParamRecord<std::u16string>);
-}
 
 }  // namespace tavopix

@@ -1,9 +1,10 @@
 #include "update/VersionCheckWorker.h"
 
+#include <memory>
 #include <string>
 
 #include "app/AppContext.h"
-#include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "update/UpdateMessages.h"
 #include "update/VersionFile.h"
 
@@ -16,26 +17,20 @@ constexpr std::uint32_t kNoProgress = 0x0FFFFFFF;
 }  // namespace
 
 VersionCheckWorker::VersionCheckWorker(UINT message, Report report)
-    : message_(message), report_(report) {
-    RegisterUpdateMessageRecords();
-}
+    : DownloadWorker{message}, message_(message), report_(report) {}
 
 VersionCheckWorker::~VersionCheckWorker() {
     Stop();
 }
 
 void VersionCheckWorker::Start(HWND owner) {
-    Stop();
-    owner_ = owner;
     // Without a thread the check ends at once, as one that fetched nothing.
-    if (!Launch([this, owner] { Check(owner); }) && report_ == Report::EveryEnd)
+    if (!Launch(owner, [this, owner] { Check(owner); }) && report_ == Report::EveryEnd)
         PostLine(owner, {});
 }
 
 void VersionCheckWorker::Stop() {
     Halt();
-    if (owner_)
-        DiscardQueuedMessages(owner_, message_, message_);
 }
 
 void VersionCheckWorker::Check(HWND owner) {
@@ -57,9 +52,7 @@ void VersionCheckWorker::Check(HWND owner) {
 }
 
 void VersionCheckWorker::PostLine(HWND owner, std::u16string line) {
-    auto* record = new std::u16string(std::move(line));
-    if (!PostMessage(owner, message_, reinterpret_cast<WPARAM>(record), 0))
-        delete record;
+    PostOwned(owner, message_, std::make_unique<std::u16string>(std::move(line)));
 }
 
 }  // namespace tavopix

@@ -33,7 +33,6 @@ private:
 
     const UINT message_;
     const Report report_;
-    HWND owner_;
 };
 
 }  // namespace tavopix

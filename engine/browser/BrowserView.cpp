@@ -11,6 +11,7 @@
 #include "engine/TextMetrics.h"
 #include "engine/browser/BrowserProtocol.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "platform/SystemMetrics.h"
 #include "platform/Utf8.h"
 #include "platform/Window.h"
@@ -106,7 +107,6 @@ std::unique_ptr<BrowserView> BrowserView::Start(std::filesystem::path webDir, st
 }
 
 bool BrowserView::Open(std::filesystem::path webDir, std::string& error) {
-    RegisterMessageRecord(WM_VIEW_INPUT, &DeleteLParamRecord<Input>);
     if (!GetClassInfoEx(kInputWindowClass, nullptr)) {
         WNDCLASSEX windowClass;
         windowClass.lpszClassName = std::u16string(kInputWindowClass);
@@ -158,9 +158,8 @@ bool BrowserView::Post(InputKind kind, PageMessage message) {
     auto input = std::make_unique<Input>();
     input->kind = kind;
     input->message = std::move(message);
-    if (!PostMessage(inputWindow_, WM_VIEW_INPUT, 0, reinterpret_cast<LPARAM>(input.get())))
+    if (!PostOwned(inputWindow_, WM_VIEW_INPUT, std::move(input)))
         return false;
-    input.release();
     ++inputsInFlight_;
     return true;
 }
@@ -241,7 +240,7 @@ void BrowserView::OnReceived(std::string_view text) {
 
 LRESULT BrowserView::ViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_VIEW_INPUT) {
-        const std::unique_ptr<Input> input(reinterpret_cast<Input*>(lParam));
+        const std::unique_ptr<Input> input = TakeOwned<Input>(wParam);
         --inputsInFlight_;
         HandleInput(*input);
         return 0;

@@ -11,6 +11,7 @@
 #include "library/data/FolderList.h"
 #include "library/views/SelectTreeBehavior.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "ui/MsgBox.h"
 #include "ui/PageHost.h"
 
@@ -339,7 +340,7 @@ LRESULT CSetDirDlg::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LP
     }
     switch (message) {
         case WM_FOLDER_FOUND: {
-            const std::unique_ptr<FolderEntry> entry(reinterpret_cast<FolderEntry*>(wParam));
+            const std::unique_ptr<FolderEntry> entry = TakeOwned<FolderEntry>(wParam);
             InsertNode(*entry);
             handled = true;
             return 0;

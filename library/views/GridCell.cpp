@@ -40,6 +40,23 @@ std::u16string Text(const std::string& ascii) {
     return FromUtf8(ascii);
 }
 
+// The pixels of property `name` in a style the cell functions wrote ("name:12px").
+std::optional<int> StylePixels(std::u16string_view style, std::u16string_view name) {
+    for (std::size_t at = style.find(name); at != std::u16string_view::npos;
+         at = style.find(name, at + 1)) {
+        const bool starts = at == 0 || style[at - 1] == u' ' || style[at - 1] == u';';
+        const std::size_t value = at + name.size();
+        if (!starts || value >= style.size() || style[value] != u':') {
+            continue;
+        }
+        const std::size_t end = style.find(u"px", value);
+        return end == std::u16string_view::npos
+                   ? std::nullopt
+                   : ParseInt(style.substr(value + 1, end - value - 1));
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 CellPlacement PlaceInCell(int width, int height, int side) {
@@ -106,6 +123,30 @@ void RestyleCell(Element& cell, const PictureItem& item, int side) {
     }
     const int frame = side + kCellFrame;
     cell.SetAttribute("style", Text(Format("width:%dpx; height:%dpx;", frame, frame)));
+}
+
+bool IsCellSelected(const Element& cell) {
+    const std::u16string* sel = cell.GetAttribute("sel");
+    return sel != nullptr && *sel == u"true" && cell.HasClass(u"loc");
+}
+
+void SelectCell(Element& cell, bool selected) {
+    if (selected != IsCellSelected(cell)) {
+        cell.SetAttribute("sel",
+                          selected ? std::optional<std::u16string_view>(u"true") : std::nullopt);
+    }
+}
+
+Rect PictureInArea(const Element& cell, int side) {
+    const Element* icon = cell.FindFirst(".icon");
+    const std::u16string* style = icon ? icon->GetAttribute("style") : nullptr;
+    if (style == nullptr) {
+        return {0, 0, side, side};
+    }
+    const int left = StylePixels(*style, u"margin-left").value_or(0);
+    const int top = StylePixels(*style, u"margin-top").value_or(0);
+    return {left, top, left + StylePixels(*style, u"width").value_or(side),
+            top + StylePixels(*style, u"height").value_or(side)};
 }
 
 std::uint32_t CellItemId(const Element& cell) {

@@ -50,6 +50,14 @@ struct CellPlacement {
 // Gives the cell and its icon, mark and uploaded flag the sizes and places of side `side`.
 void RestyleCell(Element& cell, const PictureItem& item, int side);
 
+// A selected cell is a ".loc" carrying sel="true".
+[[nodiscard]] bool IsCellSelected(const Element& cell);
+void SelectCell(Element& cell, bool selected);
+
+// The picture's rectangle in the cell's S x S picture area, as the cell's ".icon" is styled; the
+// whole area while the thumbnail has not arrived (its placeholder fills it).
+[[nodiscard]] Rect PictureInArea(const Element& cell, int side);
+
 // The item id a cell carries in "it"; 0 when it has none.
 [[nodiscard]] std::uint32_t CellItemId(const Element& cell);
 

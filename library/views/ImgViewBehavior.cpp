@@ -14,34 +14,18 @@ namespace tavopix {
 namespace {
 
 constexpr std::uint32_t kKeyA = 65;
-// The largest grid a screen shows, for when the view cannot say how large it is.
-constexpr int kUnansweredViewWidth = 3840;
-constexpr int kUnansweredViewHeight = 2160;
 constexpr std::uint32_t kKeyD = 68;
-constexpr std::u16string_view kSelected = u"true";
 constexpr std::u16string_view kBandParked = u"left:-10px;top:-10px;width:1px;height:1px;";
-
-bool IsSelected(const Element& cell) {
-    const std::u16string* sel = cell.GetAttribute("sel");
-    return sel != nullptr && *sel == kSelected;
-}
-
-void Select(Element& cell, bool selected) {
-    if (selected != IsSelected(cell)) {
-        cell.SetAttribute("sel",
-                          selected ? std::optional<std::u16string_view>(kSelected) : std::nullopt);
-    }
-}
 
 void SelectAll(Element& grid, bool selected) {
     for (std::size_t i = 0; i < grid.ChildCount(); ++i) {
-        Select(*grid.Child(i), selected);
+        SelectCell(*grid.Child(i), selected);
     }
 }
 
 Element* FirstSelected(const Element& grid) {
     for (std::size_t i = 0; i < grid.ChildCount(); ++i) {
-        if (IsSelected(*grid.Child(i))) {
+        if (IsCellSelected(*grid.Child(i))) {
             return grid.Child(i);
         }
     }
@@ -51,7 +35,7 @@ Element* FirstSelected(const Element& grid) {
 std::size_t SelectedCount(const Element& grid) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < grid.ChildCount(); ++i) {
-        count += IsSelected(*grid.Child(i)) ? 1 : 0;
+        count += IsCellSelected(*grid.Child(i)) ? 1 : 0;
     }
     return count;
 }
@@ -60,23 +44,6 @@ void Raise(Element& target, std::uint32_t code) {
     if (EventDispatcher* events = EventDispatcher::Of(target)) {
         events->PostEvent(target, code);
     }
-}
-
-// The cell side the zoom control shows; the default before the page has one.
-int CurrentSide(const Element& grid) {
-    Element* root = const_cast<Element&>(grid).Root();
-    ControlValue value;
-    if (Element* zoom = root->FindById(u"img_size"); zoom && ControlGetValue(*zoom, &value)) {
-        if (const int* side = value.Int(); side && *side > 0) {
-            return *side;
-        }
-        if (const std::u16string* text = value.String()) {
-            if (const std::optional<int> side = ParseInt(*text); side && *side > 0) {
-                return *side;
-            }
-        }
-    }
-    return kDefaultThumbSize;
 }
 
 bool Meets(const Rect& a, const Rect& b) {
@@ -104,27 +71,6 @@ Element* CellOfPicture(Element* element) {
         return nullptr;
     }
     return icon->Parent();
-}
-
-bool CellsInView(Element& grid, int side, std::size_t& first, std::size_t& last) {
-    const std::size_t count = grid.ChildCount();
-    if (count == 0) {
-        return false;
-    }
-    const int pitch = side + kCellPitch;
-    const ScrollInfo scroll = grid.GetScrollInfo();
-    // A view that could not answer (the browser busy past the time-out) gives an empty
-    // rectangle: the range then covers a full screen's worth of cells, never fewer than are seen.
-    const bool answered = scroll.viewRect.Width() > 0 && scroll.viewRect.Height() > 0;
-    const int viewWidth = answered ? scroll.viewRect.Width() : kUnansweredViewWidth;
-    const int viewHeight = answered ? scroll.viewRect.Height() : kUnansweredViewHeight;
-    // Rectangles exclude their right and bottom edges, so the width is the pixel count.
-    const std::size_t columns = static_cast<std::size_t>(std::max(1, viewWidth / pitch));
-    const std::size_t firstRow = static_cast<std::size_t>(std::max(0, scroll.scrollPos.y) / pitch);
-    const std::size_t rows = static_cast<std::size_t>(viewHeight / pitch + 2);
-    first = std::min(firstRow * columns, count - 1);
-    last = std::min(firstRow * columns + rows * columns, count - 1);
-    return true;
 }
 
 ImgViewBehavior& ImgViewBehavior::Instance() {
@@ -180,7 +126,7 @@ void ImgViewBehavior::Press(Element& grid, GridState& state, const MouseParams& 
     Element* target = params.target.get();
     if (Element* cell = CellOfPicture(target); cell && cell->Parent() == &grid) {
         if (ctrl) {
-            Select(*cell, !IsSelected(*cell));
+            SelectCell(*cell, !IsCellSelected(*cell));
             state.anchor.reset();
         } else if (shift) {
             if (!state.anchor || state.anchor->Parent() != &grid) {
@@ -191,14 +137,14 @@ void ImgViewBehavior::Press(Element& grid, GridState& state, const MouseParams& 
                 const int to = std::max(state.anchor->Index(), cell->Index());
                 for (std::size_t i = 0; i < grid.ChildCount(); ++i) {
                     const int index = static_cast<int>(i);
-                    Select(*grid.Child(i), index >= from && index <= to);
+                    SelectCell(*grid.Child(i), index >= from && index <= to);
                 }
             } else {
-                Select(*cell, true);
+                SelectCell(*cell, true);
             }
         } else {
             SelectAll(grid, false);
-            Select(*cell, true);
+            SelectCell(*cell, true);
             state.anchor.reset();
         }
         return;
@@ -220,12 +166,13 @@ void ImgViewBehavior::RightPress(Element& grid, GridState& state, const MousePar
         SelectAll(grid, false);
     }
     if (selected < 2) {
-        Select(*cell, true);
+        SelectCell(*cell, true);
     }
     state.anchor.reset();
 }
 
 void ImgViewBehavior::Drag(Element& grid, GridState& state, const MouseParams& params) {
+    state.pointer = params.posDocument;
     if (!state.dragging) {
         EventDispatcher* events = EventDispatcher::Of(grid);
         if (events == nullptr) {
@@ -234,36 +181,45 @@ void ImgViewBehavior::Drag(Element& grid, GridState& state, const MouseParams& p
         events->SetCapture(grid);
         state.dragging = true;
         state.gridRect = grid.Location(ROOT_RELATIVE | CONTENT_BOX);
-        state.start = params.posDocument;
+        state.geometry = GridGeometry::Of(grid);
+        const Point scroll = state.geometry->Scroll();
+        state.start = {params.posDocument.x + scroll.x, params.posDocument.y + scroll.y};
         state.band = ElementRef(grid.Parent() ? grid.Parent()->FindById(u"sel_rect") : nullptr);
         state.lastBand = {state.start.x, state.start.y, state.start.x, state.start.y};
         return;
     }
+    DrawBand(state);
+}
+
+void ImgViewBehavior::DrawBand(GridState& state) {
     const Rect clip{state.gridRect.left + 3, state.gridRect.top + 3, state.gridRect.right - 3,
                     state.gridRect.bottom - 3};
-    const Point at = params.posDocument;
-    Rect band{std::min(state.start.x, at.x), std::min(state.start.y, at.y),
-              std::max(state.start.x, at.x), std::max(state.start.y, at.y)};
-    band.left = std::max(band.left, clip.left);
-    band.top = std::max(band.top, clip.top);
-    band.right = std::max(band.left, std::min(band.right, clip.right));
-    band.bottom = std::max(band.top, std::min(band.bottom, clip.bottom));
-    state.lastBand = band;
-    if (state.band) {
-        state.band->SetAttribute(
-            "style", BandStyle(band.left - state.gridRect.left + 13,
-                               band.top - state.gridRect.top + 1, band.Width(), band.Height()));
+    const Point scroll = state.geometry->Scroll();
+    const Point at{
+        std::clamp(state.pointer.x, clip.left, std::max(clip.left, clip.right)) + scroll.x,
+        std::clamp(state.pointer.y, clip.top, std::max(clip.top, clip.bottom)) + scroll.y};
+    state.lastBand = {std::min(state.start.x, at.x), std::min(state.start.y, at.y),
+                      std::max(state.start.x, at.x), std::max(state.start.y, at.y)};
+    if (!state.band) {
+        return;
     }
+    // What of the band the view shows: its part scrolled out of the grid is hidden.
+    Rect shown{state.lastBand.left - scroll.x, state.lastBand.top - scroll.y,
+               state.lastBand.right - scroll.x, state.lastBand.bottom - scroll.y};
+    shown.left = std::max(shown.left, clip.left);
+    shown.top = std::max(shown.top, clip.top);
+    shown.right = std::max(shown.left, std::min(shown.right, clip.right));
+    shown.bottom = std::max(shown.top, std::min(shown.bottom, clip.bottom));
+    state.band->SetAttribute(
+        "style", BandStyle(shown.left - state.gridRect.left + 13,
+                           shown.top - state.gridRect.top + 1, shown.Width(), shown.Height()));
 }
 
 void ImgViewBehavior::EndDrag(Element& grid, GridState& state, const MouseParams& params) {
     const bool ctrl = (params.altState & CONTROL_KEY_PRESSED) != 0;
-    // The band as drawn: "sel_rect" where the page has one, else the rectangle last computed.
-    Rect band = state.lastBand;
-    if (state.band && state.band->GetDocument() != nullptr) {
-        band = state.band->Location(ROOT_RELATIVE | BORDER_BOX);
-    }
-    SelectByBand(grid, band, ctrl);
+    // The band is kept in the grid's content: the grid unscrolled places the cells there.
+    const GridGeometry content(state.geometry->Side(), state.geometry->View(), {});
+    SelectByBand(grid, content, state.lastBand, ctrl);
     if (EventDispatcher* events = EventDispatcher::Of(grid)) {
         events->ReleaseCapture();
     }
@@ -271,34 +227,27 @@ void ImgViewBehavior::EndDrag(Element& grid, GridState& state, const MouseParams
         state.band->SetAttribute("style", kBandParked);
     }
     state.band.reset();
+    state.geometry.reset();
     state.dragging = false;
 }
 
-void ImgViewBehavior::SelectByBand(Element& grid, Rect band, bool add) {
+void ImgViewBehavior::SelectByBand(Element& grid, const GridGeometry& geometry, Rect band,
+                                   bool add) {
     if (!add) {
         SelectAll(grid, false);
     }
-    std::size_t first = 0;
-    std::size_t last = 0;
-    if (!CellsInView(grid, CurrentSide(grid), first, last)) {
+    const std::optional<IndexRange> rows = geometry.Rows(band.top, band.bottom, grid.ChildCount());
+    if (!rows) {
         return;
     }
-    std::vector<const Element*> pictures;
-    std::vector<Element*> cells;
-    for (std::size_t i = first; i <= last; ++i) {
-        Element* cell = grid.Child(i);
-        Element* icon = cell->FirstChild();
-        Element* picture = icon && icon->HasClass(u"icon") ? icon->FirstChild() : nullptr;
-        if (picture != nullptr && picture->Tag() == "picture") {
-            pictures.push_back(picture);
-            cells.push_back(cell);
-        }
-    }
-    // One question to the view for every picture in range.
-    const std::vector<Rect> rectangles = Element::Locations(pictures, ROOT_RELATIVE | CONTENT_BOX);
-    for (std::size_t i = 0; i < cells.size() && i < rectangles.size(); ++i) {
-        if (Meets(rectangles[i], band)) {
-            Select(*cells[i], true);
+    for (std::size_t i = rows->first; i <= rows->last; ++i) {
+        Element& cell = *grid.Child(i);
+        const Rect area = geometry.PictureArea(i);
+        const Rect inArea = PictureInArea(cell, geometry.Side());
+        const Rect picture{area.left + inArea.left, area.top + inArea.top, area.left + inArea.right,
+                           area.top + inArea.bottom};
+        if (Meets(picture, band)) {
+            SelectCell(cell, true);
         }
     }
 }
@@ -315,9 +264,20 @@ bool ImgViewBehavior::OnKey(Element& he, KeyParams& params) {
 }
 
 bool ImgViewBehavior::OnScroll(Element& he, ScrollParams& params) {
-    if ((params.cmd & SINKING) == 0) {
-        Raise(he, GRID_SCROLLED_EVENT);
+    if ((params.cmd & SINKING) != 0) {
+        return false;
     }
+    // A band being drawn follows the content under it.
+    if (const auto found = grids_.find(he.GetUid()); found != grids_.end() &&
+                                                     found->second.dragging && params.vertical &&
+                                                     params.target.get() == &he) {
+        GridState& state = found->second;
+        const Point scroll = state.geometry->Scroll();
+        state.geometry =
+            GridGeometry(state.geometry->Side(), state.geometry->View(), {scroll.x, params.pos});
+        DrawBand(state);
+    }
+    Raise(he, GRID_SCROLLED_EVENT);
     return false;
 }
 

@@ -6,17 +6,21 @@
 // selection; a right press moves a single selection to the pressed picture but keeps a larger
 // one for the context menu. Moving with the main button down draws the rubber band "sel_rect"
 // (which lives in the grid's parent) and selects, on release, every cell whose picture it
-// touches among those in view (Ctrl adds them to the selection). Ctrl+A and Ctrl+D select and
+// touches (Ctrl adds them to the selection). The band holds to the grid's content, so it grows
+// over the cells the grid scrolls past while it is drawn; where the cells are comes from the
+// grid's geometry, never from the browser's boxes. Ctrl+A and Ctrl+D select and
 // deselect everything. The behaviour raises SELECTION_CHANGED_EVENT on releases and on those
 // keys, GRID_SCROLLED_EVENT on wheel and scroll, SHOW_DETAIL_EVENT on a double click on a picture.
 //
 // One object serves every grid; it keeps each grid's anchor and drag by the grid's uid.
 #pragma once
 
+#include <optional>
 #include <unordered_map>
 
 #include "engine/Behavior.h"
 #include "engine/Element.h"
+#include "library/views/GridGeometry.h"
 
 namespace tavopix {
 
@@ -28,9 +32,9 @@ public:
     bool OnKey(Element& he, KeyParams& params) override;
     bool OnScroll(Element& he, ScrollParams& params) override;
 
-    // Selects every cell of `grid` whose picture's rectangle meets `band` (root-relative, edges
-    // touching count), among the cells in view; without `add` the others are deselected first.
-    static void SelectByBand(Element& grid, Rect band, bool add);
+    // Selects every cell of `grid` whose picture's rectangle meets `band` (root-relative in
+    // `geometry`, edges touching count); without `add` the others are deselected first.
+    static void SelectByBand(Element& grid, const GridGeometry& geometry, Rect band, bool add);
 
 private:
     ImgViewBehavior();
@@ -39,14 +43,17 @@ private:
         ElementRef anchor;
         ElementRef band;  // "sel_rect" while a drag runs
         bool dragging = false;
-        Point start;    // document coordinates
-        Rect gridRect;  // the grid's content box at the drag's start
-        Rect lastBand;
+        std::optional<GridGeometry> geometry;  // the grid's at the drag's start, then scrolled
+        Point start;                           // in the grid's content
+        Point pointer;                         // the last one, document coordinates
+        Rect gridRect;                         // the grid's content box at the drag's start
+        Rect lastBand;                         // in the grid's content
     };
 
     void Press(Element& grid, GridState& state, const MouseParams& params);
     void RightPress(Element& grid, GridState& state, const MouseParams& params);
     void Drag(Element& grid, GridState& state, const MouseParams& params);
+    void DrawBand(GridState& state);
     void EndDrag(Element& grid, GridState& state, const MouseParams& params);
 
     std::unordered_map<Element::Uid, GridState> grids_;
@@ -54,9 +61,5 @@ private:
 
 // The cell whose picture `element` is (a "picture" in a cell's ".icon"); null otherwise.
 [[nodiscard]] Element* CellOfPicture(Element* element);
-
-// The index range of the cells of `grid` in view (plus two rows below), at cell side `side`:
-// false when the grid has no cells.
-[[nodiscard]] bool CellsInView(Element& grid, int side, std::size_t& first, std::size_t& last);
 
 }  // namespace tavopix

@@ -1,6 +1,9 @@
 #include "library/views/PhotoGrid.h"
 
+#include <string>
+
 #include "library/views/GridCell.h"
+#include "library/views/GridGeometry.h"
 #include "library/views/ImgViewBehavior.h"
 
 namespace tavopix {
@@ -15,6 +18,14 @@ PhotoGrid::PhotoGrid(Element& root, ItemList& items, MarkedSet& marked,
       side_(kDefaultThumbSize) {
     // The grid's behaviour must be known before the page's first event reaches it.
     (void)ImgViewBehavior::Instance();
+    ShowSide();
+}
+
+void PhotoGrid::ShowSide() {
+    if (grid_) {
+        const std::string side = std::to_string(side_);
+        grid_->SetAttribute(kGridSideAttribute, std::u16string(side.begin(), side.end()));
+    }
 }
 
 void PhotoGrid::Clear() {
@@ -38,21 +49,12 @@ void PhotoGrid::SelectOnly(Element& cell) {
         return;
     }
     for (Element* child = grid_->FirstChild(); child; child = child->NextSibling()) {
-        if (child != &cell && child->GetAttribute("sel") != nullptr) {
-            child->SetAttribute("sel", std::nullopt);
-        }
+        SelectCell(*child, child == &cell);
     }
-    cell.SetAttribute("sel", u"true");
-    const ScrollInfo scroll = grid_->GetScrollInfo();
-    const Rect box = cell.Location(ROOT_RELATIVE | BORDER_BOX);
-    int top = scroll.scrollPos.y;
-    if (box.top < scroll.viewRect.top) {
-        top -= scroll.viewRect.top - box.top;
-    } else if (box.bottom > scroll.viewRect.bottom) {
-        top += box.bottom - scroll.viewRect.bottom;
-    }
-    if (top != scroll.scrollPos.y) {
-        grid_->SetScrollPos({scroll.scrollPos.x, top}, false);
+    const GridGeometry geometry = GridGeometry::Of(*grid_);
+    const int top = geometry.ScrollToShow(static_cast<std::size_t>(cell.Index()));
+    if (top != geometry.Scroll().y) {
+        grid_->SetScrollPos({geometry.Scroll().x, top}, false);
     }
 }
 
@@ -95,6 +97,7 @@ void PhotoGrid::ThumbnailArrived(PictureItem& item) {
 
 void PhotoGrid::Zoom(int side) {
     side_ = side;
+    ShowSide();
     for (std::size_t i = 0; i < items_.size(); ++i) {
         if (Element* cell = CellOf(items_[i])) {
             RestyleCell(*cell, items_[i], side_);
@@ -149,11 +152,15 @@ Element* PhotoGrid::CellOf(const PictureItem& item) const {
 }
 
 bool PhotoGrid::VisibleRange(std::size_t& first, std::size_t& last) const {
-    if (items_.empty() || !grid_ || !CellsInView(*grid_, side_, first, last)) {
+    if (items_.empty() || !grid_) {
         return false;
     }
-    first = std::min(first, items_.size() - 1);
-    last = std::min(last, items_.size() - 1);
+    const std::optional<IndexRange> range = GridGeometry::Of(*grid_).InView(items_.size());
+    if (!range) {
+        return false;
+    }
+    first = range->first;
+    last = range->last;
     return true;
 }
 

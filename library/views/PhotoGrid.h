@@ -57,6 +57,9 @@ public:
     bool VisibleRange(std::size_t& first, std::size_t& last) const;
 
 private:
+    // The grid carries its cell side, for its geometry.
+    void ShowSide();
+
     Element& root_;
     ElementRef grid_;
     ItemList& items_;

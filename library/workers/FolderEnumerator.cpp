@@ -1,6 +1,6 @@
 #include "library/workers/FolderEnumerator.h"
 
-#include <system_error>
+#include <memory>
 #include <utility>
 
 #include "app/HasSubfolders.h"
@@ -8,15 +8,13 @@
 #include "app/TextConvert.h"
 #include "library/LibraryMessages.h"
 #include "library/data/FolderEntry.h"
-#include "platform/Clock.h"
 #include "platform/DirectoryListing.h"
 #include "platform/Drives.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 
 namespace tavopix {
 namespace {
-
-constexpr std::uint32_t kStopPollMs = 1;
 
 bool IsListedDrive(DriveType type) {
     return type == DriveType::Removable || type == DriveType::Fixed || type == DriveType::CdRom ||
@@ -25,43 +23,30 @@ bool IsListedDrive(DriveType type) {
 
 }  // namespace
 
-FolderEnumerator::FolderEnumerator(HWND dialog) : dialog_(dialog) {
-    RegisterMessageRecord(WM_FOLDER_FOUND, &DeleteWParamRecord<FolderEntry>);
-}
+FolderEnumerator::FolderEnumerator(HWND dialog) : dialog_(dialog) {}
 
 FolderEnumerator::~FolderEnumerator() {
     Stop();
 }
 
 void FolderEnumerator::Start(std::u16string path, unsigned generation) {
-    Stop();
-    running_ = true;
+    const bool started = worker_.Start(
+        dialog_,
+        [this, path = std::move(path), generation]() mutable { Run(std::move(path), generation); });
     SendMessage(dialog_, WM_ENUMERATION_STATE, 0, 0);
-    try {
-        thread_ = std::thread(&FolderEnumerator::Run, this, std::move(path), generation);
-    } catch (const std::system_error&) {
-        running_ = false;
+    if (!started) {
         PostMessage(dialog_, WM_ENUMERATION_STATE, generation, 0);
     }
 }
 
 void FolderEnumerator::Stop() {
-    stop_ = true;
-    while (running_) {
-        Sleep(kStopPollMs);
-    }
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    stop_ = false;
+    worker_.Stop();
 }
 
 void FolderEnumerator::Post(std::u16string path, bool topLevel, unsigned generation) const {
     const bool hasSubfolders = HasSubfolders(path);
-    auto* entry = new FolderEntry{std::move(path), hasSubfolders, topLevel, generation};
-    if (!PostMessage(dialog_, WM_FOLDER_FOUND, reinterpret_cast<WPARAM>(entry), 0)) {
-        delete entry;
-    }
+    PostOwned(dialog_, WM_FOLDER_FOUND,
+              std::make_unique<FolderEntry>(std::move(path), hasSubfolders, topLevel, generation));
 }
 
 void FolderEnumerator::Run(std::u16string path, unsigned generation) {
@@ -78,7 +63,7 @@ void FolderEnumerator::Run(std::u16string path, unsigned generation) {
     } else if (const std::u16string expanded = ExpandPath(path); !expanded.empty()) {
         DirectoryListing listing(Utf8(expanded));
         DirectoryEntry entry;
-        while (!stop_ && listing.IsOpen() && listing.Next(entry)) {
+        while (!worker_.StopRequested() && listing.IsOpen() && listing.Next(entry)) {
             if (entry.isDirectory) {
                 Post(path + FromUtf8(entry.name) + u'/', false, generation);
             }
@@ -86,7 +71,7 @@ void FolderEnumerator::Run(std::u16string path, unsigned generation) {
     }
     // The flag drops before the end message goes, so the dialog, reading the flag when the
     // message arrives, always sees the run as ended.
-    running_ = false;
+    worker_.Finished();
     PostMessage(dialog_, WM_ENUMERATION_STATE, generation, 0);
 }
 

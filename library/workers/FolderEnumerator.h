@@ -4,10 +4,9 @@
 // at a time: starting a run stops the previous one first. Start and Stop run on the UI thread.
 #pragma once
 
-#include <atomic>
 #include <string>
-#include <thread>
 
+#include "platform/StoppableWorker.h"
 #include "platform/WindowHandle.h"
 
 namespace tavopix {
@@ -26,16 +25,14 @@ public:
     void Start(std::u16string path, unsigned generation);
     // Asks the run to end and waits for it.
     void Stop();
-    bool Running() const { return running_; }
+    bool Running() const { return worker_.Running(); }
 
 private:
     void Run(std::u16string path, unsigned generation);
     void Post(std::u16string path, bool topLevel, unsigned generation) const;
 
     HWND dialog_;
-    std::thread thread_;
-    std::atomic<bool> running_{false};
-    std::atomic<bool> stop_{false};
+    StoppableWorker worker_;
 };
 
 }  // namespace tavopix

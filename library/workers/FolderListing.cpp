@@ -1,7 +1,6 @@
 #include "library/workers/FolderListing.h"
 
 #include <memory>
-#include <system_error>
 #include <utility>
 
 #include "app/PathTokens.h"
@@ -17,19 +16,18 @@
 #include "platform/Clock.h"
 #include "platform/DirectoryListing.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 
 namespace tavopix {
 namespace {
 
-constexpr std::uint32_t kStopPollMs = 2;
 // Names of three characters or fewer cannot hold a name and a picture extension.
 constexpr std::size_t kShortestPictureName = 4;
 
 }  // namespace
 
-FolderListing::FolderListing(Setup setup) : setup_(std::move(setup)) {
-    RegisterMessageRecord(WM_FOLDER_RESULT, &DeleteWParamRecord<FolderResult>);
-}
+FolderListing::FolderListing(Setup setup)
+    : setup_(std::move(setup)), worker_{WM_FOLDER_RESULT, WM_BUILD_GRID} {}
 
 FolderListing::~FolderListing() {
     Stop();
@@ -41,28 +39,12 @@ bool FolderListing::Start(std::u16string folder) {
         setup_.pauseThumbnails();
     }
     SendMessage(setup_.window, WM_CLEAR_GRID, 0, 0);
-    running_ = true;
-    stop_ = false;
-    try {
-        thread_ = std::thread(&FolderListing::Run, this, std::move(folder));
-    } catch (const std::system_error&) {
-        running_ = false;
-        return false;
-    }
-    return true;
+    return worker_.Start(setup_.window,
+                         [this, folder = std::move(folder)]() mutable { Run(std::move(folder)); });
 }
 
 void FolderListing::Stop() {
-    stop_ = true;
-    while (running_) {
-        Sleep(kStopPollMs);
-    }
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    stop_ = false;
-    DiscardQueuedMessages(setup_.window, WM_FOLDER_RESULT, WM_FOLDER_RESULT);
-    DiscardQueuedMessages(setup_.window, WM_BUILD_GRID, WM_BUILD_GRID);
+    worker_.Stop();
 }
 
 void FolderListing::Run(std::u16string folder) {
@@ -73,7 +55,7 @@ void FolderListing::Run(std::u16string folder) {
         const PictureMatcher matcher(setup_.filter->Get(), GetSystemTimeAsFileTime());
         DirectoryListing listing(Utf8(expanded), EntryDetails::Full);
         DirectoryEntry entry;
-        while (!stop_ && listing.IsOpen() && listing.Next(entry)) {
+        while (!worker_.StopRequested() && listing.IsOpen() && listing.Next(entry)) {
             std::u16string name = FromUtf8(entry.name);
             if (name.size() < kShortestPictureName ||
                 !matcher.Matches(name, entry.isDirectory, static_cast<std::uint32_t>(entry.size),
@@ -94,11 +76,9 @@ void FolderListing::Run(std::u16string folder) {
     }
     // The item list is the UI thread's again before the grid is built from it, so the build
     // may resume the thumbnail worker, which stays paused while a listing runs.
-    running_ = false;
-    auto* result = new FolderResult{std::move(folder), count};
-    if (!PostMessage(setup_.window, WM_FOLDER_RESULT, reinterpret_cast<WPARAM>(result), 0)) {
-        delete result;
-    }
+    worker_.Finished();
+    PostOwned(setup_.window, WM_FOLDER_RESULT,
+              std::make_unique<FolderResult>(std::move(folder), count));
     PostMessage(setup_.window, WM_BUILD_GRID, 0, 0);
 }
 

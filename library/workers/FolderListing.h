@@ -7,11 +7,10 @@
 // whatever folder it shows. Start and Stop run on the UI thread.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "platform/StoppableWorker.h"
 #include "platform/WindowHandle.h"
 
 namespace tavopix {
@@ -47,15 +46,13 @@ public:
     bool Start(std::u16string folder);
     // Asks the thread to end, waits for it and drops its queued result and build message.
     void Stop();
-    bool Running() const { return running_; }
+    bool Running() const { return worker_.Running(); }
 
 private:
     void Run(std::u16string folder);
 
     Setup setup_;
-    std::thread thread_;
-    std::atomic<bool> running_{false};
-    std::atomic<bool> stop_{false};
+    StoppableWorker worker_;
 };
 
 }  // namespace tavopix

@@ -5,6 +5,7 @@
 #include "library/LibraryMessages.h"
 #include "platform/Clock.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 
 namespace tavopix {
 
@@ -16,8 +17,7 @@ FolderResultFeed::~FolderResultFeed() {
     DisarmTimer();
 }
 
-void FolderResultFeed::Take(FolderResult* record) {
-    std::unique_ptr<FolderResult> result(record);
+void FolderResultFeed::Take(std::unique_ptr<FolderResult> result) {
     if (!result) {
         return;
     }
@@ -31,7 +31,7 @@ void FolderResultFeed::Take(FolderResult* record) {
 void FolderResultFeed::Collect() {
     MSG msg;
     while (PeekMessage(&msg, setup_.window, WM_FOLDER_RESULT, WM_FOLDER_RESULT, PM_REMOVE)) {
-        Take(reinterpret_cast<FolderResult*>(msg.wParam));
+        Take(TakeOwned<FolderResult>(msg.wParam));
     }
 }
 
@@ -56,7 +56,7 @@ void FolderResultFeed::TakeQueued() {
 }
 
 void FolderResultFeed::OnFolderResult(WPARAM record) {
-    Take(reinterpret_cast<FolderResult*>(record));
+    Take(TakeOwned<FolderResult>(record));
     Collect();
     // With the next slice already timed, this result waits for it.
     if (!timerArmed_) {

@@ -70,7 +70,7 @@ public:
     bool DoneWaiting() const { return static_cast<bool>(done_); }
 
 private:
-    void Take(FolderResult* record);
+    void Take(std::unique_ptr<FolderResult> result);
     void Collect();
     void ApplySlice();
     void ApplyFront();

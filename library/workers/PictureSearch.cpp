@@ -1,6 +1,6 @@
 #include "library/workers/PictureSearch.h"
 
-#include <system_error>
+#include <memory>
 #include <utility>
 
 #include "app/TextFile.h"
@@ -8,34 +8,27 @@
 #include "library/data/FolderResult.h"
 #include "library/data/SharedPictureFilter.h"
 #include "library/workers/FolderWalk.h"
-#include "platform/Clock.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 
 namespace tavopix {
 namespace {
 
-constexpr std::uint32_t kStopPollMs = 2;
-constexpr std::uint32_t kFolderWaitMs = 50;
 constexpr std::uint32_t kYieldMs = 100;
 constexpr std::uint32_t kListingPauseMs = 50;
 
 }  // namespace
 
-PictureSearch::PictureSearch(Setup setup) : setup_(std::move(setup)) {
-    RegisterMessageRecord(WM_FOLDER_RESULT, &DeleteWParamRecord<FolderResult>);
-}
+PictureSearch::PictureSearch(Setup setup)
+    : setup_(std::move(setup)),
+      worker_{WM_FOLDER_RESULT, WM_SEARCH_NEEDS_FOLDERS, WM_SEARCH_DONE} {}
 
 PictureSearch::~PictureSearch() {
     Stop();
 }
 
 bool PictureSearch::Start() {
-    Stop();
-    running_ = true;
-    try {
-        thread_ = std::thread(&PictureSearch::Run, this);
-    } catch (const std::system_error&) {
-        running_ = false;
+    if (!worker_.Start(setup_.window, [this] { Run(); })) {
         return false;
     }
     started_ = true;
@@ -43,17 +36,12 @@ bool PictureSearch::Start() {
 }
 
 void PictureSearch::Stop() {
-    stop_ = true;
-    while (running_) {
-        Sleep(kStopPollMs);
-    }
-    if (thread_.joinable()) {
-        thread_.join();
-    }
-    stop_ = false;
-    DiscardQueuedMessages(setup_.window, WM_FOLDER_RESULT, WM_FOLDER_RESULT);
-    DiscardQueuedMessages(setup_.window, WM_SEARCH_NEEDS_FOLDERS, WM_SEARCH_NEEDS_FOLDERS);
-    DiscardQueuedMessages(setup_.window, WM_SEARCH_DONE, WM_SEARCH_DONE);
+    worker_.Stop();
+}
+
+void PictureSearch::EndWaitingForFolders() {
+    waiting_ = false;
+    worker_.Wake();
 }
 
 bool PictureSearch::ReadFolders(std::u16string& text) const {
@@ -66,12 +54,8 @@ void PictureSearch::Run() {
     if (!ReadFolders(folders)) {
         waiting_ = true;
         PostMessage(setup_.window, WM_SEARCH_NEEDS_FOLDERS, 0, 0);
-        while (waiting_ && !stop_) {
-            Sleep(kFolderWaitMs);
-        }
-        if (stop_ || !ReadFolders(folders)) {
+        if (!worker_.WaitUntil([this] { return !waiting_; }) || !ReadFolders(folders)) {
             waiting_ = false;
-            running_ = false;
             return;
         }
     }
@@ -84,32 +68,29 @@ void PictureSearch::Run() {
 
     FolderWalkHooks hooks;
     hooks.report = [this](std::u16string path, unsigned count) {
-        auto* result = new FolderResult{std::move(path), count};
-        if (!PostMessage(setup_.window, WM_FOLDER_RESULT, reinterpret_cast<WPARAM>(result), 0)) {
-            delete result;
-        }
+        PostOwned(setup_.window, WM_FOLDER_RESULT,
+                  std::make_unique<FolderResult>(std::move(path), count));
     };
-    hooks.stopped = [this] { return stop_.load(); };
+    hooks.stopped = [this] { return worker_.StopRequested(); };
     hooks.beforeEntry = [this] {
-        while (!stop_ && ((setup_.listingRunning && setup_.listingRunning()) ||
-                          (setup_.thumbnailsWorking && setup_.thumbnailsWorking()))) {
-            Sleep(kYieldMs);
+        while (((setup_.listingRunning && setup_.listingRunning()) ||
+                (setup_.thumbnailsWorking && setup_.thumbnailsWorking())) &&
+               worker_.WaitFor(kYieldMs)) {
         }
     };
     hooks.afterEntry = [this] {
         if (setup_.listingRunning && setup_.listingRunning()) {
-            Sleep(kListingPauseMs);
+            static_cast<void>(worker_.WaitFor(kListingPauseMs));
         }
     };
     std::u16string folder;
-    for (int next = ReadLine(folders, folder, 0); next >= 0 && !stop_;
+    for (int next = ReadLine(folders, folder, 0); next >= 0 && !worker_.StopRequested();
          next = ReadLine(folders, folder, next)) {
         WalkFolder(folder, filter, hooks);
     }
-    if (!stop_) {
+    if (!worker_.StopRequested()) {
         PostMessage(setup_.window, WM_SEARCH_DONE, 0, 0);
     }
-    running_ = false;
 }
 
 }  // namespace tavopix

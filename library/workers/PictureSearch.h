@@ -14,8 +14,8 @@
 #include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 
+#include "platform/StoppableWorker.h"
 #include "platform/WindowHandle.h"
 
 namespace tavopix {
@@ -44,24 +44,22 @@ public:
     // result queued with them), its folder request and its end message.
     void Stop();
 
-    bool Running() const { return running_; }
+    bool Running() const { return worker_.Running(); }
     // Set by each successful Start; the folder-open handler clears it.
     bool Started() const { return started_; }
     void ClearStarted() { started_ = false; }
     bool WaitingForFolders() const { return waiting_; }
     // The folder dialog the search asked for has ended.
-    void EndWaitingForFolders() { waiting_ = false; }
+    void EndWaitingForFolders();
 
 private:
     void Run();
     bool ReadFolders(std::u16string& text) const;
 
     Setup setup_;
-    std::thread thread_;
-    std::atomic<bool> running_{false};
-    std::atomic<bool> stop_{false};
     std::atomic<bool> waiting_{false};
     std::atomic<bool> started_{false};
+    StoppableWorker worker_;
 };
 
 }  // namespace tavopix

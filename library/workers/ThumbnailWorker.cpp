@@ -14,7 +14,6 @@
 namespace tavopix {
 namespace {
 
-constexpr std::uint32_t kMadeItemPauseMs = 1;
 // The grid shows an item within a millisecond or two of its message; every hand-over waits for
 // that, so a longer look would add itself once per cell of the first screen.
 constexpr std::uint32_t kShownPollMs = 1;
@@ -35,9 +34,7 @@ bool ThumbnailWorker::Start() {
         state_ = PauseRequested;
         parked_.Reset();
     }
-    try {
-        thread_ = std::thread(&ThumbnailWorker::Run, this);
-    } catch (const std::system_error&) {
+    if (!worker_.Start(window_, [this] { Run(); })) {
         const std::lock_guard lock(lock_);
         state_ = NoThread;
         parked_.Set();
@@ -59,6 +56,7 @@ void ThumbnailWorker::Pause(ThumbResume resume) {
             parked_.Reset();
         }
     }
+    worker_.Wake();
     static_cast<void>(parked_.Wait());
     // Items handed over before the pause may leave the list; their messages must not arrive.
     DiscardQueuedMessages(window_, WM_THUMBNAIL_READY, WM_THUMBNAIL_READY, nullptr);
@@ -76,29 +74,17 @@ void ThumbnailWorker::Pause(ThumbResume resume) {
     last_ = last;
     ++resumes_;
     state_ = Working;
-    wake_.Set();
+    worker_.Wake();
 }
 
 void ThumbnailWorker::Stop() {
     {
         const std::lock_guard lock(lock_);
-        if (state_ == NoThread) {
-            if (thread_.joinable()) {
-                thread_.join();
-            }
-            return;
-        }
-        const bool parked = state_ == Parked;
-        state_ = StopRequested;
-        parked_.Reset();
-        if (parked) {
-            wake_.Set();
+        if (state_ != NoThread) {
+            state_ = StopRequested;
         }
     }
-    static_cast<void>(parked_.Wait());
-    if (thread_.joinable()) {
-        thread_.join();
-    }
+    worker_.Stop();
 }
 
 void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
@@ -117,6 +103,7 @@ void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
             if (!item.made) {
                 MakeThumbnail(item);
                 item.made = true;
+                worker_.Wake();
             }
         }
     };
@@ -134,9 +121,7 @@ void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
     }
     for (std::size_t index = first; index < end && state_ == Working; ++index) {
         PictureItem& item = items_[index];
-        while (!item.made && state_ == Working) {
-            Sleep(kMadeItemPauseMs);
-        }
+        static_cast<void>(worker_.WaitUntil([&] { return item.made || state_ != Working; }));
         if (item.made && !item.shown) {
             PostMessage(window_, WM_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&item), 0);
             while (!item.shown && state_ == Working) {
@@ -184,9 +169,8 @@ void ThumbnailWorker::Run() {
             if (acknowledge) {
                 parked_.Set();
             }
-            wake_.Reset();
         }
-        static_cast<void>(wake_.Wait());
+        static_cast<void>(worker_.WaitUntil([this] { return state_ != Parked; }));
     }
 }
 

@@ -6,8 +6,8 @@
 // Its state word lives under its own lock:
 //   0 no thread, 1 working on the visible range, 2 parked, 3 stop requested,
 //   5 pause requested (the thread parks and acknowledges by setting the parked event).
-// Two manual-reset events carry the hand-overs: the wake event wakes the parked thread, the
-// parked event tells the UI thread that the thread has parked (or ended). The item list may be
+// The parked thread waits on the worker for the state to leave Parked; a manual-reset event tells
+// the UI thread that the thread has parked (or ended). The item list may be
 // changed only while the worker is paused; a resume takes the visible range anew.
 //
 // Start, Pause and Stop run on the UI thread; the search reads Working from its own thread.
@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "platform/ManualResetEvent.h"
+#include "platform/StoppableWorker.h"
 #include "platform/WindowHandle.h"
 
 namespace tavopix {
@@ -68,12 +69,11 @@ private:
     RangeSource range_;
     std::mutex lock_;
     std::atomic<int> state_{NoThread};  // written under lock_, read anywhere
-    ManualResetEvent wake_;
     ManualResetEvent parked_;
     std::size_t first_ = 0;  // the range, under lock_
     std::size_t last_ = 0;
     unsigned resumes_ = 0;  // under lock_: how many resumes there were
-    std::thread thread_;
+    StoppableWorker worker_;
 };
 
 }  // namespace tavopix
