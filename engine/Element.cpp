@@ -235,6 +235,11 @@ bool Element::HasClass(std::u16string_view name) const {
     return classes && ListHoldsWord(*classes, name);
 }
 
+bool HasId(const Element* element, std::u16string_view id) {
+    const std::u16string* value = element ? element->GetAttribute("id") : nullptr;
+    return value && *value == id;
+}
+
 // ---- Style, state, text, value ----------------------------------------------------------------
 
 const std::u16string* Element::GetStyleAttribute(std::string_view name) const {
@@ -431,8 +436,7 @@ Element* Element::FindFirst(std::string_view selector) const {
 
 Element* Element::FindById(std::u16string_view id) const {
     for (Element* e = FirstChild(); e; e = e->NextInOrder(this)) {
-        const std::u16string* value = e->GetAttribute("id");
-        if (value && *value == id) {
+        if (HasId(e, id)) {
             return e;
         }
     }

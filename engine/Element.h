@@ -197,4 +197,8 @@ private:
     std::u16string value_;
 };
 
+// True when `element` is there and its "id" attribute is `id`; takes the null an event's target
+// or a parent may be.
+bool HasId(const Element* element, std::u16string_view id);
+
 }  // namespace tavopix

@@ -400,8 +400,7 @@ bool CompoundMatches(const Compound& compound, const Element& element) {
         }
     }
     for (const std::u16string& id : compound.ids) {
-        const std::u16string* value = element.GetAttribute("id");
-        if (!value || *value != id) {
+        if (!HasId(&element, id)) {
             return false;
         }
     }

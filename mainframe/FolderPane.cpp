@@ -20,14 +20,6 @@ namespace {
 
 constexpr std::u16string_view kListViewKey = u"tree_view_list";
 
-bool HasId(const Element* element, std::u16string_view id) {
-    if (element == nullptr) {
-        return false;
-    }
-    const std::u16string* value = element->GetAttribute("id");
-    return value != nullptr && *value == id;
-}
-
 void SetSelected(const ElementRef& element, bool selected) {
     if (element) {
         element->SetAttribute(

@@ -58,11 +58,6 @@ std::vector<Element*> GridCells(const Element& grid) {
     return cells;
 }
 
-bool HasId(const Element* element, std::u16string_view id) {
-    const std::u16string* value = element ? element->GetAttribute("id") : nullptr;
-    return value && *value == id;
-}
-
 void SetSelected(Element* element, bool selected) {
     if (element)
         element->SetAttribute(

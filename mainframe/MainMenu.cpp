@@ -16,11 +16,6 @@ namespace {
 
 constexpr std::u16string_view kAutoCloseKey = u"auto_close_after_upload";
 
-bool HasId(const Element* element, std::u16string_view id) {
-    const std::u16string* value = element ? element->GetAttribute("id") : nullptr;
-    return value != nullptr && *value == id;
-}
-
 }  // namespace
 
 MainMenu::MainMenu(CHskFrame& frame) : frame_(frame) {

@@ -7,6 +7,7 @@
 #include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
+#include "engine/Element.h"
 #include "engine/EventDispatcher.h"
 #include "engine/controls/Control.h"
 #include "library/LibraryMessages.h"
@@ -28,11 +29,6 @@ constexpr std::u16string_view kDeleteCaption = u"删除确认";
 
 const std::u16string* IdOf(const Element* element) {
     return element ? element->GetAttribute("id") : nullptr;
-}
-
-bool HasId(const Element* element, std::u16string_view id) {
-    const std::u16string* own = IdOf(element);
-    return own != nullptr && *own == id;
 }
 
 void PostClick(Element* button) {

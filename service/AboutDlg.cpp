@@ -36,8 +36,7 @@ bool CAboutDlg::OnBehaviorEvent(Element* element, Element* target, std::uint32_t
         return true;
     }
     if (code == HYPERLINK_CLICK && target != nullptr) {
-        const std::u16string* id = target->GetAttribute("id");
-        if (id != nullptr && *id == u"feedback") {
+        if (HasId(target, u"feedback")) {
             CAdviceDlg advice(hwnd);
             advice.Run(SW_SHOWNORMAL);
             return true;

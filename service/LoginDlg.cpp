@@ -47,11 +47,6 @@ std::u16string ValueOf(const ElementRef& input) {
     return value.ToString();
 }
 
-bool HasId(const Element* element, std::u16string_view id) {
-    const std::u16string* value = element ? element->GetAttribute("id") : nullptr;
-    return value != nullptr && *value == id;
-}
-
 }  // namespace
 
 CLoginDlg::CLoginDlg(HWND owner, bool suppressAutoLogin)
