@@ -2,11 +2,10 @@
 
 #include <map>
 #include <memory>
-#include <system_error>
 
 #include "app/AppContext.h"
 #include "app/PathTokens.h"
-#include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "sdk/OvkSdk.h"
 
 namespace tavopix {
@@ -34,29 +33,10 @@ bool NextValue(const std::u16string& text, std::u16string_view key, std::size_t&
 
 }  // namespace
 
-AlbumContentCheck::AlbumContentCheck() {
-    RegisterMessageRecord(WM_UPLOAD_CONTENT_CHECKED, &DeleteLParamRecord<AlbumContent>);
-}
-
 bool AlbumContentCheck::Start(HWND window, std::u16string albumId,
                               std::vector<std::u16string> paths) {
-    Stop();
-    stop_ = false;
-    try {
-        thread_ = std::thread([this, window, album = std::move(albumId),
-                               chosen = std::move(paths)] { Run(window, album, chosen); });
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
-}
-
-void AlbumContentCheck::Stop() {
-    stop_ = true;
-    answered_ = true;
-    answered_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
+    return worker_.Start(window, [this, window, album = std::move(albumId),
+                                  chosen = std::move(paths)] { Run(window, album, chosen); });
 }
 
 bool AlbumContentCheck::Ask(const std::u16string& albumId,
@@ -71,7 +51,7 @@ bool AlbumContentCheck::Ask(const std::u16string& albumId,
     if (handle == 0)
         return false;
     answered_ = false;
-    if (stop_) {
+    if (worker_.StopRequested()) {
         ovkCloseHandle(handle);
         return false;
     }
@@ -80,15 +60,14 @@ bool AlbumContentCheck::Ask(const std::u16string& albumId,
     callback.completion = [](void* context, std::uint32_t) {
         auto* check = static_cast<AlbumContentCheck*>(context);
         check->answered_ = true;
-        check->answered_.notify_all();
+        check->worker_.Wake();
     };
-    bool ok = ovkOpenApiAsynCall(handle, &callback) != 0;
-    while (ok && !answered_.load() && !stop_.load())
-        answered_.wait(false);
+    bool ok = ovkOpenApiAsynCall(handle, &callback) != 0 &&
+              worker_.WaitUntil([this] { return answered_.load(); });
     std::uint32_t status = 0;
     std::uint32_t length = 0;
     char16_t* text = nullptr;
-    ok = ok && !stop_ && ovkOpenApiAsynGetRtn(handle, &status, &length, &text) && status == 200 &&
+    ok = ok && ovkOpenApiAsynGetRtn(handle, &status, &length, &text) && status == 200 &&
          text != nullptr;
     if (ok)
         reply.assign(text, length);
@@ -103,7 +82,7 @@ void AlbumContentCheck::Run(HWND window, const std::u16string& albumId,
     auto result = std::make_unique<AlbumContent>();
     std::map<std::u16string, std::vector<std::u16string>> pathsByHash;
     for (const std::u16string& path : paths) {
-        if (stop_)
+        if (worker_.StopRequested())
             return;
         char16_t hash[65];
         const std::u16string real = ExpandPath(path);
@@ -112,7 +91,7 @@ void AlbumContentCheck::Run(HWND window, const std::u16string& albumId,
     }
     result->answered = true;
     auto next = pathsByHash.begin();
-    while (next != pathsByHash.end() && !stop_) {
+    while (next != pathsByHash.end() && !worker_.StopRequested()) {
         std::vector<std::u16string> batch;
         for (; next != pathsByHash.end() && batch.size() < kHashesPerRequest; ++next)
             batch.push_back(next->first);
@@ -133,10 +112,8 @@ void AlbumContentCheck::Run(HWND window, const std::u16string& albumId,
                 result->present.push_back({path, hash, url});
         }
     }
-    if (stop_)
-        return;
-    if (PostMessage(window, WM_UPLOAD_CONTENT_CHECKED, 0, reinterpret_cast<LPARAM>(result.get())))
-        result.release();
+    if (!worker_.StopRequested())
+        PostOwned(window, WM_UPLOAD_CONTENT_CHECKED, std::move(result));
 }
 
 }  // namespace tavopix

@@ -7,15 +7,15 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/StoppableWorker.h"
 #include "platform/WindowHandle.h"
 #include "platform/WindowMessages.h"
 
 namespace tavopix {
 
-// The check is over. lParam: an AlbumContent record, owned by the receiver.
+// The check is over. wParam: an AlbumContent record (PostOwned), owned by the receiver.
 inline constexpr UINT WM_UPLOAD_CONTENT_CHECKED = WM_USER + 28;
 
 struct AlbumContent {
@@ -30,17 +30,13 @@ struct AlbumContent {
 
 class AlbumContentCheck {
 public:
-    AlbumContentCheck();
-    ~AlbumContentCheck() { Stop(); }
-    AlbumContentCheck(const AlbumContentCheck&) = delete;
-    AlbumContentCheck& operator=(const AlbumContentCheck&) = delete;
-
     // Starts the check of `paths` (stored paths) against the album. False when no thread could
     // be made (nothing is posted then). UI thread.
     [[nodiscard]] bool Start(HWND window, std::u16string albumId,
                              std::vector<std::u16string> paths);
-    // Ends a check under way (a request to the service is abandoned) and waits for its thread.
-    void Stop();
+    // Ends a check under way (a request to the service is abandoned), waits for its thread and
+    // drops its answer if it was not handled yet.
+    void Stop() { worker_.Stop(); }
 
 private:
     void Run(HWND window, const std::u16string& albumId, const std::vector<std::u16string>& paths);
@@ -48,9 +44,8 @@ private:
     bool Ask(const std::u16string& albumId, const std::vector<std::u16string>& hashes,
              std::u16string& reply);
 
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
     std::atomic<bool> answered_{false};  // the running request's completion came
+    StoppableWorker worker_{WM_UPLOAD_CONTENT_CHECKED};
 };
 
 }  // namespace tavopix

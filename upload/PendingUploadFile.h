@@ -19,9 +19,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tavopix {
+#include "app/UserDataFiles.h"
 
-inline constexpr std::u16string_view kPendingUploadFileName = u"pendingUpload.dat";
+namespace tavopix {
 
 struct PendingUpload {
     std::u16string albumId;

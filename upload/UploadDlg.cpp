@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <system_error>
 
 #include "app/AppContext.h"
 #include "app/SettingsFile.h"
@@ -13,16 +12,17 @@
 #include "engine/Element.h"
 #include "engine/View.h"
 #include "engine/controls/Control.h"
-#include "library/data/ItemThumbnail.h"
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "platform/Window.h"
 #include "service/JsonValueOf.h"
 #include "ui/MsgBox.h"
 #include "ui/PageHost.h"
 #include "upload/ChoiceBox.h"
 #include "upload/CommonScrollList.h"
+#include "upload/QueueItem.h"
 #include "upload/UploadMessages.h"
 
 namespace tavopix {
@@ -31,25 +31,11 @@ namespace {
 constexpr std::u16string_view kAutoCloseKey = u"auto_close_after_upload";
 constexpr std::uint32_t kUploadTimeoutMs = 30000;
 constexpr std::uint32_t kProgressIntervalMs = 200;
-// A queue cell, for the rows in view.
-constexpr int kCellWidth = 66;
-constexpr int kCellHeight = 84;
-// Rows below the view whose thumbnails are made ahead.
-constexpr int kRowsAhead = 2;
 
 constexpr std::uint32_t kReplyNoAnswer = 0;
 constexpr std::uint32_t kReplySpaceFull = 413;
 constexpr std::uint32_t kReplyAlbumFull = 414;
 constexpr std::uint32_t kReplyServerFault = 500;
-
-std::u16string Attribute(const Element* element, std::string_view name) {
-    const std::u16string* value = element ? element->GetAttribute(name) : nullptr;
-    return value ? *value : std::u16string();
-}
-
-Element* PictureOf(const Element& item) {
-    return item.FindFirst("picture");
-}
 
 std::u16string Decimal(std::int64_t value) {
     return FromUtf8(std::to_string(value));
@@ -84,7 +70,7 @@ CUploadDlg::CUploadDlg(UploadedRegistry& registry, std::u16string album, int ful
 
 CUploadDlg::~CUploadDlg() {
     // A dialog given up before its window closed still leaves nothing running behind it.
-    StopThumbnailThread();
+    thumbnails_.Stop();
     CancelUpload();
 }
 
@@ -219,13 +205,12 @@ void CUploadDlg::RemoveTaskItem(Element& item) {
     const bool wasSending = uploadItem_ == &item;
     if (wasSending) {
         CancelUpload();
-    } else if (item.Index() < currentIndex) {
-        --currentIndex;
+    } else {
+        if (item.Index() < currentIndex)
+            --currentIndex;
+        DropStage(item);
     }
-    if (thumbCursor_ == &item)
-        thumbCursor_ = ElementRef(item.NextSibling());
-    if (thumbItem_ == &item)
-        thumbItem_.reset();
+    thumbnails_.Forget(item);
     item.Detach();
     KeepQueue();
     ShowCounts();
@@ -233,6 +218,8 @@ void CUploadDlg::RemoveTaskItem(Element& item) {
         StartNextUploadWhenIdle();
     } else if (!uploadItem_) {
         SetProgress(Percentage());
+    } else {
+        PrepareAhead();
     }
 }
 
@@ -266,29 +253,29 @@ bool CUploadDlg::StartNextUpload() {
     const int tasks = static_cast<int>(TaskCount());
     while (currentIndex < tasks) {
         Element* item = taskList_->Child(static_cast<std::size_t>(currentIndex));
-        if (!item->FindFirst("p.txt_wait, p.txt_timeout, p.txt_uping")) {
+        if (!item->FindFirst("p.txt_wait, p.txt_timeout, p.txt_uping") || !PictureOf(*item)) {
             ++currentIndex;
             continue;
         }
-        Element* picture = PictureOf(*item);
-        if (!picture) {
-            ++currentIndex;
-            continue;
-        }
-        std::u16string path = Attribute(picture, "path");
+        std::u16string path = PicturePath(*item);
         if (path.empty()) {
             MarkItemError(*item, u"文件路径为空");
             ++currentIndex;
             continue;
         }
-        if (ThumbnailPending(*item)) {
-            // It is sent once the thumbnail thread has looked at it: a picture it cannot read
+        if (thumbnails_.Pending(*item)) {
+            // It is sent once the thumbnail pass has looked at it: a picture it cannot read
             // becomes an error and is passed over.
             waitingForThumbnail_ = true;
             return false;
         }
-        if (!preparer_.Start(window_, ++generation_, std::move(path), keepFullSize != 0,
-                             appContext.programDir + std::u16string(kUploadScratchName))) {
+        // Stages in front of this item were made for pictures passed over since.
+        while (!stages_.empty() && stages_.front().item != item &&
+               (stages_.front().item->Parent() != taskList_.get() ||
+                stages_.front().item->Index() < currentIndex)) {
+            stages_.pop_front();
+        }
+        if (!HasStage(*item) && !StartStage(*item, std::move(path), true)) {
             MarkItemError(*item, UploadFailedText(ERROR_NOT_ENOUGH_MEMORY));
             ++currentIndex;
             continue;
@@ -296,6 +283,9 @@ bool CUploadDlg::StartNextUpload() {
         uploadItem_ = ElementRef(item);
         MarkItemUploading(*item);
         ShowUploading(Percentage());
+        PrepareAhead();
+        if (stages_.front().prepared)
+            SendPrepared();
         return true;
     }
     EndOfPass();
@@ -303,14 +293,25 @@ bool CUploadDlg::StartNextUpload() {
 }
 
 void CUploadDlg::EndAttempt() {
+    if (!stages_.empty() && stages_.front().item == uploadItem_)
+        stages_.pop_front();
     uploadItem_.reset();
     ++currentIndex;
 }
 
-void CUploadDlg::OnFileReady(const PreparedUpload& prepared) {
-    preparer_.Wait();
-    if (prepared.generation != generation_ || !uploadItem_)
+void CUploadDlg::OnFileReady(std::unique_ptr<PreparedUpload> prepared) {
+    const auto stage = std::find_if(stages_.begin(), stages_.end(), [&](const Stage& candidate) {
+        return candidate.generation == prepared->generation;
+    });
+    if (stage == stages_.end())
         return;
+    stage->prepared = std::move(prepared);
+    if (stage == stages_.begin() && uploadItem_ == stage->item)
+        SendPrepared();
+}
+
+void CUploadDlg::SendPrepared() {
+    const PreparedUpload& prepared = *stages_.front().prepared;
     Element& item = *uploadItem_;
     if (!prepared.ok) {
         MarkItemError(item, u"文件格式错误");
@@ -406,7 +407,6 @@ void CUploadDlg::OnUploadResult(WPARAM event) {
     if (!uploadItem_)
         return;
     const ElementRef item = uploadItem_;
-    Element* picture = PictureOf(*item);
     const bool success = event == OVK_EVENT_SUCCEEDED;
     char16_t* buffer = nullptr;
     std::uint32_t status = kReplyNoAnswer;
@@ -418,14 +418,14 @@ void CUploadDlg::OnUploadResult(WPARAM event) {
     ovkReleaseBuffer(&buffer);
 
     if (success) {
-        RecordUploaded(Attribute(picture, "path"), uploadHash_);
+        RecordUploaded(PicturePath(*item), uploadHash_);
         std::u16string url;
         JsonValueOf(reply, u"\"file_url\"", 0, url);
         std::u16string duplicate;
         JsonValueOf(reply, u"\"duplicate\"", 0, duplicate);
         if (doneList_) {
             (void)doneList_->SetHtml(
-                DoneItemHtml(Attribute(picture, "src"), url,
+                DoneItemHtml(ThumbnailOf(*item), url,
                              duplicate == u"true" ? DoneNote::AlreadyInAlbum : DoneNote::None),
                 SIH_INSERT_AT_START);
         }
@@ -457,13 +457,16 @@ void CUploadDlg::OnUploadResult(WPARAM event) {
         ShowButton(btnCtn_, false);
         ShowButton(btnPause_, false);
         finished = true;
+        // Nothing more is sent: the pictures made ready ahead are not announced after this.
+        preparer_.Stop();
+        DropPreparations();
         return;
     }
     GoOn();
 }
 
 void CUploadDlg::GoOn() {
-    if (!thumbRunning)
+    if (!thumbnails_.Running())
         RefreshThumbnails();
     StartNextUploadWhenIdle();
 }
@@ -495,14 +498,20 @@ void CUploadDlg::CancelUpload() {
         ovkCloseHandle(uploadHandle);
         uploadHandle = 0;
     }
-    // A preparation under way is forgotten: its answer no longer matches.
-    ++generation_;
+    // A preparation under way is forgotten: its answer no longer matches a stage.
+    if (uploadItem_)
+        DropStage(*uploadItem_);
     uploadItem_.reset();
     if (window_) {
         DiscardQueuedMessages(window_, WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS);
         DiscardQueuedMessages(window_, WM_UPLOAD_RESULT, WM_UPLOAD_RESULT);
-        DiscardQueuedMessages(window_, WM_UPLOAD_FILE_READY, WM_UPLOAD_FILE_READY);
     }
+}
+
+void CUploadDlg::DropPreparations() {
+    stages_.clear();
+    if (window_)
+        DiscardQueuedMessages(window_, WM_UPLOAD_FILE_READY, WM_UPLOAD_FILE_READY);
 }
 
 void CUploadDlg::PauseUpload() {
@@ -510,6 +519,7 @@ void CUploadDlg::PauseUpload() {
     speedKBps = 0.0F;
     const ElementRef item = uploadItem_;
     CancelUpload();
+    DropPreparations();
     if (item && item->FindFirst("p.txt_uping"))
         MarkItemWaiting(*item);
     const int percent = Percentage();
@@ -524,151 +534,82 @@ void CUploadDlg::ContinueUpload() {
     StartNextUpload();
 }
 
-// ---- Thumbnails -----------------------------------------------------------------------------
+// ---- Preparation ahead ----------------------------------------------------------------------
 
-bool CUploadDlg::ComputeThumbnailRange() {
-    const int count = static_cast<int>(TaskCount());
-    if (count < 1)
-        return false;
-    const ScrollInfo scroll = taskList_->GetScrollInfo();
-    int perRow = (scroll.viewRect.right + 1) / kCellWidth;
-    if (perRow < 1)
-        perRow = 1;
-    const int firstRow = scroll.scrollPos.y / kCellHeight;
-    const int rows = (scroll.viewRect.bottom + 1) / kCellHeight + kRowsAhead;
-    thumbFirst = firstRow * perRow;
-    thumbLast = thumbFirst + rows * perRow;
-    if (thumbFirst >= count)
-        thumbFirst = count - 1;
-    if (thumbLast >= count)
-        thumbLast = count - 1;
-    while (thumbFirst <= thumbLast &&
-           !Attribute(PictureOf(*taskList_->Child(static_cast<std::size_t>(thumbFirst))), "src")
-                .empty()) {
-        ++thumbFirst;
+bool CUploadDlg::StartStage(Element& item, std::u16string path, bool atFront) {
+    int lane = 0;
+    while (std::any_of(stages_.begin(), stages_.end(),
+                       [lane](const Stage& stage) { return stage.lane == lane; })) {
+        ++lane;
     }
-    return thumbFirst <= thumbLast;
+    if (!preparer_.Start(lane, window_, ++generation_, std::move(path), keepFullSize != 0,
+                         appContext.programDir + UploadScratchName(lane))) {
+        return false;
+    }
+    Stage stage{ElementRef(&item), generation_, lane, nullptr};
+    if (atFront) {
+        stages_.push_front(std::move(stage));
+    } else {
+        stages_.push_back(std::move(stage));
+    }
+    return true;
 }
+
+void CUploadDlg::PrepareAhead() {
+    if (!uploadItem_ || uploadItem_->Parent() != taskList_.get())
+        return;
+    for (Element* item = uploadItem_->NextSibling();
+         item && stages_.size() < static_cast<std::size_t>(kPreparationLanes);
+         item = item->NextSibling()) {
+        if (HasStage(*item) || !item->FindFirst("p.txt_wait, p.txt_timeout"))
+            continue;
+        std::u16string path = PicturePath(*item);
+        if (path.empty())
+            continue;
+        if (thumbnails_.Pending(*item) || !StartStage(*item, std::move(path), false))
+            return;
+    }
+}
+
+void CUploadDlg::DropStage(const Element& item) {
+    const auto stage = std::find_if(stages_.begin(), stages_.end(), [&](const Stage& candidate) {
+        return candidate.item == &item;
+    });
+    if (stage != stages_.end())
+        stages_.erase(stage);
+}
+
+bool CUploadDlg::HasStage(const Element& item) const {
+    return std::any_of(stages_.begin(), stages_.end(),
+                       [&](const Stage& stage) { return stage.item == &item; });
+}
+
+// ---- Thumbnails -----------------------------------------------------------------------------
 
 // The running upload is left alone: a scroll on a slow line must not send a large picture
 // again from its first byte. The thumbnails of the new rows are made beside it.
 void CUploadDlg::RefreshThumbnails() {
-    StopThumbnailThread();
-    if (!ComputeThumbnailRange()) {
-        PostMessage(hwnd, WM_UPLOAD_THUMBS_DONE, 0, 0);
-        return;
-    }
-    thumbCursor_ = ElementRef(taskList_->Child(static_cast<std::size_t>(thumbFirst)));
-    thumbRemaining_ = thumbLast - thumbFirst + 1;
-    thumbRunning = true;
-    try {
-        thumbThread_ = std::thread(&CUploadDlg::ThumbnailThreadProc, this);
-    } catch (const std::system_error&) {
-        thumbRunning = false;
-        thumbCursor_.reset();
-        thumbRemaining_ = 0;
-        HskMessageBox(u"创建线程失败", u"错误", MB_HSK_OK, hwnd);
-        PostMessage(hwnd, WM_UPLOAD_THUMBS_DONE, 0, 0);
-    }
-}
-
-void CUploadDlg::StopThumbnailThread() {
-    if (thumbThread_.joinable()) {
-        thumbStopRequest = true;
-        // Wakes a thread waiting for an answer; it sees the stop request before it reads
-        // anything the answer would have handed over.
-        thumbHandshake = false;
-        thumbHandshake.notify_all();
-        thumbThread_.join();
-    }
-    thumbStopRequest = false;
-    thumbRunning = false;
-    thumbCursor_.reset();
-    thumbRemaining_ = 0;
-    thumbItem_.reset();
-    if (window_) {
-        DiscardQueuedMessages(window_, WM_UPLOAD_THUMB_REQUEST, WM_UPLOAD_THUMB_REQUEST);
-        DiscardQueuedMessages(window_, WM_UPLOAD_THUMB_READY, WM_UPLOAD_THUMB_READY);
-        DiscardQueuedMessages(window_, WM_UPLOAD_THUMBS_DONE, WM_UPLOAD_THUMBS_DONE);
-    }
-}
-
-bool CUploadDlg::WaitForAnswer() {
-    while (thumbHandshake.load() && !thumbStopRequest.load())
-        thumbHandshake.wait(true);
-    return !thumbStopRequest.load();
-}
-
-void CUploadDlg::Answer() {
-    thumbHandshake = false;
-    thumbHandshake.notify_all();
-}
-
-void CUploadDlg::ThumbnailThreadProc() {
-    for (thumbIndex = thumbFirst; thumbIndex <= thumbLast && !thumbStopRequest; ++thumbIndex) {
-        thumbHandshake = true;
-        PostMessage(window_, WM_UPLOAD_THUMB_REQUEST, 0, 0);
-        if (!WaitForAnswer())
+    switch (taskList_ ? thumbnails_.Start(hwnd, *taskList_) : QueueThumbnails::Pass::NoneNeeded) {
+        case QueueThumbnails::Pass::Started:
+            return;
+        case QueueThumbnails::Pass::NoThread:
+            HskMessageBox(u"创建线程失败", u"错误", MB_HSK_OK, hwnd);
             break;
-        if (thumbSourcePath.empty()) {
-            thumbResultPath.clear();
-        } else {
-            PictureItem work;
-            work.path = thumbSourcePath;
-            thumbOk = MakeThumbnail(work);
-            thumbResultPath = work.thumbnail;
-        }
-        thumbHandshake = true;
-        PostMessage(window_, WM_UPLOAD_THUMB_READY, 0, 0);
-        if (!WaitForAnswer())
+        case QueueThumbnails::Pass::NoneNeeded:
             break;
     }
-    if (!thumbStopRequest)
-        PostMessage(window_, WM_UPLOAD_THUMBS_DONE, 0, 0);
-    thumbRunning = false;
-}
-
-void CUploadDlg::OnThumbRequest() {
-    thumbSourcePath.clear();
-    thumbItem_.reset();
-    if (thumbRemaining_ > 0 && thumbCursor_ && thumbCursor_->Parent() == taskList_.get()) {
-        Element* item = thumbCursor_.get();
-        thumbCursor_ = ElementRef(item->NextSibling());
-        --thumbRemaining_;
-        Element* picture = PictureOf(*item);
-        // A picture that has its thumbnail already is not made again.
-        if (picture && Attribute(picture, "src").empty()) {
-            thumbSourcePath = Attribute(picture, "path");
-            thumbItem_ = ElementRef(item);
-        }
-    }
-    Answer();
+    PostMessage(hwnd, WM_UPLOAD_THUMBS_DONE, 0, 0);
 }
 
 void CUploadDlg::OnThumbReady() {
-    const ElementRef item = std::move(thumbItem_);
-    thumbItem_.reset();
-    if (item && item->Parent() == taskList_.get() && !thumbSourcePath.empty()) {
-        if (Element* picture = PictureOf(*item))
-            picture->SetAttribute("src", thumbResultPath);
-        // A picture already on its way is judged by its upload instead.
-        if (!thumbOk && uploadItem_ != item.get())
-            MarkItemError(*item, u"图片文件扩展名或文件数据错误");
-    }
-    Answer();
-    if (waitingForThumbnail_)
+    // A picture already on its way is judged by its upload instead.
+    if (const ElementRef failed = thumbnails_.OnReady(); failed && uploadItem_ != failed.get())
+        MarkItemError(*failed, u"图片文件扩展名或文件数据错误");
+    if (uploadItem_) {
+        PrepareAhead();
+    } else if (waitingForThumbnail_) {
         StartNextUploadWhenIdle();
-}
-
-bool CUploadDlg::ThumbnailPending(const Element& item) const {
-    if (!thumbRunning || !Attribute(PictureOf(item), "src").empty())
-        return false;
-    if (thumbItem_ == &item)
-        return true;
-    if (!thumbCursor_ || thumbCursor_->Parent() != taskList_.get())
-        return false;
-    const int ahead = item.Index() - thumbCursor_->Index();
-    return ahead >= 0 && ahead < thumbRemaining_;
+    }
 }
 
 // ---- Content and the kept queue ------------------------------------------------------------
@@ -679,8 +620,7 @@ void CUploadDlg::OnContentChecked(const AlbumContent& content) {
     for (const AlbumContent::Present& picture : content.present) {
         for (Element* item = taskList_ ? taskList_->FirstChild() : nullptr; item;
              item = item->NextSibling()) {
-            if (Attribute(PictureOf(*item), "path") == picture.path &&
-                item->FindFirst("p.txt_wait")) {
+            if (PicturePath(*item) == picture.path && item->FindFirst("p.txt_wait")) {
                 present.emplace_back(ElementRef(item), &picture);
                 break;
             }
@@ -711,8 +651,7 @@ void CUploadDlg::OnContentChecked(const AlbumContent& content) {
 
 void CUploadDlg::MoveToDone(Element& item, std::u16string_view url, DoneNote note) {
     if (doneList_) {
-        (void)doneList_->SetHtml(DoneItemHtml(Attribute(PictureOf(item), "src"), url, note),
-                                 SIH_INSERT_AT_START);
+        (void)doneList_->SetHtml(DoneItemHtml(ThumbnailOf(item), url, note), SIH_INSERT_AT_START);
     }
     RemoveTaskItem(item);
 }
@@ -729,7 +668,7 @@ void CUploadDlg::KeepQueue() {
     pending.keepFullSize = keepFullSize;
     for (Element* item = taskList_ ? taskList_->FirstChild() : nullptr; item;
          item = item->NextSibling()) {
-        if (std::u16string path = Attribute(PictureOf(*item), "path"); !path.empty())
+        if (std::u16string path = PicturePath(*item); !path.empty())
             pending.paths.push_back(std::move(path));
     }
     (void)pendingFile_.Write(pending);
@@ -761,18 +700,17 @@ bool CUploadDlg::ConfirmClose() {
 
 void CUploadDlg::OnClose() {
     KillTimer(hwnd, UPLOAD_THUMB_TIMER);
-    StopThumbnailThread();
+    thumbnails_.Stop();
     CancelUpload();
     contentCheck_.Stop();
-    DiscardQueuedMessages(window_, WM_UPLOAD_CONTENT_CHECKED, WM_UPLOAD_CONTENT_CHECKED);
     // What is left to send stays for the next start; a run that is over leaves nothing.
     if (finished || UnsentCount() == 0) {
         (void)pendingFile_.Remove();
     } else {
         KeepQueue();
     }
-    preparer_.Wait();
-    DiscardQueuedMessages(window_, WM_UPLOAD_FILE_READY, WM_UPLOAD_FILE_READY);
+    preparer_.Stop();
+    DropPreparations();
     if (registry_.Count() > 0)
         resultCode = FRAME_RESULT_OK;
 }
@@ -797,30 +735,25 @@ LRESULT CUploadDlg::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LP
             OnThumbReady();
             break;
         case WM_UPLOAD_THUMB_REQUEST:
-            OnThumbRequest();
+            thumbnails_.OnRequest();
             break;
         case WM_UPLOAD_THUMBS_DONE:
-            if (thumbThread_.joinable())
-                thumbThread_.join();
+            thumbnails_.OnDone();
             StartNextUploadWhenIdle();
+            PrepareAhead();
             break;
         case WM_UPLOAD_PROGRESS:
             OnUploadProgress(wParam);
             break;
-        case WM_UPLOAD_CONTENT_CHECKED: {
-            const std::unique_ptr<AlbumContent> content(reinterpret_cast<AlbumContent*>(lParam));
-            OnContentChecked(*content);
+        case WM_UPLOAD_CONTENT_CHECKED:
+            OnContentChecked(*TakeOwned<AlbumContent>(wParam));
             break;
-        }
         case WM_UPLOAD_RESULT:
             OnUploadResult(wParam);
             break;
-        case WM_UPLOAD_FILE_READY: {
-            const std::unique_ptr<PreparedUpload> prepared(
-                reinterpret_cast<PreparedUpload*>(lParam));
-            OnFileReady(*prepared);
+        case WM_UPLOAD_FILE_READY:
+            OnFileReady(TakeOwned<PreparedUpload>(wParam));
             break;
-        }
         case WM_TIMER:
             if (wParam != UPLOAD_THUMB_TIMER) {
                 handled = false;

@@ -5,13 +5,14 @@
 // once everything is uploaded.
 //
 // The queue lives only in the page: one item per picture, its status the class of a paragraph
-// in it. Pictures go one at a time: a preparation thread fits or converts the picture
-// (UploadFilePreparer.h), the SDK sends it, its reply becomes the item's result, and every
-// picture the service acknowledged is added to the registry. Beside that a thumbnail thread
-// makes the thumbnails of the rows in view, handing each picture over through a handshake of
-// two messages; a picture is sent only once its thumbnail is made (when it is in view), so one
-// that cannot be read is shown as an error and never sent. Scrolling only remakes thumbnails: it
-// never restarts the upload that is running.
+// in it. Pictures are sent one at a time, in queue order: preparation threads fit or convert
+// the picture (UploadFilePreparer.h) and the next two beside it, so both processors work while
+// one picture is sent; the SDK sends it, its reply becomes the item's result, and every
+// picture the service acknowledged is added to the registry. A picture made ready ahead stays
+// 等待中 until its turn. Beside that the queue's thumbnail pass (QueueThumbnails.h) makes the
+// thumbnails of the rows in view; a picture is made ready only once its thumbnail is made (when
+// it is in view), so one that cannot be read is shown as an error and never sent. Scrolling
+// only remakes thumbnails: it never restarts the upload that is running.
 //
 // Beyond that, the run is kept and checked by content. Before the first pass the dialog asks
 // the service which of the chosen pictures the album holds already (AlbumContentCheck.h) and
@@ -28,13 +29,14 @@
 // Run returns 1 when the registry holds at least one entry as the window closes (also entries
 // from earlier runs), 2 otherwise, 3 when the page could not be loaded. The registry and the
 // path list must outlive the run; the dialog only reads the list, once. Closing the window,
-// however it happens, stops the upload and both threads before the window goes.
+// however it happens, stops the upload and every thread before the window goes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/ElementRef.h"
@@ -43,6 +45,7 @@
 #include "ui/HskFrame.h"
 #include "upload/AlbumContentCheck.h"
 #include "upload/PendingUploadFile.h"
+#include "upload/QueueThumbnails.h"
 #include "upload/SpeedMeter.h"
 #include "upload/UploadFilePreparer.h"
 #include "upload/UploadQueueHtml.h"
@@ -73,11 +76,17 @@ private:
     bool StartNextUpload();
     bool BeginUpload(const std::u16string& file, const std::u16string& pictureTitle,
                      std::uint32_t& error);
-    void OnFileReady(const PreparedUpload& prepared);
+    void OnFileReady(std::unique_ptr<PreparedUpload> prepared);
+    // Sends the picture of the first stage, whose file is ready.
+    void SendPrepared();
     void OnUploadProgress(WPARAM event);
     void OnUploadResult(WPARAM event);
     void EndOfPass();
+    // Stops the send or preparation of the picture being sent; the pictures made ready ahead
+    // stay.
     void CancelUpload();
+    // Forgets every preparation, those under way included.
+    void DropPreparations();
     void PauseUpload();
     void ContinueUpload();
     // After an answered upload: the thumbnails go on (or start again) and the next picture
@@ -89,19 +98,19 @@ private:
     void EndAttempt();
     static void UploadCallback(void* context, std::uint32_t event, std::uint64_t value);
 
+    // ---- Preparation ahead ----------------------------------------------------------------
+    // Starts the preparation of `item` in a free lane, as a stage placed at the front or at
+    // the back. False when no thread could be made.
+    bool StartStage(Element& item, std::u16string path, bool atFront);
+    // Makes the pictures after the one being sent ready, while lanes are free; it stops at the
+    // first one whose thumbnail is still to be made.
+    void PrepareAhead();
+    void DropStage(const Element& item);
+    bool HasStage(const Element& item) const;
+
     // ---- Thumbnails -----------------------------------------------------------------------
     void RefreshThumbnails();
-    void StopThumbnailThread();
-    bool ComputeThumbnailRange();
-    void ThumbnailThreadProc();
-    // Waits, on the thumbnail thread, until the UI thread answered or a stop was requested;
-    // false on a stop.
-    bool WaitForAnswer();
-    void Answer();
-    void OnThumbRequest();
     void OnThumbReady();
-    // The thumbnail pass under way will still make this item's thumbnail.
-    bool ThumbnailPending(const Element& item) const;
 
     // ---- The queue in the page ------------------------------------------------------------
     void MarkItem(Element& item, UploadItemStatus status, std::u16string_view title);
@@ -154,8 +163,18 @@ private:
     std::atomic<std::uint64_t> bytesSent{0};  // of it; written by the SDK's thread
     bool paused = false;
     bool finished = false;
-    ElementRef uploadItem_;         // the item being prepared or sent; empty when none is
-    std::uint32_t generation_ = 0;  // of the preparation the dialog waits for
+    ElementRef uploadItem_;  // the item being prepared or sent; empty when none is
+    // A picture being made ready or ready, in queue order: the one being sent first (while
+    // there is one), then those made ready ahead. Each holds its lane, whose scratch file may
+    // be its file, until it is sent or dropped.
+    struct Stage {
+        ElementRef item;
+        std::uint32_t generation = 0;  // of its preparation
+        int lane = 0;
+        std::unique_ptr<PreparedUpload> prepared;  // once its preparation has answered
+    };
+    std::deque<Stage> stages_;
+    std::uint32_t generation_ = 0;  // of the last preparation started
     UploadFilePreparer preparer_;
     std::u16string uploadHash_;  // content hash of the picture being sent
     AlbumContentCheck contentCheck_;
@@ -164,26 +183,8 @@ private:
     PendingUploadFile pendingFile_{PendingUploadFilePath()};
     HWND window_;  // set once by Create; the other threads post to it
 
-    // The thumbnail thread. The UI thread touches thumbIndex, thumbOk and the two paths only
-    // in the two message handlers, while the thread waits with thumbHandshake set; the thread
-    // touches them only after the UI thread has cleared it.
-    int thumbFirst = 0;
-    int thumbLast = 0;
-    int thumbIndex = 0;
-    std::atomic<bool> thumbRunning{false};
-    std::atomic<bool> thumbStopRequest{false};
-    std::atomic<bool> thumbHandshake{false};
-    bool thumbOk = false;
-    std::u16string thumbSourcePath;
-    std::u16string thumbResultPath;
-    std::thread thumbThread_;
-    // The UI thread's side of the pass: the next item to hand out and how many are left to
-    // hand, and the item whose thumbnail is being made. Kept as elements, so items that leave
-    // the queue meanwhile (uploaded, or closed by the user) never shift the pass onto others.
-    ElementRef thumbCursor_;
-    int thumbRemaining_ = 0;
-    ElementRef thumbItem_;
-    bool waitingForThumbnail_ = false;
+    QueueThumbnails thumbnails_;
+    bool waitingForThumbnail_ = false;  // the next picture to send waits for its thumbnail
 
     ElementRef taskList_;
     ElementRef doneList_;

@@ -5,13 +5,12 @@
 #include <unistd.h>
 
 #include <memory>
-#include <system_error>
 
 #include "app/PathTokens.h"
 #include "app/TextConvert.h"
 #include "image/JpegExport.h"
 #include "platform/AsciiCase.h"
-#include "platform/MessageQueue.h"
+#include "platform/OwnedRecord.h"
 #include "sdk/OvkSdk.h"
 #include "service/JsonEscape.h"
 #include "upload/UploadMessages.h"
@@ -42,6 +41,12 @@ bool EndsWithJpg(std::u16string_view name) {
 }
 
 }  // namespace
+
+std::u16string UploadScratchName(int lane) {
+    if (lane == 0)
+        return std::u16string(kUploadScratchName);
+    return u"~uploadtmp" + FromUtf8(std::to_string(lane)) + u".jpg";
+}
 
 std::u16string UploadTitle(std::u16string_view fileName) {
     std::u16string title(fileName);
@@ -92,40 +97,30 @@ bool PrepareUploadFile(const std::u16string& storedPath, bool keepFullSize,
     return true;
 }
 
-UploadFilePreparer::UploadFilePreparer() {
-    RegisterMessageRecord(WM_UPLOAD_FILE_READY, &DeleteLParamRecord<PreparedUpload>);
-}
-
-bool UploadFilePreparer::Start(HWND window, std::uint32_t generation, std::u16string storedPath,
-                               bool keepFullSize, std::u16string scratchPath) {
-    Wait();
-    auto run = [window, generation, keepFullSize, path = std::move(storedPath),
-                scratch = std::move(scratchPath)] {
+bool UploadFilePreparer::Start(int lane, HWND window, std::uint32_t generation,
+                               std::u16string storedPath, bool keepFullSize,
+                               std::u16string scratchPath) {
+    StoppableWorker& worker = lanes_.at(static_cast<std::size_t>(lane));
+    return worker.Start(window, [&worker, window, generation, keepFullSize,
+                                 path = std::move(storedPath), scratch = std::move(scratchPath)] {
         auto prepared = std::make_unique<PreparedUpload>();
         prepared->generation = generation;
         prepared->ok =
             PrepareUploadFile(path, keepFullSize, scratch, prepared->file, prepared->title);
+        if (worker.StopRequested())
+            return;
         char16_t hash[65];
         if (const std::u16string original = ExpandPath(path);
             prepared->ok && ovkContentHash(original.c_str(), hash)) {
             prepared->contentHash = hash;
         }
-        if (PostMessage(window, WM_UPLOAD_FILE_READY, 0,
-                        reinterpret_cast<LPARAM>(prepared.get()))) {
-            prepared.release();
-        }
-    };
-    try {
-        thread_ = std::thread(std::move(run));
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
+        PostOwned(window, WM_UPLOAD_FILE_READY, std::move(prepared));
+    });
 }
 
-void UploadFilePreparer::Wait() {
-    if (thread_.joinable())
-        thread_.join();
+void UploadFilePreparer::Stop() {
+    for (StoppableWorker& lane : lanes_)
+        lane.Stop();
 }
 
 }  // namespace tavopix

@@ -7,19 +7,27 @@
 // so a conversion that fails can never leave the previous picture there to be sent instead.
 //
 // Fitting a large photograph takes a noticeable fraction of a second, so the dialog runs it on
-// a thread of its own (UploadFilePreparer) and stays responsive meanwhile.
+// threads of its own (UploadFilePreparer) and stays responsive meanwhile; it makes the next
+// pictures ready while one is sent, each in a lane with a scratch file of its own.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <thread>
 
+#include "app/UserDataFiles.h"
+#include "platform/StoppableWorker.h"
 #include "platform/WindowHandle.h"
 
 namespace tavopix {
 
-inline constexpr std::u16string_view kUploadScratchName = u"~uploadtmp.jpg";
+// Lanes of preparation: the picture being sent keeps its file in one while the next ones are
+// made ready in the others, one per processor on the machines this runs on.
+inline constexpr int kPreparationLanes = 3;
+
+// The scratch file of `lane`: "~uploadtmp.jpg" for the first, "~uploadtmp1.jpg" and so on.
+std::u16string UploadScratchName(int lane);
 
 // The title a picture named `fileName` is sent with: the name, without its extension unless
 // that is ".jpg" in any case, and with its dot kept when it is the name's first character
@@ -32,7 +40,7 @@ bool PrepareUploadFile(const std::u16string& storedPath, bool keepFullSize,
                        const std::u16string& scratchPath, std::u16string& file,
                        std::u16string& title);
 
-// What the preparation thread hands back with WM_UPLOAD_FILE_READY.
+// What a preparation thread hands back with WM_UPLOAD_FILE_READY (PostOwned).
 struct PreparedUpload {
     std::uint32_t generation = 0;  // which request this answers
     bool ok = false;
@@ -41,24 +49,23 @@ struct PreparedUpload {
     std::u16string contentHash;  // of the original picture; empty when it could not be read
 };
 
-// Runs PrepareUploadFile on a thread and posts the outcome to a window. One preparation at a
-// time; UI thread.
+// Runs PrepareUploadFile on a thread per lane and posts each outcome to a window as it comes:
+// preparations in different lanes run at once and may end in any order. UI thread.
 class UploadFilePreparer {
 public:
-    UploadFilePreparer();
-    ~UploadFilePreparer() { Wait(); }
-    UploadFilePreparer(const UploadFilePreparer&) = delete;
-    UploadFilePreparer& operator=(const UploadFilePreparer&) = delete;
-
-    // Waits for the previous preparation, then starts this one. False when no thread could be
-    // made (nothing is posted then).
-    [[nodiscard]] bool Start(HWND window, std::uint32_t generation, std::u16string storedPath,
-                             bool keepFullSize, std::u16string scratchPath);
-    // Returns once no preparation runs. A conversion is not interrupted: this waits for it.
-    void Wait();
+    // Stops the lane's previous preparation (a picture being converted is finished first, then
+    // nothing is posted for it), then starts this one in it, converting into `scratchPath` when
+    // the picture needs it. False when no thread could be made (nothing is posted then).
+    [[nodiscard]] bool Start(int lane, HWND window, std::uint32_t generation,
+                             std::u16string storedPath, bool keepFullSize,
+                             std::u16string scratchPath);
+    // Ends every preparation: a picture being converted is finished first, and nothing more is
+    // posted once this returns.
+    void Stop();
 
 private:
-    std::thread thread_;
+    // A lane's stop drops none of the messages queued: they may be other lanes' answers.
+    std::array<StoppableWorker, kPreparationLanes> lanes_;
 };
 
 }  // namespace tavopix
