@@ -5,6 +5,8 @@
 // Text model: an element's leading text (before its first child element) and its tail (the
 // text after it, up to the next sibling element) are separate text nodes.
 
+import { GridWindow } from './gridWindow.js';
+
 // The engine's state bits the skin styles, each mirrored as an "hl-<name>" attribute. They are
 // engine/ElementState.h's STATE_<NAME> values; a test of the browser view checks they agree.
 export const STATE_BITS = {
@@ -99,6 +101,7 @@ export class PageMirror {
     this.edits = new WeakMap();
     this.composed = new WeakSet();
     this.onReady = onReady;
+    this.grid = new GridWindow(this);
   }
 
   // Numbers a new edit of field `el` by the user; returns its number.
@@ -123,6 +126,7 @@ export class PageMirror {
     this.doc = d;
     this.nodes.clear();
     this.runtimeStyles.clear();
+    this.grid.clear();
     d.open();
     d.write('<!doctype html><html><head><meta charset="utf-8"></head><body></body></html>');
     d.close();
@@ -153,6 +157,7 @@ export class PageMirror {
       for (const child of root.c || []) if (child.g !== 'head') this.appendBuilt(content, child);
     }
     d.body.appendChild(content);
+    this.grid.settle();
     for (const child of root.c || []) if (child.g === 'head') this.registerDetached(child);
     for (const selector of behaviourSelectors(sheets)) {
       let driven = [];
@@ -179,6 +184,7 @@ export class PageMirror {
 
   fillChildren(el, snap) {
     if (snap.x) el.appendChild(this.doc.createTextNode(snap.x));
+    if (this.grid.adopt(el, snap)) return;
     for (const child of snap.c || []) this.appendBuilt(el, child);
   }
 
@@ -313,6 +319,7 @@ export class PageMirror {
   // Applies one batch of changes, each [kind, uid, ...].
   apply(ops) {
     this.doc = this.document;
+    this.grid.record(ops);
     for (let i = 0; i < ops.length; ++i) {
       const op = ops[i];
       const [kind, uid] = op;
@@ -321,6 +328,7 @@ export class PageMirror {
       if (!el) continue;
       switch (kind) {
         case 'ins': {
+          if (this.grid.holdsChildrenOf(el)) break;
           // Inserts into one parent at following positions (a grid filled cell by cell) are
           // built apart and go into the page at once. Skipped elements keep their slot, so
           // indexes match the program's.
@@ -355,6 +363,7 @@ export class PageMirror {
         case 'value': this.setValue(el, op[2] || '', op[3] || 0); break;
       }
     }
+    this.grid.settle();
   }
 
   // Forgets a removed element and everything below it.
@@ -365,6 +374,7 @@ export class PageMirror {
         this.nodes.delete(uid);
         this.runtimeStyles.delete(uid);
       }
+      this.grid.release(node);
     }
   }
 
@@ -387,7 +397,7 @@ export class PageMirror {
   // ---- Geometry answers ----------------------------------------------------------------------
   location(uid, area) {
     const el = this.nodes.get(uid);
-    if (!el || !el.isConnected) return [0, 0, 0, 0];
+    if (!el || !el.isConnected) return this.grid.locationOfHeld(uid, area) ?? [0, 0, 0, 0];
     const r = el.getBoundingClientRect();
     const view = this.document.defaultView;
     let left = r.left + view.scrollX, top = r.top + view.scrollY;

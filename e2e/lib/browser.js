@@ -10,8 +10,9 @@ export const CHROMIUM = '/usr/bin/chromium';
 const ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 
-// Returns {context, page, close}. Playwright keeps --user-data-dir for itself: a persistent
-// context on a new folder is the fresh profile.
+// Returns {context, page, profile, close}. Playwright keeps --user-data-dir for itself: a
+// persistent context on a new folder is the fresh profile (its path names the browser's
+// processes, for benchmarks that read their memory).
 export async function openBrowser({ width = 1280, height = 800 } = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'tavopix-chromium-'));
   let context;
@@ -30,6 +31,7 @@ export async function openBrowser({ width = 1280, height = 800 } = {}) {
   return {
     context,
     page,
+    profile,
     async close() {
       await context.close().catch(() => {});
       fs.rmSync(profile, { recursive: true, force: true });
