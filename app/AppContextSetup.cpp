@@ -8,6 +8,7 @@
 #include "app/AppContext.h"
 #include "app/PathTokens.h"
 #include "app/TextConvert.h"
+#include "app/UserDataFiles.h"
 #include "platform/FileSystem.h"
 #include "platform/LastError.h"
 #include "platform/UserFolders.h"
@@ -42,7 +43,8 @@ bool MakeOrFindFolder(const std::string& path) {
 // folder the user may not write to), in the user's own cache folder, or at worst in a private
 // folder of this run. Never the working folder, which the interface would then serve.
 std::string ThumbnailCacheFolder(const std::string& programDir) {
-    const std::string beside = programDir + "iconsdb/";
+    const std::string folderName = Utf8(kThumbnailCacheFolderName) + "/";
+    const std::string beside = programDir + folderName;
     if (MakeOrFindFolder(beside))
         return beside;
     if (const std::string cache = UserCacheFolder(); !cache.empty()) {
@@ -51,8 +53,8 @@ std::string ThumbnailCacheFolder(const std::string& programDir) {
         const std::string own = cache + "tavopix/";
         if (MakeOrFindFolder(own)) {
             std::filesystem::permissions(own, std::filesystem::perms::owner_all, error);
-            if (MakeOrFindFolder(own + "iconsdb/"))
-                return own + "iconsdb/";
+            if (MakeOrFindFolder(own + folderName))
+                return own + folderName;
         }
     }
     std::string temporary =

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/TextFile.h"
+#include "app/UserDataFiles.h"
 
 namespace tavopix {
 namespace {
@@ -19,7 +20,7 @@ std::size_t RunEnd(std::u16string_view text, std::size_t at) {
 }  // namespace
 
 std::u16string UserInfoPath() {
-    return appContext.programDir + u"UserInfo.dat";
+    return appContext.programDir + std::u16string(kUserInfoFileName);
 }
 
 bool ReadUserInfoText(std::u16string& text) {

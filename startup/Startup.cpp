@@ -11,6 +11,7 @@
 #include "app/SettingsFile.h"
 #include "app/SettingsStore.h"
 #include "app/TextConvert.h"
+#include "app/UserDataFiles.h"
 #include "engine/browser/BrowserView.h"
 #include "mainframe/MainFrame.h"
 #include "platform/BrowserWindow.h"
@@ -56,7 +57,8 @@ void OpenUserInterface(const BrowserView& view) {
     int displayHeight = 0;
     if (ConnectedDisplaySize(displayWidth, displayHeight))
         size = CMainFrame::InitialSize(displayWidth, displayHeight);
-    OpenBrowserWindow(url, Utf8(appContext.programDir) + ".browser-profile", size.x, size.y);
+    OpenBrowserWindow(url, Utf8(appContext.programDir + std::u16string(kBrowserProfileFolderName)),
+                      size.x, size.y);
 }
 
 }  // namespace
@@ -90,7 +92,8 @@ int RunProgram(int showCommand) {
 
         if (!ovkStartup()) {
             ShowStartupFailure(u"OVK_SDK_Startup Failed,ErrorCode:");
-        } else if (const std::u16string config = appContext.programDir + u"ovkCfg.ini";
+        } else if (const std::u16string config =
+                       appContext.programDir + std::u16string(kSdkConfigFileName);
                    !ovkLoadCfg(config.c_str())) {
             ShowStartupFailure(u"OVK_SDK_ovkSetCfg Failed,ErrorCode:");
         } else if ((appContext.serviceSession = ovkCreateSession()) == 0) {

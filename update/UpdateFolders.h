@@ -4,12 +4,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tavopix {
 
+// The update area's name in the program folder.
+inline constexpr std::string_view kUpdateFolderName = ".update";
+
 struct UpdateFolders {
     explicit UpdateFolders(const std::string& programDir)
-        : root(programDir + ".update/"),
+        : root(programDir + std::string(kUpdateFolderName) + "/"),
           download(root + "download/"),
           staging(root + "staging/"),
           readyMark(root + "ready") {}

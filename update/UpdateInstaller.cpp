@@ -17,8 +17,10 @@
 #include <system_error>
 #include <vector>
 
+#include "app/UserDataFiles.h"
 #include "update/PackageSignature.h"
 #include "update/UpdateFolders.h"
+#include "update/VersionFile.h"
 
 namespace tavopix {
 namespace {
@@ -29,15 +31,25 @@ constexpr std::uint64_t kMaxUnpackedBytes = std::uint64_t{2} << 30;
 constexpr int kMaxEntries = 20000;
 constexpr std::string_view kProgramName = "tavopix";
 
-// Names at the top of the program folder that belong to the user, the operator or the running
-// program's own bookkeeping; a package that names one is refused.
-constexpr std::array<std::string_view, 17> kUserFiles = {
-    "tavopix.ini",         "UserInfo.dat",    "SetPathCfg.dat",   "ImgFilterCfg.dat",
-    "searchPathCache.dat", "uploadedImg.dat", "uploadedHash.dat", "pendingUpload.dat",
-    "ovkCfg.ini",          "version.txt",     "iconsdb",          ".update",
-    ".browser-profile",    "~uploadtmp.jpg",  "~bmptojpg.jpg",    "albumd-data",
-    kUpdateKeyFileName,
-};
+// Beside the program's own files (kUserDataFileNames), the update's, and the album service's data
+// folder that scripts/run.sh keeps beside the program.
+constexpr std::array<std::string_view, 3> kUpdateOwnNames = {kUpdateFolderName, kUpdateKeyFileName,
+                                                             "albumd-data"};
+
+// The program's names are ASCII, so a byte-for-unit comparison is exact.
+bool SameName(std::string_view name, std::u16string_view reserved) {
+    return std::ranges::equal(name, reserved, [](char byte, char16_t unit) {
+        return static_cast<unsigned char>(byte) == unit;
+    });
+}
+
+// True for a name at the top of the program folder that belongs to the user, the operator or the
+// running program's own bookkeeping; a package that names one is refused.
+bool IsReservedName(std::string_view name) {
+    const auto same = [name](std::u16string_view reserved) { return SameName(name, reserved); };
+    return std::ranges::any_of(kUserDataFileNames, same) || same(kVersionFileName) ||
+           std::ranges::find(kUpdateOwnNames, name) != kUpdateOwnNames.end();
+}
 
 struct ArchiveCloser {
     void operator()(archive* a) const { archive_read_free(a); }
@@ -63,12 +75,8 @@ std::string CheckedName(std::string_view name) {
             if (static_cast<unsigned char>(c) < 32 || c == 0x7F)
                 return {};
         }
-        if (first) {
-            for (const std::string_view user : kUserFiles) {
-                if (part == user)
-                    return {};
-            }
-        }
+        if (first && IsReservedName(part))
+            return {};
         first = false;
         rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     }

@@ -12,10 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tavopix {
+#include "app/UserDataFiles.h"
 
-// The file in the program folder that holds the list.
-inline constexpr std::u16string_view kFolderListFileName = u"SetPathCfg.dat";
+namespace tavopix {
 
 inline constexpr std::u16string_view kCheckOn = u"check=\"on\"";
 inline constexpr std::u16string_view kCheckMixed = u"check=\"mixed\"";

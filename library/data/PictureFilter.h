@@ -8,10 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace tavopix {
+#include "app/UserDataFiles.h"
 
-// The file in the program folder that holds the record.
-inline constexpr std::u16string_view kPictureFilterFileName = u"ImgFilterCfg.dat";
+namespace tavopix {
 
 inline constexpr std::uint32_t kTypeJpeg = 1;  // ".jpg" and ".jpeg"
 inline constexpr std::uint32_t kTypeGif = 2;

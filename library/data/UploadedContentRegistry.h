@@ -19,9 +19,9 @@
 #include <string_view>
 #include <utility>
 
-namespace tavopix {
+#include "app/UserDataFiles.h"
 
-inline constexpr std::u16string_view kUploadedContentFileName = u"uploadedHash.dat";
+namespace tavopix {
 
 class UploadedContentRegistry {
 public:

@@ -19,12 +19,10 @@
 #include <string>
 #include <string_view>
 
+#include "app/UserDataFiles.h"
 #include "library/data/UploadedContentRegistry.h"
 
 namespace tavopix {
-
-// The file in the program folder that holds the registry.
-inline constexpr std::u16string_view kUploadedRegistryFileName = u"uploadedImg.dat";
 
 class UploadedRegistry {
 public:

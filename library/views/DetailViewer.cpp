@@ -7,6 +7,7 @@
 #include "app/HtmlEscape.h"
 #include "app/PathTokens.h"
 #include "app/TextConvert.h"
+#include "app/UserDataFiles.h"
 #include "image/FileNameRules.h"
 #include "image/JpegExport.h"
 #include "image/PictureDetails.h"
@@ -22,9 +23,6 @@ namespace {
 constexpr std::u16string_view kHiddenLeft = u"-10px";
 constexpr int kHintWidth = 225;
 constexpr int kHintHeight = 34;
-// The BMP the viewer shows is converted into this file of the thumbnail cache folder, which the
-// browser may fetch from (the program folder, which holds the login ticket, is never served).
-constexpr std::u16string_view kBmpScratchName = u"~bmptojpg.jpg";
 
 std::u16string Px(int value) {
     return FromUtf8(std::to_string(value) + "px");

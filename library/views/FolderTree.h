@@ -18,14 +18,12 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "app/UserDataFiles.h"
 #include "engine/ElementRef.h"
 
 namespace tavopix {
 
 class Element;
-
-// The file in the program folder that holds the cache.
-inline constexpr std::u16string_view kSearchPathCacheFileName = u"searchPathCache.dat";
 
 enum class FolderPresentation { Tree, List };
 
