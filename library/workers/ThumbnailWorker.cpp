@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "library/LibraryMessages.h"
 #include "library/data/ItemList.h"
 #include "library/data/ItemThumbnail.h"
-#include "platform/Clock.h"
 #include "platform/MessageQueue.h"
 
 namespace tavopix {
@@ -124,8 +124,7 @@ void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
         static_cast<void>(worker_.WaitUntil([&] { return item.made || state_ != Working; }));
         if (item.made && !item.shown) {
             PostMessage(window_, WM_THUMBNAIL_READY, reinterpret_cast<WPARAM>(&item), 0);
-            while (!item.shown && state_ == Working) {
-                Sleep(kShownPollMs);
+            while (!item.shown && state_ == Working && worker_.WaitFor(kShownPollMs)) {
             }
         }
     }

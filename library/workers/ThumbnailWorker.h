@@ -17,7 +17,6 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 #include "platform/ManualResetEvent.h"
 #include "platform/StoppableWorker.h"
