@@ -135,10 +135,15 @@ export class GridWindow {
     this.resized = false;
   }
 
-  // The rows in view and those to build around them.
+  // The rows in view and those to build around them. Cells without a size (a skin that hides
+  // them) leave nothing to count rows by: then every cell is built, one to a row.
   wanted() {
     const { pitchX, pitchY, left, top, right } = this.layout;
     const grid = this.grid;
+    if (!(pitchX > 0 && pitchY > 0)) {
+      const rows = this.cells.length;
+      return { columns: 1, rows, spare: rows, inView: 0, inViewLast: rows - 1, first: 0, last: rows - 1 };
+    }
     const columns = Math.max(1, Math.floor((grid.clientWidth - left - right) / pitchX + 1e-6));
     const rows = Math.ceil(this.cells.length / columns);
     const screen = Math.max(1, Math.ceil(grid.clientHeight / pitchY));
