@@ -14,6 +14,8 @@ export const STATE_BITS = {
   expanded: 0x200, collapsed: 0x400, busy: 0x80000, pressed: 0x4000000, popup: 0x8000000,
 };
 
+import { CollapsedBranches } from './collapsedBranches.js';
+
 // Elements that could load or run something of their own are never created.
 const BLOCKED_TAGS = new Set(['script', 'iframe', 'frame', 'frameset', 'object', 'embed', 'base',
   'meta', 'link', 'style', 'template', 'applet', 'portal']);
@@ -101,6 +103,7 @@ export class PageMirror {
     this.edits = new WeakMap();
     this.composed = new WeakSet();
     this.onReady = onReady;
+    this.branches = new CollapsedBranches(this);
     this.grid = new GridWindow(this);
   }
 
@@ -126,6 +129,7 @@ export class PageMirror {
     this.doc = d;
     this.nodes.clear();
     this.runtimeStyles.clear();
+    this.branches.clear();
     this.grid.clear();
     d.open();
     d.write('<!doctype html><html><head><meta charset="utf-8"></head><body></body></html>');
@@ -185,7 +189,9 @@ export class PageMirror {
   fillChildren(el, snap) {
     if (snap.x) el.appendChild(this.doc.createTextNode(snap.x));
     if (this.grid.adopt(el, snap)) return;
-    for (const child of snap.c || []) this.appendBuilt(el, child);
+    const built = this.branches.builtCount(snap);
+    for (let i = 0; i < built; ++i) this.appendBuilt(el, snap.c[i]);
+    if (built < (snap.c?.length ?? 0)) this.branches.hold(el, snap, built);
   }
 
   appendBuilt(parent, snap, before = null) {
@@ -325,10 +331,13 @@ export class PageMirror {
       const [kind, uid] = op;
       if (kind === 'reset') continue;
       const el = this.nodes.get(uid);
-      if (!el) continue;
+      if (!el) {
+        this.branches.applyHeld(op);
+        continue;
+      }
       switch (kind) {
         case 'ins': {
-          if (this.grid.holdsChildrenOf(el)) break;
+          if (this.grid.holdsChildrenOf(el) || this.branches.insert(el, op[2], op[3])) break;
           // Inserts into one parent at following positions (a grid filled cell by cell) are
           // built apart and go into the page at once. Skipped elements keep their slot, so
           // indexes match the program's.
@@ -351,7 +360,10 @@ export class PageMirror {
           break;
         case 'attr': this.setAttribute(el, uid, op[2], op[3]); break;
         case 'style': this.setStyle(el, uid, op[2], op[3]); break;
-        case 'state': this.applyState(el, op[2]); break;
+        case 'state':
+          this.applyState(el, op[2]);
+          this.branches.stateChanged(el);
+          break;
         case 'text':
           this.leadingText(el).data = op[2] || '';
           // A text area shows its text as its value once the user has typed in it.
@@ -374,6 +386,7 @@ export class PageMirror {
         this.nodes.delete(uid);
         this.runtimeStyles.delete(uid);
       }
+      this.branches.release(node);
       this.grid.release(node);
     }
   }
