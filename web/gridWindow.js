@@ -41,7 +41,7 @@ export class GridWindow {
     this.layout = null;       // { pitchX, pitchY, left, top, right }
     this.changed = false;     // cells came or went since the last build
     this.resized = false;     // a cell's size may have changed
-    this.top = null;
+    this.top = null;          // the spacers above and below the built rows, while not empty
     this.bottom = null;
   }
 
