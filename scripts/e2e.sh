@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Runs the end-to-end tests in headless Chromium against the program of a build folder:
-#   scripts/e2e.sh BUILD_DIR      (for example build/asan)
+#   scripts/e2e.sh BUILD_DIR [all|together|alone]      (for example build/asan)
+# "together" runs only the files that may share the machine, "alone" only those that time the
+# program's answers (the test command runs the first beside a build, the second by itself).
 # Installs the pinned test dependencies from e2e/package-lock.json first.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:?usage: scripts/e2e.sh BUILD_DIR}" && pwd)
+build=$(cd "${1:?usage: scripts/e2e.sh BUILD_DIR [all|together|alone]}" && pwd)
+part=${2:-all}
+case "$part" in
+  all | together | alone) ;;
+  *) echo "usage: scripts/e2e.sh BUILD_DIR [all|together|alone]" >&2; exit 2 ;;
+esac
 
 for tool in node npm /usr/bin/chromium; do
   if ! command -v "$tool" >/dev/null 2>&1; then
@@ -30,9 +37,9 @@ PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 mapfile -t alone < <(grep -l '^// Runs alone' tests/*.test.js || true)
 mapfile -t together < <(grep -L '^// Runs alone' tests/*.test.js || true)
 export TAVOPIX_BUILD="$build"
-if ((${#together[@]} > 0)); then
+if [[ $part != alone ]] && ((${#together[@]} > 0)); then
   node --test --test-concurrency="${TAVOPIX_E2E_JOBS:-$(nproc)}" "${together[@]}"
 fi
-if ((${#alone[@]} > 0)); then
+if [[ $part != together ]] && ((${#alone[@]} > 0)); then
   node --test --test-concurrency=1 "${alone[@]}"
 fi

@@ -8,6 +8,8 @@
 #                                      fault (fuzz/regressions/<name>/), then explores for SECONDS
 #                                      (default 10) from those alone with a fixed random seed
 #                                      (TAVOPIX_FUZZ_SEED, default 1).
+#   scripts/fuzz.sh build              only builds the targets (the test command builds them
+#                                      beside other stages and runs them later).
 #   scripts/fuzz.sh explore [SECONDS]  open-ended search: fresh random seeds, a corpus kept
 #                                      between runs in build/fuzz/corpus/<target>/ (default 300 s
 #                                      per target). TAVOPIX_FUZZ_TARGETS="fuzz_a fuzz_b" narrows
@@ -27,7 +29,8 @@ mode=${1:-check}
 case "$mode" in
   check) seconds=${2:-10} ;;
   explore) seconds=${2:-300} ;;
-  *) echo "usage: scripts/fuzz.sh check|explore [SECONDS]" >&2; exit 2 ;;
+  build) ;;
+  *) echo "usage: scripts/fuzz.sh check|explore [SECONDS] | build" >&2; exit 2 ;;
 esac
 [[ -f fuzz/CMakeLists.txt ]] || { echo "no fuzz targets"; exit 0; }
 
@@ -47,6 +50,7 @@ fi
 cmake --build $build --target build.ninja
 read -r -a targets <<<"${TAVOPIX_FUZZ_TARGETS:-$(tr '\n' ' ' <$build/fuzz/targets.txt)}"
 cmake --build $build -j"$(nproc)" --target "${targets[@]}"
+[[ $mode == build ]] && exit 0
 
 # A unit over 5 s or over 2 GB is a fault of its own: no input of a few kilobytes may cost that.
 limits=(-timeout=5 -rss_limit_mb=2048)
