@@ -181,7 +181,10 @@ void ImgViewBehavior::Drag(Element& grid, GridState& state, const MouseParams& p
         events->SetCapture(grid);
         state.dragging = true;
         state.gridRect = grid.Location(ROOT_RELATIVE | CONTENT_BOX);
-        state.geometry = GridGeometry::Of(grid);
+        // The scroll position as the grid's reports have it, in order with the input: asked now,
+        // the view may already have scrolled past this move.
+        const GridGeometry now = GridGeometry::Of(grid);
+        state.geometry = GridGeometry(now.Side(), now.View(), {0, state.scrollTop});
         const Point scroll = state.geometry->Scroll();
         state.start = {params.posDocument.x + scroll.x, params.posDocument.y + scroll.y};
         state.band = ElementRef(grid.Parent() ? grid.Parent()->FindById(u"sel_rect") : nullptr);
@@ -217,6 +220,8 @@ void ImgViewBehavior::DrawBand(GridState& state) {
 
 void ImgViewBehavior::EndDrag(Element& grid, GridState& state, const MouseParams& params) {
     const bool ctrl = (params.altState & CONTROL_KEY_PRESSED) != 0;
+    state.pointer = params.posDocument;
+    DrawBand(state);
     // The band is kept in the grid's content: the grid unscrolled places the cells there.
     const GridGeometry content(state.geometry->Side(), state.geometry->View(), {});
     SelectByBand(grid, content, state.lastBand, ctrl);
@@ -267,15 +272,15 @@ bool ImgViewBehavior::OnScroll(Element& he, ScrollParams& params) {
     if ((params.cmd & SINKING) != 0) {
         return false;
     }
-    // A band being drawn follows the content under it.
-    if (const auto found = grids_.find(he.GetUid()); found != grids_.end() &&
-                                                     found->second.dragging && params.vertical &&
-                                                     params.target.get() == &he) {
-        GridState& state = found->second;
-        const Point scroll = state.geometry->Scroll();
-        state.geometry =
-            GridGeometry(state.geometry->Side(), state.geometry->View(), {scroll.x, params.pos});
-        DrawBand(state);
+    if (params.vertical && params.target.get() == &he) {
+        GridState& state = grids_[he.GetUid()];
+        state.scrollTop = params.pos;
+        // A band being drawn follows the content under it.
+        if (state.dragging) {
+            state.geometry =
+                GridGeometry(state.geometry->Side(), state.geometry->View(), {0, params.pos});
+            DrawBand(state);
+        }
     }
     Raise(he, GRID_SCROLLED_EVENT);
     return false;

@@ -48,6 +48,7 @@ private:
         Point pointer;                         // the last one, document coordinates
         Rect gridRect;                         // the grid's content box at the drag's start
         Rect lastBand;                         // in the grid's content
+        int scrollTop = 0;                     // as the grid's last scroll report said
     };
 
     void Press(Element& grid, GridState& state, const MouseParams& params);
