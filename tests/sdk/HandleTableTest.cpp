@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "support/WaitUntil.h"
 
 namespace tavopix::sdk {
 namespace {
-
-using namespace std::chrono_literals;
 
 class Counted : public HandleObject {
 public:
@@ -38,15 +35,18 @@ TEST(HandleTableTest, RemoveWaitsForARunningDeliveryAndNoneRunsAfterIt) {
     HandleTable table;
     std::uint32_t handle = table.Add(std::make_shared<Counted>());
     std::atomic<bool> delivering = false;
+    std::atomic<bool> removing = false;
     std::atomic<bool> deliveryDone = false;
     std::thread deliverer([&] {
         table.Deliver(handle, [&] {
             delivering = true;
-            std::this_thread::sleep_for(100ms);
+            // Still running when the close begins.
+            EXPECT_TRUE(test::WaitUntil([&] { return removing.load(); }));
             deliveryDone = true;
         });
     });
     ASSERT_TRUE(test::WaitUntil([&] { return delivering.load(); }));
+    removing = true;
     EXPECT_TRUE(table.Remove(handle));
     EXPECT_TRUE(deliveryDone);  // the close returned only after the callback had ended
     deliverer.join();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <random>
 
@@ -10,6 +11,7 @@
 #include "sdk/OvkSdk.h"
 #include "sdk/SdkTestSupport.h"
 #include "support/AlbumdProcess.h"
+#include "support/WaitUntil.h"
 
 namespace tavopix::test {
 namespace {
@@ -177,18 +179,26 @@ TEST_F(UploadTest, ClosingRacesWithTheEventsButNoneArrivesAfterIt) {
     std::u16string album = CreateAlbum(sdk.Session(), u"race");
     WritePictureFile(sdk.Folder() + "p.jpg", 512 * 1024);
     std::mt19937 random(7);
+    // Every callback runs on the one transfer thread, so once the next run's first event has
+    // come, a late event of the closed run would have come before it.
+    auto closed = std::make_unique<UploadRun>();
     for (int round = 0; round < 20; ++round) {
-        UploadRun run;
-        StartUpload(run, sdk.Session(), sdk.Folder() + "p.jpg", album);
+        auto run = std::make_unique<UploadRun>();
+        StartUpload(*run, sdk.Session(), sdk.Folder() + "p.jpg", album);
+        if (round > 0) {
+            ASSERT_TRUE(run->recorder.WaitForEvent(OVK_EVENT_BEGIN, 20s));
+            EXPECT_EQ(closed->recorder.LateEvents(), 0) << round;
+        }
+        // Closed at a different moment of the transfer each round.
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
-        EXPECT_TRUE(ovkCloseHandle(run.handle));
-        run.recorder.CloseGate();
-        std::this_thread::sleep_for(20ms);
-        EXPECT_EQ(run.recorder.LateEvents(), 0);
+        EXPECT_TRUE(ovkCloseHandle(run->handle));
+        run->recorder.CloseGate();
+        closed = std::move(run);
     }
     UploadRun last;  // the SDK still works after all that
     StartUpload(last, sdk.Session(), sdk.Folder() + "p.jpg", album);
     ASSERT_TRUE(last.recorder.WaitForEnd());
+    EXPECT_EQ(closed->recorder.LateEvents(), 0);
     EXPECT_EQ(last.recorder.Events().back().event, OVK_EVENT_SUCCEEDED);
     ovkCloseHandle(last.handle);
 }
@@ -216,7 +226,7 @@ TEST(UploadNoAnswerTest, ASilentServiceEndsWithStatusZero) {
     SdkSession sdk(silent.BaseAddress());
     WritePictureFile(sdk.Folder() + "p.jpg", 4096);
     UploadRun run;
-    StartUpload(run, sdk.Session(), sdk.Folder() + "p.jpg", u"1", 0, 1000);
+    StartUpload(run, sdk.Session(), sdk.Folder() + "p.jpg", u"1", 0, 100);
     ASSERT_TRUE(run.recorder.WaitForEnd(20s));
     std::vector<RecordedEvent> events = run.recorder.Events();
     EXPECT_EQ(events.front().event, OVK_EVENT_BEGIN);
@@ -241,8 +251,14 @@ TEST(UploadNoAnswerTest, NoEventAfterCloseDuringTheTransfer) {
     ASSERT_TRUE(run.recorder.WaitForEvent(OVK_EVENT_PROGRESS, 20s));
     EXPECT_TRUE(ovkCloseHandle(run.handle));
     run.recorder.CloseGate();
-    std::this_thread::sleep_for(3000ms);  // past the time-out that would have ended it
+    // The transfer thread takes a cancellation before the work queued after it, so once a later
+    // upload has ended on its own short time-out, the closed one is gone with its time-out.
+    WritePictureFile(sdk.Folder() + "small.jpg", 4096);
+    UploadRun later;
+    StartUpload(later, sdk.Session(), sdk.Folder() + "small.jpg", u"1", 0, 50);
+    ASSERT_TRUE(later.recorder.WaitForEnd(20s));
     EXPECT_EQ(run.recorder.LateEvents(), 0);
+    ovkCloseHandle(later.handle);
 }
 
 TEST(UploadNoAnswerTest, CleanupAbandonsEveryRunningOperation) {
@@ -259,7 +275,8 @@ TEST(UploadNoAnswerTest, CleanupAbandonsEveryRunningOperation) {
     sdk.reset();  // ovkCleanup
     upload.recorder.CloseGate();
     login.CloseGate();
-    std::this_thread::sleep_for(2000ms);
+    // Every connection the SDK opened is let go: nothing is left to time out.
+    ASSERT_TRUE(WaitUntil([&] { return silent.ClosedByClient() == silent.Connections(); }));
     EXPECT_EQ(upload.recorder.LateEvents(), 0);
     EXPECT_TRUE(login.Events().empty());
     EXPECT_TRUE(ovkCleanup());  // and a second cleanup as well
