@@ -1,5 +1,7 @@
 #include "library/views/FolderTree.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "app/HtmlEscape.h"
@@ -14,6 +16,10 @@ namespace {
 
 constexpr std::string_view kBranchTag = "options";
 constexpr std::string_view kLeafTag = "option";
+// A node at the top: a branch made there opens expanded; one made a branch later keeps the
+// attributes it was made with.
+constexpr std::u16string_view kTopBranchAttributes = u" expanded rt=\"true\"";
+constexpr std::u16string_view kTopLeafAttributes = u" rt=\"true\"";
 
 Element* CaptionOf(const Element& node) {
     Element* first = node.FirstChild();
@@ -50,6 +56,40 @@ void ShowTotal(Element& caption, unsigned total) {
     if (Element* num = caption.FindFirst(".num")) {
         num->SetInnerText(u"(" + Number(total) + u")");
     }
+}
+
+// The folders along `path`: the token or drive root first, the path itself last.
+std::vector<std::u16string> PathPrefixes(std::u16string_view path) {
+    std::vector<std::u16string> prefixes;
+    std::u16string head;
+    for (int end = PathHead(path, 0, head); end > 0 && head.size() <= path.size();
+         end = PathHead(path, end, head)) {
+        prefixes.push_back(head);
+        if (head.size() == path.size()) {
+            break;
+        }
+    }
+    if (prefixes.empty() || prefixes.back() != path) {
+        prefixes.emplace_back(path);
+    }
+    return prefixes;
+}
+
+// A tree node's markup up to its caption's end; `topAttributes` are those of a node at the top.
+std::u16string NodeStart(std::u16string_view path, unsigned ns, unsigned nc, bool branch,
+                         std::u16string_view topAttributes) {
+    const PathClass kind = ClassifyPath(path);
+    std::u16string html = branch ? u"<options" : u"<option";
+    html += topAttributes;
+    html += u"><caption tp=\"" + HtmlEscape(kind.kind) + u"\" path=\"" + HtmlEscape(path) +
+            (branch ? u"\" ns=\"" : u"\"  ns=\"") + Number(ns) + u"\" nc=\"" + Number(nc) +
+            u"\" ><span .cp><span .tl>" + HtmlEscape(kind.display) + u"</span><span .num>(" +
+            Number(ns + nc) + u")</span></span></caption>";
+    return html;
+}
+
+std::u16string_view NodeEnd(bool branch) {
+    return branch ? u"</options>" : u"</option>";
 }
 
 void AppendHtml(Element& parent, const std::u16string& html) {
@@ -136,20 +176,7 @@ void FolderTree::AddToList(std::u16string_view path, unsigned count) {
 }
 
 void FolderTree::AddToTree(std::u16string_view path, unsigned count) {
-    // The folders along the path: the token or drive root first, the path itself last.
-    std::vector<std::u16string> prefixes;
-    std::u16string head;
-    for (int end = PathHead(path, 0, head); end > 0 && head.size() <= path.size();
-         end = PathHead(path, end, head)) {
-        prefixes.push_back(head);
-        if (head.size() == path.size()) {
-            break;
-        }
-    }
-    if (prefixes.empty() || prefixes.back() != path) {
-        prefixes.emplace_back(path);
-    }
-
+    const std::vector<std::u16string> prefixes = PathPrefixes(path);
     Element* current = treeView_.get();
     std::size_t level = 0;
     for (; level < prefixes.size(); ++level) {
@@ -182,16 +209,11 @@ void FolderTree::AddToTree(std::u16string_view path, unsigned count) {
 Element* FolderTree::AppendNode(Element& parent, std::u16string_view path, unsigned ns, unsigned nc,
                                 bool branch) {
     const bool top = &parent == treeView_.get();
-    const PathClass kind = ClassifyPath(path);
-    std::u16string html = branch ? u"<options" : u"<option";
-    if (top) {
-        html += branch ? u" expanded rt=\"true\"" : u" rt=\"true\"";
-    }
-    html += u"><caption tp=\"" + HtmlEscape(kind.kind) + u"\" path=\"" + HtmlEscape(path) +
-            (branch ? u"\" ns=\"" : u"\"  ns=\"") + Number(ns) + u"\" nc=\"" + Number(nc) +
-            u"\" ><span .cp><span .tl>" + HtmlEscape(kind.display) + u"</span><span .num>(" +
-            Number(ns + nc) + u")</span></span></caption>" +
-            (branch ? u"</options>" : u"</option>");
+    const std::u16string_view topAttributes = !top     ? u""
+                                              : branch ? kTopBranchAttributes
+                                                       : kTopLeafAttributes;
+    std::u16string html = NodeStart(path, ns, nc, branch, topAttributes);
+    html += NodeEnd(branch);
     AppendHtml(parent, html);
     Element* node = parent.LastChild();
     if (node != nullptr) {
@@ -284,15 +306,115 @@ bool FolderTree::LoadCache(const std::u16string& file) {
     if (!ReadTextFile(file, text) || text.empty()) {
         return false;
     }
+    std::vector<std::pair<std::u16string, unsigned>> folders;
     std::u16string line;
     std::u16string path;
     unsigned count = 0;
     for (int next = ReadLine(text, line, 0); next >= 0; next = ReadLine(text, line, next)) {
-        if (ReadCacheLine(line, path, count)) {
-            AddFolderResult(path, count);
+        if (ReadCacheLine(line, path, count) && !path.empty()) {
+            folders.emplace_back(path, count);
+        }
+    }
+    // An empty tree takes the cache in one piece; a line without pictures would remove nodes,
+    // which only the folder-by-folder way does.
+    const bool whole = treeView_ && nodes_.empty() && treeView_->ChildCount() == 0 &&
+                       presentation_ == FolderPresentation::Tree &&
+                       std::ranges::none_of(folders, [](const auto& f) { return f.second == 0; });
+    if (whole) {
+        BuildWhole(folders);
+    } else {
+        for (const auto& [folderPath, folderCount] : folders) {
+            AddFolderResult(folderPath, folderCount);
         }
     }
     return true;
+}
+
+// The tree of `folders` (none without pictures) built apart, as AddFolderResult would build it
+// folder by folder, and put into the empty tree as one piece of markup: the page parses it once
+// instead of once per folder, which for tens of thousands of folders was most of the start.
+void FolderTree::BuildWhole(const std::vector<std::pair<std::u16string, unsigned>>& folders) {
+    struct Planned {
+        std::u16string path;
+        unsigned ns = 0;
+        unsigned nc = 0;
+        bool expanded = false;
+        std::size_t parent = 0;
+        std::vector<std::size_t> children;
+    };
+    std::vector<Planned> plan(1);  // [0] stands for the tree element itself
+    std::unordered_map<std::u16string, std::size_t> index;
+    for (const auto& [path, count] : folders) {
+        if (const auto known = index.find(path); known != index.end()) {
+            // A folder seen before (above an earlier one): its count, the difference carried up.
+            Planned& node = plan[known->second];
+            const unsigned old = node.ns;
+            node.ns = count;
+            for (std::size_t up = node.parent; up != 0; up = plan[up].parent) {
+                plan[up].nc = plan[up].nc - old + count;
+            }
+            continue;
+        }
+        std::size_t current = 0;
+        const std::vector<std::u16string> prefixes = PathPrefixes(path);
+        for (std::size_t level = 0; level < prefixes.size(); ++level) {
+            const bool self = level + 1 == prefixes.size();
+            if (const auto known = index.find(prefixes[level]); known != index.end()) {
+                current = known->second;
+                plan[current].nc += count;
+                continue;
+            }
+            Planned node{prefixes[level],       self ? count : 0, self ? 0 : count,
+                         current == 0 && !self, current,          {}};
+            plan.push_back(std::move(node));
+            const std::size_t added = plan.size() - 1;
+            plan[current].children.push_back(added);
+            index.emplace(prefixes[level], added);
+            current = added;
+        }
+    }
+
+    // Depth first: each node's start, then its children, then its end.
+    std::u16string html;
+    std::vector<std::pair<std::size_t, std::size_t>> stack{{0, 0}};  // node, next child
+    while (!stack.empty()) {
+        auto& [at, next] = stack.back();
+        const Planned& node = plan[at];
+        if (next < node.children.size()) {
+            const std::size_t child = node.children[next++];
+            const Planned& entry = plan[child];
+            const bool branch = !entry.children.empty();
+            html += NodeStart(entry.path, entry.ns, entry.nc, branch,
+                              at != 0          ? u""
+                              : entry.expanded ? kTopBranchAttributes
+                                               : kTopLeafAttributes);
+            stack.emplace_back(child, 0);
+            continue;
+        }
+        if (at != 0) {
+            html += NodeEnd(!node.children.empty());
+        }
+        stack.pop_back();
+    }
+    AppendHtml(*treeView_, html);
+
+    // The page's nodes in the same order: a node's folder nodes follow its caption.
+    nodes_.reserve(plan.size());
+    std::vector<std::pair<std::size_t, Element*>> pending{{0, treeView_.get()}};
+    while (!pending.empty()) {
+        const auto [at, element] = pending.back();
+        pending.pop_back();
+        const std::size_t first = at == 0 ? 0 : 1;
+        for (std::size_t i = 0; i < plan[at].children.size(); ++i) {
+            Element* child = element->Child(first + i);
+            if (child == nullptr) {
+                break;
+            }
+            const std::size_t planned = plan[at].children[i];
+            nodes_[plan[planned].path] = ElementRef(child);
+            pending.emplace_back(planned, child);
+        }
+    }
 }
 
 bool FolderTree::SaveCache(const std::u16string& file) const {

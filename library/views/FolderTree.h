@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "app/UserDataFiles.h"
 #include "engine/ElementRef.h"
@@ -60,6 +62,7 @@ public:
 private:
     void AddToList(std::u16string_view path, unsigned count);
     void AddToTree(std::u16string_view path, unsigned count);
+    void BuildWhole(const std::vector<std::pair<std::u16string, unsigned>>& folders);
     Element* AppendNode(Element& parent, std::u16string_view path, unsigned ns, unsigned nc,
                         bool branch);
     Element* Retag(Element& node, std::string_view tag);

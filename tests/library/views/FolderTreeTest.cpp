@@ -1,7 +1,7 @@
 // The main window's folder tree on a real page: the tree and list presentations with their
 // counts, direct counts set later (carried up, emptied nodes removed, branches turned back into
 // leaves), names with markup characters and CJK shown as text with exact paths, and the cache
-// file's bytes and the same tree rebuilt from it.
+// file's bytes and the same tree rebuilt from it, in one piece as folder by folder.
 
 #include "engine/Document.h"
 #include "engine/Element.h"
@@ -139,6 +139,40 @@ TEST_F(FolderTreeTest, CacheHoldsDirectCountsInDocumentOrderAndRebuildsTheSameTr
     ASSERT_TRUE(old.LoadCache(file));
     EXPECT_EQ(old.NodeCount(), 1u);
     ASSERT_NE(old.NodeOf(u"/old/a\"q\"/"), nullptr);
+}
+
+TEST_F(FolderTreeTest, CacheLoadedInOnePieceIsTheTreeItsFoldersMakeOneByOne) {
+    // Folders out of document order: a known folder's count later, a top folder with pictures
+    // that gets folders below it, one seen twice.
+    const std::vector<std::pair<std::u16string, unsigned>> folders{
+        {u"%mypic%Trip/Day/", 4}, {u"/data/", 2},           {u"/data/a/", 1},
+        {u"%mypic%Trip/", 3},     {u"/data/a/b/", 6},       {u"/data/a/", 5},
+        {u"%mypic%Other/", 1},    {u"/data/照片 & <x>/", 7}};
+    std::u16string text;
+    for (const auto& [path, count] : folders) {
+        text += u"\"" + path + u"\" " + FromUtf8(std::to_string(count)) + u"\r\n";
+        tree_.AddFolderResult(path, count);
+    }
+    DiskTree disk;
+    const std::u16string file = disk.Stored("searchPathCache.dat");
+    WriteBytes(Utf8(file), Utf16File(text));
+
+    auto other =
+        Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>", u"/page.htm");
+    Element* otherView = other->Root()->FindById(u"tree_view");
+    FolderTree loaded;
+    loaded.Bind(otherView);
+    ASSERT_TRUE(loaded.LoadCache(file));
+    EXPECT_EQ(otherView->InnerHtml(), View()->InnerHtml());
+    EXPECT_EQ(loaded.NodeCount(), tree_.NodeCount());
+    for (const auto& [path, count] : folders) {
+        ASSERT_NE(loaded.NodeOf(path), nullptr);
+        EXPECT_EQ(loaded.NodeOf(path)->OuterHtml(), tree_.NodeOf(path)->OuterHtml());
+    }
+    // The loaded tree goes on as any other.
+    loaded.AddFolderResult(u"/data/a/b/", 0);
+    tree_.AddFolderResult(u"/data/a/b/", 0);
+    EXPECT_EQ(otherView->InnerHtml(), View()->InnerHtml());
 }
 
 }  // namespace
