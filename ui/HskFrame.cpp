@@ -263,21 +263,24 @@ LRESULT CHskFrame::HitTest(int screenX, int screenY) {
     MapWindowPoints(nullptr, hwnd, &point, 1);
     const Point p{point.x, point.y};
 
-    // The boxes of the parts at the window's edges, in one question to the view: each question
-    // waits for the page to lay out its latest changes, and a press waits for its hit test.
+    // The boxes of the parts at the window's edges and the body's, in one question to the view:
+    // each question waits for the page to lay out its latest changes, and a press waits for its
+    // hit test.
     std::vector<const Element*> asked = ClientPartsInCaption();
     const std::size_t clientParts = asked.size();
     static constexpr Part kEdgeParts[] = {PART_CAPTION, PART_ICON, PART_CORNER};
     static constexpr LRESULT kEdgeCodes[] = {HTCAPTION, HTSYSMENU, HTBOTTOMRIGHT};
     for (const Part part : kEdgeParts)
         asked.push_back(parts[part].get());
+    const std::size_t edgeParts = asked.size();
+    asked.push_back(parts[PART_BODY].get());
     const std::vector<Rect> boxes = Element::Locations(asked, kBorderBox);
-    for (std::size_t i = 0; i < asked.size(); ++i) {
+    for (std::size_t i = 0; i < edgeParts; ++i) {
         if (asked[i] && boxes[i].Contains(p))
             return i < clientParts ? HTCLIENT : kEdgeCodes[i - clientParts];
     }
 
-    Rect body = parts[PART_BODY] ? parts[PART_BODY]->Location(kContentBox) : Rect{};
+    Rect body = BodyContentBox(boxes[edgeParts]);
     body.left += kBorderBand;
     body.top += kBorderBand;
     body.right -= kBorderBand;
@@ -304,6 +307,21 @@ LRESULT CHskFrame::HitTest(int screenX, int screenY) {
     if (p.x > body.right)
         return HTRIGHT;
     return HTCLIENT;
+}
+
+Rect CHskFrame::BodyContentBox(const Rect& border) {
+    const Element* body = parts[PART_BODY].get();
+    if (!body)
+        return Rect{};
+    if (bodyInsets_)
+        return Rect{border.left + bodyInsets_->left, border.top + bodyInsets_->top,
+                    border.right - bodyInsets_->right, border.bottom - bodyInsets_->bottom};
+    const Rect content = body->Location(kContentBox);
+    // Kept once the page is laid out; before that both boxes are empty.
+    if (border.Width() > 0 && border.Height() > 0)
+        bodyInsets_ = Rect{content.left - border.left, content.top - border.top,
+                           border.right - content.right, border.bottom - content.bottom};
+    return content;
 }
 
 bool CHskFrame::IsMaximized() const {

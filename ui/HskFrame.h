@@ -15,11 +15,13 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/ElementRef.h"
 #include "engine/EventHandler.h"
+#include "engine/Geometry.h"
 #include "platform/WinTypes.h"
 #include "platform/WindowHandle.h"
 #include "platform/WindowMessages.h"
@@ -130,6 +132,11 @@ protected:
 private:
     void BindParts();
     void FillMinMaxInfo(MINMAXINFO& info);
+    // The body's content box from its border box: the body's border and padding come from its
+    // style alone, so they are asked of the view once, at the first press on a laid-out page.
+    Rect BodyContentBox(const Rect& border);
+
+    std::optional<Rect> bodyInsets_;  // left, top, right and bottom: border plus padding
 };
 
 }  // namespace tavopix

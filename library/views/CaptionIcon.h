@@ -22,10 +22,15 @@ inline Element* PressedCaption(const MouseParams& params, const Element& scope) 
 
 // True when the press lies on the icon of `caption`. The press landed on the caption or inside
 // it, so it is right of the caption's left edge: left of its content is in its left padding.
-// One question to the view, not two: a press waits for each answer.
+// A press on an element inside the caption is in its content, and the view flags a press in
+// the padding of the caption itself: the view is asked only when it did not, and then once (a
+// press waits for each answer).
 inline bool PressOnCaptionIcon(const MouseParams& params, const Element& caption) {
     if (params.isOnIcon) {
         return true;
+    }
+    if (params.target.get() != &caption) {
+        return false;
     }
     return params.posDocument.x < caption.Location(ROOT_RELATIVE | CONTENT_BOX).left;
 }
