@@ -100,6 +100,11 @@ protected:
                               std::filesystem::copy_options::recursive);
         savedProgramDir_ = appContext.programDir;
         appContext.programDir = FromUtf8(folder_.Path());
+        // Thumbnails the windows make go beside the program, as in a real run, never into the
+        // working folder.
+        std::filesystem::create_directory(folder_.Path("iconsdb"));
+        savedIconCacheDir_ = appContext.iconCacheDir;
+        appContext.iconCacheDir = FromUtf8(folder_.Path("iconsdb/"));
         SetScreenMetrics(DEFAULT_SCREEN_WIDTH, DEFAULT_SCREEN_HEIGHT, DEFAULT_SCREEN_WIDTH,
                          DEFAULT_WORK_AREA_HEIGHT);
         if (!GetClassInfoEx(kFrameClassName, nullptr)) {
@@ -117,6 +122,7 @@ protected:
         EXPECT_TRUE(ListWindows().empty());
         PageHost::SetView(nullptr);
         appContext.programDir = savedProgramDir_;
+        appContext.iconCacheDir = savedIconCacheDir_;
     }
 
     // Writes a page of the skin folder.
@@ -141,6 +147,7 @@ protected:
 
 private:
     std::u16string savedProgramDir_;
+    std::u16string savedIconCacheDir_;
 };
 
 }  // namespace tavopix::test
