@@ -6,7 +6,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
 import { exitWithin, openBrowser, windowBoxOf, windowFrame } from '../lib/browser.js';
-import { utf16File } from '../lib/flows.js';
+import { until, utf16File } from '../lib/flows.js';
 import { startProgram } from '../lib/program.js';
 import { withProgram } from '../lib/session.js';
 
@@ -23,18 +23,6 @@ async function boxOf(frame) {
     const r = el.getBoundingClientRect();
     return { x: Math.round(r.left), y: Math.round(r.top), w: Math.round(r.width), h: Math.round(r.height) };
   });
-}
-
-// Polls `read` until it returns something `done` accepts.
-async function until(read, done, what, timeout = 10_000) {
-  const deadline = Date.now() + timeout;
-  let value;
-  while (Date.now() < deadline) {
-    value = await read();
-    if (done(value)) return value;
-    await new Promise((r) => setTimeout(r, 50));
-  }
-  throw new Error(`${what}: still ${JSON.stringify(value)} after ${timeout} ms`);
 }
 
 test('without ovkCfg.ini a box names the failure and its one button ends the program with 0', TIMEOUT, async () => {

@@ -11,6 +11,7 @@ import os from 'node:os';
 import path from 'node:path';
 import { test } from 'node:test';
 import { openBrowser, windowFrame } from '../lib/browser.js';
+import { until } from '../lib/flows.js';
 import { startUploadDialogShow } from '../lib/uploadDialogShow.js';
 
 const TIMEOUT = { timeout: 180_000 };
@@ -25,17 +26,6 @@ function photos() {
 async function shoot(page, name) {
   const dir = process.env.TAVOPIX_SCREENSHOTS;
   if (dir) await page.screenshot({ path: path.join(dir, `${name}.png`) });
-}
-
-async function until(read, done, what, timeout = 60_000) {
-  const deadline = Date.now() + timeout;
-  let value;
-  while (Date.now() < deadline) {
-    value = await read();
-    if (done(value)) return value;
-    await new Promise((r) => setTimeout(r, 100));
-  }
-  throw new Error(`${what}: still ${JSON.stringify(value)} after ${timeout} ms`);
 }
 
 test('the upload dialog shows its progress, status, tooltips and done list', TIMEOUT, async (t) => {
@@ -58,7 +48,7 @@ test('the upload dialog shows its progress, status, tooltips and done list', TIM
 
     // A transfer under way: progress bar, speed and percentage.
     await until(() => info.textContent(), (text) => /速度:\d+\.\d\dKB\/s/.test(text) && !/速度:0\.00/.test(text),
-      'a status line with a speed');
+      'a status line with a speed', 60_000);
     assert.match(await info.textContent(), /^正在上传, 已完成: \d+%, 速度:\d+\.\d\dKB\/s\.$/);
     const bar = dialog.locator('#pro_upload');
     assert.ok(await bar.isVisible());
@@ -67,7 +57,7 @@ test('the upload dialog shows its progress, status, tooltips and done list', TIM
 
     // The unreadable picture's tooltip, on hover.
     const failed = dialog.locator('#task_list .item', { has: dialog.locator('.txt_error') });
-    await until(() => failed.count(), (n) => n === 1, 'the error item');
+    await until(() => failed.count(), (n) => n === 1, 'the error item', 60_000);
     await failed.hover();
     assert.equal(await failed.getAttribute('title'), '图片文件扩展名或文件数据错误');
     const bubble = await failed.evaluate((el) => {
