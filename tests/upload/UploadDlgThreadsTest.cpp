@@ -1,9 +1,70 @@
-// The upload dialog acting during a transfer over a slow line: the service stopping, pause and
-// continue, close icons and scrolls, and closing the window. Run under the thread sanitizer too.
+// The upload dialog acting during a transfer over a slow line: the next pictures made ready
+// beside it, the service stopping, pause and continue, close icons and scrolls, and closing the
+// window. Run under the thread sanitizer too.
 #include "UploadDialogFixture.h"
+#include "image/PictureFile.h"
+#include "image/Thumbnail.h"
 
 namespace tavopix::test {
 namespace {
+
+// While the first picture goes over the slow line, the next two are converted beside it, each
+// into a scratch file of its own, and wait as 等待中 for their turn; the fourth is made ready only
+// once a lane is free. The queue shows the thumbnails the grid cached (an odd 20 x 10 picture
+// here, which no decode of the photographs would give), and albumd stores the pictures in queue
+// order, each the right one.
+TEST_F(UploadDlgTest, TheNextTwoAreMadeReadyWhileOneIsSentAndAllGoInQueueOrder) {
+    ASSERT_NO_FATAL_FAILURE(StartService({}, {}, true));
+    const std::u16string savedCache = appContext.iconCacheDir;
+    appContext.iconCacheDir = FromUtf8(folder_.Path(""));
+    const std::vector<std::u16string> paths = {
+        LargePhoto("Bridge_by_Sander_Klootwijk.jpg", "b.jpg"), Photo("chelsea.png", "c.png"),
+        Photo("coffee.png", "d.png"), Photo("astronaut.png", "e.png")};
+    Bytes cachedThumbnail;
+    ASSERT_TRUE(EncodeJpeg(ResizeBitmap(*DecodePng(ReadPhoto("chelsea.png")), 20, 10), 85,
+                           ChromaSubsampling::S420, cachedThumbnail));
+    std::vector<std::u16string> cacheNames;
+    for (const std::u16string& path : paths) {
+        ASSERT_TRUE(ThumbnailCacheName(path, cacheNames.emplace_back()));
+        ASSERT_TRUE(ReplaceFile(Utf8(cacheNames.back()), cachedThumbnail));
+    }
+    TestUploadDlg dialog(registry_, album_, 1, paths, nullptr);
+    int readyBeforeFirstAnswer = -1;
+    dialog.after = [&](TestUploadDlg& self, UINT message, WPARAM) {
+        if (message == WM_UPLOAD_FILE_READY && readyBeforeFirstAnswer < 0) {
+            EXPECT_EQ(self.Status(0), u"上传中");
+            for (std::size_t i = 1; i < paths.size(); ++i)
+                EXPECT_EQ(self.Status(i), u"等待中");
+        } else if (message == WM_UPLOAD_RESULT && readyBeforeFirstAnswer < 0) {
+            readyBeforeFirstAnswer = self.fileReadyCount;
+        } else if (self.Over()) {
+            self.Close();
+        }
+    };
+    dialog.Run(SW_SHOWNORMAL);
+    appContext.iconCacheDir = savedCache;
+    EXPECT_EQ(readyBeforeFirstAnswer, 3);
+    EXPECT_EQ(dialog.fileReadyCount, 4);
+    EXPECT_EQ(dialog.Text(u"info_upload"), u"所有图片已上传成功");
+    // The done list has the newest first.
+    Element* done = dialog.ById(u"done_list")->FirstChild();
+    for (std::size_t i = paths.size(); i-- > 0; done = done->NextSibling()) {
+        std::u16string shown = cacheNames[i];
+        PercentEscape(shown);
+        ASSERT_TRUE(done);
+        EXPECT_EQ(*done->FindFirst("picture")->GetAttribute("src"), shown);
+    }
+    const std::vector<StoredPicture> stored = Stored();
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(stored[0].title, "b.jpg");
+    const std::pair<std::string, std::uint32_t> converted[] = {{"c", 451}, {"d", 600}, {"e", 512}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(stored[i + 1].title, converted[i].first);
+        const PictureHeader header = StoredHeader(stored[i + 1]);
+        EXPECT_EQ(header.format, PictureFormat::Jpeg);
+        EXPECT_EQ(header.width, converted[i].second) << converted[i].first;
+    }
+}
 
 TEST_F(UploadDlgTest, AStoppedServiceTimesOutAndContinueSendsAgain) {
     ASSERT_NO_FATAL_FAILURE(StartService({}, {}, true));
