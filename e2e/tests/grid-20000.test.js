@@ -6,12 +6,13 @@
 // grid comes back to it.
 //
 // Needs TAVOPIX_PHOTOS (the folder scripts/get-photos.sh fills; the test command sets it).
+// TAVOPIX_SCREENSHOTS, when set, names a folder for a screenshot of the band.
 
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { test } from 'node:test';
-import { windowFrame } from '../lib/browser.js';
+import { screenshot, windowFrame } from '../lib/browser.js';
 import { linkPhotos, passingPhotos, until, utf16File } from '../lib/flows.js';
 import { withProgram } from '../lib/session.js';
 
@@ -160,6 +161,7 @@ test('20,000 pictures: scrolling, thumbnails, Ctrl+A, a band across a scroll, a 
     s = await state();
     const to = s.shown.find((c) => c.row === Math.max(...s.shown.map((x) => x.row)) - 1 && c.column === 2);
     await page.mouse.move(to.x, to.y, { steps: 4 });
+    await screenshot(page, 'grid-20000-band.png');
     await page.mouse.up();
     const rows = to.row - from.row + 1;
     await until(status, (t) => t === `已选择 ${rows * 3} 张图片`, `the band's ${rows} rows of 3`);
