@@ -1,9 +1,9 @@
 // The photo grid of the real program over a folder of 20,000 pictures (hard links to eight real
 // photos in turn, each under its own name): scrolled to the end and back by End, Home, PageDown
 // and the wheel, every cell it passes shows the thumbnail of its own file; Ctrl+A selects cells
-// far from where it was pressed; a rubber band drawn while the grid scrolls selects the block of
-// cells it spans, those scrolled past included; a mark set far down stays on its cell when the
-// grid comes back to it.
+// far from where it was pressed; the arrow keys walk the selection down 40 rows; a rubber band
+// drawn while the grid scrolls selects the block of cells it spans, those scrolled past
+// included; a mark set far down stays on its cell when the grid comes back to it.
 //
 // Needs TAVOPIX_PHOTOS (the folder scripts/get-photos.sh fills; the test command sets it).
 // TAVOPIX_SCREENSHOTS, when set, names a folder for a screenshot of the band.
@@ -145,6 +145,20 @@ test('20,000 pictures: scrolling, thumbnails, Ctrl+A, a band across a scroll, a 
     s = await until(state, (now) => now.shown.every((c) => c.sel), 'the cells at the end selected');
     await page.keyboard.press('Control+D');
     await until(status, (t) => t === '已就绪', 'nothing selected');
+
+    // The arrow keys move the selection a cell and a row at a time, far past the first screens,
+    // and the grid scrolls to the selected cell.
+    await page.keyboard.press('Home');
+    s = await until(state, (now) => now.top === 0, 'the top');
+    const columns = new Set(s.shown.map((c) => c.column)).size;
+    const corner = s.shown.find((c) => c.row === 0 && c.column === 0);
+    await page.mouse.click(corner.x, corner.y);
+    await page.keyboard.press('ArrowRight');
+    for (let row = 0; row < 40; row++) await page.keyboard.press('ArrowDown');
+    const reached = `g${String(40 * columns + 1).padStart(5, '0')}-`;
+    await until(status, (t) => t.startsWith(reached), `${reached} selected`);
+    await until(() => main.locator('#photo_list > .loc[sel="true"]').getAttribute('path'),
+      (p) => p.includes(`/${reached}`), `${reached} shown selected`);
 
     // A band pressed on a cell near the top, held while the wheel scrolls the grid down a few
     // screens, released on a cell two columns to the right: the rows and columns it spans are
