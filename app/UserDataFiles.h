@@ -31,8 +31,10 @@ inline constexpr std::u16string_view kSdkConfigFileName = u"ovkCfg.ini";
 inline constexpr std::u16string_view kThumbnailCacheFolderName = u"iconsdb";
 // The browser window's profile folder.
 inline constexpr std::u16string_view kBrowserProfileFolderName = u".browser-profile";
-// The picture prepared for sending.
-inline constexpr std::u16string_view kUploadScratchName = u"~uploadtmp.jpg";
+// The pictures prepared for sending: the one being sent and the next ones, one per preparation
+// lane.
+inline constexpr std::array<std::u16string_view, 3> kUploadScratchNames = {
+    u"~uploadtmp.jpg", u"~uploadtmp1.jpg", u"~uploadtmp2.jpg"};
 // The BMP the viewer shows is converted into this file of the thumbnail cache folder, which the
 // browser may fetch from (the program folder, which holds the login ticket, is never served).
 inline constexpr std::u16string_view kBmpScratchName = u"~bmptojpg.jpg";
@@ -41,8 +43,8 @@ inline constexpr std::array kUserDataFileNames = {
     kSettingsFileName,         kUserInfoFileName,         kFolderListFileName,
     kPictureFilterFileName,    kSearchPathCacheFileName,  kUploadedRegistryFileName,
     kUploadedContentFileName,  kPendingUploadFileName,    kSdkConfigFileName,
-    kThumbnailCacheFolderName, kBrowserProfileFolderName, kUploadScratchName,
-    kBmpScratchName,
+    kThumbnailCacheFolderName, kBrowserProfileFolderName, kUploadScratchNames[0],
+    kUploadScratchNames[1],    kUploadScratchNames[2],    kBmpScratchName,
 };
 
 }  // namespace tavopix

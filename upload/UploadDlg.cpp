@@ -543,7 +543,8 @@ bool CUploadDlg::StartStage(Element& item, std::u16string path, bool atFront) {
         ++lane;
     }
     if (!preparer_.Start(lane, window_, ++generation_, std::move(path), keepFullSize != 0,
-                         appContext.programDir + UploadScratchName(lane))) {
+                         appContext.programDir + std::u16string(kUploadScratchNames.at(
+                                                     static_cast<std::size_t>(lane))))) {
         return false;
     }
     Stage stage{ElementRef(&item), generation_, lane, nullptr};

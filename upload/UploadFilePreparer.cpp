@@ -42,12 +42,6 @@ bool EndsWithJpg(std::u16string_view name) {
 
 }  // namespace
 
-std::u16string UploadScratchName(int lane) {
-    if (lane == 0)
-        return std::u16string(kUploadScratchName);
-    return u"~uploadtmp" + FromUtf8(std::to_string(lane)) + u".jpg";
-}
-
 std::u16string UploadTitle(std::u16string_view fileName) {
     std::u16string title(fileName);
     if (EndsWithJpg(title))

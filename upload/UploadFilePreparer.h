@@ -1,9 +1,9 @@
 // Making a picture ready to send: the title it is sent with, and the file — the picture itself
-// when the service can take it as it is, otherwise a JPEG written to the program's one scratch
-// file "~uploadtmp.jpg" (fitted into 1600 x 1600, or converted at full size when the user asked
-// for full size).
+// when the service can take it as it is, otherwise a JPEG written to a scratch file of the
+// program ("~uploadtmp.jpg", and one more per further lane below), fitted into 1600 x 1600, or
+// converted at full size when the user asked for full size.
 //
-// The scratch file is private to the user (mode 0600) and is emptied before every conversion,
+// A scratch file is private to the user (mode 0600) and is emptied before every conversion,
 // so a conversion that fails can never leave the previous picture there to be sent instead.
 //
 // Fitting a large photograph takes a noticeable fraction of a second, so the dialog runs it on
@@ -23,11 +23,9 @@
 namespace tavopix {
 
 // Lanes of preparation: the picture being sent keeps its file in one while the next ones are
-// made ready in the others, one per processor on the machines this runs on.
-inline constexpr int kPreparationLanes = 3;
-
-// The scratch file of `lane`: "~uploadtmp.jpg" for the first, "~uploadtmp1.jpg" and so on.
-std::u16string UploadScratchName(int lane);
+// made ready in the others, one per processor on the machines this runs on. Each has its
+// scratch file (kUploadScratchNames).
+inline constexpr int kPreparationLanes = static_cast<int>(kUploadScratchNames.size());
 
 // The title a picture named `fileName` is sent with: the name, without its extension unless
 // that is ".jpg" in any case, and with its dot kept when it is the name's first character
