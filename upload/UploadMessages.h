@@ -1,6 +1,6 @@
-// The window messages, the timer and the page event of the upload dialog. The thumbnail thread,
-// the file preparation thread and the SDK's upload callback post these to the dialog's window;
-// none of them touches the page.
+// The window messages, the timer and the page event of the upload dialog. The queue's thumbnail
+// pass, the file preparation threads and the SDK's upload callback post these to the dialog's
+// window; none of them touches the page.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ inline constexpr UINT WM_UPLOAD_PROGRESS = WM_USER + 25;
 // SDK callback: the running upload ended. wParam: 1 success, 0 failure; lParam: last error.
 inline constexpr UINT WM_UPLOAD_RESULT = WM_USER + 26;
 // File preparation thread: the picture is ready to send (or could not be made ready).
-// lParam: a PreparedUpload record (UploadFilePreparer.h), owned by the receiver.
+// wParam: a PreparedUpload record (UploadFilePreparer.h, PostOwned), owned by the receiver.
 inline constexpr UINT WM_UPLOAD_FILE_READY = WM_USER + 27;
 
 // Re-armed by every scroll of the queue; the thumbnails of the rows in view are made once it
