@@ -5,7 +5,6 @@
 
 #include "app/TextConvert.h"
 #include "engine/EventDispatcher.h"
-#include "engine/controls/Control.h"
 #include "library/views/GridCell.h"
 #include "library/views/GridEvents.h"
 
