@@ -308,6 +308,8 @@ void CUploadDlg::OnFileReady(std::unique_ptr<PreparedUpload> prepared) {
     stage->prepared = std::move(prepared);
     if (stage == stages_.begin() && uploadItem_ == stage->item)
         SendPrepared();
+    // A lane has finished: the next picture may start in it.
+    PrepareAhead();
 }
 
 void CUploadDlg::SendPrepared() {
@@ -559,8 +561,16 @@ bool CUploadDlg::StartStage(Element& item, std::u16string path, bool atFront) {
 void CUploadDlg::PrepareAhead() {
     if (!uploadItem_ || uploadItem_->Parent() != taskList_.get())
         return;
+    // While the thumbnail pass runs, the pictures wait for it: one preparation beside it rather
+    // than two, so that it keeps a processor.
+    const std::size_t preparations = thumbnails_.Running() ? 1 : kPreparationLanes - 1;
+    const auto preparing = [this] {
+        return static_cast<std::size_t>(std::count_if(
+            stages_.begin(), stages_.end(), [](const Stage& stage) { return !stage.prepared; }));
+    };
     for (Element* item = uploadItem_->NextSibling();
-         item && stages_.size() < static_cast<std::size_t>(kPreparationLanes);
+         item && stages_.size() < static_cast<std::size_t>(kPreparationLanes) &&
+         preparing() < preparations;
          item = item->NextSibling()) {
         if (HasStage(*item) || !item->FindFirst("p.txt_wait, p.txt_timeout"))
             continue;

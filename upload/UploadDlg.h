@@ -7,7 +7,8 @@
 // The queue lives only in the page: one item per picture, its status the class of a paragraph
 // in it. Pictures are sent one at a time, in queue order: preparation threads fit or convert
 // the picture (UploadFilePreparer.h) and the next two beside it, so both processors work while
-// one picture is sent; the SDK sends it, its reply becomes the item's result, and every
+// one picture is sent (one preparation at a time while the queue's thumbnails are being made,
+// which the pictures wait for); the SDK sends it, its reply becomes the item's result, and every
 // picture the service acknowledged is added to the registry. A picture made ready ahead stays
 // 等待中 until its turn. Beside that the queue's thumbnail pass (QueueThumbnails.h) makes the
 // thumbnails of the rows in view; a picture is made ready only once its thumbnail is made (when
