@@ -144,6 +144,28 @@ function vipsFirstScreen(files, count) {
   return median(vips);
 }
 
+// Pictures/Many with `count` pictures (hard links where `link` and the file system allow them: 20,000
+// pictures without 20,000 copies) and Pictures/Other with one, both chosen and in the tree's cache.
+function seedManyAndOther({ home, programDir }, files, count, { link }) {
+  const folder = path.join(home, 'Pictures/Many');
+  fs.mkdirSync(folder, { recursive: true });
+  const digits = String(count - 1).length;
+  for (let i = 0; i < count; ++i) {
+    const name = path.join(folder, `p${String(i).padStart(digits, '0')}.jpg`);
+    try {
+      if (!link) throw new Error('copies asked for');
+      fs.linkSync(files[i % files.length], name);
+    } catch {
+      fs.copyFileSync(files[i % files.length], name);
+    }
+  }
+  fs.mkdirSync(path.join(home, 'Pictures/Other'), { recursive: true });
+  fs.copyFileSync(files[0], path.join(home, 'Pictures/Other/one.jpg'));
+  fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n'));
+  fs.writeFileSync(path.join(programDir, 'searchPathCache.dat'),
+    utf16File(`"%mypic%Many/" ${count}\r\n"%mypic%Other/" 1\r\n`));
+}
+
 async function thumbnails() {
   const files = photoFiles();
   let program;
@@ -155,18 +177,7 @@ async function thumbnails() {
   try {
     program = await startProgram({
       service: true,
-      beforeStart: ({ home, programDir }) => {
-        const folder = path.join(home, 'Pictures/Many');
-        fs.mkdirSync(folder, { recursive: true });
-        for (let i = 0; i < PICTURES; ++i) {
-          fs.copyFileSync(files[i % files.length], path.join(folder, `p${String(i).padStart(4, '0')}.jpg`));
-        }
-        fs.mkdirSync(path.join(home, 'Pictures/Other'), { recursive: true });
-        fs.copyFileSync(files[0], path.join(home, 'Pictures/Other/one.jpg'));
-        fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n'));
-        fs.writeFileSync(path.join(programDir, 'searchPathCache.dat'),
-          utf16File(`"%mypic%Many/" ${PICTURES}\r\n"%mypic%Other/" 1\r\n`));
-      },
+      beforeStart: (dirs) => seedManyAndOther(dirs, files, PICTURES, { link: false }),
     });
     browser = await openBrowser({ width: 1400, height: 900 });
     await browser.page.goto(program.url);
@@ -261,24 +272,7 @@ async function manyPictures() {
     try {
       program = await startProgram({
         service: true,
-        beforeStart: ({ home, programDir }) => {
-          const folder = path.join(home, 'Pictures/Many');
-          fs.mkdirSync(folder, { recursive: true });
-          // Links where the file system allows them: 20,000 pictures without 20,000 copies.
-          for (let i = 0; i < MANY_PICTURES; ++i) {
-            const name = path.join(folder, `p${String(i).padStart(5, '0')}.jpg`);
-            try {
-              fs.linkSync(files[i % files.length], name);
-            } catch {
-              fs.copyFileSync(files[i % files.length], name);
-            }
-          }
-          fs.mkdirSync(path.join(home, 'Pictures/Other'), { recursive: true });
-          fs.copyFileSync(files[0], path.join(home, 'Pictures/Other/one.jpg'));
-          fs.writeFileSync(path.join(programDir, 'SetPathCfg.dat'), utf16File('%mypic%\n'));
-          fs.writeFileSync(path.join(programDir, 'searchPathCache.dat'),
-            utf16File(`"%mypic%Many/" ${MANY_PICTURES}\r\n"%mypic%Other/" 1\r\n`));
-        },
+        beforeStart: (dirs) => seedManyAndOther(dirs, files, MANY_PICTURES, { link: true }),
       });
       browser = await openBrowser({ width: 1280, height: 800 });
       await browser.page.goto(program.url);
