@@ -49,6 +49,12 @@ function keysOf(e) {
   return (e.ctrlKey ? 1 : 0) | (e.shiftKey ? 2 : 0) | (e.altKey ? 4 : 0);
 }
 
+const ARROW_KEYS = new Set(['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight']);
+// The photo grid, or a tree: an element whose first child is a tree node.
+function drivesArrows(el) {
+  return el.id === 'photo_list' || /^(OPTIONS|OPTION|TVX-OPTION)$/.test(el.firstElementChild?.tagName);
+}
+
 function attachInput(page) {
   const mirror = page.mirror;
   const d = mirror.document;
@@ -118,6 +124,9 @@ function attachInput(page) {
       // field keeps it) nor its bookmark.
       const editable = e.target.isContentEditable || /^(INPUT|TEXTAREA)$/.test(e.target.tagName);
       if (e.ctrlKey && !e.altKey && (e.keyCode === 68 || (e.keyCode === 65 && !editable))) e.preventDefault();
+      // The arrow keys move the grid's selection and a tree's current node, and the program
+      // scrolls that into view: the browser's own scroll step on top would move the view as well.
+      if (kind === 'keydown' && ARROW_KEYS.has(e.key) && drivesArrows(e.target)) e.preventDefault();
       // Tab goes round the window's own controls: it never reaches the shell, the window under
       // a dialog or the browser's own bar.
       if (kind === 'keydown' && e.key === 'Tab' && !e.ctrlKey && !e.altKey) {

@@ -1,9 +1,10 @@
 // The photo grid of the real program over a folder of 20,000 pictures (hard links to eight real
 // photos in turn, each under its own name): scrolled to the end and back by End, Home, PageDown
 // and the wheel, every cell it passes shows the thumbnail of its own file; Ctrl+A selects cells
-// far from where it was pressed; the arrow keys walk the selection down 40 rows; a rubber band
-// drawn while the grid scrolls selects the block of cells it spans, those scrolled past
-// included; a mark set far down stays on its cell when the grid comes back to it.
+// far from where it was pressed; the arrow keys walk the selection down 40 rows, the grid
+// standing still while the selection stays in its first screen; a rubber band drawn while the
+// grid scrolls selects the block of cells it spans, those scrolled past included; a mark set far
+// down stays on its cell when the grid comes back to it.
 //
 // Needs TAVOPIX_PHOTOS (the folder scripts/get-photos.sh fills; the test command sets it).
 // TAVOPIX_SCREENSHOTS, when set, names a folder for a screenshot of the band.
@@ -154,7 +155,12 @@ test('20,000 pictures: scrolling, thumbnails, Ctrl+A, a band across a scroll, a 
     const corner = s.shown.find((c) => c.row === 0 && c.column === 0);
     await page.mouse.click(corner.x, corner.y);
     await page.keyboard.press('ArrowRight');
-    for (let row = 0; row < 40; row++) await page.keyboard.press('ArrowDown');
+    // Two rows down the selected cell is still in the first screen: the grid stays where it was.
+    for (let row = 0; row < 2; row++) await page.keyboard.press('ArrowDown');
+    const thirdRow = `g${String(2 * columns + 1).padStart(5, '0')}-`;
+    await until(status, (t) => t.startsWith(thirdRow), `${thirdRow} selected`);
+    assert.equal((await state()).top, 0, 'the grid not scrolled within the first screen');
+    for (let row = 2; row < 40; row++) await page.keyboard.press('ArrowDown');
     const reached = `g${String(40 * columns + 1).padStart(5, '0')}-`;
     await until(status, (t) => t.startsWith(reached), `${reached} selected`);
     await until(() => main.locator('#photo_list > .loc[sel="true"]').getAttribute('path'),
