@@ -46,7 +46,8 @@ void FolderEnumerator::Stop() {
 void FolderEnumerator::Post(std::u16string path, bool topLevel, unsigned generation) const {
     const bool hasSubfolders = HasSubfolders(path);
     PostOwned(dialog_, WM_FOLDER_FOUND,
-              std::make_unique<FolderEntry>(std::move(path), hasSubfolders, topLevel, generation));
+              std::make_unique<FolderEntry>(
+                  FolderEntry{std::move(path), hasSubfolders, topLevel, generation}));
 }
 
 void FolderEnumerator::Run(std::u16string path, unsigned generation) {

@@ -78,7 +78,7 @@ void FolderListing::Run(std::u16string folder) {
     // may resume the thumbnail worker, which stays paused while a listing runs.
     worker_.Finished();
     PostOwned(setup_.window, WM_FOLDER_RESULT,
-              std::make_unique<FolderResult>(std::move(folder), count));
+              std::make_unique<FolderResult>(FolderResult{std::move(folder), count}));
     PostMessage(setup_.window, WM_BUILD_GRID, 0, 0);
 }
 

@@ -69,7 +69,7 @@ void PictureSearch::Run() {
     FolderWalkHooks hooks;
     hooks.report = [this](std::u16string path, unsigned count) {
         PostOwned(setup_.window, WM_FOLDER_RESULT,
-                  std::make_unique<FolderResult>(std::move(path), count));
+                  std::make_unique<FolderResult>(FolderResult{std::move(path), count}));
     };
     hooks.stopped = [this] { return worker_.StopRequested(); };
     hooks.beforeEntry = [this] {
