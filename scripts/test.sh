@@ -107,15 +107,12 @@ fi
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
-e2e=()
-[[ -f e2e/package.json ]] && e2e=(-- "end-to-end in headless Chromium" ./scripts/e2e.sh build/asan together)
-
 # The benchmarks are built once, in the optimised build they are meant to run from.
 stage "address+undefined sanitizers: build"
 ./scripts/build.sh build/asan -DCMAKE_BUILD_TYPE=Debug -DTAVOPIX_SANITIZE=address,undefined \
   -DTAVOPIX_WERROR=ON -DTAVOPIX_BENCH=OFF
 beside "address+undefined sanitizers: all tests" \
-  ctest --test-dir build/asan --output-on-failure -j"$(nproc)" --timeout 300 "${e2e[@]}"
+  ctest --test-dir build/asan --output-on-failure -j"$(nproc)" --timeout 300
 
 stage "thread sanitizer: build"
 if [[ ! -f build/tsan/build.ninja ]]; then
@@ -159,8 +156,12 @@ stage "benchmarks, short runs"
 stage "fuzzing (committed inputs, then fixed-seed runs)"
 ./scripts/fuzz.sh check 3
 
-# The browser tests that time the program's answers, by themselves.
+# The browser tests with no build or test beside them (they type at full speed into the program
+# and time its answers): the files side by side, one per core, then those that time answers, each
+# by itself.
 if [[ -f e2e/package.json ]]; then
+  stage "end-to-end in headless Chromium"
+  ./scripts/e2e.sh build/asan together
   stage "end-to-end in headless Chromium, alone"
   ./scripts/e2e.sh build/asan alone
 fi
