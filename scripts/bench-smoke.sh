@@ -59,7 +59,7 @@ run resumable "^breaking / uninterrupted, resumable: time $number x, bytes $numb
   "$bin/resumable-upload-bench"
 run browser_latency "^press → applied, Tavopix +n= *[1-9][0-9]* +p50 +$number" \
   node bench/browser-latency.mjs "$build"
-run grid "^zoom step, [0-9]+ restyled and drawn +n= *[1-9] +median +$number" \
+run grid "^zoom step, cells restyled and drawn +n= *[1-9] +median +$number" \
   node bench/grid-bench.mjs "$build"
 run folders "cold $number ms = $number x vipsthumbnail" node bench/folders-bench.mjs "$build"
 run ui_stall "^upload +presses +[1-9][0-9]* +p50 +$number" node bench/ui-stall.mjs "$build"
