@@ -279,6 +279,7 @@ public:
     void Activate(const std::shared_ptr<SocketSession>& session) {
         if (active_)
             active_->Close(std::make_shared<const std::string>(EncodeTakeover()));
+        replaced_ = active_;
         ++pageNumber_;
         active_ = session;
         connected_ = true;
@@ -287,7 +288,8 @@ public:
     }
 
     void Received(const SocketSession* session, std::string text) {
-        if (session == active_.get() && handlers_.received)
+        const bool heard = session == active_.get() || session == replaced_.lock().get();
+        if (heard && handlers_.received)
             handlers_.received(std::move(text));
     }
 
@@ -360,6 +362,9 @@ private:
     std::mutex identityMutex_;
     ServerIdentity identity_;
     std::shared_ptr<SocketSession> active_;  // network thread only
+    // The page a reload replaced, still heard until its socket ends: what the user did just
+    // before the reload may be unread behind a long backlog, and is theirs all the same.
+    std::weak_ptr<SocketSession> replaced_;  // network thread only
     std::mutex stoppedMutex_;
     std::condition_variable stoppedChanged_;
     bool stopped_ = false;
