@@ -166,6 +166,8 @@ private:
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             request_.headers.emplace_back(std::move(name), std::string(field.value()));
         }
+        // Its header read, the connection is a body's: no longer the first to make room.
+        StillReceiving();
         keepAlive_ = head.keep_alive();
         expectContinue_ = beast::iequals(head[http::field::expect], "100-continue");
         isHead_ = head.method() == http::verb::head;

@@ -318,7 +318,9 @@ TEST_F(AttackTest, IdleSocketsDoNotEvictAnUploadThatIsArriving) {
                             " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
                             "Authorization: Ticket " +
                             ticket + "\r\nContent-Length: " + std::to_string(picture.size()) +
-                            "\r\n\r\n"));
+                            "\r\nExpect: 100-continue\r\n\r\n"));
+    // The interim reply says the header was read: from then on the upload is a body's.
+    ASSERT_EQ(upload.Read().status, 100);
     std::vector<std::unique_ptr<RawConnection>> idle;
     // Halfway through, far more idle sockets than there are places.
     const std::size_t half = picture.size() / 2;
