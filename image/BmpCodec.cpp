@@ -11,19 +11,13 @@
 
 #include <memory>
 
+#include "image/ByteReading.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 
 namespace tavopix {
 
 namespace {
-
-std::uint32_t LittleEndian16(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t LittleEndian32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
-}
 
 // The decoder reads uncompressed pixels only, takes unknown compression codes for uncompressed
 // and pads a short pixel array with zeros instead of failing. So only uncompressed files whose

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "image/BitmapReducer.h"
+#include "image/ByteReading.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 
@@ -43,18 +44,9 @@ struct GifDocument {
     std::vector<GifExtension> trailing;  // extensions after the last frame
 };
 
-struct ReadCursor {
-    ByteSpan bytes;
-    std::size_t offset = 0;
-};
-
 int ReadFromMemory(GifFileType* gif, GifByteType* to, int count) {
-    auto* cursor = static_cast<ReadCursor*>(gif->UserData);
-    const std::size_t take = std::min(static_cast<std::size_t>(std::max(count, 0)),
-                                      cursor->bytes.size() - cursor->offset);
-    std::memcpy(to, cursor->bytes.data() + cursor->offset, take);
-    cursor->offset += take;
-    return static_cast<int>(take);
+    auto* cursor = static_cast<ByteCursor*>(gif->UserData);
+    return static_cast<int>(cursor->Take(to, static_cast<std::size_t>(std::max(count, 0))));
 }
 
 int WriteToMemory(GifFileType* gif, const GifByteType* from, int count) {
@@ -95,7 +87,7 @@ bool ReadExtension(GifFileType* gif, GifExtension& extension) {
 // Reads frames until the end (or until `maxFrames`), refusing any frame, or all frames together,
 // beyond what the file's size can hold before it is allocated.
 std::optional<GifDocument> ReadGif(ByteSpan bytes, std::size_t maxFrames) {
-    ReadCursor cursor{bytes, 0};
+    ByteCursor cursor{bytes};
     int error = 0;
     std::unique_ptr<GifFileType, GifReaderCloser> gif(DGifOpen(&cursor, ReadFromMemory, &error));
     if (!gif) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "image/ByteReading.h"
 #include "image/ExifOrientation.h"
 #include "platform/RegularFile.h"
 
@@ -77,20 +78,6 @@ private:
     std::vector<std::uint8_t> block_;
     std::uint64_t blockStart_ = 0;
 };
-
-std::uint32_t BigEndian16(const std::uint8_t* p) {
-    return (p[0] << 8) | p[1];
-}
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           p[3];
-}
-std::uint32_t LittleEndian16(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t LittleEndian32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
-}
 
 std::optional<PictureHeader> Sized(PictureFormat format, std::uint32_t width,
                                    std::uint32_t height) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/BitmapReducer.h"
+#include "image/ByteReading.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 
@@ -17,18 +18,10 @@ void SilentError(png_structp png, png_const_charp) {
 }
 void SilentWarning(png_structp, png_const_charp) {}
 
-struct ReadCursor {
-    ByteSpan bytes;
-    std::size_t offset = 0;
-};
-
 void ReadFromMemory(png_structp png, png_bytep to, png_size_t count) {
-    auto* cursor = static_cast<ReadCursor*>(png_get_io_ptr(png));
-    if (cursor->bytes.size() - cursor->offset < count) {
+    if (static_cast<ByteCursor*>(png_get_io_ptr(png))->Take(to, count) != count) {
         png_error(png, "truncated");
     }
-    std::memcpy(to, cursor->bytes.data() + cursor->offset, count);
-    cursor->offset += count;
 }
 
 void WriteToMemory(png_structp png, png_bytep from, png_size_t count) {
@@ -123,7 +116,7 @@ std::optional<Bitmap> DecodePng(ByteSpan bytes, int coverWidth, int coverHeight)
         png_destroy_read_struct(&png, nullptr, nullptr);
         return std::nullopt;
     }
-    ReadCursor cursor{bytes, 0};
+    ByteCursor cursor{bytes};
     png_set_read_fn(png, &cursor, ReadFromMemory);
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_uint_32 width = 0;
