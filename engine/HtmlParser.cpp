@@ -5,6 +5,7 @@
 
 #include "engine/Element.h"
 #include "engine/internal/HtmlSerializer.h"
+#include "engine/internal/HtmlSpace.h"
 #include "engine/internal/MarkupState.h"
 #include "platform/AsciiCase.h"
 #include "platform/HexDigit.h"
@@ -84,10 +85,6 @@ std::size_t DecodeReference(std::u16string_view text, std::size_t at, std::u16st
     return 0;
 }
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view prefix) {
     if (text.size() - at < prefix.size()) {
         return false;
@@ -163,7 +160,7 @@ private:
                static_cast<unsigned char>(c) >= 0x80;
     }
 
-    static bool EndsName(char c) { return IsSpace(c) || c == '>' || c == '/' || c == '='; }
+    static bool EndsName(char c) { return IsHtmlSpace(c) || c == '>' || c == '/' || c == '='; }
 
     std::string ReadName() {
         std::string name;
@@ -176,7 +173,7 @@ private:
     }
 
     void SkipSpace() {
-        while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+        while (pos_ < in_.size() && IsHtmlSpace(in_[pos_])) {
             ++pos_;
         }
     }
@@ -194,7 +191,7 @@ private:
             pos_ = end == std::string_view::npos ? in_.size() : end + 1;
         } else {
             const std::size_t start = pos_;
-            while (pos_ < in_.size() && !IsSpace(in_[pos_]) && in_[pos_] != '>') {
+            while (pos_ < in_.size() && !IsHtmlSpace(in_[pos_]) && in_[pos_] != '>') {
                 ++pos_;
             }
             raw = in_.substr(start, pos_ - start);

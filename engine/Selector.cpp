@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "engine/Element.h"
+#include "engine/internal/HtmlSpace.h"
 #include "engine/internal/WordList.h"
 #include "platform/AsciiCase.h"
 #include "platform/Utf8.h"
@@ -78,10 +79,6 @@ bool IsIdentChar(char c) {
     const auto u = static_cast<unsigned char>(c);
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || u >= 0x80;
-}
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
 }
 
 }  // namespace
@@ -328,7 +325,7 @@ private:
 
     bool SkipSpace() {
         const std::size_t start = pos_;
-        while (pos_ < in_.size() && IsSpace(in_[pos_])) {
+        while (pos_ < in_.size() && IsHtmlSpace(in_[pos_])) {
             ++pos_;
         }
         return pos_ > start;

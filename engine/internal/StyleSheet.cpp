@@ -1,6 +1,7 @@
 #include "engine/internal/StyleSheet.h"
 
 #include "engine/Element.h"
+#include "engine/internal/HtmlSpace.h"
 #include "platform/AsciiCase.h"
 #include "platform/Utf8.h"
 
@@ -8,15 +9,11 @@ namespace tavopix {
 
 namespace {
 
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsSpace(text.front())) {
+    while (!text.empty() && IsHtmlSpace(text.front())) {
         text.remove_prefix(1);
     }
-    while (!text.empty() && IsSpace(text.back())) {
+    while (!text.empty() && IsHtmlSpace(text.back())) {
         text.remove_suffix(1);
     }
     return text;
@@ -97,7 +94,7 @@ void StyleSheet::Add(std::string_view css) {
     const std::string_view in = text;
     std::size_t pos = 0;
     while (pos < in.size()) {
-        while (pos < in.size() && (IsSpace(in[pos]) || in[pos] == '}' || in[pos] == ';')) {
+        while (pos < in.size() && (IsHtmlSpace(in[pos]) || in[pos] == '}' || in[pos] == ';')) {
             ++pos;
         }
         if (pos >= in.size()) {
@@ -175,11 +172,11 @@ std::vector<std::string> StyleSheet::BehaviorsOf(const Element& element) const {
     std::size_t start = 0;
     const std::string_view list = value;
     while (start < list.size()) {
-        while (start < list.size() && (IsSpace(list[start]) || list[start] == ',')) {
+        while (start < list.size() && (IsHtmlSpace(list[start]) || list[start] == ',')) {
             ++start;
         }
         std::size_t end = start;
-        while (end < list.size() && !IsSpace(list[end]) && list[end] != ',') {
+        while (end < list.size() && !IsHtmlSpace(list[end]) && list[end] != ',') {
             ++end;
         }
         if (end > start) {
