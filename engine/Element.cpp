@@ -11,6 +11,7 @@
 #include "engine/internal/HtmlSerializer.h"
 #include "engine/internal/WordList.h"
 #include "platform/AsciiCase.h"
+#include "platform/Utf8.h"
 
 namespace tavopix {
 
@@ -254,6 +255,10 @@ void Element::SetStyleAttribute(std::string_view name, std::optional<std::u16str
     }
 }
 
+void Element::SetEnabled(bool enabled) {
+    SetState(enabled ? 0 : STATE_DISABLED, enabled ? STATE_DISABLED : 0);
+}
+
 void Element::SetState(ElementStateBits toSet, ElementStateBits toClear) {
     const ElementStateBits next = (state_ | toSet) & ~toClear;
     if (next == state_) {
@@ -339,6 +344,10 @@ void AppendTextBefore(Element& parent, std::size_t index, std::u16string_view te
 }
 
 }  // namespace
+
+bool Element::SetHtml(std::u16string_view html, HtmlPosition where) {
+    return SetHtml(Utf16ToUtf8(html), where);
+}
 
 bool Element::SetHtml(std::string_view utf8, HtmlPosition where) {
     const bool needsParent =

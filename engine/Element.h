@@ -117,6 +117,8 @@ public:
     bool HasState(ElementStateBits bits) const { return (state_ & bits) == bits; }
     // Sets `toSet`, then clears `toClear`.
     void SetState(ElementStateBits toSet, ElementStateBits toClear);
+    // Clears or sets STATE_DISABLED.
+    void SetEnabled(bool enabled);
 
     // ---- Text and control value ---------------------------------------------------------------
     const std::u16string& Text() const { return text_; }
@@ -135,6 +137,7 @@ public:
     // Parses `utf8` in the page dialect and puts it at `where`. False (nothing changed) when
     // `where` is unknown or needs a parent the element does not have.
     [[nodiscard]] bool SetHtml(std::string_view utf8, HtmlPosition where);
+    [[nodiscard]] bool SetHtml(std::u16string_view html, HtmlPosition where);
     std::string OuterHtml() const;
     std::string InnerHtml() const;
 

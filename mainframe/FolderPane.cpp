@@ -27,12 +27,6 @@ void SetSelected(const ElementRef& element, bool selected) {
     }
 }
 
-void Enable(Element* item, bool enabled) {
-    if (item != nullptr) {
-        item->SetState(enabled ? 0 : STATE_DISABLED, enabled ? STATE_DISABLED : 0);
-    }
-}
-
 }  // namespace
 
 FolderPane::FolderPane(HWND window, ItemList& items, const MarkedSet& marked,
@@ -246,9 +240,14 @@ void FolderPane::OpenFolder(Element& span) {
 
 void FolderPane::SetUpContextMenu(Element& menu) {
     const bool selected = !SelectedFolder().empty();
-    Enable(menu.FindById(u"tvmu_upload"), selected);
-    Enable(menu.FindById(u"tvmu_browser"), selected);
-    Enable(menu.FindById(u"tvmu_stop"), search_.Running());
+    for (const auto& [id, enabled] :
+         {std::pair<std::u16string_view, bool>{u"tvmu_upload", selected},
+          {u"tvmu_browser", selected},
+          {u"tvmu_stop", search_.Running()}}) {
+        if (Element* item = menu.FindById(id)) {
+            item->SetEnabled(enabled);
+        }
+    }
 }
 
 bool FolderPane::OnBehaviorEvent(Element* element, Element* target, std::uint32_t code,

@@ -39,12 +39,6 @@ void PostClick(Element* button) {
     }
 }
 
-void Enable(Element* item, bool enabled) {
-    if (item != nullptr) {
-        item->SetState(enabled ? 0 : STATE_DISABLED, enabled ? STATE_DISABLED : 0);
-    }
-}
-
 std::u16string DeleteQuestion(std::size_t count, bool viewer) {
     if (count != 1) {
         char text[96];
@@ -378,9 +372,13 @@ void PhotoPane::SetUpContextMenu(Element& menu) {
     const bool folderSelected = tree != nullptr && tree->FindFirst(".cp[sel=\"true\"]") != nullptr;
     for (const std::u16string_view id :
          {u"plmu_upload", u"plmu_mark", u"plmu_turn_left", u"plmu_turn_right", u"plmu_remove"}) {
-        Enable(menu.FindById(id), cellSelected);
+        if (Element* item = menu.FindById(id)) {
+            item->SetEnabled(cellSelected);
+        }
     }
-    Enable(menu.FindById(u"plmu_browser"), cellSelected || folderSelected);
+    if (Element* item = menu.FindById(u"plmu_browser")) {
+        item->SetEnabled(cellSelected || folderSelected);
+    }
 }
 
 void PhotoPane::ContextMenuCommand(Element& item) {

@@ -131,15 +131,12 @@ LRESULT CAdviceDlg::OnWindowMessage(HWND window, UINT msg, WPARAM wParam, LPARAM
 }
 
 void CAdviceDlg::ShowInfo(std::u16string_view text, bool sending) {
-    const auto setDisabled = [sending](Element& element) {
-        element.SetState(sending ? STATE_DISABLED : 0, sending ? 0 : STATE_DISABLED);
-    };
     if (btnSend) {
-        setDisabled(*btnSend);
+        btnSend->SetEnabled(!sending);
     }
     if (info) {
         info->SetInnerText(text);
-        setDisabled(*info);
+        info->SetEnabled(!sending);
     }
 }
 

@@ -52,12 +52,6 @@ std::u16string LastName(std::u16string_view path) {
     return std::u16string(cut == std::u16string_view::npos ? body : body.substr(cut + 1));
 }
 
-void AppendHtml(Element& parent, const std::u16string& html) {
-    std::string utf8;
-    ToUtf8(html, utf8);
-    static_cast<void>(parent.SetHtml(utf8, SIH_APPEND_AFTER_LAST));
-}
-
 }  // namespace
 
 CSetDirDlg::CSetDirDlg(FolderList& folders, HWND owner) : CHskFrame(owner), folders_(folders) {
@@ -123,12 +117,6 @@ void SetChecked(const ElementRef& box, bool checked) {
     }
 }
 
-void SetEnabled(const ElementRef& element, bool enabled) {
-    if (element) {
-        element->SetState(enabled ? 0 : STATE_DISABLED, enabled ? STATE_DISABLED : 0);
-    }
-}
-
 }  // namespace
 
 void CSetDirDlg::ShowFilter() {
@@ -149,9 +137,9 @@ void CSetDirDlg::ShowFilter() {
     const bool age = filter_.dayCount != 0;
     if (dayCount_) {
         ControlSetValue(*dayCount_, ControlValue(FromUtf8(std::to_string(filter_.dayCount))));
+        dayCount_->SetEnabled(age);
     }
     SetChecked(ageFilter_, age);
-    SetEnabled(dayCount_, age);
 }
 
 void CSetDirDlg::StartWorker(Element& node, std::u16string path) {
@@ -175,7 +163,7 @@ void CSetDirDlg::ShowWorkerState() {
     if (Element* parent = tree_->Parent()) {
         parent->SetStyleAttribute("cursor", running ? u"wait" : u"default");
     }
-    SetEnabled(tree_, !running);
+    tree_->SetEnabled(!running);
 }
 
 void CSetDirDlg::InsertNode(const FolderEntry& entry) {
@@ -226,7 +214,7 @@ void CSetDirDlg::InsertNode(const FolderEntry& entry) {
                path + u"\"><caption>" + HtmlEscape(caption) +
                (entry.hasSubfolders ? u"</caption></options>" : u"</caption></option>");
     }
-    AppendHtml(parent, html);
+    static_cast<void>(parent.SetHtml(html, SIH_APPEND_AFTER_LAST));
 }
 
 void CSetDirDlg::FilterBoxChanged(const Element& box) {
@@ -239,7 +227,9 @@ void CSetDirDlg::FilterBoxChanged(const Element& box) {
             SetChecked(size, Checked(sizeAll_));
         }
     } else if (&box == ageFilter_.get()) {
-        SetEnabled(dayCount_, Checked(ageFilter_));
+        if (dayCount_) {
+            dayCount_->SetEnabled(Checked(ageFilter_));
+        }
     } else {
         bool allTypes = true;
         for (const ElementRef& type : types_) {

@@ -92,12 +92,6 @@ std::u16string_view NodeEnd(bool branch) {
     return branch ? u"</options>" : u"</option>";
 }
 
-void AppendHtml(Element& parent, const std::u16string& html) {
-    std::string utf8;
-    ToUtf8(html, utf8);
-    static_cast<void>(parent.SetHtml(utf8, SIH_APPEND_AFTER_LAST));
-}
-
 // One cache line: the path in double quotes, a blank, the count. The path is written as it is,
 // double quotes and blanks included; ReadCacheLine takes it back by the line's last blank.
 bool AppendCacheLine(std::u16string_view path, unsigned count, std::u16string& text) {
@@ -167,11 +161,12 @@ void FolderTree::AddFolderResult(std::u16string_view path, unsigned count) {
 void FolderTree::AddToList(std::u16string_view path, unsigned count) {
     const PathClass kind = ClassifyPath(path);
     const std::u16string number = Number(count);
-    AppendHtml(*treeView_, u"<option rt=\"true\"><caption tp=\"" + HtmlEscape(kind.kind) +
-                               u"\" path=\"" + HtmlEscape(path) + u"\" ns=\"" + number +
-                               u"\" ><span .cp><span .tl>" + HtmlEscape(kind.display) +
-                               u"</span><span .num>(" + number +
-                               u")</span></span></caption></option>");
+    static_cast<void>(treeView_->SetHtml(
+        u"<option rt=\"true\"><caption tp=\"" + HtmlEscape(kind.kind) + u"\" path=\"" +
+            HtmlEscape(path) + u"\" ns=\"" + number + u"\" ><span .cp><span .tl>" +
+            HtmlEscape(kind.display) + u"</span><span .num>(" + number +
+            u")</span></span></caption></option>",
+        SIH_APPEND_AFTER_LAST));
     nodes_[std::u16string(path)] = ElementRef(treeView_->LastChild());
 }
 
@@ -214,7 +209,7 @@ Element* FolderTree::AppendNode(Element& parent, std::u16string_view path, unsig
                                                        : kTopLeafAttributes;
     std::u16string html = NodeStart(path, ns, nc, branch, topAttributes);
     html += NodeEnd(branch);
-    AppendHtml(parent, html);
+    static_cast<void>(parent.SetHtml(html, SIH_APPEND_AFTER_LAST));
     Element* node = parent.LastChild();
     if (node != nullptr) {
         nodes_[std::u16string(path)] = ElementRef(node);
@@ -396,7 +391,7 @@ void FolderTree::BuildWhole(const std::vector<std::pair<std::u16string, unsigned
         }
         stack.pop_back();
     }
-    AppendHtml(*treeView_, html);
+    static_cast<void>(treeView_->SetHtml(html, SIH_APPEND_AFTER_LAST));
 
     // The page's nodes in the same order: a node's folder nodes follow its caption.
     nodes_.reserve(plan.size());
