@@ -284,6 +284,16 @@ bool FolderPane::OnBehaviorEvent(Element* element, Element* target, std::uint32_
             }
             return true;
         }
+        case SELECT_STATE_CHANGED: {
+            Element* tree = tree_.TreeView();
+            if (target == nullptr || tree == nullptr || !tree->Contains(*target)) {
+                return false;
+            }
+            if (target->HasState(STATE_EXPANDED)) {
+                tree_.BuildHeldFolders(*target);
+            }
+            return true;
+        }
         case MENU_ITEM_CLICK:
             if (element == nullptr || !HasId(element->Parent(), u"tv_cmenu")) {
                 return false;

@@ -20,6 +20,9 @@ constexpr std::string_view kLeafTag = "option";
 // attributes it was made with.
 constexpr std::u16string_view kTopBranchAttributes = u" expanded rt=\"true\"";
 constexpr std::u16string_view kTopLeafAttributes = u" rt=\"true\"";
+// A collapsed branch of the loaded cache with this many folders below it holds them until it is
+// opened; fewer cost the page and the engine less than a later build of them would.
+constexpr std::size_t kHeldFrom = 32;
 
 Element* CaptionOf(const Element& node) {
     Element* first = node.FirstChild();
@@ -129,19 +132,42 @@ bool ReadCacheLine(std::u16string_view line, std::u16string& path, unsigned& cou
 void FolderTree::Bind(Element* treeView) {
     treeView_ = ElementRef(treeView);
     nodes_.clear();
+    ForgetPlan();
 }
 
 void FolderTree::Clear() {
     nodes_.clear();
+    ForgetPlan();
     if (Element* tree = treeView_.get()) {
         tree->RemoveContent();
         tree->SetScrollPos({0, 0}, true);
     }
 }
 
-Element* FolderTree::NodeOf(std::u16string_view path) const {
-    const auto found = nodes_.find(std::u16string(path));
+void FolderTree::ForgetPlan() {
+    plan_.clear();
+    held_.clear();
+    heldBelow_.clear();
+}
+
+Element* FolderTree::NodeOf(std::u16string_view path) {
+    const std::u16string key(path);
+    if (const auto held = held_.find(key); held != held_.end()) {
+        BuildHeldAbove(held->second);
+    }
+    const auto found = nodes_.find(key);
     return found != nodes_.end() ? found->second.get() : nullptr;
+}
+
+void FolderTree::BuildHeldFolders(const Element& node) {
+    const Element* caption = CaptionOf(node);
+    const std::u16string* path = caption != nullptr ? caption->GetAttribute("path") : nullptr;
+    if (path == nullptr) {
+        return;
+    }
+    if (const auto holding = heldBelow_.find(*path); holding != heldBelow_.end()) {
+        BuildHeld(holding->second);
+    }
 }
 
 void FolderTree::AddFolderResult(std::u16string_view path, unsigned count) {
@@ -191,6 +217,13 @@ void FolderTree::AddToTree(std::u16string_view path, unsigned count) {
             node = Retag(*node, kBranchTag);
         }
         current = node;
+    }
+    // New folders go below the built ones: a branch holding its folders builds them first.
+    if (level > 0 && level < prefixes.size()) {
+        if (const auto holding = heldBelow_.find(prefixes[level - 1]);
+            holding != heldBelow_.end()) {
+            BuildHeld(holding->second);
+        }
     }
     for (; level < prefixes.size(); ++level) {
         const bool self = level + 1 == prefixes.size();
@@ -249,9 +282,24 @@ void FolderTree::RemoveNode(Element& node) {
     if (const Element* caption = CaptionOf(node)) {
         if (const std::u16string* path = caption->GetAttribute("path")) {
             nodes_.erase(*path);
+            if (const auto holding = heldBelow_.find(*path); holding != heldBelow_.end()) {
+                const std::size_t at = holding->second;
+                heldBelow_.erase(holding);
+                for (const std::size_t child : plan_[at].children) {
+                    ForgetHeld(child);
+                }
+            }
         }
     }
     node.Detach();
+}
+
+void FolderTree::ForgetHeld(std::size_t at) {
+    held_.erase(plan_[at].path);
+    heldBelow_.erase(plan_[at].path);
+    for (const std::size_t child : plan_[at].children) {
+        ForgetHeld(child);
+    }
 }
 
 bool FolderTree::SetDirectCount(std::u16string_view path, unsigned count) {
@@ -325,28 +373,21 @@ bool FolderTree::LoadCache(const std::u16string& file) {
     return true;
 }
 
-// The tree of `folders` (none without pictures) built apart, as AddFolderResult would build it
+// The tree of `folders` (none without pictures) planned apart, as AddFolderResult would build it
 // folder by folder, and put into the empty tree as one piece of markup: the page parses it once
-// instead of once per folder, which for tens of thousands of folders was most of the start.
+// instead of once per folder, which for tens of thousands of folders was most of the start. The
+// large collapsed branches keep their folders held in the plan.
 void FolderTree::BuildWhole(const std::vector<std::pair<std::u16string, unsigned>>& folders) {
-    struct Planned {
-        std::u16string path;
-        unsigned ns = 0;
-        unsigned nc = 0;
-        bool expanded = false;
-        std::size_t parent = 0;
-        std::vector<std::size_t> children;
-    };
-    std::vector<Planned> plan(1);  // [0] stands for the tree element itself
-    std::unordered_map<std::u16string, std::size_t> index;
+    ForgetPlan();
+    plan_.resize(1);
     for (const auto& [path, count] : folders) {
-        if (const auto known = index.find(path); known != index.end()) {
+        if (const auto known = held_.find(path); known != held_.end()) {
             // A folder seen before (above an earlier one): its count, the difference carried up.
-            Planned& node = plan[known->second];
+            Planned& node = plan_[known->second];
             const unsigned old = node.ns;
             node.ns = count;
-            for (std::size_t up = node.parent; up != 0; up = plan[up].parent) {
-                plan[up].nc = plan[up].nc - old + count;
+            for (std::size_t up = node.parent; up != 0; up = plan_[up].parent) {
+                plan_[up].nc = plan_[up].nc - old + count;
             }
             continue;
         }
@@ -354,61 +395,114 @@ void FolderTree::BuildWhole(const std::vector<std::pair<std::u16string, unsigned
         const std::vector<std::u16string> prefixes = PathPrefixes(path);
         for (std::size_t level = 0; level < prefixes.size(); ++level) {
             const bool self = level + 1 == prefixes.size();
-            if (const auto known = index.find(prefixes[level]); known != index.end()) {
+            if (const auto known = held_.find(prefixes[level]); known != held_.end()) {
                 current = known->second;
-                plan[current].nc += count;
+                plan_[current].nc += count;
                 continue;
             }
-            Planned node{prefixes[level],       self ? count : 0, self ? 0 : count,
-                         current == 0 && !self, current,          {}};
-            plan.push_back(std::move(node));
-            const std::size_t added = plan.size() - 1;
-            plan[current].children.push_back(added);
-            index.emplace(prefixes[level], added);
+            plan_.push_back(Planned{prefixes[level],
+                                    self ? count : 0,
+                                    self ? 0 : count,
+                                    current == 0 && !self,
+                                    current,
+                                    {},
+                                    0});
+            const std::size_t added = plan_.size() - 1;
+            plan_[current].children.push_back(added);
+            held_.emplace(prefixes[level], added);
+            for (std::size_t up = current; up != 0; up = plan_[up].parent) {
+                ++plan_[up].descendants;
+            }
             current = added;
         }
     }
+    BuildHeld(0);
+}
 
-    // Depth first: each node's start, then its children, then its end.
-    std::u16string html;
-    std::vector<std::pair<std::size_t, std::size_t>> stack{{0, 0}};  // node, next child
-    while (!stack.empty()) {
-        auto& [at, next] = stack.back();
-        const Planned& node = plan[at];
-        if (next < node.children.size()) {
-            const std::size_t child = node.children[next++];
-            const Planned& entry = plan[child];
-            const bool branch = !entry.children.empty();
-            html += NodeStart(entry.path, entry.ns, entry.nc, branch,
-                              at != 0          ? u""
-                              : entry.expanded ? kTopBranchAttributes
-                                               : kTopLeafAttributes);
-            stack.emplace_back(child, 0);
+// The markup of the planned folder `at` and of the folders below it that are built with it: all
+// of them for an expanded branch or a small one; a large collapsed branch holds them.
+void FolderTree::AppendPlanned(std::size_t at, std::u16string& html) {
+    const Planned& entry = plan_[at];
+    const bool branch = !entry.children.empty();
+    html += NodeStart(entry.path, entry.ns, entry.nc, branch,
+                      entry.parent != 0 ? u""
+                      : entry.expanded  ? kTopBranchAttributes
+                                        : kTopLeafAttributes);
+    if (branch && !entry.expanded && entry.descendants >= kHeldFrom) {
+        heldBelow_.emplace(entry.path, at);
+    } else {
+        for (const std::size_t child : entry.children) {
+            AppendPlanned(child, html);
+        }
+    }
+    html += NodeEnd(branch);
+}
+
+// The built nodes below `element`, which shows the planned folder `at`, into the map: the
+// page's nodes are in plan order, a node's folder nodes following its caption.
+void FolderTree::RegisterBuilt(std::size_t at, Element& element) {
+    std::vector<std::pair<std::size_t, Element*>> pending{{at, &element}};
+    while (!pending.empty()) {
+        const auto [planned, parent] = pending.back();
+        pending.pop_back();
+        if (planned != at && heldBelow_.contains(plan_[planned].path)) {
             continue;
         }
-        if (at != 0) {
-            html += NodeEnd(!node.children.empty());
-        }
-        stack.pop_back();
-    }
-    static_cast<void>(treeView_->SetHtml(html, SIH_APPEND_AFTER_LAST));
-
-    // The page's nodes in the same order: a node's folder nodes follow its caption.
-    nodes_.reserve(plan.size());
-    std::vector<std::pair<std::size_t, Element*>> pending{{0, treeView_.get()}};
-    while (!pending.empty()) {
-        const auto [at, element] = pending.back();
-        pending.pop_back();
-        const std::size_t first = at == 0 ? 0 : 1;
-        for (std::size_t i = 0; i < plan[at].children.size(); ++i) {
-            Element* child = element->Child(first + i);
+        const std::size_t first = planned == 0 ? 0 : 1;
+        const std::vector<std::size_t>& children = plan_[planned].children;
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            Element* child = parent->Child(first + i);
             if (child == nullptr) {
                 break;
             }
-            const std::size_t planned = plan[at].children[i];
-            nodes_[plan[planned].path] = ElementRef(child);
-            pending.emplace_back(planned, child);
+            held_.erase(plan_[children[i]].path);
+            nodes_[plan_[children[i]].path] = ElementRef(child);
+            pending.emplace_back(children[i], child);
         }
+    }
+}
+
+// Builds the folders the planned branch `at` (the tree itself for 0) holds.
+void FolderTree::BuildHeld(std::size_t at) {
+    Element* element = treeView_.get();
+    if (at != 0) {
+        const auto holding = heldBelow_.find(plan_[at].path);
+        const auto node = nodes_.find(plan_[at].path);
+        if (holding == heldBelow_.end() || node == nodes_.end() || !node->second) {
+            return;
+        }
+        heldBelow_.erase(holding);
+        element = node->second.get();
+    }
+    std::u16string html;
+    for (const std::size_t child : plan_[at].children) {
+        AppendPlanned(child, html);
+    }
+    static_cast<void>(element->SetHtml(html, SIH_APPEND_AFTER_LAST));
+    RegisterBuilt(at, *element);
+}
+
+// Builds the held branches above the held folder `at`, from the outermost down.
+void FolderTree::BuildHeldAbove(std::size_t at) {
+    std::vector<std::size_t> chain;
+    for (std::size_t up = plan_[at].parent; up != 0; up = plan_[up].parent) {
+        chain.push_back(up);
+        if (heldBelow_.contains(plan_[up].path)) {
+            break;
+        }
+    }
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        BuildHeld(*it);
+    }
+}
+
+// The cache lines of the folders the planned branch `at` holds, in document order.
+void FolderTree::AppendHeldLines(std::size_t at, std::u16string& text) const {
+    for (const std::size_t child : plan_[at].children) {
+        if (plan_[child].ns > 0) {
+            AppendCacheLine(plan_[child].path, plan_[child].ns, text);
+        }
+        AppendHeldLines(child, text);
     }
 }
 
@@ -420,6 +514,11 @@ bool FolderTree::SaveCache(const std::u16string& file) const {
             const std::u16string* path = caption.GetAttribute("path");
             if (ns > 0 && path != nullptr) {
                 AppendCacheLine(*path, ns, text);
+            }
+            if (path != nullptr) {
+                if (const auto holding = heldBelow_.find(*path); holding != heldBelow_.end()) {
+                    AppendHeldLines(holding->second, text);
+                }
             }
             return Walk::Continue;
         });

@@ -9,6 +9,12 @@
 // in the folder) and, in the tree, "nc" (pictures below it); the caption's ".num" shows ns + nc
 // as "(N)". Names and paths are escaped into the markup, so they show and read back exactly.
 //
+// A collapsed branch loaded from the cache with many folders below it holds them out of the
+// engine (and so out of the page) until it is opened or one of them is asked for: a cache of
+// tens of thousands of folders builds only the expanded part of the tree. Held folders count as
+// nodes, are written to the cache in their place and come into the engine whenever NodeOf
+// names them or a folder is added below them.
+//
 // The cache file: FF FE, then one line `"path" count` CR LF per folder with pictures directly
 // in it, in document order; totals are rebuilt on loading. UI thread only.
 #pragma once
@@ -55,14 +61,35 @@ public:
     // Writes the cache file from the nodes; false when writing failed.
     bool SaveCache(const std::u16string& file) const;
 
-    // The node that shows `path`, or null.
-    Element* NodeOf(std::u16string_view path) const;
-    std::size_t NodeCount() const { return nodes_.size(); }
+    // A branch was expanded: the folders it holds go into the engine.
+    void BuildHeldFolders(const Element& node);
+
+    // The node that shows `path`, or null; a held folder is built first.
+    Element* NodeOf(std::u16string_view path);
+    std::size_t NodeCount() const { return nodes_.size() + held_.size(); }
 
 private:
+    // A folder of the loaded cache: [0] stands for the tree element itself.
+    struct Planned {
+        std::u16string path;
+        unsigned ns = 0;
+        unsigned nc = 0;
+        bool expanded = false;  // a branch made at the top opens expanded
+        std::size_t parent = 0;
+        std::vector<std::size_t> children;
+        std::size_t descendants = 0;
+    };
+
     void AddToList(std::u16string_view path, unsigned count);
     void AddToTree(std::u16string_view path, unsigned count);
     void BuildWhole(const std::vector<std::pair<std::u16string, unsigned>>& folders);
+    void AppendPlanned(std::size_t at, std::u16string& html);
+    void RegisterBuilt(std::size_t at, Element& element);
+    void BuildHeld(std::size_t at);
+    void BuildHeldAbove(std::size_t at);
+    void AppendHeldLines(std::size_t at, std::u16string& text) const;
+    void ForgetHeld(std::size_t at);
+    void ForgetPlan();
     Element* AppendNode(Element& parent, std::u16string_view path, unsigned ns, unsigned nc,
                         bool branch);
     Element* Retag(Element& node, std::string_view tag);
@@ -71,6 +98,10 @@ private:
     ElementRef treeView_;
     FolderPresentation presentation_ = FolderPresentation::Tree;
     std::unordered_map<std::u16string, ElementRef> nodes_;
+    std::vector<Planned> plan_;
+    // Folders not in the engine, and the built branches holding them, by path -> plan entry.
+    std::unordered_map<std::u16string, std::size_t> held_;
+    std::unordered_map<std::u16string, std::size_t> heldBelow_;
 };
 
 }  // namespace tavopix

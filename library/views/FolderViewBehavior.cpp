@@ -32,6 +32,11 @@ bool FolderViewBehavior::OnMouse(Element& he, MouseParams& params) {
             } else {
                 node->SetState(STATE_EXPANDED, STATE_COLLAPSED);
             }
+            // Raised as the tree control raises it: the window builds what an opened branch
+            // holds.
+            if (EventDispatcher* events = EventDispatcher::Of(*node)) {
+                events->SendEvent(*node, SELECT_STATE_CHANGED);
+            }
         }
         return true;
     }

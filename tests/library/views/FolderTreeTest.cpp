@@ -1,7 +1,8 @@
 // The main window's folder tree on a real page: the tree and list presentations with their
 // counts, direct counts set later (carried up, emptied nodes removed, branches turned back into
 // leaves), names with markup characters and CJK shown as text with exact paths, and the cache
-// file's bytes and the same tree rebuilt from it, in one piece as folder by folder.
+// file's bytes and the same tree rebuilt from it, in one piece as folder by folder, its large
+// collapsed branches held out of the page until asked for.
 
 #include "engine/Document.h"
 #include "engine/Element.h"
@@ -172,6 +173,54 @@ TEST_F(FolderTreeTest, CacheLoadedInOnePieceIsTheTreeItsFoldersMakeOneByOne) {
     // The loaded tree goes on as any other.
     loaded.AddFolderResult(u"/data/a/b/", 0);
     tree_.AddFolderResult(u"/data/a/b/", 0);
+    EXPECT_EQ(otherView->InnerHtml(), View()->InnerHtml());
+}
+
+TEST_F(FolderTreeTest, LargeCollapsedBranchesOfTheCacheStayOutOfThePageUntilAskedFor) {
+    // Two albums of 40 days below the top folder (one day with a folder below it), into the
+    // cache and folder by folder into the fixture's tree.
+    std::u16string text;
+    const auto add = [&](const std::u16string& path, unsigned count) {
+        text += u"\"" + path + u"\" " + FromUtf8(std::to_string(count)) + u"\r\n";
+        tree_.AddFolderResult(path, count);
+    };
+    for (int album = 0; album < 2; ++album) {
+        for (int day = 0; day < 40; ++day) {
+            add(FromUtf8("%mypic%a" + std::to_string(album) + "/d" + std::to_string(day) + "/"),
+                1 + static_cast<unsigned>(day % 5));
+        }
+    }
+    add(u"%mypic%a1/d3/x/", 2);
+    DiskTree disk;
+    const std::u16string file = disk.Stored("searchPathCache.dat");
+    WriteBytes(Utf8(file), Utf16File(text));
+
+    auto other =
+        Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>", u"/page.htm");
+    Element* otherView = other->Root()->FindById(u"tree_view");
+    FolderTree loaded;
+    loaded.Bind(otherView);
+    ASSERT_TRUE(loaded.LoadCache(file));
+    // The page holds the top folder and its albums with their totals; every folder is counted
+    // and written to the cache in its place.
+    EXPECT_EQ(Dump(*otherView),
+              "options %mypic% 0 242 (242)\n"
+              "  options %mypic%a0/ 0 120 (120)\n"
+              "  options %mypic%a1/ 0 122 (122)\n");
+    EXPECT_EQ(loaded.NodeCount(), tree_.NodeCount());
+    const std::u16string written = disk.Stored("written.dat");
+    const std::u16string expected = disk.Stored("expected.dat");
+    ASSERT_TRUE(loaded.SaveCache(written));
+    ASSERT_TRUE(tree_.SaveCache(expected));
+    EXPECT_TRUE(ReadBytes(Utf8(written)) == ReadBytes(Utf8(expected)));
+
+    // A folder asked for comes into the page with its branch, an opened branch with its folders,
+    // a folder added below a holding branch after them: the tree made folder by folder.
+    ASSERT_NE(loaded.NodeOf(u"%mypic%a1/d3/x/"), nullptr);
+    loaded.AddFolderResult(u"%mypic%a0/new/", 5);
+    tree_.AddFolderResult(u"%mypic%a0/new/", 5);
+    EXPECT_EQ(Dump(*otherView), Dump());
+    EXPECT_EQ(loaded.NodeCount(), tree_.NodeCount());
     EXPECT_EQ(otherView->InnerHtml(), View()->InnerHtml());
 }
 
