@@ -7,6 +7,8 @@ find_package(SQLite3 REQUIRED)
 find_package(PNG REQUIRED)
 find_package(TIFF REQUIRED)
 find_package(GIF REQUIRED)
+# libjpeg's own interface, beside TurboJPEG's, for the decoder settings TurboJPEG does not offer.
+find_package(JPEG REQUIRED)
 find_package(nlohmann_json 3 REQUIRED)
 find_package(Boost 1.74 REQUIRED)
 pkg_check_modules(TURBOJPEG REQUIRED IMPORTED_TARGET libturbojpeg)

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "image/JpegEighthScale.h"
 #include "image/PictureCodecs.h"
 #include "image/PictureHeader.h"
 #include "image/TurboHandle.h"
@@ -95,6 +96,14 @@ std::optional<Bitmap> DecodeJpeg(ByteSpan bytes, int coverWidth, int coverHeight
     const tjscalingfactor scale = CoveringScale(width, height, coverWidth, coverHeight);
     const int scaledWidth = TJSCALED(width, scale);
     const int scaledHeight = TJSCALED(height, scale);
+    // Most photographs' thumbnails are made at 1/8, where a progressive file needs only a part of
+    // its scans.
+    if (scale.num * 8 == scale.denom && (colorspace == TJCS_YCbCr || colorspace == TJCS_GRAY)) {
+        if (std::optional<Bitmap> eighth =
+                DecodeProgressiveJpegAtEighth(bytes, scaledWidth, scaledHeight)) {
+            return eighth;
+        }
+    }
     if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK) {
         std::vector<std::uint8_t> cmyk(static_cast<std::size_t>(scaledWidth) * scaledHeight * 4);
         if (!Decompress(handle.get(), bytes, cmyk.data(), scaledWidth, scaledHeight, TJPF_CMYK)) {

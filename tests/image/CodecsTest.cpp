@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "TestPictures.h"
+#include "image/JpegEighthScale.h"
 #include "image/PictureDecoder.h"
 #include "image/PictureHeader.h"
 #include "image/Resample.h"
@@ -105,6 +106,40 @@ TEST(Codecs, JpegDecodesAtTheSmallestCoveringDctScale) {
     const std::optional<Bitmap> full = Decode(jpeg);
     ASSERT_TRUE(full);
     EXPECT_EQ(full->width, 2000);
+}
+
+// At 1/8 a progressive JPEG is decoded from the scans that scale reads: the pixels are exactly
+// those of the whole file decoded at 1/8, for every subsampling (a component subsampled both
+// ways is read with its AC scans); a baseline or truncated file is left to the whole decode.
+TEST(Codecs, ProgressiveJpegAtOneEighthNeedsOnlyTheScansThatScaleReads) {
+    Bitmap textured = Gradient(203, 141);
+    for (std::size_t i = 0; i < textured.pixels.size(); ++i) {
+        textured.pixels[i] = static_cast<std::uint8_t>(textured.pixels[i] ^ (i * 37 % 61));
+    }
+    const tjscalingfactor eighth{1, 8};
+    for (const ChromaSubsampling subsampling :
+         {ChromaSubsampling::S444, ChromaSubsampling::S422, ChromaSubsampling::S420,
+          ChromaSubsampling::S440, ChromaSubsampling::Gray}) {
+        SCOPED_TRACE(static_cast<int>(subsampling));
+        const Bytes jpeg = test::MakeJpeg(textured, 92, subsampling, test::JpegMode::Progressive);
+        const int width = TJSCALED(203, eighth);
+        const int height = TJSCALED(141, eighth);
+        Bitmap whole = MakeBitmap(width, height, 3);
+        tjhandle handle = tjInitDecompress();
+        ASSERT_EQ(0, tjDecompress2(handle, jpeg.data(), jpeg.size(), whole.pixels.data(), width, 0,
+                                   height, TJPF_RGB, 0));
+        tjDestroy(handle);
+        const std::optional<Bitmap> fromScans = DecodeProgressiveJpegAtEighth(jpeg, width, height);
+        ASSERT_TRUE(fromScans);
+        EXPECT_EQ(fromScans->pixels, whole.pixels);
+        const std::optional<Bitmap> thumbnailScale = Decode(jpeg, 16, 11);
+        ASSERT_TRUE(thumbnailScale);
+        EXPECT_EQ(thumbnailScale->pixels, whole.pixels);
+        EXPECT_FALSE(
+            DecodeProgressiveJpegAtEighth(Truncated(jpeg, jpeg.size() - 3), width, height));
+        EXPECT_FALSE(Decode(Truncated(jpeg, jpeg.size() - 3), 16, 11));
+    }
+    EXPECT_FALSE(DecodeProgressiveJpegAtEighth(test::MakeJpeg(textured), 26, 18));
 }
 
 // An interlaced PNG (Adam7) of `bitmap`, written by libpng.
