@@ -137,7 +137,14 @@ class HttpSession : public Connection, public std::enable_shared_from_this<HttpS
 public:
     HttpSession(tcp::socket socket, Server& server)
         : Connection(server), stream_(std::move(socket)) {}
-    void Run() { DoRead(); }
+    void Run() {
+        // A file goes out as its header and pieces of its body; with Nagle's algorithm each
+        // piece after the first waited for the browser's delayed acknowledgement (40 ms), which
+        // held back every script of the shell larger than a piece.
+        beast::error_code noDelayError;
+        stream_.socket().set_option(tcp::no_delay(true), noDelayError);
+        DoRead();
+    }
     void CloseSocket() override {
         beast::error_code ec;
         stream_.socket().close(ec);
