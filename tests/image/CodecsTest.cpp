@@ -96,10 +96,13 @@ TEST(Codecs, JpegDecodesAtTheSmallestCoveringDctScale) {
     ASSERT_TRUE(quarter);
     EXPECT_EQ(quarter->width, 500);
     EXPECT_EQ(quarter->height, 375);
-    // 1/8 keeps only block averages; it must leave half as much again as the target.
+    // 1/8 keeps only block averages; it must leave a quarter as much again as the target.
     const std::optional<Bitmap> margin = Decode(test::MakeJpeg(Gradient(2400, 1600)), 280, 186);
     ASSERT_TRUE(margin);
     EXPECT_EQ(margin->width, 600);  // not 300 x 200
+    const std::optional<Bitmap> enough = Decode(test::MakeJpeg(Gradient(2880, 2160)), 280, 210);
+    ASSERT_TRUE(enough);
+    EXPECT_EQ(enough->width, 360);
     const std::optional<Bitmap> eighth = Decode(test::MakeJpeg(Gradient(4000, 3000)), 280, 210);
     ASSERT_TRUE(eighth);
     EXPECT_EQ(eighth->width, 500);
