@@ -20,8 +20,8 @@ constexpr std::string_view kLeafTag = "option";
 // attributes it was made with.
 constexpr std::u16string_view kTopBranchAttributes = u" expanded rt=\"true\"";
 constexpr std::u16string_view kTopLeafAttributes = u" rt=\"true\"";
-// A collapsed branch of the loaded cache with this many folders below it holds them until it is
-// opened; fewer cost the page and the engine less than a later build of them would.
+// A collapsed branch with this many folders directly below it holds them until it is opened;
+// fewer cost the page and the engine less than building them later would.
 constexpr std::size_t kHeldFrom = 32;
 
 Element* CaptionOf(const Element& node) {
@@ -43,6 +43,11 @@ unsigned ParseCount(std::u16string_view text) {
         }
     }
     return static_cast<unsigned>(value);
+}
+
+std::u16string PathOf(const Element& caption) {
+    const std::u16string* path = caption.GetAttribute("path");
+    return path != nullptr ? *path : std::u16string();
 }
 
 unsigned CountAttribute(const Element& caption, std::string_view name) {
@@ -201,7 +206,8 @@ void FolderTree::AddToTree(std::u16string_view path, unsigned count) {
     Element* current = treeView_.get();
     std::size_t level = 0;
     for (; level < prefixes.size(); ++level) {
-        Element* node = NodeOf(prefixes[level]);
+        const auto built = nodes_.find(prefixes[level]);
+        Element* node = built != nodes_.end() ? built->second.get() : nullptr;
         if (node == nullptr) {
             break;
         }
@@ -217,20 +223,82 @@ void FolderTree::AddToTree(std::u16string_view path, unsigned count) {
             node = Retag(*node, kBranchTag);
         }
         current = node;
-    }
-    // New folders go below the built ones: a branch holding its folders builds them first.
-    if (level > 0 && level < prefixes.size()) {
-        if (const auto holding = heldBelow_.find(prefixes[level - 1]);
-            holding != heldBelow_.end()) {
-            BuildHeld(holding->second);
+        if (const auto holding = heldBelow_.find(prefixes[level]); holding != heldBelow_.end()) {
+            AddHeld(holding->second, prefixes, level + 1, count);
+            return;
         }
     }
+    Element* below = current;
     for (; level < prefixes.size(); ++level) {
         const bool self = level + 1 == prefixes.size();
         current = AppendNode(*current, prefixes[level], self ? count : 0, self ? 0 : count, !self);
         if (current == nullptr) {
             return;
         }
+    }
+    HoldIfLarge(*below);
+}
+
+// The folders `prefixes[from..]` below the holding branch `at`, the last with `count` pictures
+// directly in it, into the plan.
+void FolderTree::AddHeld(std::size_t at, const std::vector<std::u16string>& prefixes,
+                         std::size_t from, unsigned count) {
+    for (std::size_t level = from; level < prefixes.size(); ++level) {
+        const bool self = level + 1 == prefixes.size();
+        if (const auto known = held_.find(prefixes[level]); known != held_.end()) {
+            at = known->second;
+            plan_[at].nc += count;
+            continue;
+        }
+        plan_.push_back(
+            Planned{prefixes[level], self ? count : 0, self ? 0 : count, false, at, {}});
+        const std::size_t added = plan_.size() - 1;
+        plan_[at].children.push_back(added);
+        held_.emplace(prefixes[level], added);
+        at = added;
+    }
+}
+
+// A collapsed branch that has come to kHeldFrom folders below it takes them out of the engine
+// into the plan, as one loaded from the cache holds them; not while one of them is selected
+// or expanded, which the user would see undone.
+void FolderTree::HoldIfLarge(Element& branch) {
+    const Element* caption = CaptionOf(branch);
+    const std::u16string* path = caption != nullptr ? caption->GetAttribute("path") : nullptr;
+    if (path == nullptr || branch.Tag() != kBranchTag || branch.HasState(STATE_EXPANDED) ||
+        branch.ChildCount() < kHeldFrom + 1 || heldBelow_.contains(*path) ||
+        branch.FindFirst("options:expanded, .cp[sel=\"true\"]") != nullptr) {
+        return;
+    }
+    if (plan_.empty()) {
+        plan_.resize(1);
+    }
+    plan_.push_back(Planned{
+        *path, CountAttribute(*caption, "ns"), CountAttribute(*caption, "nc"), false, 0, {}});
+    const std::size_t at = plan_.size() - 1;
+    PlanBuilt(branch, at);
+    heldBelow_.emplace(*path, at);
+    while (branch.ChildCount() > 1) {
+        branch.LastChild()->Detach();
+    }
+}
+
+// The built folder nodes below `node` into the plan below its entry `at`, as held folders.
+void FolderTree::PlanBuilt(const Element& node, std::size_t at) {
+    for (std::size_t i = 1; i < node.ChildCount(); ++i) {
+        const Element* child = node.Child(i);
+        const Element* caption = child != nullptr ? CaptionOf(*child) : nullptr;
+        const std::u16string* path = caption != nullptr ? caption->GetAttribute("path") : nullptr;
+        if (path == nullptr) {
+            continue;
+        }
+        plan_.push_back(Planned{
+            *path, CountAttribute(*caption, "ns"), CountAttribute(*caption, "nc"), false, at, {}});
+        const std::size_t added = plan_.size() - 1;
+        plan_[at].children.push_back(added);
+        held_.emplace(*path, added);
+        nodes_.erase(*path);
+        PlanBuilt(*child, added);
     }
 }
 
@@ -303,6 +371,24 @@ void FolderTree::ForgetHeld(std::size_t at) {
 }
 
 bool FolderTree::SetDirectCount(std::u16string_view path, unsigned count) {
+    if (const auto held = held_.find(std::u16string(path)); held != held_.end()) {
+        // A held folder keeps its count in the plan unless it is left without pictures: that
+        // removes nodes, which the built tree does.
+        Planned& entry = plan_[held->second];
+        if (static_cast<unsigned long long>(count) + entry.nc > 0) {
+            const long long delta = static_cast<long long>(count) - entry.ns;
+            entry.ns = count;
+            std::size_t up = entry.parent;
+            for (; held_.contains(plan_[up].path); up = plan_[up].parent) {
+                plan_[up].nc = static_cast<unsigned>(plan_[up].nc + delta);
+            }
+            const auto holding = nodes_.find(plan_[up].path);
+            if (holding != nodes_.end() && holding->second) {
+                CarryUp(holding->second.get(), delta);
+            }
+            return true;
+        }
+    }
     Element* node = NodeOf(path);
     Element* caption = node != nullptr ? CaptionOf(*node) : nullptr;
     if (caption == nullptr) {
@@ -320,6 +406,13 @@ bool FolderTree::SetDirectCount(std::u16string_view path, unsigned count) {
     } else {
         RemoveNode(*node);
     }
+    CarryUp(parent, delta);
+    return true;
+}
+
+// Adds `delta` to the pictures below `parent` and each branch above it; a branch left without
+// pictures loses its node, one left without folder nodes (and holding none) becomes a leaf.
+void FolderTree::CarryUp(Element* parent, long long delta) {
     while (parent != nullptr && parent->Tag() == kBranchTag) {
         Element* parentCaption = CaptionOf(*parent);
         if (parentCaption == nullptr) {
@@ -333,7 +426,7 @@ bool FolderTree::SetDirectCount(std::u16string_view path, unsigned count) {
         if (static_cast<unsigned long long>(ns) + parentNc > 0) {
             parentCaption->SetAttribute("nc", Number(parentNc));
             ShowTotal(*parentCaption, ns + parentNc);
-            if (parent->ChildCount() < 2) {
+            if (parent->ChildCount() < 2 && !heldBelow_.contains(PathOf(*parentCaption))) {
                 Retag(*parent, kLeafTag);
             }
         } else {
@@ -341,7 +434,6 @@ bool FolderTree::SetDirectCount(std::u16string_view path, unsigned count) {
         }
         parent = above;
     }
-    return true;
 }
 
 bool FolderTree::LoadCache(const std::u16string& file) {
@@ -405,14 +497,10 @@ void FolderTree::BuildWhole(const std::vector<std::pair<std::u16string, unsigned
                                     self ? 0 : count,
                                     current == 0 && !self,
                                     current,
-                                    {},
-                                    0});
+                                    {}});
             const std::size_t added = plan_.size() - 1;
             plan_[current].children.push_back(added);
             held_.emplace(prefixes[level], added);
-            for (std::size_t up = current; up != 0; up = plan_[up].parent) {
-                ++plan_[up].descendants;
-            }
             current = added;
         }
     }
@@ -428,7 +516,7 @@ void FolderTree::AppendPlanned(std::size_t at, std::u16string& html) {
                       entry.parent != 0 ? u""
                       : entry.expanded  ? kTopBranchAttributes
                                         : kTopLeafAttributes);
-    if (branch && !entry.expanded && entry.descendants >= kHeldFrom) {
+    if (branch && !entry.expanded && entry.children.size() >= kHeldFrom) {
         heldBelow_.emplace(entry.path, at);
     } else {
         for (const std::size_t child : entry.children) {

@@ -9,11 +9,11 @@
 // in the folder) and, in the tree, "nc" (pictures below it); the caption's ".num" shows ns + nc
 // as "(N)". Names and paths are escaped into the markup, so they show and read back exactly.
 //
-// A collapsed branch loaded from the cache with many folders below it holds them out of the
-// engine (and so out of the page) until it is opened or one of them is asked for: a cache of
-// tens of thousands of folders builds only the expanded part of the tree. Held folders count as
-// nodes, are written to the cache in their place and come into the engine whenever NodeOf
-// names them or a folder is added below them.
+// A collapsed branch with many folders directly below it holds them out of the engine (and so
+// out of the page) until it is opened or one of them is asked for: a tree of tens of thousands
+// of folders, loaded from the cache or growing with the search, builds only its expanded part.
+// Held folders count as nodes, take their counts and the folders found below them, are written
+// to the cache in their place and come into the engine when NodeOf names them.
 //
 // The cache file: FF FE, then one line `"path" count` CR LF per folder with pictures directly
 // in it, in document order; totals are rebuilt on loading. UI thread only.
@@ -77,11 +77,15 @@ private:
         bool expanded = false;  // a branch made at the top opens expanded
         std::size_t parent = 0;
         std::vector<std::size_t> children;
-        std::size_t descendants = 0;
     };
 
     void AddToList(std::u16string_view path, unsigned count);
     void AddToTree(std::u16string_view path, unsigned count);
+    void AddHeld(std::size_t at, const std::vector<std::u16string>& prefixes, std::size_t from,
+                 unsigned count);
+    void HoldIfLarge(Element& branch);
+    void PlanBuilt(const Element& node, std::size_t at);
+    void CarryUp(Element* parent, long long delta);
     void BuildWhole(const std::vector<std::pair<std::u16string, unsigned>>& folders);
     void AppendPlanned(std::size_t at, std::u16string& html);
     void RegisterBuilt(std::size_t at, Element& element);
