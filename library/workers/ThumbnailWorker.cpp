@@ -60,9 +60,16 @@ void ThumbnailWorker::Pause(ThumbResume resume) {
     static_cast<void>(parked_.Wait());
     // Items handed over before the pause may leave the list; their messages must not arrive.
     DiscardQueuedMessages(window_, WM_THUMBNAIL_READY, WM_THUMBNAIL_READY, nullptr);
+    if (resume == ThumbResume::No || !range_) {
+        return;
+    }
+    const bool guessed = StartGuess();
     std::size_t first = 0;
     std::size_t last = 0;
-    if (resume == ThumbResume::No || !range_ || !range_(first, last)) {
+    if (!range_(first, last)) {
+        if (guessed) {
+            Park();
+        }
         return;
     }
     const std::lock_guard lock(lock_);
@@ -72,9 +79,39 @@ void ThumbnailWorker::Pause(ThumbResume resume) {
     }
     first_ = first;
     last_ = last;
+    widest_ = std::max(widest_, last >= first ? last - first + 1 : 0);
+    guessing_ = false;
     ++resumes_;
     state_ = Working;
     worker_.Wake();
+}
+
+bool ThumbnailWorker::StartGuess() {
+    const std::lock_guard lock(lock_);
+    if (state_ == NoThread || widest_ == 0 || items_.empty()) {
+        return false;
+    }
+    // A new grid starts at its top; a scrolled or zoomed one near where it was.
+    first_ = first_ < items_.size() ? first_ : 0;
+    last_ = std::min(first_ + widest_, items_.size()) - 1;
+    guessing_ = true;
+    ++resumes_;
+    state_ = Working;
+    worker_.Wake();
+    return true;
+}
+
+void ThumbnailWorker::Park() {
+    {
+        const std::lock_guard lock(lock_);
+        if (state_ != Working) {
+            return;
+        }
+        state_ = PauseRequested;
+        parked_.Reset();
+    }
+    worker_.Wake();
+    static_cast<void>(parked_.Wait());
 }
 
 void ThumbnailWorker::Stop() {
@@ -87,18 +124,21 @@ void ThumbnailWorker::Stop() {
     worker_.Stop();
 }
 
-void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
+void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last, HandOver handOver,
+                                  unsigned workedOn) {
     const std::size_t end = std::min(last + 1, items_.size());
     if (first >= end) {
         return;
     }
     // Helpers make the range's thumbnails ahead of the hand-over, each taking the next picture in
     // list order, while this thread hands the made ones to the grid one at a time, in order. The
-    // helpers end with the range or the working state, and are joined before the thread parks,
-    // so nobody touches the list once a pause is acknowledged.
+    // helpers end with the range, the working state or a newer resume, and are joined before the
+    // thread parks or takes the next range, so nobody touches the list once a pause is
+    // acknowledged.
+    const auto current = [&] { return state_ == Working && resumes_ == workedOn; };
     std::atomic<std::size_t> next{first};
     const auto make = [&] {
-        for (std::size_t index = next++; index < end && state_ == Working; index = next++) {
+        for (std::size_t index = next++; index < end && current(); index = next++) {
             PictureItem& item = items_[index];
             if (!item.made) {
                 MakeThumbnail(item);
@@ -119,7 +159,8 @@ void ThumbnailWorker::WorkOnRange(std::size_t first, std::size_t last) {
     if (helpers.empty()) {
         make();
     }
-    for (std::size_t index = first; index < end && state_ == Working; ++index) {
+    for (std::size_t index = first; handOver == HandOver::Yes && index < end && current();
+         ++index) {
         PictureItem& item = items_[index];
         static_cast<void>(worker_.WaitUntil([&] { return item.made || state_ != Working; }));
         if (item.made && !item.shown) {
@@ -139,15 +180,17 @@ void ThumbnailWorker::Run() {
         std::size_t first = 0;
         std::size_t last = 0;
         bool working = false;
+        HandOver handOver = HandOver::Yes;
         {
             const std::lock_guard lock(lock_);
             working = state_ == Working;
             first = first_;
             last = last_;
+            handOver = guessing_ ? HandOver::No : HandOver::Yes;
             workedOn = resumes_;
         }
         if (working) {
-            WorkOnRange(first, last);
+            WorkOnRange(first, last, handOver, workedOn);
         }
         {
             const std::lock_guard lock(lock_);

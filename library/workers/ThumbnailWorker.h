@@ -60,8 +60,17 @@ public:
     bool IsWorking() const { return state_ == Working; }
 
 private:
+    // A guessed range's thumbnails are only made, never handed over.
+    enum class HandOver { No, Yes };
+
     void Run();
-    void WorkOnRange(std::size_t first, std::size_t last);
+    void WorkOnRange(std::size_t first, std::size_t last, HandOver handOver, unsigned workedOn);
+    // While the grid works out its visible range (which waits for the browser to lay out a new
+    // grid), the worker makes the thumbnails of a guess: as many items as the widest range so
+    // far, from where the last one began. False when there is nothing to guess from.
+    bool StartGuess();
+    // Parks a working thread and waits for its acknowledgement.
+    void Park();
 
     HWND window_;
     ItemList& items_;
@@ -71,7 +80,9 @@ private:
     ManualResetEvent parked_;
     std::size_t first_ = 0;  // the range, under lock_
     std::size_t last_ = 0;
-    unsigned resumes_ = 0;  // under lock_: how many resumes there were
+    std::atomic<unsigned> resumes_{0};  // written under lock_: how many resumes there were
+    std::size_t widest_ = 0;            // under lock_: the most items a range held
+    bool guessing_ = false;             // under lock_: the range is a guess
     StoppableWorker worker_;
 };
 

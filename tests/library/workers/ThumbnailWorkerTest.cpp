@@ -1,8 +1,10 @@
 // The thumbnail worker against a real window and an item list of many pictures: each visible
 // item handed over once, in order, one at a time; pauses acknowledged, with nothing handed over
-// before a pause arriving after it; resumes on new ranges; rebuilt grids handed back; stops that
-// end a wait for the grid at once. Run under the thread sanitizer.
+// before a pause arriving after it; resumes on new ranges; a guessed range made while the grid
+// works its range out; rebuilt grids handed back; stops that end a wait for the grid at once. Run
+// under the thread sanitizer.
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include "app/AppContext.h"
@@ -75,9 +77,14 @@ protected:
     std::size_t last_ = 0;
     bool showHanded_ = true;
     std::vector<std::uint32_t> handed_;
+    // Runs while the worker asks for the range, as a grid waiting for the browser would.
+    std::function<void()> whileAsked_;
     ThumbnailWorker worker_{window_.Hwnd(), items_, [this](std::size_t& first, std::size_t& last) {
                                 if (items_.empty()) {
                                     return false;
+                                }
+                                if (whileAsked_) {
+                                    whileAsked_();
                                 }
                                 first = first_;
                                 last = last_;
@@ -137,6 +144,40 @@ TEST_F(ThumbnailWorkerTest, NothingHandedOverBeforeAPauseArrivesAfterIt) {
     ShowRange(0, 3);
     ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 4 && Parked(); }));
     EXPECT_EQ(handed_, Ids(0, 3));
+}
+
+// While the grid works out its range, the worker makes a guess of it (as many items as the
+// widest range so far, from where the last one began) without handing any of them over; what
+// the grid answers is what is handed over.
+TEST_F(ThumbnailWorkerTest, TheRangeIsGuessedWhileTheGridWorksItOut) {
+    ASSERT_TRUE(worker_.Start());
+    ShowRange(100, 111);
+    ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 12 && Parked(); }));
+    worker_.Pause(ThumbResume::No);
+    for (std::size_t i = 100; i <= 111; ++i) {
+        items_[i].made = false;
+        items_[i].shown = false;
+    }
+    handed_.clear();
+    bool guessMade = false;
+    whileAsked_ = [&] {
+        guessMade = WaitUntil([&] {
+            for (std::size_t i = 100; i <= 111; ++i) {
+                if (!items_[i].made) {
+                    return false;
+                }
+            }
+            return true;
+        });
+    };
+    ShowRange(200, 203);
+    whileAsked_ = nullptr;
+    EXPECT_TRUE(guessMade);
+    ASSERT_TRUE(PumpUntil([&] { return handed_.size() == 4 && Parked(); }));
+    EXPECT_EQ(handed_, Ids(200, 203));
+    EXPECT_FALSE(items_[112].made);
+    worker_.Pause(ThumbResume::No);
+    worker_.Stop();
 }
 
 TEST_F(ThumbnailWorkerTest, StoppingWhileTheWorkerWaitsForTheGridEndsAtOnce) {
