@@ -233,6 +233,15 @@ TEST_F(FolderTreeTest, LargeCollapsedBranchesHoldTheirFoldersOutOfThePageUntilAs
     }
     EXPECT_EQ(otherView->InnerHtml(), View()->InnerHtml());
     EXPECT_EQ(loaded.NodeCount(), tree_.NodeCount());
+
+    // A branch whose folder the user selected keeps its folders in the page.
+    loaded.Clear();
+    loaded.AddFolderResult(u"%mypic%b/d0/", 1);
+    loaded.NodeOf(u"%mypic%b/d0/")->FindFirst(".cp")->SetAttribute("sel", u"true");
+    for (int day = 1; day < 40; ++day) {
+        loaded.AddFolderResult(FromUtf8("%mypic%b/d" + std::to_string(day) + "/"), 1);
+    }
+    EXPECT_EQ(loaded.NodeOf(u"%mypic%b/")->ChildCount(), 41u);
 }
 
 }  // namespace
