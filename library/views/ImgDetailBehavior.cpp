@@ -9,7 +9,7 @@ namespace tavopix {
 
 namespace {
 
-[[maybe_unused]] ImgDetailBehavior& registered = ImgDetailBehavior::Instance();
+[[maybe_unused]] ImgDetailBehavior& imgDetailRegistered = ImgDetailBehavior::Instance();
 
 }  // namespace
 

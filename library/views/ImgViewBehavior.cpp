@@ -57,7 +57,7 @@ std::u16string BandStyle(int left, int top, int width, int height) {
 }
 
 // Registered while the program starts, before any page names it.
-[[maybe_unused]] ImgViewBehavior& registered = ImgViewBehavior::Instance();
+[[maybe_unused]] ImgViewBehavior& imgViewRegistered = ImgViewBehavior::Instance();
 
 }  // namespace
 

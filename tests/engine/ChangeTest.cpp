@@ -32,13 +32,13 @@ public:
     std::vector<std::string> batches;
 };
 
-std::unique_ptr<Document> Page() {
+std::unique_ptr<Document> BoxPage() {
     return Document::FromHtml("<html><body><div #box>x<p #p>y</p></div></body></html>",
                               u"/skin/t.htm");
 }
 
 TEST(ChangeRecording, NothingIsRecordedWithoutAView) {
-    auto page = Page();
+    auto page = BoxPage();
     page->Root()->FindById(u"p")->SetAttribute("a", u"1");
     EXPECT_FALSE(page->HasPendingChanges());
     Document::FlushAllChanges();
@@ -46,7 +46,7 @@ TEST(ChangeRecording, NothingIsRecordedWithoutAView) {
 
 TEST(ChangeRecording, EveryKindOfEditIsRecordedAndFlushedOncePerMessage) {
     BatchLog view;  // outlives the page
-    auto page = Page();
+    auto page = BoxPage();
     page->AttachView(&view);
     Document::FlushAllChanges();
     ASSERT_EQ(std::vector<std::string>{"reset"}, view.batches);
@@ -77,7 +77,7 @@ TEST(ChangeRecording, EveryKindOfEditIsRecordedAndFlushedOncePerMessage) {
 // the document then, and the edits are not recorded one by one.
 TEST(ChangeRecording, EditsBeforeTheFirstBatchAreInTheReset) {
     BatchLog view;  // outlives the page
-    auto page = Page();
+    auto page = BoxPage();
     page->AttachView(&view);
     Element* box = page->Root()->FindById(u"box");
     for (int i = 0; i < 3; ++i) {
@@ -97,7 +97,7 @@ TEST(ChangeRecording, EditsBeforeTheFirstBatchAreInTheReset) {
 
 TEST(ChangeRecording, DetachedElementsChangeSilentlyAndArriveWhole) {
     BatchLog view;  // outlives the page
-    auto page = Page();
+    auto page = BoxPage();
     page->AttachView(&view);
     Document::FlushAllChanges();
 
@@ -130,7 +130,7 @@ TEST(ChangeRecording, DetachedElementsChangeSilentlyAndArriveWhole) {
 
 TEST(ChangeRecording, AGeometryQueryFlushesFirst) {
     HeadlessView view;
-    auto page = Page();
+    auto page = BoxPage();
     page->AttachView(&view);
     view.SetLocation("p.fresh", {10, 20, 110, 40});
     Element* p = page->Root()->FindById(u"p");
@@ -145,7 +145,7 @@ TEST(ChangeRecording, AGeometryQueryFlushesFirst) {
 TEST(ChangeRecording, ALateViewStartsFromTheWholePageAndADyingPageLeavesIt) {
     HeadlessView view;
     {
-        auto page = Page();
+        auto page = BoxPage();
         page->Root()->FindById(u"p")->SetState(STATE_HOVER, 0);
         page->AttachView(&view);
         page->AttachView(&view);

@@ -12,7 +12,7 @@ namespace {
 
 using test::DumpTreeOf;
 
-std::unique_ptr<Document> Page() {
+std::unique_ptr<Document> GridAndQueuePage() {
     return Document::FromHtml(
         "<html><body><div #grid><div .loc it=\"0\"><div .icon></div></div></div>"
         "<div #task_list> <div .item><p .close /><p .txt_wait>等待中</p></div></div></body></html>",
@@ -104,7 +104,7 @@ private:
 TEST(HeadlessView, MirrorEqualsThePageAfterRandomEdits) {
     for (unsigned seed = 1; seed <= 4; ++seed) {
         HeadlessView view;
-        auto page = Page();
+        auto page = GridAndQueuePage();
         page->AttachView(&view);
         RandomEdits edits(*page, seed);
         for (int message = 0; message < 150; ++message) {
@@ -126,7 +126,7 @@ TEST(HeadlessView, MirrorEqualsThePageAfterRandomEdits) {
 
 TEST(HeadlessView, ScriptedGeometryLaterSettingsWin) {
     HeadlessView view;
-    auto page = Page();
+    auto page = GridAndQueuePage();
     page->AttachView(&view);
     Element* grid = page->Root()->FindById(u"grid");
     Element* cell = grid->FirstChild();
@@ -177,7 +177,7 @@ TEST(HeadlessView, DefaultsComeFromTheText) {
 
 TEST(HeadlessView, KeepsTheWindowsAsPlaced) {
     HeadlessView view;
-    auto page = Page();
+    auto page = GridAndQueuePage();
     WindowPlacement main;
     main.document = page.get();
     main.title = u"Tavopix";

@@ -14,8 +14,6 @@
 
 namespace tavopix::test {
 
-using Bytes = std::string;
-
 // A folder below the system's temporary folder, removed with everything in it at the end.
 class TempFolder {
 public:
@@ -42,18 +40,18 @@ private:
     std::string path_;
 };
 
-inline void WriteBytes(const std::string& path, const Bytes& bytes) {
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-inline Bytes ReadBytes(const std::string& path) {
+inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // FF FE followed by `text` as UTF-16LE.
-inline Bytes Utf16File(std::u16string_view text) {
-    Bytes bytes = "\xFF\xFE";
+inline std::string Utf16File(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
     for (const char16_t c : text) {
         bytes += static_cast<char>(c & 0xFF);
         bytes += static_cast<char>(c >> 8);

@@ -8,8 +8,6 @@
 namespace tavopix::test {
 namespace {
 
-constexpr std::uint32_t kMainFlags = 0x6F;
-
 class HskFrameRunTest : public UiTest {};
 
 std::optional<std::u16string> FogStyle(const TestFrame& frame) {
@@ -18,7 +16,7 @@ std::optional<std::u16string> FogStyle(const TestFrame& frame) {
 }
 
 TEST_F(HskFrameRunTest, RunReturnsTheResultTheFrameSetBeforeClosing) {
-    TestFrame frame(u"mainframe.htm", kMainFlags);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     frame.onCreated = [](TestFrame& self) { PostMessage(self.GetHwnd(), WM_TEST_STEP, 0, 0); };
     frame.onMessage = [](TestFrame& self, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (message != WM_TEST_STEP)
@@ -33,7 +31,7 @@ TEST_F(HskFrameRunTest, RunReturnsTheResultTheFrameSetBeforeClosing) {
 }
 
 TEST_F(HskFrameRunTest, ClosingWithoutAResultReturnsTwo) {
-    TestFrame frame(u"mainframe.htm", kMainFlags);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     frame.onCreated = [](TestFrame& self) { PostMessage(self.GetHwnd(), WM_CLOSE, 0, 0); };
     EXPECT_EQ(frame.Run(SW_SHOWNORMAL), FRAME_RESULT_CLOSED);
 }
@@ -41,7 +39,7 @@ TEST_F(HskFrameRunTest, ClosingWithoutAResultReturnsTwo) {
 TEST_F(HskFrameRunTest, MissingOrEmptyPageReturnsThreeAtOnce) {
     WritePage("empty.htm", "");
     for (const std::u16string_view page : {u"nothere.htm", u"empty.htm"}) {
-        TestFrame frame(page, kMainFlags);
+        TestFrame frame(page, kMainFrameFlags);
         bool created = false;
         frame.onCreated = [&](TestFrame&) { created = true; };
         EXPECT_EQ(frame.Run(SW_SHOWNORMAL), FRAME_RESULT_CREATE_FAILED);
@@ -54,7 +52,7 @@ TEST_F(HskFrameRunTest, MissingOrEmptyPageReturnsThreeAtOnce) {
 
 // A dialog whose page is missing, opened from a handler of a running owner.
 TEST_F(HskFrameRunTest, FailedChildLeavesTheOwnerEnabledAndItsLoopRunning) {
-    TestFrame owner(u"mainframe.htm", kMainFlags);
+    TestFrame owner(u"mainframe.htm", kMainFrameFlags);
     int childResult = 0;
     bool enabledAfterChild = false;
     std::optional<std::u16string> fogAfterChild;
@@ -84,7 +82,7 @@ TEST_F(HskFrameRunTest, FailedChildLeavesTheOwnerEnabledAndItsLoopRunning) {
 }
 
 TEST_F(HskFrameRunTest, ModalChildDisablesAndFogsTheOwnerUntilItCloses) {
-    TestFrame owner(u"mainframe.htm", kMainFlags);
+    TestFrame owner(u"mainframe.htm", kMainFrameFlags);
     int childResult = 0;
     HWND childWindow;
     bool enabledDuringChild = true;
@@ -163,7 +161,7 @@ public:
 };
 
 TEST_F(HskFrameRunTest, OwnerIsEnabledAndActiveBeforeTheChildWindowGoes) {
-    TestFrame owner(u"mainframe.htm", kMainFlags);
+    TestFrame owner(u"mainframe.htm", kMainFrameFlags);
     OwnerWatch watch;
     AddWindowObserver(&watch);
     owner.onCreated = [](TestFrame& self) { PostMessage(self.GetHwnd(), WM_TEST_STEP, 0, 0); };
@@ -189,7 +187,7 @@ TEST_F(HskFrameRunTest, OwnerIsEnabledAndActiveBeforeTheChildWindowGoes) {
 // Closing the main window while a dialog runs over it (the browser window was closed) ends
 // both loops: the dialog's, then the owner's.
 TEST_F(HskFrameRunTest, ClosingTheOwnerUnderAModalChildEndsBothRuns) {
-    TestFrame owner(u"mainframe.htm", kMainFlags);
+    TestFrame owner(u"mainframe.htm", kMainFrameFlags);
     int childResult = 0;
     bool ownerAliveAfterChild = true;
     owner.onCreated = [](TestFrame& self) { PostMessage(self.GetHwnd(), WM_TEST_STEP, 0, 0); };

@@ -10,7 +10,6 @@
 namespace tavopix::test {
 namespace {
 
-constexpr std::uint32_t kMainFlags = 0x6F;
 constexpr int kLeft = 100;
 constexpr int kTop = 50;
 constexpr int kWidth = 400;
@@ -50,7 +49,7 @@ protected:
 };
 
 TEST_F(HskFrameTest, CaptionIconCornerAndClient) {
-    TestFrame frame(u"mainframe.htm", kMainFlags);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     Open(frame);
     EXPECT_EQ(Hit(frame, 150, 15), HTCAPTION);
     EXPECT_EQ(Hit(frame, 1, 1), HTCAPTION);  // the caption wins over the border band
@@ -119,7 +118,7 @@ TEST_F(HskFrameTest, PartsAreBoundOnlyForTheirFlags) {
 
 TEST_F(HskFrameTest, PageWithoutCaptionIsNotDraggable) {
     WritePage("plain.htm", "<html><body><div #hsk_ct>text</div></body></html>");
-    TestFrame frame(u"plain.htm", kMainFlags);
+    TestFrame frame(u"plain.htm", kMainFrameFlags);
     Open(frame);
     EXPECT_EQ(Hit(frame, 150, 15), HTCLIENT);
     EXPECT_EQ(Hit(frame, 390, 290), HTCLIENT);
@@ -132,7 +131,7 @@ TEST_F(HskFrameTest, MaximiseIsSwallowedWithoutTheMaximiseFlag) {
     SysCommand(plain, SC_MAXIMIZE | 0x2);
     EXPECT_FALSE(IsZoomed(plain.GetHwnd()));
 
-    TestFrame sizable(u"mainframe.htm", kMainFlags);
+    TestFrame sizable(u"mainframe.htm", kMainFrameFlags);
     Open(sizable);
     SysCommand(sizable, SC_MAXIMIZE | 0x2);
     EXPECT_TRUE(IsZoomed(sizable.GetHwnd()));
@@ -174,7 +173,7 @@ TEST_F(HskFrameTest, TrackingLimitsRaiseThePageMinimum) {
     // The page is asked for its height at the window's width.
     view_.SetIntrinsicHeight("body", [](int width) { return width == kWidth ? 350 : 1; });
 
-    TestFrame wide(u"mainframe.htm", kMainFlags);
+    TestFrame wide(u"mainframe.htm", kMainFrameFlags);
     wide.SetMinSize(600, 200);
     Open(wide);
     MINMAXINFO info;
@@ -184,7 +183,7 @@ TEST_F(HskFrameTest, TrackingLimitsRaiseThePageMinimum) {
     EXPECT_EQ(info.ptMaxTrackSize.x, GetSystemMetrics(SM_CXMAXIMIZED));
     EXPECT_EQ(info.ptMaxTrackSize.y, GetSystemMetrics(SM_CYMAXIMIZED));
 
-    TestFrame bounded(u"mainframe.htm", kMainFlags);
+    TestFrame bounded(u"mainframe.htm", kMainFrameFlags);
     bounded.SetMaxSize(1000, 700);
     Open(bounded);
     ASSERT_TRUE(GetMinMaxInfo(bounded.GetHwnd(), &info));
@@ -196,7 +195,7 @@ TEST_F(HskFrameTest, TrackingLimitsRaiseThePageMinimum) {
 
 // One click is one action: the frame hears the click in both phases and must act once.
 TEST_F(HskFrameTest, MaximiseButtonTogglesOncePerClick) {
-    TestFrame frame(u"mainframe.htm", kMainFlags);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     Open(frame);
     frame.Click(u"hsk_btn_max");
     EXPECT_TRUE(IsZoomed(frame.GetHwnd()));
@@ -207,7 +206,7 @@ TEST_F(HskFrameTest, MaximiseButtonTogglesOncePerClick) {
 }
 
 TEST_F(HskFrameTest, ButtonsActOnClicksOnly) {
-    TestFrame frame(u"mainframe.htm", kMainFlags);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     Open(frame);
     Element* close = frame.ById(u"hsk_btn_close");
     Element* max = frame.ById(u"hsk_btn_max");
@@ -223,7 +222,7 @@ TEST_F(HskFrameTest, ButtonsActOnClicksOnly) {
 }
 
 TEST_F(HskFrameTest, CloseButtonEndsTheRunWithTwo) {
-    TestFrame frame(u"mainframe.htm", kMainFlags);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     frame.onCreated = [](TestFrame& self) { PostMessage(self.GetHwnd(), WM_TEST_STEP, 0, 0); };
     frame.onMessage = [](TestFrame& self, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (message != WM_TEST_STEP)
@@ -247,7 +246,7 @@ public:
 };
 
 TEST_F(HskFrameTest, AltQuestionAndSlashBecomeCommand104AndNothingElse) {
-    TestFrame frame(u"mainframe.htm", kMainFlags);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     frame.SetAccelerators(IDR_FRAME_ACCELERATORS);
     KeyLog keys;
     std::vector<WPARAM> commands;

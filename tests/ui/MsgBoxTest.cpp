@@ -213,7 +213,7 @@ TEST_F(MsgBoxTest, CentresInTheWorkArea) {
 }
 
 TEST_F(MsgBoxTest, NoOwnerMeansTheActiveWindow) {
-    TestFrame owner(u"mainframe.htm", 0x6F);
+    TestFrame owner(u"mainframe.htm", kMainFrameFlags);
     int result = 0;
     HWND boxOwner;
     HWND ownerWindow;

@@ -34,6 +34,10 @@ namespace tavopix::test {
 inline constexpr UINT WM_TEST_STEP = WM_USER + 500;
 inline constexpr UINT WM_TEST_LATER = WM_USER + 501;
 
+// The main window's frame parts: close, minimise, maximise, icon, size corner and the spare bit.
+inline constexpr std::uint32_t kMainFrameFlags =
+    HSK_CLOSE | HSK_MIN | HSK_MAX | HSK_SPARE | HSK_ICON | HSK_CORNER;
+
 // A frame over a page of the scratch skin folder, with hooks for the test.
 class TestFrame : public CHskFrame {
 public:

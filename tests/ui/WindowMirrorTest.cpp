@@ -22,7 +22,7 @@ protected:
 
 TEST_F(WindowMirrorTest, AShownFrameIsPlacedWithItsPage) {
     WindowMirror mirror(view_);
-    TestFrame frame(u"mainframe.htm", 0x6F);
+    TestFrame frame(u"mainframe.htm", kMainFrameFlags);
     frame.Place(100, 50, 400, 300);
     frame.SetMinSize(600, 500);
     frame.SetTitle(u"相册");
@@ -44,7 +44,7 @@ TEST_F(WindowMirrorTest, AShownFrameIsPlacedWithItsPage) {
 
 TEST_F(WindowMirrorTest, MovesDisablingAndTheEndAreReflected) {
     WindowMirror mirror(view_);
-    TestFrame owner(u"mainframe.htm", 0x6F);
+    TestFrame owner(u"mainframe.htm", kMainFrameFlags);
     ASSERT_EQ(owner.Create(), 0);
     ShowWindow(owner.GetHwnd(), SW_SHOWNORMAL);
     TestFrame child(u"msgBox.htm", HSK_CLOSE, owner.GetHwnd());

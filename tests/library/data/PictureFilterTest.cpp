@@ -9,19 +9,18 @@
 namespace tavopix {
 namespace {
 
-using test::Bytes;
 using test::ReadBytes;
 using test::TempFolder;
 using test::WriteBytes;
 
-const Bytes kStartBytes("\x01\0\0\0\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 20);
+const std::string kStartBytes("\x01\0\0\0\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 20);
 
 TEST(PictureFilterFile, WritesTheTwentyByteLittleEndianRecord) {
     TempFolder folder;
     PictureFilter filter{kTypeJpeg | kTypePng, kSizeSmall | kSizeLarge, 0x01020304, {}};
     ASSERT_TRUE(SavePictureFilter(folder.File("ImgFilterCfg.dat"), filter));
     EXPECT_EQ(ReadBytes(folder.Native("ImgFilterCfg.dat")),
-              Bytes("\x05\0\0\0\x05\0\0\0\x04\x03\x02\x01\0\0\0\0\0\0\0\0", 20));
+              std::string("\x05\0\0\0\x05\0\0\0\x04\x03\x02\x01\0\0\0\0\0\0\0\0", 20));
 
     ASSERT_TRUE(SavePictureFilter(folder.File("ImgFilterCfg.dat"), kStartPictureFilter));
     EXPECT_EQ(ReadBytes(folder.Native("ImgFilterCfg.dat")), kStartBytes);
@@ -33,7 +32,7 @@ TEST(PictureFilterFile, WritesTheTwentyByteLittleEndianRecord) {
 
 TEST(PictureFilterFile, ReadsTheFirstTwentyBytesAsTheyAre) {
     TempFolder folder;
-    Bytes bytes("\x0F\0\0\0\x07\0\0\0\xFF\xFF\xFF\xFF\x01\x02\x03\x04\x05\x06\x07\x08", 20);
+    std::string bytes("\x0F\0\0\0\x07\0\0\0\xFF\xFF\xFF\xFF\x01\x02\x03\x04\x05\x06\x07\x08", 20);
     WriteBytes(folder.Native("f.dat"), bytes + "trailing bytes are ignored");
     PictureFilter filter;
     ASSERT_TRUE(LoadPictureFilter(folder.File("f.dat"), filter));
