@@ -42,7 +42,7 @@ if [[ ! -f $build/build.ninja ]] ||
     ! grep -qx "TAVOPIX_SANITIZE:STRING=$sanitize" $build/CMakeCache.txt; then
   CC=clang CXX=clang++ cmake -S . -B $build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTAVOPIX_FUZZ=ON -DTAVOPIX_TESTS=OFF -DTAVOPIX_BENCH=OFF -DTAVOPIX_SANITIZE=$sanitize \
-    -DTAVOPIX_WERROR=ON
+    -DTAVOPIX_WERROR=ON -DCMAKE_UNITY_BUILD=ON
 fi
 # The configure step lists the targets fuzz/CMakeLists.txt declares, so a new target is run
 # without any change here and a removed one's old binary is not; build.ninja is brought up to date
