@@ -19,9 +19,17 @@ protected:
         : page_(Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>",
                                    u"/page.htm")) {
         tree_.Bind(View());
+        loaded_.Bind(LoadedView());
     }
 
     Element* View() const { return page_->Root()->FindById(u"tree_view"); }
+    Element* LoadedView() const { return loadedPage_->Root()->FindById(u"tree_view"); }
+
+    // Writes `cacheText` as the cache file `file` and loads it into the second tree.
+    bool LoadSecondTree(const std::u16string& file, const std::u16string& cacheText) {
+        WriteBytes(Utf8(file), Utf16File(cacheText));
+        return loaded_.LoadCache(file);
+    }
 
     // "tag path ns nc num" for every node, in document order, indented by depth.
     std::string Dump() const { return Dump(*View()); }
@@ -46,6 +54,10 @@ protected:
 
     std::unique_ptr<Document> page_;
     FolderTree tree_;
+    // A second tree over a page of its own, for what a cache file gives.
+    std::unique_ptr<Document> loadedPage_ =
+        Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>", u"/page.htm");
+    FolderTree loaded_;
 };
 
 TEST_F(FolderTreeTest, TreeViewCountsUpwardsAndSetsDirectCountsLater) {
@@ -156,14 +168,9 @@ TEST_F(FolderTreeTest, CacheLoadedInOnePieceIsTheTreeItsFoldersMakeOneByOne) {
     }
     DiskTree disk;
     const std::u16string file = disk.Stored("searchPathCache.dat");
-    WriteBytes(Utf8(file), Utf16File(text));
-
-    auto other =
-        Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>", u"/page.htm");
-    Element* otherView = other->Root()->FindById(u"tree_view");
-    FolderTree loaded;
-    loaded.Bind(otherView);
-    ASSERT_TRUE(loaded.LoadCache(file));
+    ASSERT_TRUE(LoadSecondTree(file, text));
+    Element* otherView = LoadedView();
+    FolderTree& loaded = loaded_;
     EXPECT_EQ(otherView->InnerHtml(), View()->InnerHtml());
     EXPECT_EQ(loaded.NodeCount(), tree_.NodeCount());
     for (const auto& [path, count] : folders) {
@@ -193,14 +200,9 @@ TEST_F(FolderTreeTest, LargeCollapsedBranchesHoldTheirFoldersOutOfThePageUntilAs
     add(u"%mypic%a1/d3/x/", 2);
     DiskTree disk;
     const std::u16string file = disk.Stored("searchPathCache.dat");
-    WriteBytes(Utf8(file), Utf16File(text));
-
-    auto other =
-        Document::FromHtml("<html><body><div id=\"tree_view\"></div></body></html>", u"/page.htm");
-    Element* otherView = other->Root()->FindById(u"tree_view");
-    FolderTree loaded;
-    loaded.Bind(otherView);
-    ASSERT_TRUE(loaded.LoadCache(file));
+    ASSERT_TRUE(LoadSecondTree(file, text));
+    Element* otherView = LoadedView();
+    FolderTree& loaded = loaded_;
     // Either way the page holds the top folder and its albums with their totals; every folder is
     // counted and written to the cache in its place.
     EXPECT_EQ(Dump(*otherView),
