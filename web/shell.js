@@ -54,6 +54,13 @@ const ARROW_KEYS = new Set(['ArrowUp', 'ArrowDown', 'ArrowLeft', 'ArrowRight']);
 function drivesArrows(el) {
   return el.id === 'photo_list' || /^(OPTIONS|OPTION|TVX-OPTION)$/.test(el.firstElementChild?.tagName);
 }
+// The keys the picture viewer steps with. The grid keeps the focus while the viewer covers it
+// (the program parks the closed viewer at left -10px), so they reach the grid and would scroll it.
+const VIEWER_KEYS = new Set(['PageUp', 'PageDown', 'Home', 'End', ' ']);
+function viewerCovers(el) {
+  const viewer = el.id === 'photo_list' ? el.ownerDocument.getElementById('img_detail') : null;
+  return viewer !== null && viewer.style.left !== '-10px';
+}
 
 function attachInput(page) {
   const mirror = page.mirror;
@@ -127,6 +134,7 @@ function attachInput(page) {
       // The arrow keys move the grid's selection and a tree's current node, and the program
       // scrolls that into view: the browser's own scroll step on top would move the view as well.
       if (kind === 'keydown' && ARROW_KEYS.has(e.key) && drivesArrows(e.target)) e.preventDefault();
+      if (kind === 'keydown' && VIEWER_KEYS.has(e.key) && viewerCovers(e.target)) e.preventDefault();
       // Tab goes round the window's own controls: it never reaches the shell, the window under
       // a dialog or the browser's own bar.
       if (kind === 'keydown' && e.key === 'Tab' && !e.ctrlKey && !e.altKey) {

@@ -4,7 +4,8 @@
 // far from where it was pressed; the arrow keys walk the selection down 40 rows, the grid
 // standing still while the selection stays in its first screen; a rubber band drawn while the
 // grid scrolls selects the block of cells it spans, those scrolled past included; a mark set far
-// down stays on its cell when the grid comes back to it.
+// down stays on its cell when the grid comes back to it; the viewer's keys leave the grid under it
+// where it is.
 //
 // Needs TAVOPIX_PHOTOS (the folder scripts/get-photos.sh fills; the test command sets it).
 // TAVOPIX_SCREENSHOTS, when set, names a folder for a screenshot of the band.
@@ -209,5 +210,16 @@ test('20,000 pictures: scrolling, thumbnails, Ctrl+A, a band across a scroll, a 
     await page.keyboard.press('End');
     await until(state, (now) => now.top === now.end &&
       now.shown.every((c) => c.marked === (c.path === last.path)), 'the mark on its cell only');
+
+    // The viewer over the grid takes the keys it steps with; the grid under it stays where it is.
+    await page.keyboard.press('Home');
+    s = await until(state, atTop, 'the top');
+    const first = s.shown.find((c) => c.row === 0 && c.column === 0);
+    await page.mouse.dblclick(first.x, first.y);
+    const viewerShown = () => main.locator('#img_detail').evaluate((v) => v.style.left !== '-10px');
+    await until(viewerShown, Boolean, 'the viewer');
+    for (const key of ['PageDown', 'Space', 'End']) await page.keyboard.press(key);
+    await until(status, (t) => t.startsWith(`g${CELLS - 1}-`), 'the last picture in the viewer');
+    assert.equal((await state()).top, 0, 'the grid under the viewer not scrolled');
   }, { width: 1280, height: 800 });
 });
