@@ -224,7 +224,7 @@ void FolderTree::AddToTree(std::u16string_view path, unsigned count) {
         }
         current = node;
         if (const auto holding = heldBelow_.find(prefixes[level]); holding != heldBelow_.end()) {
-            AddHeld(holding->second, prefixes, level + 1, count);
+            PlanFolders(holding->second, prefixes, level + 1, count);
             return;
         }
     }
@@ -239,10 +239,10 @@ void FolderTree::AddToTree(std::u16string_view path, unsigned count) {
     HoldIfLarge(*below);
 }
 
-// The folders `prefixes[from..]` below the holding branch `at`, the last with `count` pictures
-// directly in it, into the plan.
-void FolderTree::AddHeld(std::size_t at, const std::vector<std::u16string>& prefixes,
-                         std::size_t from, unsigned count) {
+// The folders `prefixes[from..]` below the planned folder `at` (the tree itself for 0), the last
+// with `count` pictures directly in it, into the plan; a branch new at the top opens expanded.
+void FolderTree::PlanFolders(std::size_t at, const std::vector<std::u16string>& prefixes,
+                             std::size_t from, unsigned count) {
     for (std::size_t level = from; level < prefixes.size(); ++level) {
         const bool self = level + 1 == prefixes.size();
         if (const auto known = held_.find(prefixes[level]); known != held_.end()) {
@@ -251,7 +251,7 @@ void FolderTree::AddHeld(std::size_t at, const std::vector<std::u16string>& pref
             continue;
         }
         plan_.push_back(
-            Planned{prefixes[level], self ? count : 0, self ? 0 : count, false, at, {}});
+            Planned{prefixes[level], self ? count : 0, self ? 0 : count, at == 0 && !self, at, {}});
         const std::size_t added = plan_.size() - 1;
         plan_[at].children.push_back(added);
         held_.emplace(prefixes[level], added);
@@ -483,26 +483,7 @@ void FolderTree::BuildWhole(const std::vector<std::pair<std::u16string, unsigned
             }
             continue;
         }
-        std::size_t current = 0;
-        const std::vector<std::u16string> prefixes = PathPrefixes(path);
-        for (std::size_t level = 0; level < prefixes.size(); ++level) {
-            const bool self = level + 1 == prefixes.size();
-            if (const auto known = held_.find(prefixes[level]); known != held_.end()) {
-                current = known->second;
-                plan_[current].nc += count;
-                continue;
-            }
-            plan_.push_back(Planned{prefixes[level],
-                                    self ? count : 0,
-                                    self ? 0 : count,
-                                    current == 0 && !self,
-                                    current,
-                                    {}});
-            const std::size_t added = plan_.size() - 1;
-            plan_[current].children.push_back(added);
-            held_.emplace(prefixes[level], added);
-            current = added;
-        }
+        PlanFolders(0, PathPrefixes(path), 0, count);
     }
     BuildHeld(0);
 }

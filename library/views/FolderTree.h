@@ -69,7 +69,8 @@ public:
     std::size_t NodeCount() const { return nodes_.size() + held_.size(); }
 
 private:
-    // A folder of the loaded cache: [0] stands for the tree element itself.
+    // A folder of the plan, loaded from the cache or held below a collapsed branch: [0] stands
+    // for the tree element itself.
     struct Planned {
         std::u16string path;
         unsigned ns = 0;
@@ -81,8 +82,8 @@ private:
 
     void AddToList(std::u16string_view path, unsigned count);
     void AddToTree(std::u16string_view path, unsigned count);
-    void AddHeld(std::size_t at, const std::vector<std::u16string>& prefixes, std::size_t from,
-                 unsigned count);
+    void PlanFolders(std::size_t at, const std::vector<std::u16string>& prefixes, std::size_t from,
+                     unsigned count);
     void HoldIfLarge(Element& branch);
     void PlanBuilt(const Element& node, std::size_t at);
     void CarryUp(Element* parent, long long delta);
