@@ -2,12 +2,13 @@
 # Builds the libFuzzer targets with clang (build/fuzz) and runs every target fuzz/CMakeLists.txt
 # declares, in one of two modes:
 #
-#   scripts/fuzz.sh check [SECONDS]    what the test command runs; the same commit gives the same
+#   scripts/fuzz.sh check [RUNS]       what the test command runs; the same commit gives the same
 #                                      result. Each target first replays its committed seeds
 #                                      (fuzz/seeds/<name>/) and every input that ever found a
-#                                      fault (fuzz/regressions/<name>/), then explores for SECONDS
-#                                      (default 10) from those alone with a fixed random seed
-#                                      (TAVOPIX_FUZZ_SEED, default 1).
+#                                      fault (fuzz/regressions/<name>/), then explores RUNS inputs
+#                                      (default 100000) from those alone with a fixed random seed
+#                                      (TAVOPIX_FUZZ_SEED, default 1): bounded by a count, not by
+#                                      time, so a loaded machine explores the same inputs.
 #   scripts/fuzz.sh build              only builds the targets (the test command builds them
 #                                      beside other stages and runs them later).
 #   scripts/fuzz.sh explore [SECONDS]  open-ended search: fresh random seeds, a corpus kept
@@ -27,10 +28,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-check}
 case "$mode" in
-  check) seconds=${2:-10} ;;
-  explore) seconds=${2:-300} ;;
+  check) bound=-runs=${2:-100000} ;;
+  explore) bound=-max_total_time=${2:-300} ;;
   build) ;;
-  *) echo "usage: scripts/fuzz.sh check|explore [SECONDS] | build" >&2; exit 2 ;;
+  *) echo "usage: scripts/fuzz.sh check [RUNS] | explore [SECONDS] | build" >&2; exit 2 ;;
 esac
 [[ -f fuzz/CMakeLists.txt ]] || { echo "no fuzz targets"; exit 0; }
 
@@ -84,20 +85,21 @@ run_target() {
     random=-seed=0
   fi
   mkdir -p "$corpus"
-  if ! "$target" "${limits[@]}" "$random" -max_total_time="$seconds" -print_final_stats=1 \
+  if ! "$target" "${limits[@]}" "$random" "$bound" -print_final_stats=1 \
       -artifact_prefix=$build/artifacts/ "$corpus" "${inputs[@]}" >"$log" 2>&1; then
     echo "fail $name found a fault ($(grep -m1 -o 'Seed: [0-9]*' "$log"))" >"$result"
     return
   fi
-  local runs
+  local runs seconds
   runs=$(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}') || true
-  echo "ok $replayed${runs:-?} executions in ${seconds}s ($(grep -m1 -o 'Seed: [0-9]*' "$log")), no fault" \
+  seconds=$(grep -m1 -o 'Done [0-9]* runs in [0-9]* second' "$log" | awk '{print $5}') || true
+  echo "ok $replayed${runs:-?} executions in ${seconds:-?} s ($(grep -m1 -o 'Seed: [0-9]*' "$log")), no fault" \
     >"$result"
 }
 
 # The targets share nothing (each its own corpus, log and single-threaded fuzzer), so they run
 # side by side, one per core (TAVOPIX_FUZZ_JOBS to change). Each keeps its fixed seed and its
-# time, so a run gives the same verdicts as one target after another.
+# count, so a run gives the same verdicts as one target after another.
 jobs=${TAVOPIX_FUZZ_JOBS:-$(nproc)}
 running=0
 for name in "${targets[@]}"; do
