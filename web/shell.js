@@ -1,6 +1,7 @@
 // The desktop shell: one socket to the program, the window manager, a mirror per page, the
 // input the user gives those pages, and the answers to the program's geometry questions.
 
+import { FieldValues } from './fieldValues.js';
 import { cycleFocus } from './focus.js';
 import { PageMirror } from './mirror.js';
 import { WindowManager } from './wm.js';
@@ -10,8 +11,14 @@ const notice = document.getElementById('notice');
 let socket = null;
 let closing = false;
 
-function send(message) {
+function sendNow(message) {
   if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
+}
+
+const fieldValues = new FieldValues(sendNow);
+function send(message) {
+  if (!fieldValues.mayOvertake(message)) fieldValues.flush();
+  sendNow(message);
 }
 
 const wm = new WindowManager(desktop, send);
@@ -152,8 +159,8 @@ function attachInput(page) {
   // composed text goes when the composition ends.
   const sendValue = (el) => {
     // The program takes at most 64 Ki characters of a value.
-    send({ t: 'in', win: page.win, k: 'value', u: mirror.uidOf(el), v: String(el.value ?? '').slice(0, 65536),
-      n: mirror.noteEdit(el) });
+    fieldValues.offer({ t: 'in', win: page.win, k: 'value', u: mirror.uidOf(el),
+      v: String(el.value ?? '').slice(0, 65536), n: mirror.noteEdit(el) });
   };
   d.addEventListener('input', (e) => {
     const el = e.target;
@@ -222,6 +229,19 @@ function answer(query) {
   send({ t: 'a', id: query.id, r });
 }
 
+// A batch of changes to a page. The program's values of fields name the user's edit they
+// followed, which answers that edit for the values still on their way.
+function applyOps(message) {
+  const page = pages.get(message.doc);
+  if (page) {
+    for (const op of message.ops) {
+      if ((op[0] === 'value' || op[0] === 'text') && op.length > 3) fieldValues.answered(page.win, op[1], op[3]);
+    }
+    page.mirror.apply(message.ops);
+  }
+  send({ t: 'applied', seq: message.seq });
+}
+
 // A page of the web (an account page) in a tab of its own, which can reach nothing of ours.
 function openTab(url) {
   let address;
@@ -243,7 +263,7 @@ function handle(message) {
     }
     case 'doc': resetDocument(message); break;
     case 'docclose': closeDocument(message.doc); break;
-    case 'ops': pages.get(message.doc)?.mirror.apply(message.ops); send({ t: 'applied', seq: message.seq }); break;
+    case 'ops': applyOps(message); break;
     case 'q': answer(message); break;
     case 'scrollto': pages.get(message.doc)?.mirror.setScroll(message.u, message.x, message.y, message.smooth); break;
     case 'popup': pages.get(message.doc)?.mirror.showPopup(message.u, message.x, message.y); break;
@@ -252,7 +272,9 @@ function handle(message) {
     case 'clip': navigator.clipboard?.writeText(message.text).catch(() => {}); break;
     case 'open': openTab(message.url); break;
     case 'takeover':
+      // The program hears this page until it ends the socket, so what was sent before arrives.
       closing = true;
+      socket.close();
       notice.textContent = 'Tavopix 已在另一个浏览器窗口中打开。';
       notice.hidden = false;
       break;
@@ -278,6 +300,7 @@ function connect() {
     for (const message of Array.isArray(batch) ? batch : [batch]) handle(message);
   });
   socket.addEventListener('close', () => {
+    fieldValues.reset();
     if (closing) return;
     // The program sends its whole state to the next socket: what this page holds is dropped,
     // so nothing it missed (a window closed meanwhile, changes it never got) stays on screen.

@@ -36,6 +36,8 @@ constexpr std::size_t kMaxFrameBytes = 4 * 1024 * 1024;
 constexpr std::size_t kMaxQueuedFrames = 100000;
 constexpr auto kRequestTimeout = std::chrono::seconds(30);
 constexpr auto kShutdownGrace = std::chrono::milliseconds(500);
+// How long a page another page took over from is still heard before its socket is cut.
+constexpr auto kReleaseGrace = std::chrono::seconds(10);
 // The page needs a handful of connections (a browser opens six per server, plus the socket);
 // beyond this, idle connections that never showed the capability make room or are refused.
 constexpr std::size_t kMaxConnections = 48;
@@ -109,13 +111,15 @@ private:
 
 class SocketSession : public Connection, public std::enable_shared_from_this<SocketSession> {
 public:
-    SocketSession(tcp::socket socket, Server& server) : Connection(server), ws_(std::move(socket)) {
+    SocketSession(tcp::socket socket, Server& server)
+        : Connection(server), ws_(std::move(socket)), releaseTimer_(ws_.get_executor()) {
         Used(true);
     }
 
     void Run(http::request<http::string_body> request);
     void Send(std::shared_ptr<const std::string> text);
     void Close(std::shared_ptr<const std::string> farewell);
+    void Release(std::shared_ptr<const std::string> farewell);
     void CloseSocket() override {
         beast::error_code ec;
         beast::get_lowest_layer(ws_).socket().close(ec);
@@ -131,6 +135,8 @@ private:
     beast::flat_buffer buffer_;
     std::deque<std::shared_ptr<const std::string>> queue_;
     bool closeAfterQueue_ = false;
+    bool released_ = false;
+    asio::steady_timer releaseTimer_;
 };
 
 class HttpSession : public Connection, public std::enable_shared_from_this<HttpSession> {
@@ -285,7 +291,7 @@ public:
     // Network thread: a socket finished its handshake and takes over.
     void Activate(const std::shared_ptr<SocketSession>& session) {
         if (active_)
-            active_->Close(std::make_shared<const std::string>(EncodeTakeover()));
+            active_->Release(std::make_shared<const std::string>(EncodeTakeover()));
         replaced_ = active_;
         ++pageNumber_;
         active_ = session;
@@ -515,6 +521,7 @@ void SocketSession::DoRead() {
 
 void SocketSession::OnRead(beast::error_code ec, std::size_t) {
     if (ec) {
+        releaseTimer_.cancel();
         server_.Ended(this);
         return;
     }
@@ -525,7 +532,7 @@ void SocketSession::OnRead(beast::error_code ec, std::size_t) {
 }
 
 void SocketSession::Send(std::shared_ptr<const std::string> text) {
-    if (closeAfterQueue_)
+    if (closeAfterQueue_ || released_)
         return;
     if (queue_.size() >= kMaxQueuedFrames) {
         // The page is too far behind to catch up, and a frame left out would leave its copy of
@@ -549,6 +556,20 @@ void SocketSession::Close(std::shared_ptr<const std::string> farewell) {
         ws_.async_close(websocket::close_code::going_away,
                         [self = shared_from_this()](beast::error_code) {});
     }
+}
+
+// Another page took over: this one gets `farewell` and nothing after it, but is still heard
+// until it ends the socket itself, since what its user did just before may still be on the
+// way. A close handshake of ours would drop those messages unread (the stream discards what
+// arrives after its close frame); a page that never ends the socket is cut after a while.
+void SocketSession::Release(std::shared_ptr<const std::string> farewell) {
+    Send(std::move(farewell));
+    released_ = true;
+    releaseTimer_.expires_after(kReleaseGrace);
+    releaseTimer_.async_wait([self = shared_from_this()](beast::error_code ec) {
+        if (!ec)
+            self->CloseSocket();
+    });
 }
 
 void SocketSession::DoWrite() {
