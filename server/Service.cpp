@@ -184,11 +184,8 @@ Service::Service(ServiceConfig config, std::unique_ptr<DataStore> data)
     };
     policy.store = [this](const HttpRequest& request, const ResumableUpload& upload,
                           std::string& file) {
-        if (auto existing =
-                ExistingPicture(request, upload.albumId, upload.contentHash, upload.allowDuplicate))
-            return *existing;
         return StorePicture(request, upload.userId, upload.albumId, upload.title,
-                            upload.contentHash, file);
+                            {upload.contentHash, upload.allowDuplicate}, file);
     };
     resumable_ = std::make_unique<ResumableUploads>(*data_->db, data_->dataDir,
                                                     config_.uploadBodyLimit, std::move(policy));
@@ -623,13 +620,16 @@ HttpResponse Service::Upload(HttpRequest& request, const ParsedTarget& target) {
             return MessageResponse(500, kServerFault);
     }
     const auto hash = target.query.find("content_hash");
+    const auto allow = target.query.find("allow_duplicate");
     return StorePicture(request, user.id, albumId, std::move(title),
-                        hash == target.query.end() ? "" : hash->second, request.bodyFile);
+                        {hash == target.query.end() ? "" : hash->second,
+                         allow != target.query.end() && allow->second == "1"},
+                        request.bodyFile);
 }
 
 HttpResponse Service::StorePicture(const HttpRequest& request, std::int64_t userId,
                                    std::int64_t albumId, std::string title,
-                                   const std::string& contentHash, std::string& file) {
+                                   const PictureContent& content, std::string& file) {
     std::error_code ec;
     auto size = static_cast<std::int64_t>(fs::file_size(file, ec));
     if (ec)
@@ -650,19 +650,29 @@ HttpResponse Service::StorePicture(const HttpRequest& request, std::int64_t user
     photo.mime = type->mime;
     photo.size = size;
     photo.created = Now();
-    bool moved = false;
-    PlaceResult placed = data_->albums.AddPhoto(
-        photo, [&](const std::string& stored) { return data_->files.MoveIntoPlace(file, stored); },
-        moved);
-    if (placed != PlaceResult::Ok && moved)
-        data_->files.Remove(photo.file);
-    if (auto refusal = PlaceRefusal(placed))
-        return *refusal;
+    {
+        // The album's content is looked up again and the picture stored with its hash in one
+        // step: two uploads of the same picture that both found it missing at their start (a
+        // transfer given up by the client but taken in whole, and the same picture sent again)
+        // store it once.
+        std::lock_guard storing(storing_);
+        if (auto existing = ExistingPicture(request, albumId, content.hash, content.allowDuplicate))
+            return *existing;
+        bool moved = false;
+        PlaceResult placed = data_->albums.AddPhoto(
+            photo,
+            [&](const std::string& stored) { return data_->files.MoveIntoPlace(file, stored); },
+            moved);
+        if (placed != PlaceResult::Ok && moved)
+            data_->files.Remove(photo.file);
+        if (auto refusal = PlaceRefusal(placed))
+            return *refusal;
+        // Without its hash the picture is only not recognised again: the upload itself stands.
+        if (!content.hash.empty())
+            (void)data_->hashes.Record(photo.id, albumId, content.hash);
+    }
     // Without a thumbnail the album page shows the original: the upload stands.
     (void)data_->files.WriteThumbnail(photo.file, photo.mime);
-    // Without its hash the picture is only not recognised again: the upload itself stands.
-    if (!contentHash.empty())
-        (void)data_->hashes.Record(photo.id, albumId, contentHash);
     return PhotoReply(request, photo, "上传成功", PhotoKind::New);
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -98,10 +99,17 @@ private:
                                            const nlohmann::json& body);
     [[nodiscard]] HttpResponse Upload(HttpRequest& request, const ParsedTarget& target);
     [[nodiscard]] HttpResponse Resumable(HttpRequest& request, const ParsedTarget& target);
-    // Stores the picture in `file` (consumed) into the album and gives the upload's reply.
+    // What an upload says of its picture's content: its hash (may be empty) and whether a
+    // second copy of a picture the album holds is wanted.
+    struct PictureContent {
+        std::string hash;
+        bool allowDuplicate = false;
+    };
+    // Stores the picture in `file` (consumed) into the album and gives the upload's reply; a
+    // picture the album holds already is named instead, unless a second copy is asked for.
     [[nodiscard]] HttpResponse StorePicture(const HttpRequest& request, std::int64_t userId,
                                             std::int64_t albumId, std::string title,
-                                            const std::string& contentHash, std::string& file);
+                                            const PictureContent& content, std::string& file);
     // The reply naming a picture the album holds already, when the upload carries the hash of
     // one and does not ask for a second copy.
     [[nodiscard]] std::optional<HttpResponse> ExistingPicture(const HttpRequest& request,
@@ -133,6 +141,7 @@ private:
     Authenticator authenticator_;
     std::unique_ptr<WebPages> pages_;
     std::unique_ptr<ResumableUploads> resumable_;
+    std::mutex storing_;  // a picture's content looked up and stored as one step
     std::string listenAddress_ = "127.0.0.1";
 };
 

@@ -4,6 +4,7 @@
 #include <sodium.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "ServiceFixture.h"
 
@@ -115,6 +116,24 @@ TEST_F(ResumableUploadTest, PiecesGoOnFromTheOffsetAndTheLastOneStoresThePicture
     ASSERT_EQ(present.status, 200) << present.body;
     ASSERT_EQ(Json(present)["present"].size(), 1u);
     EXPECT_EQ(Json(present)["present"][0]["content_hash"], kHash);
+}
+
+TEST_F(ResumableUploadTest, TheSamePictureEndingTwiceAtOnceIsStoredOnce) {
+    // Both uploads were admitted before either was stored (a transfer the client gave up but
+    // albumd took in whole, and the same picture sent again), and their last pieces arrive
+    // together.
+    constexpr int kRounds = 20;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string picture = FakeJpeg(20000 + round);
+        const std::string hash = std::string(62, 'b') + std::to_string(10 + round);
+        const std::string first = Create(picture.size(), hash);
+        const std::string second = Create(picture.size(), hash);
+        std::thread other([&] { (void)Patch(second, 0, picture); });
+        (void)Patch(first, 0, picture);
+        other.join();
+    }
+    const HttpResponse listed = Send("POST", "/api/openapi/101", "{}", ticket_);
+    EXPECT_EQ(Json(listed)["albums"][0]["photo_count"], kRounds);
 }
 
 TEST_F(ResumableUploadTest, RefusalsSpeakTheProtocol) {
