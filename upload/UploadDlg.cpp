@@ -516,8 +516,23 @@ void CUploadDlg::DropPreparations() {
         DiscardQueuedMessages(window_, WM_UPLOAD_FILE_READY, WM_UPLOAD_FILE_READY);
 }
 
+// A picture albumd took in whole just before the pass stopped counts as sent: its result,
+// already queued, is applied rather than dropped with the transfer (which would offer the
+// picture again and leave it out of the registry). `paused` keeps the pass from going on.
+void CUploadDlg::ApplyQueuedSuccess() {
+    MSG msg;
+    if (window_ && uploadItem_ &&
+        PeekMessage(&msg, window_, WM_UPLOAD_RESULT, WM_UPLOAD_RESULT, PM_REMOVE) &&
+        msg.wParam == OVK_EVENT_SUCCEEDED) {
+        OnUploadResult(msg.wParam);
+    }
+}
+
 void CUploadDlg::PauseUpload() {
     paused = true;
+    ApplyQueuedSuccess();
+    if (finished)
+        return;  // that was the last picture
     speedKBps = 0.0F;
     const ElementRef item = uploadItem_;
     CancelUpload();
@@ -712,6 +727,8 @@ bool CUploadDlg::ConfirmClose() {
 void CUploadDlg::OnClose() {
     KillTimer(hwnd, UPLOAD_THUMB_TIMER);
     thumbnails_.Stop();
+    paused = true;
+    ApplyQueuedSuccess();
     CancelUpload();
     contentCheck_.Stop();
     // What is left to send stays for the next start; a run that is over leaves nothing.

@@ -88,6 +88,8 @@ private:
     void CancelUpload();
     // Forgets every preparation, those under way included.
     void DropPreparations();
+    // Applies the sent picture's success when it is queued already (before a stop).
+    void ApplyQueuedSuccess();
     void PauseUpload();
     void ContinueUpload();
     // After an answered upload: the thumbnails go on (or start again) and the next picture
