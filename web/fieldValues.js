@@ -12,8 +12,8 @@ const ANSWER_WAIT_MS = 100;
 const CTRL = 1, ALT = 4;
 
 export class FieldValues {
-  constructor(send) {
-    this.send = send;
+  constructor(sendNow) {
+    this.sendNow = sendNow;
     this.unanswered = new Map();  // "window:uid" -> the edit number sent last
     this.waiting = new Map();  // "window:uid" -> the newest value message not yet sent
     this.timer = 0;
@@ -28,7 +28,13 @@ export class FieldValues {
       return;
     }
     this.unanswered.set(key, message.n);
-    this.send(message);
+    this.sendNow(message);
+  }
+
+  // Any other message of the page, after the waiting values unless it may overtake them.
+  send(message) {
+    if (!this.mayOvertake(message)) this.flush();
+    this.sendNow(message);
   }
 
   // The program's value of field `uid` of window `win`, made after it took edit `seen`.
@@ -54,21 +60,23 @@ export class FieldValues {
 
   // Sends every waiting value now.
   flush() {
-    clearTimeout(this.timer);
-    this.timer = 0;
     const waiting = [...this.waiting.values()];
-    this.waiting.clear();
+    this.dropWaiting();
     for (const message of waiting) {
       this.unanswered.set(`${message.win}:${message.u}`, message.n);
-      this.send(message);
+      this.sendNow(message);
     }
   }
 
   // The socket ended: the pages are built afresh from the program's state.
   reset() {
+    this.dropWaiting();
+    this.unanswered.clear();
+  }
+
+  dropWaiting() {
     clearTimeout(this.timer);
     this.timer = 0;
     this.waiting.clear();
-    this.unanswered.clear();
   }
 }

@@ -102,6 +102,8 @@ export class PageMirror {
     // of a composition.
     this.edits = new WeakMap();
     this.composed = new WeakSet();
+    // Told (uid, edit) when a value of the program names the user's edit it followed.
+    this.onAnswer = null;
     this.onReady = onReady;
     this.branches = new CollapsedBranches(this);
     this.grid = new GridWindow(this);
@@ -303,6 +305,11 @@ export class PageMirror {
     }
   }
 
+  programValue(el, uid, value, seen) {
+    if (seen) this.onAnswer?.(uid, seen);
+    this.setValue(el, value, seen);
+  }
+
   // The text node after `el` that holds its tail, made when the element first has one.
   tailOf(el) {
     let tail = this.tails.get(el);
@@ -367,12 +374,12 @@ export class PageMirror {
         case 'text':
           this.leadingText(el).data = op[2] || '';
           // A text area shows its text as its value once the user has typed in it.
-          if (el.localName === 'textarea') this.setValue(el, op[2] || '', op[3] || 0);
+          if (el.localName === 'textarea') this.programValue(el, uid, op[2] || '', op[3] || 0);
           break;
         case 'tail':
           this.tailOf(el).data = op[2] || '';
           break;
-        case 'value': this.setValue(el, op[2] || '', op[3] || 0); break;
+        case 'value': this.programValue(el, uid, op[2] || '', op[3] || 0); break;
       }
     }
     this.grid.settle();

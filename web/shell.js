@@ -11,15 +11,10 @@ const notice = document.getElementById('notice');
 let socket = null;
 let closing = false;
 
-function sendNow(message) {
+const fieldValues = new FieldValues((message) => {
   if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
-}
-
-const fieldValues = new FieldValues(sendNow);
-function send(message) {
-  if (!fieldValues.mayOvertake(message)) fieldValues.flush();
-  sendNow(message);
-}
+});
+const send = (message) => fieldValues.send(message);
 
 const wm = new WindowManager(desktop, send);
 // Pages by document id: {box, iframe, mirror, win}. A page has its box from its first
@@ -32,6 +27,7 @@ function pageOf(docId) {
     const { box, iframe } = wm.createBox();
     page = { box, iframe, win: 0 };
     page.mirror = new PageMirror(iframe, docId);
+    page.mirror.onAnswer = (uid, edit) => fieldValues.answered(page.win, uid, edit);
     pages.set(docId, page);
   }
   return page;
@@ -229,19 +225,6 @@ function answer(query) {
   send({ t: 'a', id: query.id, r });
 }
 
-// A batch of changes to a page. The program's values of fields name the user's edit they
-// followed, which answers that edit for the values still on their way.
-function applyOps(message) {
-  const page = pages.get(message.doc);
-  if (page) {
-    for (const op of message.ops) {
-      if ((op[0] === 'value' || op[0] === 'text') && op.length > 3) fieldValues.answered(page.win, op[1], op[3]);
-    }
-    page.mirror.apply(message.ops);
-  }
-  send({ t: 'applied', seq: message.seq });
-}
-
 // A page of the web (an account page) in a tab of its own, which can reach nothing of ours.
 function openTab(url) {
   let address;
@@ -263,7 +246,7 @@ function handle(message) {
     }
     case 'doc': resetDocument(message); break;
     case 'docclose': closeDocument(message.doc); break;
-    case 'ops': applyOps(message); break;
+    case 'ops': pages.get(message.doc)?.mirror.apply(message.ops); send({ t: 'applied', seq: message.seq }); break;
     case 'q': answer(message); break;
     case 'scrollto': pages.get(message.doc)?.mirror.setScroll(message.u, message.x, message.y, message.smooth); break;
     case 'popup': pages.get(message.doc)?.mirror.showPopup(message.u, message.x, message.y); break;
